@@ -1,0 +1,18 @@
+include_guard(GLOBAL)
+include(GoogleTest)
+
+# velk_library(name SOURCES ... [DEPS ...]): one library of ours with the common options.
+function(velk_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC velk_options ${ARG_DEPS})
+endfunction()
+
+# velk_test(name SOURCES ... [DEPS ...] [LABELS ...]): one GoogleTest executable registered with CTest.
+function(velk_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE velk_options GTest::gtest GTest::gmock GTest::gtest_main ${ARG_DEPS})
+  target_compile_definitions(${name} PRIVATE VELK_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${name};${ARG_LABELS}")
+endfunction()

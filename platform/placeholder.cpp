@@ -1,0 +1,1 @@
+// Replaced as the platform layer is built.
