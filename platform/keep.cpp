@@ -1,0 +1,2 @@
+// Filled in as the platform layer is built.
+namespace platform { void KeepLibraryNonEmpty() {} }
