@@ -31,7 +31,9 @@ struct WIN32_FIND_DATAA {
 DWORD GetFileAttributesA(const char* path);
 
 // Lists the entries of a folder that match the pattern's last component ('*' and '?',
-// case-insensitive), in case-insensitive name order, "." and ".." first for "*".
+// case-insensitive; a pattern ending in ".*" also matches names without a dot, so "*.*" is "*"), in
+// case-insensitive name order, "." and ".." first when the pattern matches them (a drive's root has
+// neither, as on Windows). Names Windows could not hold (with '\', ':', '*', ...) are not listed.
 // INVALID_HANDLE_VALUE with last error 2 (nothing matches) or 3 (folder missing).
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
 // FALSE with last error 18 at the end of the list.
@@ -42,8 +44,10 @@ BOOL FindClose(HANDLE find);
 BOOL CreateDirectoryA(const char* path, void* securityAttributes);
 BOOL DeleteFileA(const char* path);
 
-// Path of the running program file: its Windows form when it lies inside the machine root,
-// else the host path. Returns the length copied (cut to size - 1), 0 on failure.
+// Path of the running program file (module null only): its Windows form when it lies inside the
+// machine root, else the host path. Returns the length copied; a name that does not fit is cut to
+// size - 1 characters and terminated, and the result is then size with last error 122, as on Windows.
+// 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 
 // The shell's pattern match of a file name against a spec ('*', '?', case-insensitive;

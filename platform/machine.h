@@ -15,7 +15,10 @@ std::filesystem::path MachineRoot();
 // Maps an existing file or folder: drive "X:" is the root's subfolder "x", "\" and "/" both separate,
 // doubled separators collapse, "." and ".." are resolved on the text, a path without a drive is taken
 // from the current directory "C:\" and every component is matched without regard to case (an exact
-// match first). On failure the result is empty and *error (when given) is 2 or 3 as Windows reports.
+// match first). On failure the result is empty and *error (when given) is 2 or 3 as Windows reports
+// (123 for a name with characters Windows refuses). A path that begins with "/" names a host file
+// directly (test fixtures, the host path GetModuleFileNameA gives outside the machine root); its
+// components are matched the same way.
 std::optional<std::filesystem::path> ResolveExisting(const std::string& windowsPath, DWORD* error = nullptr);
 
 // As ResolveExisting for the part that exists; the components that do not exist yet are appended as

@@ -37,6 +37,7 @@ constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_IO_PENDING = 997;
@@ -59,10 +60,25 @@ BOOL CloseHandle(HANDLE handle);
 
 namespace platform {
 
-// Every handle of the layer points at one of these; CloseHandle deletes it.
+// Every handle of the layer points at one of these; CloseHandle deletes it. Each object registers
+// itself while it lives, so a closed, foreign or garbage handle is recognised instead of followed.
 class KernelObject {
 public:
-    virtual ~KernelObject() = default;
+    KernelObject();
+    KernelObject(const KernelObject&);
+    KernelObject& operator=(const KernelObject&) { return *this; }
+    virtual ~KernelObject();
 };
+
+// The live object behind a handle; null for null, INVALID_HANDLE_VALUE and handles that are not
+// (or no longer) objects of the layer.
+KernelObject* LiveObject(HANDLE handle);
+
+// The live object behind a handle when it is of type T, else null.
+template <typename T>
+T* HandleAs(HANDLE handle)
+{
+    return dynamic_cast<T*>(LiveObject(handle));
+}
 
 }  // namespace platform

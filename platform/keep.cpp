@@ -1,2 +1,0 @@
-// Filled in as the platform layer is built.
-namespace platform { void KeepLibraryNonEmpty() {} }
