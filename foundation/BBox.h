@@ -1,0 +1,32 @@
+// Axis-aligned boxes on the latitude/longitude plane, given by centre and half-size (degrees).
+#pragma once
+
+struct BBoxPoint {
+    BBoxPoint() = default;
+    BBoxPoint(double latitude, double longitude) : latitude(latitude), longitude(longitude) {}
+
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
+class BBox {
+public:
+    BBox() = default;
+    // A negative half-size is taken by its magnitude.
+    BBox(const BBoxPoint& centre, const BBoxPoint& halfSize);
+    BBox(const BBox&) = default;
+    BBox& operator=(const BBox&) = default;
+    virtual ~BBox() = default;
+
+    // Bounds included; a NaN coordinate is outside every box.
+    bool Contains(double latitude, double longitude) const;
+    // Overlap on both axes, touching included.
+    bool Intersects(const BBox& other) const;
+
+    const BBoxPoint& GetCentre() const { return centre; }
+    const BBoxPoint& GetHalfSize() const { return halfSize; }
+
+private:
+    BBoxPoint centre;
+    BBoxPoint halfSize;
+};

@@ -1,0 +1,80 @@
+#include "foundation/StringUtils.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kWhiteSpace = " \t\n\v\f\r";
+
+}  // namespace
+
+void SplitString(const std::string& text, char separator, std::vector<std::string>& list) {
+    std::string::size_type start = 0;
+    std::string::size_type found = text.find(separator);
+    while (found != std::string::npos) {
+        list.emplace_back(text, start, found - start);
+        start = found + 1;
+        found = text.find(separator, start);
+    }
+    list.emplace_back(text, start);
+}
+
+void SplitByColon(const std::string& text, std::vector<std::string>& list) { SplitString(text, ':', list); }
+void SplitByEquals(const std::string& text, std::vector<std::string>& list) { SplitString(text, '=', list); }
+void SplitByDash(const std::string& text, std::vector<std::string>& list) { SplitString(text, '-', list); }
+void SplitBySemicolon(const std::string& text, std::vector<std::string>& list) { SplitString(text, ';', list); }
+void SplitByComma(const std::string& text, std::vector<std::string>& list) { SplitString(text, ',', list); }
+void SplitByHash(const std::string& text, std::vector<std::string>& list) { SplitString(text, '#', list); }
+
+void ParseIntList(const std::vector<std::string>& texts, std::vector<int>& numbers) {
+    for (const std::string& text : texts) {
+        numbers.push_back(std::stoi(text, nullptr, 10));
+    }
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) {
+        return;
+    }
+    std::string::size_type position = text.find(from);
+    while (position != std::string::npos) {
+        text.replace(position, from.size(), to);
+        position = text.find(from, position + to.size());
+    }
+}
+
+void TrimLeft(std::string& text) {
+    const std::string::size_type first = text.find_first_not_of(kWhiteSpace);
+    text.erase(0, first == std::string::npos ? text.size() : first);
+}
+
+void TrimRight(std::string& text) {
+    const std::string::size_type last = text.find_last_not_of(kWhiteSpace);
+    text.erase(last == std::string::npos ? 0 : last + 1);
+}
+
+bool ParseLeadingDouble(const std::string& text, double& value) {
+    const char* begin = text.data();
+    const char* const end = text.data() + text.size();
+    while (begin != end && std::string_view(kWhiteSpace).find(*begin) != std::string_view::npos) {
+        ++begin;
+    }
+    // from_chars takes no '+' sign; atof does.
+    if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-' && begin[1] != '+') {
+        ++begin;
+    }
+    double parsed = 0.0;
+    const auto result = std::from_chars(begin, end, parsed, std::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(parsed)) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+double LeadingDoubleOrZero(const std::string& text) {
+    double value = 0.0;
+    return ParseLeadingDouble(text, value) ? value : 0.0;
+}

@@ -1,0 +1,47 @@
+// Splitting, trimming and editing of std::string texts, and the small string records.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct StringTriple {
+    std::string first;
+    std::string second;
+    std::string third;
+    // Set by whoever fills the triple when all the parts it needs were given.
+    bool complete = false;
+};
+
+class StringTripleList : public std::vector<StringTriple> {
+public:
+    using std::vector<StringTriple>::vector;
+    void Clear() { clear(); }
+};
+
+// Appends the pieces of text between separators to list (not cleared first). Empty pieces stay:
+// "a;;b;" gives "a", "", "b", ""; an empty text gives one empty piece.
+void SplitString(const std::string& text, char separator, std::vector<std::string>& list);
+void SplitByColon(const std::string& text, std::vector<std::string>& list);
+void SplitByEquals(const std::string& text, std::vector<std::string>& list);
+void SplitByDash(const std::string& text, std::vector<std::string>& list);
+void SplitBySemicolon(const std::string& text, std::vector<std::string>& list);
+void SplitByComma(const std::string& text, std::vector<std::string>& list);
+void SplitByHash(const std::string& text, std::vector<std::string>& list);
+
+// Appends each text as a base-10 int (std::stoi rules). Throws std::invalid_argument for a text without
+// a number and std::out_of_range outside the int range; the numbers before the bad text stay appended.
+void ParseIntList(const std::vector<std::string>& texts, std::vector<int>& numbers);
+
+// Replaces every occurrence of from by to; inserted text is not searched again. Empty from: no change.
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
+
+// Remove leading or trailing blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns.
+void TrimLeft(std::string& text);
+void TrimRight(std::string& text);
+
+// Reads the decimal floating-point number at the start of text (leading white space skipped, text after
+// the number ignored) as atof does, without depending on the locale. False when the text does not begin
+// with a finite number in the double range.
+bool ParseLeadingDouble(const std::string& text, double& value);
+// The same, 0.0 when there is no number.
+double LeadingDoubleOrZero(const std::string& text);
