@@ -1,0 +1,1540 @@
+#include "simulator/Simulator.h"
+
+#include "platform/simconnect/Transport.h"
+#include "platform/simconnect/Wire.h"
+#include "simulator/Variables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace simulator {
+
+namespace sc = platform::simconnect;
+
+namespace {
+
+constexpr ObjectId kUserId = 1;
+constexpr size_t kMaxOutboxBytes = 64u << 20;
+constexpr DWORD kMaxRadiusMeters = 200000;
+
+// The system events a client may subscribe to, with the spelling the simulator uses.
+const char* const kSystemEvents[] = {
+    "1sec",       "4sec",        "6Hz",         "AircraftLoaded", "Crashed",  "CrashReset",    "FlightLoaded",
+    "FlightSaved", "Frame",      "Pause",       "Paused",         "PauseFrame", "PositionChanged", "Sim",
+    "SimStart",   "SimStop",     "Sound",       "Unpaused",       "View",     "ObjectAdded",   "ObjectRemoved",
+};
+
+std::string CanonicalSystemEvent(std::string_view name)
+{
+    const std::string upper = Upper(name);
+    for (const char* e : kSystemEvents)
+        if (Upper(e) == upper) return e;
+    return {};
+}
+
+std::string NormalizeKey(std::string_view key)
+{
+    std::string out;
+    for (char c : key)
+        if (c != ' ' && c != '\t') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Format(const char* fmt, double v)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), fmt, v);
+    return buffer;
+}
+
+double HaversineMeters(double lat1, double lon1, double lat2, double lon2)
+{
+    constexpr double kRad = 3.14159265358979323846 / 180.0;
+    const double dLat = (lat2 - lat1) * kRad, dLon = (lon2 - lon1) * kRad;
+    const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
+                     std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * 6378137.0 * std::asin(std::min(1.0, std::sqrt(a)));
+}
+
+std::string TextTypeName(DWORD type)
+{
+    static const char* const colours[] = {"black", "white", "red", "green", "blue", "yellow", "magenta", "cyan"};
+    if (type <= SIMCONNECT_TEXT_TYPE_SCROLL_CYAN) return std::string("scroll ") + colours[type];
+    if (type >= SIMCONNECT_TEXT_TYPE_PRINT_BLACK && type <= SIMCONNECT_TEXT_TYPE_PRINT_CYAN)
+        return std::string("print ") + colours[type - SIMCONNECT_TEXT_TYPE_PRINT_BLACK];
+    return "menu";
+}
+
+// The entries of a NUL-separated text, up to the first empty entry or the end of the block.
+std::vector<std::string> SplitEntries(const Bytes& block)
+{
+    std::vector<std::string> entries;
+    size_t pos = 0;
+    while (pos < block.size()) {
+        size_t end = pos;
+        while (end < block.size() && block[end] != 0) ++end;
+        if (end == pos) break;
+        entries.emplace_back(reinterpret_cast<const char*>(block.data() + pos), end - pos);
+        pos = end + 1;
+    }
+    return entries;
+}
+
+struct Group {
+    DWORD priority = SIMCONNECT_GROUP_PRIORITY_DEFAULT;
+    std::vector<std::pair<DWORD, bool>> members;  // event id, maskable
+};
+
+struct InputMapping {
+    DWORD group;
+    std::string key;
+    DWORD down, downValue, up, upValue;
+};
+
+struct Periodic {
+    DWORD period = 0;
+    DWORD flags = 0;
+    DWORD origin = 0, interval = 0, limit = 0;
+    uint64_t ticks = 0;
+    uint32_t sent = 0;
+    bool hasLast = false;
+    Bytes last;
+
+    // Counts one period; true when this one is due for an answer.
+    bool Tick()
+    {
+        ++ticks;
+        if (ticks <= origin) return false;
+        return (ticks - origin - 1) % (static_cast<uint64_t>(interval) + 1) == 0;
+    }
+};
+
+struct DataRequest : Periodic {
+    DWORD requestId = 0, defineId = 0;
+    ObjectId objectId = 0;
+};
+
+struct ClientDataRequest : Periodic {
+    DWORD requestId = 0, areaId = 0, defineId = 0;
+};
+
+struct ClientBlock {
+    DWORD offset, size;
+};
+
+struct AddonItem {
+    std::string text;
+    DWORD data = 0;
+    struct Sub {
+        std::string text;
+        DWORD event, data;
+    };
+    std::vector<Sub> subs;
+};
+
+struct Client {
+    uint32_t id = 0;
+    std::string name;
+    bool connected = true;
+    std::deque<Bytes> outbox;
+    size_t outboxBytes = 0;
+    bool overflowNoted = false;
+    std::map<DWORD, std::string> events;  // client event id -> name, "" for a private event
+    std::map<DWORD, Group> groups;
+    std::map<DWORD, std::string> systemEvents;  // subscription id -> canonical name
+    std::vector<InputMapping> inputs;
+    std::map<DWORD, bool> inputGroupOn;
+    std::map<DWORD, std::vector<Field>> defs;
+    std::map<DWORD, DataRequest> requests;
+    std::map<DWORD, std::string> areaNames;  // client area id -> area name
+    std::map<DWORD, std::vector<ClientBlock>> clientDefs;
+    std::map<DWORD, ClientDataRequest> clientRequests;
+    std::map<DWORD, AddonItem> addon;  // by menu event
+    std::string reservedKey;
+    DWORD reservedEvent = SIMCONNECT_UNUSED;
+};
+
+struct SimObject {
+    ObjectId id = 0;
+    std::string title;
+    DWORD type = SIMCONNECT_SIMOBJECT_TYPE_GROUND;
+    uint32_t owner = 0;  // client id, 0 for the simulator's own
+    Variables vars;
+};
+
+struct Area {
+    std::string name;
+    Bytes data;
+    uint32_t creator = 0;
+    bool readOnly = false;
+};
+
+struct PendingCreation {
+    uint32_t client;
+    std::string title;
+    SIMCONNECT_DATA_INITPOSITION position;
+    DWORD requestId, sendId;
+    int framesLeft;
+};
+
+struct Menu {
+    uint32_t client;
+    DWORD eventId;
+    std::string title, prompt;
+    std::vector<std::string> lines;
+    uint64_t timeoutAt = 0;  // 0: none
+};
+
+struct PrintedText {
+    uint32_t client;
+    DWORD type, eventId;
+    double seconds;
+    std::string text;
+    uint64_t expiresAt;
+};
+
+uint64_t PeriodTime(uint64_t index, double perSecond)
+{
+    return static_cast<uint64_t>(std::floor(static_cast<double>(index) * 1000.0 / perSecond));
+}
+
+}  // namespace
+
+struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
+    mutable std::mutex mutex;
+    std::string name;
+    bool accepting = true;
+    uint32_t nextClient = 1;
+    std::map<uint32_t, Client> clients;
+
+    uint64_t now = 0;
+    double fps = 30.0;
+    uint64_t frameBase = 0, frameIndex = 0;
+    uint64_t sixHzIndex = 0, secondIndex = 0;
+
+    bool running = false, paused = false, soundOn = true;
+    std::string aircraftFile, flightFile;
+
+    ObjectId nextObject = kUserId + 1;
+    std::map<ObjectId, SimObject> objects;
+    std::set<std::string> refusedTitles;
+    int creationDelay = 0;
+    std::vector<PendingCreation> creations;
+
+    std::map<std::string, Area> areas;  // by upper-case name
+
+    std::optional<Menu> menu;
+    std::vector<PrintedText> texts;
+
+    std::vector<std::string> timeline;
+    std::function<void(const std::string&)> listener;
+
+    std::shared_ptr<sc::Endpoint> endpoint;
+    std::unique_ptr<sc::SocketServer> socketServer;
+
+    Impl()
+    {
+        SimObject& user = objects[kUserId];
+        user.id = kUserId;
+        user.title = "User Aircraft";
+        user.type = SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT;
+        user.vars.SetNumber("IS USER SIM", "Bool", 1);
+        user.vars.SetNumber("SIM ON GROUND", "Bool", 1);
+    }
+
+    // ---- helpers ----
+
+    void Log(const std::string& text)
+    {
+        char stamp[32];
+        std::snprintf(stamp, sizeof(stamp), "[%9.3f] ", static_cast<double>(now) / 1000.0);
+        timeline.push_back(stamp + text);
+        if (listener) listener(timeline.back());
+    }
+
+    static std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+    std::string ClientName(const Client& c) const
+    {
+        return c.name.empty() ? "client " + std::to_string(c.id) : c.name;
+    }
+
+    void Push(Client& c, Bytes message)
+    {
+        if (!c.connected) return;
+        if (c.outboxBytes + message.size() > kMaxOutboxBytes) {
+            if (!c.overflowNoted) Log("messages to " + Quote(ClientName(c)) + " dropped: it does not dispatch");
+            c.overflowNoted = true;
+            return;
+        }
+        c.outboxBytes += message.size();
+        c.outbox.push_back(std::move(message));
+    }
+
+    void Fail(Client& c, DWORD exception, DWORD sendId, DWORD index)
+    {
+        Log("exception " + std::to_string(exception) + " to " + Quote(ClientName(c)) + " for packet " +
+            std::to_string(sendId) + ", argument " + std::to_string(index));
+        Push(c, sc::MakeException(exception, sendId, index));
+    }
+
+    SimObject* FindObject(ObjectId id)
+    {
+        if (id == SIMCONNECT_OBJECT_ID_USER) id = kUserId;
+        auto it = objects.find(id);
+        return it == objects.end() ? nullptr : &it->second;
+    }
+
+    const SimObject* FindObject(ObjectId id) const { return const_cast<Impl*>(this)->FindObject(id); }
+
+    std::string Describe(const SimObject& o) const { return std::to_string(o.id) + " " + Quote(o.title); }
+
+    std::string PositionText(const SimObject& o) const
+    {
+        const auto& v = o.vars;
+        return Format("%.6f", v.Number("PLANE LATITUDE", "degrees").value_or(0)) + ", " +
+               Format("%.6f", v.Number("PLANE LONGITUDE", "degrees").value_or(0)) + ", " +
+               Format("%.1f ft", v.Number("PLANE ALTITUDE", "feet").value_or(0)) + ", heading " +
+               Format("%.1f", v.Number("PLANE HEADING DEGREES TRUE", "degrees").value_or(0));
+    }
+
+    // ---- system events ----
+
+    template <typename Make>
+    void SystemEvent(const char* eventName, Make make)
+    {
+        for (auto& [id, c] : clients) {
+            if (!c.connected) continue;
+            for (const auto& [subscription, subscribed] : c.systemEvents)
+                if (subscribed == eventName) Push(c, make(subscription));
+        }
+    }
+
+    void SimpleSystemEvent(const char* eventName, DWORD data)
+    {
+        SystemEvent(eventName, [&](DWORD sub) { return sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, sub, data); });
+    }
+
+    void FileSystemEvent(const char* eventName, const std::string& file)
+    {
+        SystemEvent(eventName,
+                    [&](DWORD sub) { return sc::MakeEventFilename(SIMCONNECT_UNKNOWN_GROUP, sub, 0, file, 0); });
+    }
+
+    void ObjectEvent(const char* eventName, const SimObject& o)
+    {
+        SystemEvent(eventName, [&](DWORD sub) {
+            return sc::MakeEventObjectAddRemove(SIMCONNECT_UNKNOWN_GROUP, sub, o.id, o.type);
+        });
+    }
+
+    // ---- client events ----
+
+    struct Target {
+        DWORD priority;
+        Client* client;
+        DWORD group;
+        DWORD event;
+        bool maskable;
+    };
+
+    // Sends the event of `sender` (its own id) down the priority levels from startPriority, to every
+    // client that mapped the same name (only the sender for a private event) and grouped it. A level
+    // where some group masks the event is the last one to get it.
+    void Deliver(Client& sender, DWORD eventId, const std::string& eventName, DWORD data, DWORD startPriority)
+    {
+        std::vector<Target> targets;
+        for (auto& [id, c] : clients) {
+            if (!c.connected) continue;
+            if (eventName.empty() && &c != &sender) continue;
+            for (const auto& [ownId, ownName] : c.events) {
+                const bool same = eventName.empty() ? ownId == eventId : Upper(ownName) == Upper(eventName);
+                if (!same) continue;
+                for (const auto& [groupId, group] : c.groups)
+                    for (const auto& [member, maskable] : group.members)
+                        if (member == ownId && group.priority >= startPriority)
+                            targets.push_back({group.priority, &c, groupId, ownId, maskable});
+            }
+        }
+        std::stable_sort(targets.begin(), targets.end(),
+                         [](const Target& a, const Target& b) { return a.priority < b.priority; });
+        for (size_t i = 0; i < targets.size();) {
+            size_t j = i;
+            bool masked = false;
+            for (; j < targets.size() && targets[j].priority == targets[i].priority; ++j) {
+                Push(*targets[j].client, sc::MakeEvent(targets[j].group, targets[j].event, data));
+                masked = masked || targets[j].maskable;
+            }
+            if (masked) break;
+            i = j;
+        }
+    }
+
+    // The simulator's own handling of the sim events it knows.
+    void ApplySimEvent(const std::string& eventName, SimObject& target, DWORD data)
+    {
+        const std::string n = Upper(eventName);
+        if (n == "PAUSE_SET") SetPaused(data != 0);
+        else if (n == "PAUSE_ON") SetPaused(true);
+        else if (n == "PAUSE_OFF") SetPaused(false);
+        else if (n == "PAUSE_TOGGLE") SetPaused(!paused);
+        const struct {
+            const char* prefix;
+            const char* variable;
+        } freezes[] = {{"FREEZE_LATITUDE_LONGITUDE", "IS LATITUDE LONGITUDE FREEZE ON"},
+                       {"FREEZE_ALTITUDE", "IS ALTITUDE FREEZE ON"},
+                       {"FREEZE_ATTITUDE", "IS ATTITUDE FREEZE ON"}};
+        for (const auto& f : freezes) {
+            const std::string prefix = f.prefix;
+            if (n == prefix + "_SET") target.vars.SetNumber(f.variable, "Bool", data != 0 ? 1 : 0);
+            if (n == prefix + "_TOGGLE")
+                target.vars.SetNumber(f.variable, "Bool",
+                                      target.vars.Number(f.variable, "Bool").value_or(0) != 0 ? 0 : 1);
+        }
+    }
+
+    void Transmit(Client& c, DWORD sendId, ObjectId objectId, DWORD eventId, DWORD data, DWORD group, DWORD flags)
+    {
+        auto ev = c.events.find(eventId);
+        if (ev == c.events.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        SimObject* target = FindObject(objectId);
+        if (!target) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        DWORD start = group;
+        if (!(flags & SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY)) {
+            auto g = c.groups.find(group);
+            if (g == c.groups.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 4);
+            start = g->second.priority;
+        }
+        const std::string eventName = ev->second;
+        Log("event " + (eventName.empty() ? "private " + std::to_string(eventId) : Quote(eventName)) + " data " +
+            std::to_string(data) + " from " + Quote(ClientName(c)) +
+            (target->id == kUserId ? std::string() : " to object " + Describe(*target)));
+        Deliver(c, eventId, eventName, data, start);
+        if (!eventName.empty()) ApplySimEvent(eventName, *target, data);
+    }
+
+    // An event of the client raised by the simulator (hotkey, add-on menu): through its groups as if the
+    // client had sent it at the highest priority.
+    void RaiseClientEvent(Client& c, DWORD eventId, DWORD data)
+    {
+        auto ev = c.events.find(eventId);
+        if (ev == c.events.end()) {
+            Push(c, sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, eventId, data));
+            return;
+        }
+        Deliver(c, eventId, ev->second, data, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
+    }
+
+    // ---- data ----
+
+    void SendObjectData(Client& c, DataRequest& r, const SimObject& o, bool periodic)
+    {
+        auto def = c.defs.find(r.defineId);
+        if (def == c.defs.end()) return;
+        Bytes record = EncodeRecord(o.vars, def->second);
+        if (periodic && (r.flags & SIMCONNECT_DATA_REQUEST_FLAG_CHANGED) && r.hasLast && r.last == record) return;
+        Push(c, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA, r.requestId, o.id, r.defineId, r.flags, 1, 1,
+                             static_cast<DWORD>(def->second.size()), record));
+        r.hasLast = true;
+        r.last = std::move(record);
+        ++r.sent;
+    }
+
+    std::optional<Bytes> ReadArea(Client& c, DWORD areaId, DWORD defineId)
+    {
+        auto nameIt = c.areaNames.find(areaId);
+        auto def = c.clientDefs.find(defineId);
+        if (nameIt == c.areaNames.end() || def == c.clientDefs.end()) return std::nullopt;
+        auto area = areas.find(Upper(nameIt->second));
+        if (area == areas.end()) return std::nullopt;
+        Bytes out;
+        for (const ClientBlock& b : def->second) {
+            for (DWORD i = 0; i < b.size; ++i) {
+                const uint64_t at = static_cast<uint64_t>(b.offset) + i;
+                out.push_back(at < area->second.data.size() ? area->second.data[at] : 0);
+            }
+        }
+        return out;
+    }
+
+    void SendClientData(Client& c, ClientDataRequest& r, bool periodic)
+    {
+        auto record = ReadArea(c, r.areaId, r.defineId);
+        if (!record) return;
+        if (periodic && (r.flags & SIMCONNECT_CLIENT_DATA_REQUEST_FLAG_CHANGED) && r.hasLast && r.last == *record)
+            return;
+        Push(c, sc::MakeData(SIMCONNECT_RECV_ID_CLIENT_DATA, r.requestId, r.areaId, r.defineId, r.flags, 1, 1,
+                             static_cast<DWORD>(c.clientDefs[r.defineId].size()), *record));
+        r.hasLast = true;
+        r.last = std::move(*record);
+        ++r.sent;
+    }
+
+    // One period of kind `period` passed: answer the requests that are due.
+    void TickRequests(DWORD objectPeriod, DWORD clientPeriod)
+    {
+        for (auto& [cid, c] : clients) {
+            if (!c.connected) continue;
+            for (auto it = c.requests.begin(); it != c.requests.end();) {
+                DataRequest& r = it->second;
+                const SimObject* o = FindObject(r.objectId);
+                if (!o) {
+                    it = c.requests.erase(it);  // the object is gone
+                    continue;
+                }
+                if (r.period == objectPeriod && r.Tick()) SendObjectData(c, r, *o, true);
+                if (r.limit && r.sent >= r.limit) it = c.requests.erase(it);
+                else ++it;
+            }
+            for (auto it = c.clientRequests.begin(); it != c.clientRequests.end();) {
+                ClientDataRequest& r = it->second;
+                if (r.period == clientPeriod && r.Tick()) SendClientData(c, r, true);
+                if (r.limit && r.sent >= r.limit) it = c.clientRequests.erase(it);
+                else ++it;
+            }
+        }
+    }
+
+    // ---- objects ----
+
+    SimObject& NewObject(const std::string& title, DWORD type, uint32_t owner)
+    {
+        const ObjectId id = nextObject++;
+        SimObject& o = objects[id];
+        o.id = id;
+        o.title = title;
+        o.type = type;
+        o.owner = owner;
+        o.vars.SetText("TITLE", title);
+        o.vars.SetNumber("IS USER SIM", "Bool", 0);
+        return o;
+    }
+
+    void PlaceObject(SimObject& o, double lat, double lon, double altFeet, double pitchDeg, double bankDeg,
+                     double headingDeg)
+    {
+        o.vars.SetNumber("PLANE LATITUDE", "degrees", lat);
+        o.vars.SetNumber("PLANE LONGITUDE", "degrees", lon);
+        o.vars.SetNumber("PLANE ALTITUDE", "feet", altFeet);
+        o.vars.SetNumber("PLANE PITCH DEGREES", "degrees", pitchDeg);
+        o.vars.SetNumber("PLANE BANK DEGREES", "degrees", bankDeg);
+        o.vars.SetNumber("PLANE HEADING DEGREES TRUE", "degrees", headingDeg);
+    }
+
+    void FinishCreation(const PendingCreation& p)
+    {
+        auto cit = clients.find(p.client);
+        if (cit == clients.end() || !cit->second.connected) return;
+        Client& c = cit->second;
+        if (p.title.empty() || refusedTitles.count(Upper(p.title))) {
+            Log("creation of " + Quote(p.title) + " for " + Quote(ClientName(c)) + " refused");
+            return Fail(c, SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED, p.sendId, 1);
+        }
+        SimObject& o = NewObject(p.title, SIMCONNECT_SIMOBJECT_TYPE_GROUND, c.id);
+        PlaceObject(o, p.position.Latitude, p.position.Longitude, p.position.Altitude, p.position.Pitch,
+                    p.position.Bank, p.position.Heading);
+        o.vars.SetNumber("SIM ON GROUND", "Bool", p.position.OnGround ? 1 : 0);
+        o.vars.SetNumber("AIRSPEED TRUE", "knots", p.position.Airspeed);
+        Log("object " + Describe(o) + " created for " + Quote(ClientName(c)) + " (request " +
+            std::to_string(p.requestId) + ") at " + PositionText(o));
+        Push(c, sc::MakeAssignedObjectId(p.requestId, o.id));
+        ObjectEvent("ObjectAdded", o);
+    }
+
+    void EraseObject(ObjectId id, const std::string& by)
+    {
+        auto it = objects.find(id);
+        if (it == objects.end()) return;
+        Log("object " + Describe(it->second) + " removed" + (by.empty() ? std::string() : " by " + Quote(by)));
+        ObjectEvent("ObjectRemoved", it->second);
+        objects.erase(it);
+    }
+
+    // ---- texts and menus ----
+
+    void TextResult(uint32_t clientId, DWORD eventId, DWORD result)
+    {
+        if (eventId == 0) return;
+        auto it = clients.find(clientId);
+        if (it != clients.end()) Push(it->second, sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, eventId, result));
+    }
+
+    void CloseMenu(DWORD result, const std::string& why)
+    {
+        if (!menu) return;
+        Menu old = std::move(*menu);
+        menu.reset();
+        Log("menu " + Quote(old.title) + " " + why);
+        TextResult(old.client, old.eventId, result);
+    }
+
+    void ShowText(Client& c, DWORD sendId, DWORD type, float seconds, DWORD eventId, const Bytes& block)
+    {
+        if (type == SIMCONNECT_TEXT_TYPE_MENU) {
+            if (block.empty() || block[0] == 0) {
+                if (menu && menu->client == c.id && menu->eventId == eventId)
+                    CloseMenu(SIMCONNECT_TEXT_RESULT_REMOVED, "removed by " + Quote(ClientName(c)));
+                return;
+            }
+            std::vector<std::string> entries = SplitEntries(block);
+            if (menu) CloseMenu(SIMCONNECT_TEXT_RESULT_REPLACED, "replaced");
+            Menu m;
+            m.client = c.id;
+            m.eventId = eventId;
+            m.title = entries.size() > 0 ? entries[0] : "";
+            m.prompt = entries.size() > 1 ? entries[1] : "";
+            for (size_t i = 2; i < entries.size() && m.lines.size() < 10; ++i) m.lines.push_back(entries[i]);
+            if (seconds > 0) m.timeoutAt = now + static_cast<uint64_t>(std::llround(seconds * 1000.0));
+            std::string text = "menu " + Quote(m.title) + " from " + Quote(ClientName(c)) + ": " + m.prompt;
+            for (size_t i = 0; i < m.lines.size(); ++i) text += " | " + std::to_string(i + 1) + ". " + m.lines[i];
+            Log(text);
+            menu = std::move(m);
+            TextResult(c.id, eventId, SIMCONNECT_TEXT_RESULT_DISPLAYED);
+            return;
+        }
+        const bool print = type >= SIMCONNECT_TEXT_TYPE_PRINT_BLACK && type <= SIMCONNECT_TEXT_TYPE_PRINT_CYAN;
+        if (!print && type > SIMCONNECT_TEXT_TYPE_SCROLL_CYAN)
+            return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 1);
+        size_t len = 0;
+        while (len < block.size() && block[len] != 0) ++len;
+        PrintedText t{c.id, type, eventId, seconds, std::string(reinterpret_cast<const char*>(block.data()), len),
+                      now + static_cast<uint64_t>(std::llround(std::max(0.0f, seconds) * 1000.0))};
+        Log("text (" + TextTypeName(type) + ", " + Format("%.1f", seconds) + " s) from " + Quote(ClientName(c)) +
+            ": " + Quote(t.text));
+        texts.push_back(std::move(t));
+        TextResult(c.id, eventId, SIMCONNECT_TEXT_RESULT_DISPLAYED);
+    }
+
+    // ---- clock ----
+
+    void RunFrame()
+    {
+        for (size_t i = 0; i < creations.size();) {
+            if (creations[i].framesLeft-- <= 0) {
+                PendingCreation p = creations[i];
+                creations.erase(creations.begin() + static_cast<long>(i));
+                FinishCreation(p);
+            } else {
+                ++i;
+            }
+        }
+        SystemEvent("Frame", [&](DWORD sub) {
+            return sc::MakeEventFrame(SIMCONNECT_UNKNOWN_GROUP, sub, static_cast<float>(fps), 1.0f);
+        });
+        TickRequests(SIMCONNECT_PERIOD_VISUAL_FRAME, SIMCONNECT_CLIENT_DATA_PERIOD_VISUAL_FRAME);
+        TickRequests(SIMCONNECT_PERIOD_SIM_FRAME, SIMCONNECT_UNUSED);
+    }
+
+    void Advance(uint64_t ms)
+    {
+        const uint64_t target = now + ms;
+        for (;;) {
+            const uint64_t frameAt = frameBase + PeriodTime(frameIndex + 1, fps);
+            const uint64_t sixHzAt = PeriodTime(sixHzIndex + 1, 6.0);
+            const uint64_t secondAt = (secondIndex + 1) * 1000;
+            uint64_t next = std::min({frameAt, sixHzAt, secondAt});
+            if (menu && menu->timeoutAt) next = std::min(next, menu->timeoutAt);
+            for (const auto& t : texts) next = std::min(next, t.expiresAt);
+            if (next > target) break;
+            now = next;
+            if (menu && menu->timeoutAt && menu->timeoutAt <= now) CloseMenu(SIMCONNECT_TEXT_RESULT_TIMEOUT, "timed out");
+            for (size_t i = 0; i < texts.size();) {
+                if (texts[i].expiresAt <= now) {
+                    TextResult(texts[i].client, texts[i].eventId, SIMCONNECT_TEXT_RESULT_TIMEOUT);
+                    texts.erase(texts.begin() + static_cast<long>(i));
+                } else {
+                    ++i;
+                }
+            }
+            if (frameAt == now) {
+                ++frameIndex;
+                RunFrame();
+            }
+            if (sixHzAt == now) {
+                ++sixHzIndex;
+                SimpleSystemEvent("6Hz", 0);
+            }
+            if (secondAt == now) {
+                ++secondIndex;
+                SimpleSystemEvent("1sec", 0);
+                TickRequests(SIMCONNECT_PERIOD_SECOND, SIMCONNECT_CLIENT_DATA_PERIOD_SECOND);
+                if (secondIndex % 4 == 0) SimpleSystemEvent("4sec", 0);
+            }
+        }
+        now = target;
+    }
+
+    void SetPaused(bool value)
+    {
+        if (paused == value) return;
+        paused = value;
+        Log(value ? "paused" : "unpaused");
+        SimpleSystemEvent("Pause", value ? 1 : 0);
+        SimpleSystemEvent(value ? "Paused" : "Unpaused", 0);
+    }
+
+    // ---- requests ----
+
+    void Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes);
+    void HandleRequest(Client& c, sc::RequestKind kind, DWORD sendId, sc::Reader& r, sc::Writer& reply);
+    void Disconnect(uint32_t clientId, const char* why);
+};
+
+void Simulator::Impl::Disconnect(uint32_t clientId, const char* why)
+{
+    auto it = clients.find(clientId);
+    if (it == clients.end()) return;
+    Client& c = it->second;
+    if (c.connected) {
+        Log("client " + Quote(ClientName(c)) + " " + why);
+        c.connected = false;
+        // The objects a client created leave with it.
+        std::vector<ObjectId> owned;
+        for (const auto& [id, o] : objects)
+            if (o.owner == clientId) owned.push_back(id);
+        for (ObjectId id : owned) EraseObject(id, "");
+        if (menu && menu->client == clientId) menu.reset();
+        std::erase_if(texts, [&](const PrintedText& t) { return t.client == clientId; });
+        std::erase_if(creations, [&](const PendingCreation& p) { return p.client == clientId; });
+    }
+    clients.erase(it);
+}
+
+void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes)
+{
+    sc::Reader r(request);
+    uint32_t kindValue = 0, sendId = 0;
+    sc::Writer reply;
+    std::lock_guard lock(mutex);
+    auto it = clients.find(clientId);
+    if (!r.U32(kindValue) || !r.U32(sendId) || it == clients.end() || !it->second.connected) {
+        reply.I32(E_FAIL);
+        replyBytes = reply.Take();
+        return;
+    }
+    Client& c = it->second;
+    const auto kind = static_cast<sc::RequestKind>(kindValue);
+    if (kind == sc::RequestKind::Dispatch) {
+        reply.I32(S_OK);
+        size_t bytes = 0;
+        uint32_t count = 0;
+        const size_t countAt = reply.Size();
+        reply.U32(0);
+        while (!c.outbox.empty() && (count == 0 || bytes + c.outbox.front().size() <= sc::kDispatchBatchBytes)) {
+            const Bytes& m = c.outbox.front();
+            reply.Block(m.data(), m.size());
+            bytes += m.size();
+            c.outboxBytes -= m.size();
+            ++count;
+            c.outbox.pop_front();
+        }
+        reply.PatchU32(countAt, count);
+        replyBytes = reply.Take();
+        return;
+    }
+    sc::Writer body;
+    HandleRequest(c, kind, sendId, r, body);
+    if (!r.Ok()) {
+        Log("malformed request " + std::to_string(kindValue) + " from " + Quote(ClientName(c)) + " ignored");
+        reply.I32(E_FAIL);
+    } else {
+        reply.I32(S_OK);
+    }
+    replyBytes = reply.Take();
+}
+
+void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendId, sc::Reader& r, sc::Writer&)
+{
+    using K = sc::RequestKind;
+    DWORD a = 0, b = 0, d = 0, e = 0, f = 0, g = 0, h = 0;
+    float eps = 0;
+    std::string s1, s2, s3;
+    Bytes block;
+    switch (kind) {
+    case K::Open:
+        if (!r.Text(c.name)) return;
+        Log("client " + Quote(ClientName(c)) + " connected");
+        Push(c, sc::MakeOpen(name));
+        return;
+    case K::Close: Disconnect(c.id, "disconnected"); return;
+    case K::MapClientEvent:
+        if (!r.U32(a) || !r.Text(s1)) return;
+        if (c.events.count(a)) return Fail(c, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, sendId, 1);
+        c.events[a] = s1;
+        return;
+    case K::TransmitClientEvent:
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f)) return;
+        return Transmit(c, sendId, a, b, d, e, f);
+    case K::AddClientEventToGroup: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d)) return;
+        if (!c.events.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        auto& members = c.groups[a].members;
+        auto m = std::find_if(members.begin(), members.end(), [&](const auto& p) { return p.first == b; });
+        if (m == members.end()) members.emplace_back(b, d != 0);
+        else m->second = d != 0;
+        return;
+    }
+    case K::RemoveClientEvent: {
+        if (!r.U32(a) || !r.U32(b)) return;
+        auto grp = c.groups.find(a);
+        if (grp == c.groups.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        std::erase_if(grp->second.members, [&](const auto& p) { return p.first == b; });
+        return;
+    }
+    case K::SetGroupPriority:
+        if (!r.U32(a) || !r.U32(b)) return;
+        c.groups[a].priority = b;
+        return;
+    case K::SubscribeSystemEvent: {
+        if (!r.U32(a) || !r.Text(s1)) return;
+        const std::string canonical = CanonicalSystemEvent(s1);
+        if (canonical.empty()) return Fail(c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
+        c.systemEvents[a] = canonical;
+        return;
+    }
+    case K::UnsubscribeSystemEvent:
+        if (!r.U32(a)) return;
+        if (!c.systemEvents.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        return;
+    case K::MapInputEvent:
+        if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g)) return;
+        c.inputs.push_back({a, NormalizeKey(s1), b, d, e, f});
+        return;
+    case K::SetInputGroupPriority:
+        r.U32(a);
+        r.U32(b);
+        return;
+    case K::SetInputGroupState:
+        if (!r.U32(a) || !r.U32(b)) return;
+        c.inputGroupOn[a] = b == SIMCONNECT_STATE_ON;
+        return;
+    case K::RequestReservedKey: {
+        if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.Text(s3)) return;
+        for (const std::string& choice : {s1, s2, s3}) {
+            if (choice.empty()) continue;
+            const std::string key = NormalizeKey(choice);
+            bool taken = false;
+            for (const auto& [id, other] : clients)
+                taken = taken || (other.connected && &other != &c && other.reservedKey == key);
+            if (taken) continue;
+            c.reservedKey = key;
+            c.reservedEvent = a;
+            Log("key " + Quote(choice) + " reserved for " + Quote(ClientName(c)));
+            Push(c, sc::MakeReservedKey(choice, choice));
+            return;
+        }
+        return Fail(c, SIMCONNECT_EXCEPTION_ERROR, sendId, 2);
+    }
+    case K::AddToDataDefinition:
+        if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.U32(b) || !r.F32(eps) || !r.U32(d)) return;
+        if (b < SIMCONNECT_DATATYPE_INT32 || b > SIMCONNECT_DATATYPE_STRINGV)
+            return Fail(c, SIMCONNECT_EXCEPTION_INVALID_DATA_TYPE, sendId, 4);
+        c.defs[a].push_back({s1, s2, b});
+        return;
+    case K::ClearDataDefinition:
+        if (!r.U32(a)) return;
+        if (!c.defs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        return;
+    case K::RequestDataOnSimObject: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
+        DWORD limit = 0;
+        if (!r.U32(limit)) return;
+        if (!c.defs.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        const SimObject* o = FindObject(d);
+        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
+        if (e > SIMCONNECT_PERIOD_SECOND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+        c.requests.erase(a);
+        if (e == SIMCONNECT_PERIOD_NEVER) return;
+        DataRequest req;
+        req.requestId = a;
+        req.defineId = b;
+        req.objectId = o->id;
+        req.period = e;
+        req.flags = f;
+        req.origin = g;
+        req.interval = h;
+        req.limit = limit;
+        if (e == SIMCONNECT_PERIOD_ONCE) return SendObjectData(c, req, *o, false);
+        c.requests[a] = std::move(req);
+        return;
+    }
+    case K::RequestDataOnSimObjectType: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e)) return;
+        auto def = c.defs.find(b);
+        if (def == c.defs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        if (d > kMaxRadiusMeters) return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
+        if (e > SIMCONNECT_SIMOBJECT_TYPE_GROUND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+        const SimObject& user = objects.at(kUserId);
+        const double lat = user.vars.Number("PLANE LATITUDE", "degrees").value_or(0);
+        const double lon = user.vars.Number("PLANE LONGITUDE", "degrees").value_or(0);
+        std::vector<const SimObject*> found;
+        for (const auto& [id, o] : objects) {
+            const bool typeOk = e == SIMCONNECT_SIMOBJECT_TYPE_ALL ||
+                                (e == SIMCONNECT_SIMOBJECT_TYPE_USER ? id == kUserId : o.type == e);
+            if (!typeOk) continue;
+            const double dist = HaversineMeters(lat, lon, o.vars.Number("PLANE LATITUDE", "degrees").value_or(0),
+                                                o.vars.Number("PLANE LONGITUDE", "degrees").value_or(0));
+            if (id == kUserId || dist <= d) found.push_back(&o);
+        }
+        const auto count = static_cast<DWORD>(found.size());
+        const auto fields = static_cast<DWORD>(def->second.size());
+        if (found.empty())
+            Push(c, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, a, 0, b, 0, 0, 0, fields, {}));
+        for (DWORD i = 0; i < count; ++i)
+            Push(c, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, a, found[i]->id, b, 0, i + 1, count,
+                                 fields, EncodeRecord(found[i]->vars, def->second)));
+        return;
+    }
+    case K::SetDataOnSimObject: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.Block(block)) return;
+        auto def = c.defs.find(a);
+        if (def == c.defs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        SimObject* o = FindObject(b);
+        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        const DWORD units = e ? e : 1;
+        if (static_cast<uint64_t>(units) * f != block.size())
+            return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+        bool fixed = true;
+        size_t expected = 0;
+        for (const Field& field : def->second) {
+            fixed = fixed && field.type != SIMCONNECT_DATATYPE_STRINGV;
+            expected += FieldSize(field.type);
+        }
+        if (fixed && expected != f) return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+        for (DWORD u = 0; u < units; ++u) {
+            std::vector<std::string> changes;
+            Variables staged = o->vars;
+            auto used = DecodeRecord(staged, def->second, block.data() + static_cast<size_t>(u) * f, f, &changes);
+            if (!used) return Fail(c, SIMCONNECT_EXCEPTION_DATA_ERROR, sendId, 6);
+            o->vars = std::move(staged);
+            std::string text = "object " + Describe(*o) + " set by " + Quote(ClientName(c)) + ":";
+            for (size_t i = 0; i < changes.size(); ++i) text += (i ? ", " : " ") + changes[i];
+            Log(text);
+        }
+        return;
+    }
+    case K::AICreateSimulatedObject: {
+        PendingCreation p;
+        p.client = c.id;
+        p.sendId = sendId;
+        auto& pos = p.position;
+        if (!r.Text(p.title) || !r.F64(pos.Latitude) || !r.F64(pos.Longitude) || !r.F64(pos.Altitude) ||
+            !r.F64(pos.Pitch) || !r.F64(pos.Bank) || !r.F64(pos.Heading) || !r.U32(pos.OnGround) ||
+            !r.U32(pos.Airspeed) || !r.U32(p.requestId))
+            return;
+        p.framesLeft = creationDelay - 1;
+        if (creationDelay <= 0) return FinishCreation(p);
+        creations.push_back(std::move(p));
+        return;
+    }
+    case K::AIRemoveObject: {
+        if (!r.U32(a) || !r.U32(b)) return;
+        SimObject* o = a == SIMCONNECT_OBJECT_ID_USER ? nullptr : FindObject(a);
+        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        if (o->owner == 0) return Fail(c, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
+        EraseObject(o->id, ClientName(c));
+        return;
+    }
+    case K::MapClientDataName: {
+        if (!r.Text(s1) || !r.U32(a)) return;
+        auto existing = c.areaNames.find(a);
+        if (existing != c.areaNames.end() && Upper(existing->second) != Upper(s1))
+            return Fail(c, SIMCONNECT_EXCEPTION_DUPLICATE_ID, sendId, 2);
+        c.areaNames[a] = s1;
+        return;
+    }
+    case K::CreateClientData: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d)) return;
+        auto nameIt = c.areaNames.find(a);
+        if (nameIt == c.areaNames.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        if (b == 0 || b > SIMCONNECT_CLIENTDATA_MAX_SIZE)
+            return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+        const std::string key = Upper(nameIt->second);
+        if (areas.count(key)) return Fail(c, SIMCONNECT_EXCEPTION_ALREADY_CREATED, sendId, 1);
+        Area& area = areas[key];
+        area.name = nameIt->second;
+        area.data.assign(b, 0);
+        area.creator = c.id;
+        area.readOnly = (d & SIMCONNECT_CREATE_CLIENT_DATA_FLAG_READ_ONLY) != 0;
+        Log("client data " + Quote(area.name) + " created by " + Quote(ClientName(c)) + " (" + std::to_string(b) +
+            " bytes)");
+        return;
+    }
+    case K::AddToClientDataDefinition: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.F32(eps) || !r.U32(e)) return;
+        DWORD size = d;
+        if (d >= SIMCONNECT_CLIENTDATATYPE_FLOAT64) {
+            static const DWORD typed[] = {1, 2, 4, 8, 4, 8};  // INT8 .. FLOAT64
+            size = typed[static_cast<DWORD>(-static_cast<int32_t>(d)) - 1];
+        }
+        if (size == 0 || size > SIMCONNECT_CLIENTDATA_MAX_SIZE)
+            return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
+        auto& blocks = c.clientDefs[a];
+        DWORD offset = b;
+        if (b == SIMCONNECT_CLIENTDATAOFFSET_AUTO) {
+            offset = 0;
+            for (const ClientBlock& blk : blocks) offset = std::max(offset, blk.offset + blk.size);
+        }
+        if (offset > SIMCONNECT_CLIENTDATA_MAX_SIZE) return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+        blocks.push_back({offset, size});
+        return;
+    }
+    case K::ClearClientDataDefinition:
+        if (!r.U32(a)) return;
+        if (!c.clientDefs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        return;
+    case K::RequestClientData: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
+        DWORD limit = 0;
+        if (!r.U32(limit)) return;
+        auto nameIt = c.areaNames.find(a);
+        if (nameIt == c.areaNames.end() || !areas.count(Upper(nameIt->second)))
+            return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        if (!c.clientDefs.count(d)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
+        if (e > SIMCONNECT_CLIENT_DATA_PERIOD_SECOND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+        c.clientRequests.erase(b);
+        if (e == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER) return;
+        ClientDataRequest req;
+        req.requestId = b;
+        req.areaId = a;
+        req.defineId = d;
+        req.period = e;
+        req.flags = f;
+        req.origin = g;
+        req.interval = h;
+        req.limit = limit;
+        if (e == SIMCONNECT_CLIENT_DATA_PERIOD_ONCE) return SendClientData(c, req, false);
+        c.clientRequests[b] = std::move(req);
+        return;
+    }
+    case K::SetClientData: {
+        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.Block(block)) return;
+        auto nameIt = c.areaNames.find(a);
+        auto area = nameIt == c.areaNames.end() ? areas.end() : areas.find(Upper(nameIt->second));
+        if (area == areas.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        auto def = c.clientDefs.find(b);
+        if (def == c.clientDefs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        if (area->second.readOnly && area->second.creator != c.id)
+            return Fail(c, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
+        size_t total = 0;
+        for (const ClientBlock& blk : def->second) {
+            total += blk.size;
+            if (static_cast<uint64_t>(blk.offset) + blk.size > area->second.data.size())
+                return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+        }
+        if (total != block.size()) return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+        size_t pos = 0;
+        for (const ClientBlock& blk : def->second) {
+            std::copy_n(block.begin() + static_cast<long>(pos), blk.size,
+                        area->second.data.begin() + static_cast<long>(blk.offset));
+            pos += blk.size;
+        }
+        Log("client data " + Quote(area->second.name) + " written by " + Quote(ClientName(c)) + " (" +
+            std::to_string(block.size()) + " bytes)");
+        // Requests that answer on every write.
+        const std::string key = area->first;
+        for (auto& [cid, other] : clients) {
+            if (!other.connected) continue;
+            for (auto& [rid, req] : other.clientRequests) {
+                auto n = other.areaNames.find(req.areaId);
+                if (req.period == SIMCONNECT_CLIENT_DATA_PERIOD_ON_SET && n != other.areaNames.end() &&
+                    Upper(n->second) == key && req.Tick())
+                    SendClientData(other, req, true);
+            }
+            std::erase_if(other.clientRequests, [](const auto& p) { return p.second.limit && p.second.sent >= p.second.limit; });
+        }
+        return;
+    }
+    case K::Text:
+        if (!r.U32(a) || !r.F32(eps) || !r.U32(b) || !r.Block(block)) return;
+        return ShowText(c, sendId, a, eps, b, block);
+    case K::MenuAddItem:
+        if (!r.Text(s1) || !r.U32(a) || !r.U32(b)) return;
+        c.addon[a] = AddonItem{s1, b, {}};
+        Log("add-on menu item " + Quote(s1) + " added by " + Quote(ClientName(c)));
+        return;
+    case K::MenuDeleteItem:
+        if (!r.U32(a)) return;
+        if (!c.addon.count(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        Log("add-on menu item " + Quote(c.addon[a].text) + " removed by " + Quote(ClientName(c)));
+        c.addon.erase(a);
+        return;
+    case K::MenuAddSubItem: {
+        if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d)) return;
+        auto item = c.addon.find(a);
+        if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        item->second.subs.push_back({s1, b, d});
+        return;
+    }
+    case K::MenuDeleteSubItem: {
+        if (!r.U32(a) || !r.U32(b)) return;
+        auto item = c.addon.find(a);
+        if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+        auto& subs = item->second.subs;
+        const size_t before = subs.size();
+        std::erase_if(subs, [&](const AddonItem::Sub& s) { return s.event == b; });
+        if (subs.size() == before) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+        return;
+    }
+    case K::RequestSystemState: {
+        if (!r.U32(a) || !r.Text(s1)) return;
+        const std::string state = Upper(s1);
+        if (state == "SIM") Push(c, sc::MakeSystemState(a, running ? 1 : 0, 0, ""));
+        else if (state == "AIRCRAFTLOADED") Push(c, sc::MakeSystemState(a, 0, 0, aircraftFile));
+        else if (state == "FLIGHTLOADED") Push(c, sc::MakeSystemState(a, 0, 0, flightFile));
+        else if (state == "DIALOGMODE") Push(c, sc::MakeSystemState(a, 0, 0, ""));
+        else if (state == "FLIGHTPLAN") Push(c, sc::MakeSystemState(a, 0, 0, ""));
+        else return Fail(c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
+        return;
+    }
+    case K::Dispatch: return;
+    }
+    // An unknown request kind.
+    Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 0);
+}
+
+// ---- Sessions ----
+
+namespace {
+
+class ImplSession : public sc::Session {
+public:
+    ImplSession(std::shared_ptr<Simulator::Impl> impl, uint32_t client) : impl_(std::move(impl)), client_(client) {}
+    ~ImplSession() override
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->Disconnect(client_, "went away");
+    }
+    bool Exchange(const sc::Bytes& request, sc::Bytes& reply) override
+    {
+        impl_->Handle(client_, request, reply);
+        sc::Reader r(reply);
+        int32_t hr = E_FAIL;
+        // A client the simulator no longer knows is cut off.
+        if (r.I32(hr) && FAILED(hr)) {
+            std::lock_guard lock(impl_->mutex);
+            if (!impl_->clients.count(client_)) return false;
+        }
+        return true;
+    }
+
+private:
+    std::shared_ptr<Simulator::Impl> impl_;
+    uint32_t client_;
+};
+
+class ImplEndpoint : public sc::Endpoint {
+public:
+    explicit ImplEndpoint(std::shared_ptr<Simulator::Impl> impl) : impl_(std::move(impl)) {}
+    std::unique_ptr<sc::Session> Connect() override
+    {
+        uint32_t id;
+        {
+            std::lock_guard lock(impl_->mutex);
+            if (!impl_->accepting) return nullptr;
+            id = impl_->nextClient++;
+            impl_->clients[id].id = id;
+        }
+        return std::make_unique<ImplSession>(impl_, id);
+    }
+
+private:
+    std::shared_ptr<Simulator::Impl> impl_;
+};
+
+}  // namespace
+
+// ---- Simulator ----
+
+Simulator::Simulator(std::string name) : impl_(std::make_shared<Impl>())
+{
+    impl_->name = std::move(name);
+    impl_->endpoint = std::make_shared<ImplEndpoint>(impl_);
+}
+
+Simulator::~Simulator()
+{
+    Quit();
+    StopServing();
+    std::lock_guard lock(impl_->mutex);
+    impl_->accepting = false;
+    for (auto& [id, c] : impl_->clients) c.connected = false;
+    impl_->clients.clear();
+    // The endpoint holds the state alive through in-process sessions; break the cycle.
+    impl_->endpoint.reset();
+}
+
+void Simulator::ServeInProcess()
+{
+    sc::SetInProcessEndpoint(impl_->endpoint);
+}
+
+bool Simulator::Listen(std::string* error)
+{
+    auto server = std::make_unique<sc::SocketServer>(impl_->endpoint);
+    const auto path = sc::SocketPath();
+    if (!server->Start(path, error)) return false;
+    std::lock_guard lock(impl_->mutex);
+    impl_->socketServer = std::move(server);
+    impl_->Log("listening at " + path.string());
+    return true;
+}
+
+void Simulator::StopServing()
+{
+    if (impl_->endpoint && sc::GetInProcessEndpoint() == impl_->endpoint) sc::SetInProcessEndpoint(nullptr);
+    std::unique_ptr<sc::SocketServer> server;
+    {
+        std::lock_guard lock(impl_->mutex);
+        server = std::move(impl_->socketServer);
+    }
+    if (server) server->Stop();  // its threads take the lock
+}
+
+std::vector<std::string> Simulator::Clients() const
+{
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::string> names;
+    for (const auto& [id, c] : impl_->clients)
+        if (c.connected) names.push_back(impl_->ClientName(c));
+    return names;
+}
+
+uint64_t Simulator::NowMs() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->now;
+}
+
+void Simulator::Advance(uint64_t ms)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->Advance(ms);
+}
+
+void Simulator::RunFrames(int count)
+{
+    std::lock_guard lock(impl_->mutex);
+    for (int i = 0; i < count; ++i) {
+        const uint64_t next = impl_->frameBase + PeriodTime(impl_->frameIndex + 1, impl_->fps);
+        impl_->Advance(next - impl_->now);
+    }
+}
+
+void Simulator::SetFrameRate(double framesPerSecond)
+{
+    std::lock_guard lock(impl_->mutex);
+    if (!(framesPerSecond >= 1.0 && framesPerSecond <= 1000.0)) return;
+    impl_->fps = framesPerSecond;
+    impl_->frameBase = impl_->now;
+    impl_->frameIndex = 0;
+}
+
+void Simulator::StartSim()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->running = true;
+    impl_->Log("simulation started");
+    impl_->SimpleSystemEvent("SimStart", 0);
+    impl_->SimpleSystemEvent("Sim", 1);
+}
+
+void Simulator::StopSim()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->running = false;
+    impl_->Log("simulation stopped");
+    impl_->SimpleSystemEvent("SimStop", 0);
+    impl_->SimpleSystemEvent("Sim", 0);
+}
+
+bool Simulator::IsRunning() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->running;
+}
+
+void Simulator::SetPaused(bool paused)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->SetPaused(paused);
+}
+
+bool Simulator::IsPaused() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->paused;
+}
+
+void Simulator::SetSound(bool on)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->soundOn = on;
+    impl_->Log(on ? "sound on" : "sound off");
+    impl_->SimpleSystemEvent("Sound", on ? 1 : 0);
+}
+
+void Simulator::ChangePosition()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->Log("position changed");
+    impl_->SimpleSystemEvent("PositionChanged", 0);
+}
+
+void Simulator::LoadAircraft(const std::string& airFile)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->aircraftFile = airFile;
+    impl_->Log("aircraft loaded: " + airFile);
+    impl_->FileSystemEvent("AircraftLoaded", airFile);
+}
+
+void Simulator::LoadFlight(const std::string& flightFile)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->flightFile = flightFile;
+    impl_->Log("flight loaded: " + flightFile);
+    impl_->FileSystemEvent("FlightLoaded", flightFile);
+}
+
+void Simulator::Quit()
+{
+    std::lock_guard lock(impl_->mutex);
+    bool any = false;
+    for (auto& [id, c] : impl_->clients) {
+        if (!c.connected) continue;
+        impl_->Push(c, sc::MakeQuit());
+        any = true;
+    }
+    if (any) impl_->Log("quit sent to every client");
+}
+
+ObjectId Simulator::UserAircraftId() const
+{
+    return kUserId;
+}
+
+void Simulator::SetUserPosition(double latitude, double longitude, double altitudeFeet, double pitchDegrees,
+                                double bankDegrees, double headingDegrees)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->PlaceObject(impl_->objects.at(kUserId), latitude, longitude, altitudeFeet, pitchDegrees, bankDegrees,
+                       headingDegrees);
+}
+
+ObjectId Simulator::AddAiAircraft(const AiAircraft& ai)
+{
+    std::lock_guard lock(impl_->mutex);
+    SimObject& o = impl_->NewObject(ai.title, SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT, 0);
+    impl_->PlaceObject(o, ai.latitude, ai.longitude, ai.altitudeFeet, 0, 0, ai.headingDegrees);
+    o.vars.SetNumber("SIM ON GROUND", "Bool", ai.onGround ? 1 : 0);
+    o.vars.SetText("ATC ID", ai.atcId);
+    o.vars.SetText("ATC MODEL", ai.atcModel);
+    o.vars.SetText("AI TRAFFIC STATE", ai.state);
+    o.vars.SetText("AI TRAFFIC CURRENT AIRPORT", ai.airport);
+    o.vars.SetText("AI TRAFFIC ASSIGNED PARKING", ai.parking);
+    impl_->Log("AI aircraft " + impl_->Describe(o) + " (" + ai.state + ") at " + impl_->PositionText(o));
+    impl_->ObjectEvent("ObjectAdded", o);
+    return o.id;
+}
+
+bool Simulator::RemoveObject(ObjectId id)
+{
+    std::lock_guard lock(impl_->mutex);
+    if (id == SIMCONNECT_OBJECT_ID_USER || id == kUserId || !impl_->objects.count(id)) return false;
+    impl_->EraseObject(id, "");
+    return true;
+}
+
+std::optional<ObjectInfo> Simulator::Object(ObjectId id) const
+{
+    std::lock_guard lock(impl_->mutex);
+    const SimObject* o = impl_->FindObject(id);
+    if (!o) return std::nullopt;
+    ObjectInfo info{o->id, o->title, o->type, {}};
+    auto c = impl_->clients.find(o->owner);
+    if (o->owner && c != impl_->clients.end()) info.createdBy = impl_->ClientName(c->second);
+    return info;
+}
+
+std::vector<ObjectInfo> Simulator::Objects() const
+{
+    std::vector<ObjectId> ids;
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (const auto& [id, o] : impl_->objects) ids.push_back(id);
+    }
+    std::vector<ObjectInfo> out;
+    for (ObjectId id : ids)
+        if (auto info = Object(id)) out.push_back(*info);
+    return out;
+}
+
+bool Simulator::SetNumber(ObjectId id, const std::string& name, const std::string& unit, double value)
+{
+    std::lock_guard lock(impl_->mutex);
+    SimObject* o = impl_->FindObject(id);
+    if (!o) return false;
+    o->vars.SetNumber(name, unit, value);
+    return true;
+}
+
+std::optional<double> Simulator::Number(ObjectId id, const std::string& name, const std::string& unit) const
+{
+    std::lock_guard lock(impl_->mutex);
+    const SimObject* o = impl_->FindObject(id);
+    return o ? o->vars.Number(name, unit) : std::nullopt;
+}
+
+bool Simulator::SetText(ObjectId id, const std::string& name, const std::string& text)
+{
+    std::lock_guard lock(impl_->mutex);
+    SimObject* o = impl_->FindObject(id);
+    if (!o) return false;
+    o->vars.SetText(name, text);
+    return true;
+}
+
+std::optional<std::string> Simulator::Text(ObjectId id, const std::string& name) const
+{
+    std::lock_guard lock(impl_->mutex);
+    const SimObject* o = impl_->FindObject(id);
+    return o ? o->vars.Text(name) : std::nullopt;
+}
+
+void Simulator::RefuseTitle(const std::string& title)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->refusedTitles.insert(Upper(title));
+}
+
+void Simulator::SetCreationDelayFrames(int frames)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->creationDelay = std::max(0, frames);
+}
+
+bool Simulator::PressKey(const std::string& key)
+{
+    std::lock_guard lock(impl_->mutex);
+    const std::string k = NormalizeKey(key);
+    impl_->Log("key " + Upper(key) + " pressed");
+    bool any = false;
+    for (auto& [id, c] : impl_->clients) {
+        if (!c.connected) continue;
+        if (!c.reservedKey.empty() && c.reservedKey == k) {
+            impl_->RaiseClientEvent(c, c.reservedEvent, 0);
+            any = true;
+        }
+        for (const InputMapping& m : c.inputs) {
+            if (m.key != k || !c.inputGroupOn[m.group]) continue;
+            impl_->RaiseClientEvent(c, m.down, m.downValue);
+            if (m.up != SIMCONNECT_UNUSED) impl_->RaiseClientEvent(c, m.up, m.upValue);
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool Simulator::ChooseAddonMenuItem(const std::string& item, const std::string& subItem)
+{
+    std::lock_guard lock(impl_->mutex);
+    for (auto& [id, c] : impl_->clients) {
+        if (!c.connected) continue;
+        for (auto& [event, entry] : c.addon) {
+            if (entry.text != item) continue;
+            if (subItem.empty()) {
+                impl_->Log("add-on menu " + Impl::Quote(item) + " chosen");
+                impl_->RaiseClientEvent(c, event, entry.data);
+                return true;
+            }
+            for (const auto& sub : entry.subs) {
+                if (sub.text != subItem || sub.event == SIMCONNECT_UNUSED) continue;
+                impl_->Log("add-on menu " + Impl::Quote(item) + " > " + Impl::Quote(subItem) + " chosen");
+                impl_->RaiseClientEvent(c, sub.event, sub.data);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> Simulator::AddonMenu() const
+{
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::string> lines;
+    for (const auto& [id, c] : impl_->clients) {
+        for (const auto& [event, entry] : c.addon) {
+            lines.push_back(entry.text);
+            for (const auto& sub : entry.subs) lines.push_back(entry.text + " > " + sub.text);
+        }
+    }
+    return lines;
+}
+
+std::optional<MenuInfo> Simulator::OpenMenu() const
+{
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->menu) return std::nullopt;
+    const Menu& m = *impl_->menu;
+    MenuInfo info{{}, m.eventId, m.title, m.prompt, m.lines};
+    auto c = impl_->clients.find(m.client);
+    if (c != impl_->clients.end()) info.client = impl_->ClientName(c->second);
+    return info;
+}
+
+bool Simulator::ChooseMenuLine(int index)
+{
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->menu || index < 0 || static_cast<size_t>(index) >= impl_->menu->lines.size()) return false;
+    const std::string line = impl_->menu->lines[static_cast<size_t>(index)];
+    impl_->CloseMenu(static_cast<DWORD>(index), "answered with line " + std::to_string(index + 1) + " " +
+                                                     Impl::Quote(line));
+    return true;
+}
+
+std::vector<TextInfo> Simulator::Texts() const
+{
+    std::lock_guard lock(impl_->mutex);
+    std::vector<TextInfo> out;
+    for (const PrintedText& t : impl_->texts) {
+        TextInfo info{{}, t.type, t.seconds, t.text};
+        auto c = impl_->clients.find(t.client);
+        if (c != impl_->clients.end()) info.client = impl_->ClientName(c->second);
+        out.push_back(std::move(info));
+    }
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> Simulator::ClientData(const std::string& name) const
+{
+    std::lock_guard lock(impl_->mutex);
+    auto it = impl_->areas.find(Upper(name));
+    if (it == impl_->areas.end()) return std::nullopt;
+    return it->second.data;
+}
+
+std::vector<std::string> Simulator::Timeline() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->timeline;
+}
+
+void Simulator::ClearTimeline()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->timeline.clear();
+}
+
+void Simulator::SetTimelineListener(std::function<void(const std::string&)> listener)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->listener = std::move(listener);
+}
+
+}  // namespace simulator

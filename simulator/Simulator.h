@@ -1,0 +1,140 @@
+// The stand-in simulator: a world on a virtual clock and the SimConnect server that the program, the
+// module and tests connect to, in this process or over the socket in the machine root.
+//
+// Time moves only through Advance: frames ("Frame" events and frame-period requests) at the frame rate,
+// "6Hz", "1sec" and "4sec" events, second-period requests, creation answers and text timeouts, in time
+// order. Messages wait in each client's queue until that client dispatches. Everything here may be
+// called from any thread.
+#pragma once
+
+#include "platform/simconnect/SimConnect.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace simulator {
+
+using ObjectId = DWORD;
+
+struct AiAircraft {
+    std::string title;
+    std::string atcId;
+    std::string atcModel;
+    std::string state = "sleep";  // AI TRAFFIC STATE
+    std::string airport;          // AI TRAFFIC CURRENT AIRPORT
+    std::string parking;          // AI TRAFFIC ASSIGNED PARKING
+    double latitude = 0;          // degrees
+    double longitude = 0;
+    double altitudeFeet = 0;
+    double headingDegrees = 0;
+    bool onGround = true;
+};
+
+struct ObjectInfo {
+    ObjectId id = 0;
+    std::string title;
+    DWORD type = SIMCONNECT_SIMOBJECT_TYPE_GROUND;
+    std::string createdBy;  // client name, empty for the simulator's own objects
+};
+
+struct MenuInfo {
+    std::string client;
+    DWORD eventId = 0;
+    std::string title;
+    std::string prompt;
+    std::vector<std::string> lines;
+};
+
+struct TextInfo {
+    std::string client;
+    DWORD type = 0;
+    double seconds = 0;
+    std::string text;
+};
+
+class Simulator {
+public:
+    // name: what the OPEN message reports as the application.
+    explicit Simulator(std::string name = "Prepar3D");
+    // Sends QUIT to every client, stops serving and forgets them.
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // ---- Serving ----
+    // SimConnect_Open in this process connects to this simulator (until StopServing or destruction).
+    void ServeInProcess();
+    // Listens on the socket in the current machine root.
+    bool Listen(std::string* error = nullptr);
+    void StopServing();
+    std::vector<std::string> Clients() const;
+
+    // ---- Clock ----
+    uint64_t NowMs() const;
+    void Advance(uint64_t ms);
+    void RunFrames(int count);
+    void SetFrameRate(double framesPerSecond);
+
+    // ---- Simulation state ----
+    void StartSim();  // "SimStart", system state "Sim" = 1
+    void StopSim();   // "SimStop"
+    bool IsRunning() const;
+    void SetPaused(bool paused);  // "Pause" with 1 or 0
+    bool IsPaused() const;
+    void SetSound(bool on);  // "Sound" with 1 or 0
+    void ChangePosition();   // "PositionChanged"
+    // "AircraftLoaded" with the aircraft's file (a Windows path), also its system state.
+    void LoadAircraft(const std::string& airFile);
+    void LoadFlight(const std::string& flightFile);
+    // QUIT to every client.
+    void Quit();
+
+    // ---- Objects ----
+    ObjectId UserAircraftId() const;
+    void SetUserPosition(double latitude, double longitude, double altitudeFeet, double pitchDegrees = 0,
+                         double bankDegrees = 0, double headingDegrees = 0);
+    ObjectId AddAiAircraft(const AiAircraft& aircraft);
+    bool RemoveObject(ObjectId id);
+    std::optional<ObjectInfo> Object(ObjectId id) const;
+    std::vector<ObjectInfo> Objects() const;
+    // Variables of an object (0 = the user aircraft); numbers convert between units of one kind.
+    bool SetNumber(ObjectId id, const std::string& name, const std::string& unit, double value);
+    std::optional<double> Number(ObjectId id, const std::string& name, const std::string& unit) const;
+    bool SetText(ObjectId id, const std::string& name, const std::string& text);
+    std::optional<std::string> Text(ObjectId id, const std::string& name) const;
+    // Creation of this title fails with exception CREATE_OBJECT_FAILED.
+    void RefuseTitle(const std::string& title);
+    // Creations are answered after this many frames (0: at once).
+    void SetCreationDelayFrames(int frames);
+
+    // ---- Input, menus, texts ----
+    // A key pressed: the reserved key's event, and every enabled input mapping of the key.
+    bool PressKey(const std::string& key);
+    // Chooses an add-on menu item (subItem empty) or one of its sub-items, by text.
+    bool ChooseAddonMenuItem(const std::string& item, const std::string& subItem = "");
+    std::vector<std::string> AddonMenu() const;  // "item" and "item > sub-item" lines
+    std::optional<MenuInfo> OpenMenu() const;
+    // Answers the open menu with line index (0 = first line after the prompt).
+    bool ChooseMenuLine(int index);
+    std::vector<TextInfo> Texts() const;  // printed texts still shown
+
+    // ---- Client data ----
+    std::optional<std::vector<uint8_t>> ClientData(const std::string& name) const;
+
+    // ---- Timeline ----
+    std::vector<std::string> Timeline() const;
+    void ClearTimeline();
+    // Called with every new line (under the simulator's lock: do not call back into it).
+    void SetTimelineListener(std::function<void(const std::string&)> listener);
+
+    struct Impl;
+
+private:
+    std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace simulator

@@ -1,0 +1,222 @@
+#include "simulator/Variables.h"
+
+#include "platform/simconnect/Wire.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace simulator {
+
+namespace {
+
+struct UnitInfo {
+    const char* name;
+    int kind;       // 1 angle, 2 length, 3 speed
+    double factor;  // value in the kind's base unit = value × factor
+};
+
+constexpr double kPi = 3.14159265358979323846;
+
+const UnitInfo kUnits[] = {
+    {"RADIANS", 1, 1.0},
+    {"RADIAN", 1, 1.0},
+    {"DEGREES", 1, kPi / 180.0},
+    {"DEGREE", 1, kPi / 180.0},
+    {"METERS", 2, 1.0},
+    {"METER", 2, 1.0},
+    {"METRES", 2, 1.0},
+    {"FEET", 2, 0.3048},
+    {"FOOT", 2, 0.3048},
+    {"METER PER SECOND", 3, 1.0},
+    {"METERS PER SECOND", 3, 1.0},
+    {"FEET PER SECOND", 3, 0.3048},
+    {"KNOTS", 3, 1852.0 / 3600.0},
+    {"KNOT", 3, 1852.0 / 3600.0},
+};
+
+const UnitInfo* FindUnit(std::string_view unit)
+{
+    const std::string u = Upper(unit);
+    for (const auto& info : kUnits)
+        if (u == info.name) return &info;
+    return nullptr;
+}
+
+template <typename T>
+T ClampToInteger(double v)
+{
+    if (!std::isfinite(v)) return 0;
+    const double lo = static_cast<double>(std::numeric_limits<T>::min());
+    const double hi = static_cast<double>(std::numeric_limits<T>::max());
+    if (v <= lo) return std::numeric_limits<T>::min();
+    if (v >= hi) return std::numeric_limits<T>::max();
+    return static_cast<T>(v);
+}
+
+std::string FormatNumber(double v)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), "%.10g", v);
+    return buffer;
+}
+
+}  // namespace
+
+std::string Upper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+double ConvertUnit(double value, std::string_view from, std::string_view to)
+{
+    if (Upper(from) == Upper(to)) return value;
+    const UnitInfo* a = FindUnit(from);
+    const UnitInfo* b = FindUnit(to);
+    if (!a || !b || a->kind != b->kind) return value;
+    return value * a->factor / b->factor;
+}
+
+void Variables::SetNumber(std::string_view name, std::string_view unit, double value)
+{
+    Value& v = values_[Upper(name)];
+    v.isText = false;
+    v.number = value;
+    v.unit = unit;
+    v.text.clear();
+}
+
+void Variables::SetText(std::string_view name, std::string_view text)
+{
+    Value& v = values_[Upper(name)];
+    v.isText = true;
+    v.number = 0;
+    v.unit.clear();
+    v.text = text;
+}
+
+std::optional<double> Variables::Number(std::string_view name, std::string_view unit) const
+{
+    auto it = values_.find(Upper(name));
+    if (it == values_.end() || it->second.isText) return std::nullopt;
+    return ConvertUnit(it->second.number, it->second.unit, unit);
+}
+
+std::optional<std::string> Variables::Text(std::string_view name) const
+{
+    auto it = values_.find(Upper(name));
+    if (it == values_.end() || !it->second.isText) return std::nullopt;
+    return it->second.text;
+}
+
+size_t FieldSize(DWORD type)
+{
+    switch (type) {
+    case SIMCONNECT_DATATYPE_INT32:
+    case SIMCONNECT_DATATYPE_FLOAT32: return 4;
+    case SIMCONNECT_DATATYPE_INT64:
+    case SIMCONNECT_DATATYPE_FLOAT64:
+    case SIMCONNECT_DATATYPE_STRING8: return 8;
+    case SIMCONNECT_DATATYPE_STRING32: return 32;
+    case SIMCONNECT_DATATYPE_STRING64: return 64;
+    case SIMCONNECT_DATATYPE_STRING128: return 128;
+    case SIMCONNECT_DATATYPE_STRING256: return 256;
+    case SIMCONNECT_DATATYPE_STRING260: return 260;
+    default: return 0;
+    }
+}
+
+bool IsTextType(DWORD type)
+{
+    return type >= SIMCONNECT_DATATYPE_STRING8 && type <= SIMCONNECT_DATATYPE_STRINGV;
+}
+
+Bytes EncodeRecord(const Variables& vars, const std::vector<Field>& fields)
+{
+    platform::simconnect::Writer w;
+    for (const Field& f : fields) {
+        if (IsTextType(f.type)) {
+            const std::string text = vars.Text(f.name).value_or("");
+            if (f.type == SIMCONNECT_DATATYPE_STRINGV) {
+                const size_t n = strnlen(text.c_str(), text.size());
+                w.Raw(text.data(), n);
+                w.U8(0);
+            } else {
+                w.FixedText(text, FieldSize(f.type));
+            }
+            continue;
+        }
+        const double v = vars.Number(f.name, f.unit).value_or(0.0);
+        switch (f.type) {
+        case SIMCONNECT_DATATYPE_INT32: w.I32(ClampToInteger<int32_t>(v)); break;
+        case SIMCONNECT_DATATYPE_INT64: w.U64(static_cast<uint64_t>(ClampToInteger<int64_t>(v))); break;
+        case SIMCONNECT_DATATYPE_FLOAT32: w.F32(static_cast<float>(v)); break;
+        default: w.F64(v); break;
+        }
+    }
+    return w.Take();
+}
+
+std::optional<size_t> DecodeRecord(Variables& vars, const std::vector<Field>& fields, const uint8_t* data,
+                                   size_t size, std::vector<std::string>* changes)
+{
+    size_t pos = 0;
+    for (const Field& f : fields) {
+        if (IsTextType(f.type)) {
+            size_t width = FieldSize(f.type);
+            const char* text = reinterpret_cast<const char*>(data + pos);
+            size_t len;
+            if (f.type == SIMCONNECT_DATATYPE_STRINGV) {
+                const void* nul = std::memchr(text, 0, size - pos);
+                if (!nul) return std::nullopt;
+                len = static_cast<size_t>(static_cast<const char*>(nul) - text);
+                width = len + 1;
+            } else {
+                if (size - pos < width) return std::nullopt;
+                len = strnlen(text, width);
+            }
+            vars.SetText(f.name, std::string(text, len));
+            if (changes) changes->push_back(f.name + " = '" + std::string(text, len) + "'");
+            pos += width;
+            continue;
+        }
+        platform::simconnect::Reader r(data + pos, size - pos);
+        double v = 0;
+        switch (f.type) {
+        case SIMCONNECT_DATATYPE_INT32: {
+            int32_t i;
+            if (!r.I32(i)) return std::nullopt;
+            v = i;
+            pos += 4;
+            break;
+        }
+        case SIMCONNECT_DATATYPE_INT64: {
+            uint64_t i;
+            if (!r.U64(i)) return std::nullopt;
+            v = static_cast<double>(static_cast<int64_t>(i));
+            pos += 8;
+            break;
+        }
+        case SIMCONNECT_DATATYPE_FLOAT32: {
+            float x;
+            if (!r.F32(x)) return std::nullopt;
+            v = x;
+            pos += 4;
+            break;
+        }
+        default:
+            if (!r.F64(v)) return std::nullopt;
+            pos += 8;
+            break;
+        }
+        vars.SetNumber(f.name, f.unit, v);
+        if (changes) changes->push_back(f.name + " = " + FormatNumber(v));
+    }
+    return pos;
+}
+
+}  // namespace simulator
