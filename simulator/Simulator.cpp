@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -141,6 +142,10 @@ struct Client {
     uint32_t id = 0;
     std::string name;
     bool connected = true;
+    bool remote = false;  // over the socket
+    bool opened = false;  // its Open arrived
+    // It asked for messages and none were waiting: it has handled everything sent to it so far.
+    bool idle = false;
     std::deque<Bytes> outbox;
     size_t outboxBytes = 0;
     bool overflowNoted = false;
@@ -207,6 +212,8 @@ uint64_t PeriodTime(uint64_t index, double perSecond)
 
 struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     mutable std::mutex mutex;
+    // Signalled when a client connects, dispatches or goes away.
+    std::condition_variable clientsChanged;
     std::string name;
     bool accepting = true;
     uint32_t nextClient = 1;
@@ -274,6 +281,7 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
         }
         c.outboxBytes += message.size();
         c.outbox.push_back(std::move(message));
+        c.idle = false;
     }
 
     void Fail(Client& c, DWORD exception, DWORD sendId, DWORD index)
@@ -550,7 +558,8 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     {
         auto it = objects.find(id);
         if (it == objects.end()) return;
-        Log("object " + Describe(it->second) + " removed" + (by.empty() ? std::string() : " by " + Quote(by)));
+        Log("object " + Describe(it->second) + " removed" + (by.empty() ? std::string() : " by " + Quote(by)) +
+            " at " + PositionText(it->second));
         ObjectEvent("ObjectRemoved", it->second);
         objects.erase(it);
     }
@@ -703,6 +712,7 @@ void Simulator::Impl::Disconnect(uint32_t clientId, const char* why)
         std::erase_if(creations, [&](const PendingCreation& p) { return p.client == clientId; });
     }
     clients.erase(it);
+    clientsChanged.notify_all();
 }
 
 void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes)
@@ -720,6 +730,8 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
     Client& c = it->second;
     const auto kind = static_cast<sc::RequestKind>(kindValue);
     if (kind == sc::RequestKind::Dispatch) {
+        c.idle = c.outbox.empty();
+        clientsChanged.notify_all();
         reply.I32(S_OK);
         size_t bytes = 0;
         uint32_t count = 0;
@@ -758,8 +770,10 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     switch (kind) {
     case K::Open:
         if (!r.Text(c.name)) return;
-        Log("client " + Quote(ClientName(c)) + " connected");
+        Log("client " + Quote(ClientName(c)) + " connected" + (c.remote ? " over the socket" : ""));
+        c.opened = true;
         Push(c, sc::MakeOpen(name));
+        clientsChanged.notify_all();
         return;
     case K::Close: Disconnect(c.id, "disconnected"); return;
     case K::MapClientEvent:
@@ -1130,7 +1144,7 @@ private:
 
 class ImplEndpoint : public sc::Endpoint {
 public:
-    explicit ImplEndpoint(std::shared_ptr<Simulator::Impl> impl) : impl_(std::move(impl)) {}
+    ImplEndpoint(std::shared_ptr<Simulator::Impl> impl, bool remote) : impl_(std::move(impl)), remote_(remote) {}
     std::unique_ptr<sc::Session> Connect() override
     {
         uint32_t id;
@@ -1139,12 +1153,14 @@ public:
             if (!impl_->accepting) return nullptr;
             id = impl_->nextClient++;
             impl_->clients[id].id = id;
+            impl_->clients[id].remote = remote_;
         }
         return std::make_unique<ImplSession>(impl_, id);
     }
 
 private:
     std::shared_ptr<Simulator::Impl> impl_;
+    bool remote_;
 };
 
 }  // namespace
@@ -1154,7 +1170,7 @@ private:
 Simulator::Simulator(std::string name) : impl_(std::make_shared<Impl>())
 {
     impl_->name = std::move(name);
-    impl_->endpoint = std::make_shared<ImplEndpoint>(impl_);
+    impl_->endpoint = std::make_shared<ImplEndpoint>(impl_, false);
 }
 
 Simulator::~Simulator()
@@ -1176,12 +1192,19 @@ void Simulator::ServeInProcess()
 
 bool Simulator::Listen(std::string* error)
 {
-    auto server = std::make_unique<sc::SocketServer>(impl_->endpoint);
+    // The socket's own endpoint marks its clients as remote; StopServing breaks the cycle it makes.
+    auto server = std::make_unique<sc::SocketServer>(std::make_shared<ImplEndpoint>(impl_, true));
     const auto path = sc::SocketPath();
     if (!server->Start(path, error)) return false;
-    std::lock_guard lock(impl_->mutex);
-    impl_->socketServer = std::move(server);
-    impl_->Log("listening at " + path.string());
+    std::unique_ptr<sc::SocketServer> previous;
+    {
+        std::lock_guard lock(impl_->mutex);
+        previous = std::move(impl_->socketServer);
+        impl_->socketServer = std::move(server);
+        impl_->Log("listening at " + path.string());
+    }
+    // Stopped outside the lock: its threads take it.
+    if (previous) previous->Stop();
     return true;
 }
 
@@ -1203,6 +1226,33 @@ std::vector<std::string> Simulator::Clients() const
     for (const auto& [id, c] : impl_->clients)
         if (c.connected) names.push_back(impl_->ClientName(c));
     return names;
+}
+
+bool Simulator::WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what)
+{
+    std::unique_lock lock(impl_->mutex);
+    auto done = [&] {
+        for (const auto& [id, c] : impl_->clients) {
+            if (!c.connected || !c.remote) continue;
+            if (what == SocketWait::Gone) return false;
+            if (what == SocketWait::Fetched && !c.outbox.empty()) return false;
+            if (what == SocketWait::Handled && !c.idle) return false;
+        }
+        return true;
+    };
+    return impl_->clientsChanged.wait_for(lock, limit, done);
+}
+
+bool Simulator::WaitForClient(const std::string& name, std::chrono::milliseconds limit)
+{
+    const std::string wanted = Upper(name);
+    std::unique_lock lock(impl_->mutex);
+    auto found = [&] {
+        for (const auto& [id, c] : impl_->clients)
+            if (c.connected && c.opened && c.idle && Upper(c.name).find(wanted) != std::string::npos) return true;
+        return false;
+    };
+    return impl_->clientsChanged.wait_for(lock, limit, found);
 }
 
 uint64_t Simulator::NowMs() const
@@ -1338,9 +1388,25 @@ ObjectId Simulator::AddAiAircraft(const AiAircraft& ai)
     o.vars.SetText("AI TRAFFIC STATE", ai.state);
     o.vars.SetText("AI TRAFFIC CURRENT AIRPORT", ai.airport);
     o.vars.SetText("AI TRAFFIC ASSIGNED PARKING", ai.parking);
-    impl_->Log("AI aircraft " + impl_->Describe(o) + " (" + ai.state + ") at " + impl_->PositionText(o));
+    impl_->Log("AI aircraft " + impl_->Describe(o) + " (" + ai.state + ") at " + impl_->PositionText(o) +
+               (ai.parking.empty() ? std::string() : ", parking " + Impl::Quote(ai.parking)));
     impl_->ObjectEvent("ObjectAdded", o);
     return o.id;
+}
+
+bool Simulator::UpdateAiAircraft(ObjectId id, const AiAircraft& ai)
+{
+    std::lock_guard lock(impl_->mutex);
+    SimObject* o = impl_->FindObject(id);
+    if (!o || o->id == kUserId || o->owner != 0 || o->type != SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT) return false;
+    impl_->PlaceObject(*o, ai.latitude, ai.longitude, ai.altitudeFeet, 0, 0, ai.headingDegrees);
+    o->vars.SetNumber("SIM ON GROUND", "Bool", ai.onGround ? 1 : 0);
+    o->vars.SetText("AI TRAFFIC STATE", ai.state);
+    o->vars.SetText("AI TRAFFIC CURRENT AIRPORT", ai.airport);
+    o->vars.SetText("AI TRAFFIC ASSIGNED PARKING", ai.parking);
+    impl_->Log("AI aircraft " + impl_->Describe(*o) + " now " + ai.state + " at " + impl_->PositionText(*o) +
+               (ai.parking.empty() ? std::string() : ", parking " + Impl::Quote(ai.parking)));
+    return true;
 }
 
 bool Simulator::RemoveObject(ObjectId id)
@@ -1523,6 +1589,12 @@ std::vector<std::string> Simulator::Timeline() const
 {
     std::lock_guard lock(impl_->mutex);
     return impl_->timeline;
+}
+
+void Simulator::Note(const std::string& text)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->Log(text);
 }
 
 void Simulator::ClearTimeline()

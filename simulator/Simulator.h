@@ -9,6 +9,7 @@
 
 #include "platform/simconnect/SimConnect.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,6 +74,19 @@ public:
     void StopServing();
     std::vector<std::string> Clients() const;
 
+    // ---- Pacing the clients on the socket (real time) ----
+    enum class SocketWait {
+        Fetched,  // every client on the socket took the messages waiting for it
+        Handled,  // ... and asked again with none waiting: it has handled them
+        Gone,     // no client is left on the socket
+    };
+    // Waits at most `limit` until the condition holds; false when it does not. Clients in this process
+    // are never waited for: they are pumped by the thread that would wait.
+    bool WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what = SocketWait::Handled);
+    // Waits at most `limit` for a client whose name contains `name` (without regard to case) to connect
+    // and handle its first messages, so that its set-up requests are in. True when one did.
+    bool WaitForClient(const std::string& name, std::chrono::milliseconds limit);
+
     // ---- Clock ----
     uint64_t NowMs() const;
     void Advance(uint64_t ms);
@@ -98,6 +112,8 @@ public:
     void SetUserPosition(double latitude, double longitude, double altitudeFeet, double pitchDegrees = 0,
                          double bankDegrees = 0, double headingDegrees = 0);
     ObjectId AddAiAircraft(const AiAircraft& aircraft);
+    // New traffic state, parking and place of an AI aircraft; false when id is not an AI aircraft.
+    bool UpdateAiAircraft(ObjectId id, const AiAircraft& aircraft);
     bool RemoveObject(ObjectId id);
     std::optional<ObjectInfo> Object(ObjectId id) const;
     std::vector<ObjectInfo> Objects() const;
@@ -127,6 +143,8 @@ public:
 
     // ---- Timeline ----
     std::vector<std::string> Timeline() const;
+    // Adds a line of the host's own (a scenario step) at the current time.
+    void Note(const std::string& text);
     void ClearTimeline();
     // Called with every new line (under the simulator's lock: do not call back into it).
     void SetTimelineListener(std::function<void(const std::string&)> listener);

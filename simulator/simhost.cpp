@@ -1,202 +1,148 @@
-// simhost: runs a scenario in the stand-in simulator with the module loaded, serves SimConnect clients
-// on the machine root's socket and prints the timeline of what the simulator saw.
+// simhost: the stand-in simulator as a program. Plays a scenario on the virtual clock with the module
+// loaded, serves SimConnect clients on the machine root's socket and prints the timeline of what the
+// simulator saw.
+#include "platform/clock.h"
+#include "platform/simconnect/Transport.h"
+#include "platform/window.h"
 #include "simulator/ModuleHost.h"
+#include "simulator/Scenario.h"
 #include "simulator/Simulator.h"
-
-#include <tinyxml2.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <functional>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/prctl.h>
 #include <thread>
-#include <vector>
 
 namespace {
 
 const char* const kUsage =
     "Usage: simhost [options]\n"
-    "Runs the stand-in simulator: serves SimConnect on the machine root's socket, loads the module,\n"
-    "plays a scenario and prints the timeline.\n"
     "\n"
-    "  --scenario FILE       scenario XML (aircraft, path, state changes, AI traffic, menu choices)\n"
-    "  --module FILE         the module to load (brannet)\n"
-    "  --machine-root DIR    the machine root (else VELK_MACHINE_ROOT, else the scenario's machineRoot)\n"
-    "  --platform NAME       FSX, FSX-SE, P3Dv2 .. P3Dv5 (names the process fsx.exe or Prepar3D.exe)\n"
-    "  --duration SECONDS    stop after this much simulated time (0: until interrupted)\n"
-    "  --fast                do not wait for real time between frames\n"
-    "  --quiet               print no timeline\n"
-    "  --help                this text\n";
+    "The stand-in simulator: plays a scenario on a virtual clock with the module loaded, serves SimConnect\n"
+    "clients (orvane) and prints a timeline of what the simulator saw: connections, objects created and\n"
+    "removed (titles, positions), values set on objects, client events, client-data writes, texts and\n"
+    "menus. When the scenario's end time is reached it sends the quit message to every client and exits 0.\n"
+    "\n"
+    "Options:\n"
+    "  --scenario FILE        the scenario (XML, see below). Without one the simulator idles until\n"
+    "                         interrupted, serving clients.\n"
+    "  --module FILE          the module to load (brannet.so). A relative path starts at the current\n"
+    "                         directory. Overrides the scenario's module, whose relative path starts at\n"
+    "                         the scenario's folder. Without either no module is loaded.\n"
+    "  --machine-root DIR     the machine root; else VELK_MACHINE_ROOT; else the scenario's machineRoot\n"
+    "                         (relative to the scenario's folder); else the default machine root.\n"
+    "  --platform NAME        FSX, FSX-SE, P3D, P3Dv2, P3Dv3, P3Dv4 or P3Dv5 (default: the scenario's, else\n"
+    "                         P3Dv4). The process is named like that simulator: fsx.exe for FSX and FSX-SE,\n"
+    "                         Prepar3D.exe for the others, so that a process watchdog finds it.\n"
+    "  --duration SECONDS     end the scenario after this much simulated time (0: no end, run until\n"
+    "                         interrupted); overrides the scenario's duration and End.\n"
+    "  --realtime             move the virtual clock with real time.\n"
+    "  --fast                 as fast as possible, in lock-step with the clients on the socket (the\n"
+    "                         default; accepted for older command lines).\n"
+    "  --wait-client NAME     hold the virtual clock at 0 until a client whose name contains NAME (without\n"
+    "                         regard to case, e.g. orvane) has connected and handled its first messages,\n"
+    "                         so that simhost can be started before the program. Overrides the\n"
+    "                         scenario's waitClient.\n"
+    "  --wait-timeout SECONDS give up waiting for that client after this long (default 60, or the\n"
+    "                         scenario's waitTimeout; 0: wait for ever). Giving up ends simhost with exit\n"
+    "                         status 1.\n"
+    "  --no-wait-client       ignore the scenario's waitClient and start at once.\n"
+    "  --quiet                print no timeline (the socket path is still printed).\n"
+    "  --help                 this text.\n"
+    "\n"
+    "Fast mode (the default) runs frame after frame without waiting for real time. After each frame it\n"
+    "waits until every client connected over the socket has fetched the messages waiting for it and\n"
+    "asked again with none left (it has handled them), at most about 1 s of real time per frame, so that\n"
+    "the clients' reactions show up at the simulated time they belong to. Clients in this process (the\n"
+    "module, the scenario's own clients) are pumped after every frame.\n"
+    "\n"
+    "Clients connect on the Unix socket <machine root>/simconnect.sock; SimConnect_Open of a program with\n"
+    "the same machine root finds it. The first timeline line names it (\"listening at PATH\").\n"
+    "While simhost runs, the simulator's main window (class \"FS98MAIN\") is registered in this process.\n"
+    "Exit status: 0 when the scenario ended, 1 on a bad scenario, module or socket, or when the awaited\n"
+    "client did not come, 2 on a bad command line, 128 + signal when interrupted.\n"
+    "\n"
+    "Scenario format: <Scenario> with the attributes platform, machineRoot, module, frameRate (frames per\n"
+    "simulated second, default 30), duration (end time in seconds), waitClient, waitTimeout, creationDelay\n"
+    "(frames before an object creation is answered). Its elements each happen at time=\"SECONDS\"\n"
+    "(default 0):\n"
+    "  <Aircraft title file latitude longitude altitude heading/>   the user aircraft (file: its .air path,\n"
+    "                                                               sent as AircraftLoaded)\n"
+    "  <Point latitude longitude altitude heading speed/>           a point of the user aircraft's path;\n"
+    "                                                               positions in between are interpolated\n"
+    "  <State name unit value/>                  a variable of the user aircraft (unit default Number)\n"
+    "  <Sim action/>                             start, stop, pause, unpause, sound-on, sound-off,\n"
+    "                                            position-changed, quit\n"
+    "  <Flight file/>                            a flight loaded (FlightLoaded)\n"
+    "  <AI key title atcId atcModel state airport parking latitude longitude altitude heading onGround/>\n"
+    "  <AIState ai state airport parking latitude longitude altitude heading onGround/>   changes of an AI\n"
+    "                                            aircraft (by key, default its title)\n"
+    "  <AIRemove ai|title/>                      an AI aircraft leaves\n"
+    "  <Refuse title/>                           creations of this title fail from now on\n"
+    "  <Menu line|contains/>                     answers the open menu (line 1..10, or text in the line)\n"
+    "  <Key key/>                                a key pressed (reserved keys, input events)\n"
+    "  <AddonMenu item sub/>                     an add-on menu item chosen\n"
+    "  <NamedVariable name value/>               a named variable the module reads through the gauge table\n"
+    "  <End/>                                    the end time (like duration)\n"
+    "  <ApiClient name> <Object key title latitude longitude altitude pitch bank heading onGround/>...\n"
+    "      <Listen event/>... </ApiClient>       a SimConnect client of the scenario connects and creates\n"
+    "                                            its objects (it hears the VELK.JetwayAction events and the\n"
+    "                                            events it is told to listen to)\n"
+    "  <Object client key title .../>            one more object created by that client\n"
+    "  <RemoveObject client object/>             the client removes its object (by key)\n"
+    "  <ClientEvent client name data object/>    the client sends an event (object: a key; default user)\n"
+    "  <Text client type=\"print|scroll\" seconds text/> or <Text client type=\"menu\" seconds title prompt\n"
+    "      items=\"A|B|C\"/>                       the client shows a text or a menu\n"
+    "  <JetwayJob client jetway area type periodMs keyframes rootRotationTime bridgeExtensionTime dipTime\n"
+    "      headRotationTime hoodTime rootSweep bridgeDip headSweep bridgeLength legLength rootFloorHeight\n"
+    "      rootBridgeOffset legOffset stairLength stairOffset wheelRadius placement parked retractFirst\n"
+    "      levelFirst targetRotation targetDip targetHead targetExtension extensionVia>\n"
+    "      <Part slot object title link offset/>... </JetwayJob>\n"
+    "                                            the client writes a jetway job into VELK.JetwayData.In.<area>\n"
+    "                                            and sends VELK.JetwayAction.Start with id * 10 + area (once\n"
+    "                                            its objects exist)\n"
+    "An element that cannot be read is reported and skipped.\n";
 
-std::atomic<bool> g_stop{false};
+std::atomic<int> g_signal{0};
 
-void OnSignal(int)
+void OnSignal(int signal)
 {
-    g_stop = true;
+    g_signal = signal;
 }
 
 struct Options {
-    std::string scenario, module, machineRoot, platform;
-    double duration = -1;
-    bool fast = false, quiet = false;
+    std::string scenario, module, machineRoot, platform, waitClient;
+    std::optional<double> duration, waitTimeout;
+    bool realtime = false, quiet = false, noWaitClient = false;
 };
 
-struct PathPoint {
-    double t, lat, lon, alt, heading, speed;
-};
-
-struct Scenario {
-    std::string platform = "P3Dv4";
-    std::string machineRoot;
-    double frameRate = 30;
-    double duration = 0;
-    std::vector<PathPoint> path;
-    std::vector<std::pair<uint64_t, std::function<void(simulator::Simulator&)>>> actions;
-};
-
-double Attr(const tinyxml2::XMLElement* e, const char* name, double fallback = 0)
+bool ParseSeconds(const std::string& text, double& out)
 {
-    double v = fallback;
-    e->QueryDoubleAttribute(name, &v);
-    return v;
-}
-
-std::string Text(const tinyxml2::XMLElement* e, const char* name)
-{
-    const char* v = e->Attribute(name);
-    return v ? v : "";
-}
-
-uint64_t TimeMs(const tinyxml2::XMLElement* e)
-{
-    const double t = Attr(e, "time");
-    return t > 0 && t < 1e9 ? static_cast<uint64_t>(t * 1000.0) : 0;
-}
-
-bool LoadScenario(const std::string& file, Scenario& s)
-{
-    tinyxml2::XMLDocument doc;
-    if (doc.LoadFile(file.c_str()) != tinyxml2::XML_SUCCESS) {
-        std::fprintf(stderr, "simhost: cannot read scenario %s: %s\n", file.c_str(), doc.ErrorStr());
-        return false;
-    }
-    const tinyxml2::XMLElement* root = doc.FirstChildElement("Scenario");
-    if (!root) {
-        std::fprintf(stderr, "simhost: %s has no Scenario element\n", file.c_str());
-        return false;
-    }
-    if (root->Attribute("platform")) s.platform = Text(root, "platform");
-    s.machineRoot = Text(root, "machineRoot");
-    s.frameRate = Attr(root, "frameRate", 30);
-    s.duration = Attr(root, "duration", 0);
-    for (const auto* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
-        const std::string kind = e->Name();
-        const uint64_t at = TimeMs(e);
-        auto add = [&](std::function<void(simulator::Simulator&)> f) { s.actions.emplace_back(at, std::move(f)); };
-        if (kind == "Aircraft") {
-            const std::string title = Text(e, "title"), airFile = Text(e, "file");
-            const double lat = Attr(e, "latitude"), lon = Attr(e, "longitude"), alt = Attr(e, "altitude"),
-                         hdg = Attr(e, "heading");
-            add([=](simulator::Simulator& sim) {
-                sim.SetUserPosition(lat, lon, alt, 0, 0, hdg);
-                if (!title.empty()) sim.SetText(0, "TITLE", title);
-                if (!airFile.empty()) sim.LoadAircraft(airFile);
-            });
-        } else if (kind == "Point") {
-            s.path.push_back({at / 1000.0, Attr(e, "latitude"), Attr(e, "longitude"), Attr(e, "altitude"),
-                              Attr(e, "heading"), Attr(e, "speed")});
-        } else if (kind == "State") {
-            const std::string name = Text(e, "name"), unit = Text(e, "unit");
-            const double value = Attr(e, "value");
-            add([=](simulator::Simulator& sim) { sim.SetNumber(0, name, unit.empty() ? "Number" : unit, value); });
-        } else if (kind == "Sim") {
-            const std::string action = Text(e, "action");
-            add([=](simulator::Simulator& sim) {
-                if (action == "start") sim.StartSim();
-                else if (action == "stop") sim.StopSim();
-                else if (action == "pause") sim.SetPaused(true);
-                else if (action == "unpause") sim.SetPaused(false);
-                else if (action == "sound-on") sim.SetSound(true);
-                else if (action == "sound-off") sim.SetSound(false);
-                else if (action == "position-changed") sim.ChangePosition();
-                else if (action == "quit") sim.Quit();
-                else std::fprintf(stderr, "simhost: unknown Sim action '%s' skipped\n", action.c_str());
-            });
-        } else if (kind == "AI") {
-            simulator::AiAircraft ai;
-            ai.title = Text(e, "title");
-            ai.atcId = Text(e, "atcId");
-            ai.atcModel = Text(e, "atcModel");
-            if (e->Attribute("state")) ai.state = Text(e, "state");
-            ai.airport = Text(e, "airport");
-            ai.parking = Text(e, "parking");
-            ai.latitude = Attr(e, "latitude");
-            ai.longitude = Attr(e, "longitude");
-            ai.altitudeFeet = Attr(e, "altitude");
-            ai.headingDegrees = Attr(e, "heading");
-            add([=](simulator::Simulator& sim) { sim.AddAiAircraft(ai); });
-        } else if (kind == "AIRemove") {
-            const std::string title = Text(e, "title");
-            add([=](simulator::Simulator& sim) {
-                for (const auto& o : sim.Objects())
-                    if (o.title == title && o.createdBy.empty() && o.id != sim.UserAircraftId()) sim.RemoveObject(o.id);
-            });
-        } else if (kind == "Menu") {
-            const int line = static_cast<int>(Attr(e, "line", 0));
-            const std::string contains = Text(e, "contains");
-            add([=](simulator::Simulator& sim) {
-                auto menu = sim.OpenMenu();
-                if (!menu) return;
-                for (size_t i = 0; i < menu->lines.size(); ++i) {
-                    const bool match = contains.empty() ? static_cast<int>(i) + 1 == line
-                                                        : menu->lines[i].find(contains) != std::string::npos;
-                    if (match) {
-                        sim.ChooseMenuLine(static_cast<int>(i));
-                        return;
-                    }
-                }
-            });
-        } else if (kind == "Key") {
-            const std::string key = Text(e, "key");
-            add([=](simulator::Simulator& sim) { sim.PressKey(key); });
-        } else if (kind == "AddonMenu") {
-            const std::string item = Text(e, "item"), sub = Text(e, "sub");
-            add([=](simulator::Simulator& sim) { sim.ChooseAddonMenuItem(item, sub); });
-        } else if (kind == "NamedVariable") {
-            const std::string name = Text(e, "name");
-            const double value = Attr(e, "value");
-            add([=](simulator::Simulator&) { simulator::ModuleHost::SetNamedVariable(name, value); });
-        } else if (kind == "Refuse") {
-            const std::string title = Text(e, "title");
-            add([=](simulator::Simulator& sim) { sim.RefuseTitle(title); });
-        } else {
-            std::fprintf(stderr, "simhost: unknown scenario element '%s' skipped\n", kind.c_str());
-        }
-    }
-    std::stable_sort(s.actions.begin(), s.actions.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::sort(s.path.begin(), s.path.end(), [](const PathPoint& a, const PathPoint& b) { return a.t < b.t; });
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(v >= 0 && v <= 1e7)) return false;
+    out = v;
     return true;
 }
 
-// The user aircraft's place on the path at time t (seconds), linear between the points.
-void FollowPath(simulator::Simulator& sim, const std::vector<PathPoint>& path, double t)
+// The simulator a platform name stands for: its process name and its application name; nullopt when
+// the name is unknown.
+std::optional<std::pair<const char*, const char*>> Platform(const std::string& name)
 {
-    if (path.empty() || t < path.front().t) return;
-    size_t i = 0;
-    while (i + 1 < path.size() && path[i + 1].t <= t) ++i;
-    const PathPoint& a = path[i];
-    const PathPoint& b = i + 1 < path.size() ? path[i + 1] : a;
-    const double f = b.t > a.t ? std::clamp((t - a.t) / (b.t - a.t), 0.0, 1.0) : 0.0;
-    auto mix = [&](double x, double y) { return x + (y - x) * f; };
-    sim.SetUserPosition(mix(a.lat, b.lat), mix(a.lon, b.lon), mix(a.alt, b.alt), 0, 0, mix(a.heading, b.heading));
-    sim.SetNumber(0, "GROUND VELOCITY", "Knots", mix(a.speed, b.speed));
+    std::string upper;
+    for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper == "FSX" || upper == "FSX-SE") return std::pair{"fsx.exe", "Microsoft Flight Simulator X"};
+    for (const char* p : {"P3D", "P3DV2", "P3DV3", "P3DV4", "P3DV5"})
+        if (upper == p) return std::pair{"Prepar3D.exe", "Lockheed Martin Prepar3D"};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -208,10 +154,19 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "simhost: %s needs a value\n%s", arg.c_str(), kUsage);
+                std::fprintf(stderr, "simhost: %s needs a value (see --help)\n", arg.c_str());
                 std::exit(2);
             }
             return argv[++i];
+        };
+        auto seconds = [&]() {
+            const std::string text = value();
+            double v = 0;
+            if (!ParseSeconds(text, v)) {
+                std::fprintf(stderr, "simhost: %s needs a number of seconds, not '%s'\n", arg.c_str(), text.c_str());
+                std::exit(2);
+            }
+            return v;
         };
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
@@ -221,57 +176,129 @@ int main(int argc, char** argv)
         else if (arg == "--module") o.module = value();
         else if (arg == "--machine-root") o.machineRoot = value();
         else if (arg == "--platform") o.platform = value();
-        else if (arg == "--duration") o.duration = std::atof(value().c_str());
-        else if (arg == "--fast") o.fast = true;
+        else if (arg == "--duration") o.duration = seconds();
+        else if (arg == "--realtime") o.realtime = true;
+        else if (arg == "--fast") o.realtime = false;
+        else if (arg == "--wait-client") o.waitClient = value();
+        else if (arg == "--wait-timeout") o.waitTimeout = seconds();
+        else if (arg == "--no-wait-client") o.noWaitClient = true;
         else if (arg == "--quiet") o.quiet = true;
         else {
-            std::fprintf(stderr, "simhost: unknown option %s\n%s", arg.c_str(), kUsage);
+            std::fprintf(stderr, "simhost: unknown option %s (see --help)\n", arg.c_str());
             return 2;
         }
     }
 
-    Scenario s;
-    if (!o.scenario.empty() && !LoadScenario(o.scenario, s)) return 1;
+    simulator::Scenario scenario;
+    std::string error;
+    if (!o.scenario.empty() && !scenario.LoadFile(o.scenario, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 1;
+    }
+    simulator::ScenarioSettings& s = scenario.Settings();
     if (!o.platform.empty()) s.platform = o.platform;
-    if (o.duration >= 0) s.duration = o.duration;
+    if (o.duration) s.endSeconds = *o.duration;
+    if (!o.waitClient.empty()) s.waitClient = o.waitClient;
+    if (o.noWaitClient) s.waitClient.clear();
+    if (o.waitTimeout) s.waitTimeoutSeconds = *o.waitTimeout;
+    const auto platform = Platform(s.platform);
+    if (!platform) {
+        std::fprintf(stderr, "simhost: unknown platform '%s' (FSX, FSX-SE, P3D, P3Dv2 .. P3Dv5)\n", s.platform.c_str());
+        return 2;
+    }
     if (!o.machineRoot.empty()) setenv("VELK_MACHINE_ROOT", o.machineRoot.c_str(), 1);
     else if (!std::getenv("VELK_MACHINE_ROOT") && !s.machineRoot.empty())
         setenv("VELK_MACHINE_ROOT", s.machineRoot.c_str(), 1);
+    std::string module = s.module;
+    if (!o.module.empty()) {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(o.module, ec);
+        module = ec ? o.module : absolute.string();
+    }
 
-    // The program's watchdog looks for the simulator's process by name.
-    const bool fsx = s.platform.rfind("FSX", 0) == 0;
-    prctl(PR_SET_NAME, fsx ? "fsx.exe" : "Prepar3D.exe", 0, 0, 0);
-
+    // The program's watchdog looks for the simulator's process by name; threads started later inherit it.
+    prctl(PR_SET_NAME, platform->first, 0, 0, 0);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
 
-    simulator::Simulator sim(fsx ? "Microsoft Flight Simulator X" : "Lockheed Martin Prepar3D");
+    platform::ScopedWindow window("FS98MAIN", platform->second);
+    // In fast mode the module's timers run on the virtual clock: installed before the module starts them.
+    std::optional<platform::ScopedManualClock> manualClock;
+    if (!o.realtime) manualClock.emplace();
+    uint64_t clockMs = 0;
+
+    simulator::Simulator sim(platform->second);
     if (!o.quiet) sim.SetTimelineListener([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     sim.SetFrameRate(s.frameRate);
-    std::string error;
+    sim.SetCreationDelayFrames(s.creationDelayFrames);
     if (!sim.Listen(&error)) {
         std::fprintf(stderr, "simhost: %s\n", error.c_str());
         return 1;
     }
+    if (o.quiet) std::printf("listening at %s\n", platform::simconnect::SocketPath().string().c_str());
+    std::fflush(stdout);
+
     simulator::ModuleHost host(sim);
-    if (!o.module.empty() && !host.Load(o.module, &error)) {
-        std::fprintf(stderr, "simhost: cannot load module %s: %s\n", o.module.c_str(), error.c_str());
+    if (!module.empty() && !host.Load(module, &error)) {
+        std::fprintf(stderr, "simhost: cannot load module %s: %s\n", module.c_str(), error.c_str());
         return 1;
     }
 
-    size_t next = 0;
-    const auto started = std::chrono::steady_clock::now();
-    while (!g_stop) {
-        const uint64_t now = sim.NowMs();
-        if (s.duration > 0 && now >= static_cast<uint64_t>(s.duration * 1000.0)) break;
-        while (next < s.actions.size() && s.actions[next].first <= now) s.actions[next++].second(sim);
-        FollowPath(sim, s.path, static_cast<double>(now) / 1000.0);
-        sim.RunFrames(1);
+    // Ends the run: the quit message to every client, and a moment for those on the socket to take it.
+    auto finish = [&] {
+        sim.Quit();
         host.Pump();
+        scenario.PumpClients(sim);
+        sim.WaitForSocketClients(std::chrono::seconds(1), simulator::Simulator::SocketWait::Fetched);
+        sim.WaitForSocketClients(std::chrono::seconds(1), simulator::Simulator::SocketWait::Gone);
+        scenario.CloseClients();
+        host.Unload();
+        sim.StopServing();
         std::fflush(stdout);
-        if (!o.fast) std::this_thread::sleep_until(started + std::chrono::milliseconds(sim.NowMs()));
+    };
+
+    if (!s.waitClient.empty()) {
+        sim.Note("waiting for a client named like '" + s.waitClient + "'");
+        std::fflush(stdout);
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(static_cast<int64_t>(s.waitTimeoutSeconds * 1000.0));
+        bool found = false;
+        // The module is served meanwhile: the program may check the connection before it dispatches.
+        while (!found && g_signal == 0) {
+            if (s.waitTimeoutSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
+            found = sim.WaitForClient(s.waitClient, std::chrono::milliseconds(20));
+            host.Pump();
+        }
+        if (!found && g_signal == 0) {
+            std::fprintf(stderr, "simhost: no client named like '%s' connected within %g s\n", s.waitClient.c_str(),
+                         s.waitTimeoutSeconds);
+            finish();
+            return 1;
+        }
     }
-    sim.Quit();
-    host.Unload();
-    return 0;
+
+    const auto started = std::chrono::steady_clock::now();
+    bool slowNoted = false;
+    while (g_signal == 0 && !scenario.Ended(sim.NowMs())) {
+        scenario.Step(sim);
+        sim.RunFrames(1);
+        if (manualClock) {
+            const uint64_t now = sim.NowMs();
+            manualClock->clock().Advance(now - clockMs);
+            clockMs = now;
+        }
+        host.Pump();
+        scenario.PumpClients(sim);
+        std::fflush(stdout);
+        if (o.realtime) {
+            std::this_thread::sleep_until(started + std::chrono::milliseconds(sim.NowMs()));
+        } else if (!sim.WaitForSocketClients(std::chrono::seconds(1)) && !slowNoted) {
+            std::fprintf(stderr, "simhost: a client on the socket did not keep up within 1 s; going on\n");
+            slowNoted = true;
+        }
+    }
+    const int signal = g_signal;
+    finish();
+    return signal != 0 ? 128 + signal : 0;
 }

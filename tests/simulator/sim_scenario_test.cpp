@@ -1,0 +1,281 @@
+// Scenarios played in process: what each element does to the world and the timeline, the clients of a
+// scenario (objects, texts, menus, jetway jobs), and bad input reported with its line and skipped.
+#include "SimTestSupport.h"
+
+#include "jetway/JetwayCodec.h"
+#include "simulator/Scenario.h"
+
+#include <cmath>
+
+using namespace simtest;
+
+namespace {
+
+struct Played {
+    simulator::Simulator sim;
+    std::vector<std::string> warnings;
+    simulator::Scenario scenario{[this](const std::string& w) { warnings.push_back(w); }};
+
+    Played() { sim.ServeInProcess(); }
+
+    bool Load(const std::string& body, const std::string& rootAttributes = "frameRate=\"20\"")
+    {
+        std::string error;
+        const bool ok = scenario.LoadText("<Scenario " + rootAttributes + ">" + body + "</Scenario>",
+                                          "/scenarios", &error);
+        EXPECT_TRUE(ok) << error;
+        sim.SetFrameRate(scenario.Settings().frameRate);
+        sim.SetCreationDelayFrames(scenario.Settings().creationDelayFrames);
+        return ok;
+    }
+
+    // The frames of simhost's loop up to the given time; `between` runs after every frame.
+    void PlayUntil(double seconds, const std::function<void()>& between = nullptr)
+    {
+        while (sim.NowMs() < static_cast<uint64_t>(seconds * 1000.0)) {
+            scenario.Step(sim);
+            sim.RunFrames(1);
+            scenario.PumpClients(sim);
+            if (between) between();
+        }
+    }
+
+    bool Saw(const std::string& text) const
+    {
+        for (const auto& line : sim.Timeline())
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+TEST(ScenarioTest, BadElementsAreReportedWithTheirLineAndSkipped)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("\n<State time=\"abc\" name=\"LIGHT BEACON\" value=\"1\"/>"
+                       "\n<State time=\"1\" name=\"LIGHT BEACON\" value=\"1e999\"/>"
+                       "\n<Aircraft latitude=\"95\"/>"
+                       "\n<Sim action=\"explode\"/>"
+                       "\n<Bogus/>"
+                       "\n<State/>"
+                       "\n<Text client=\"C\" type=\"menu\" title=\"T\" items=\"|\"/>"
+                       "\n<JetwayJob client=\"C\" jetway=\"j\" type=\"Q\" rootSweep=\"1,2,3\"><Part slot=\"9\" object=\"x\" link=\"NOPE\"/></JetwayJob>"
+                       "\n<State time=\"0\" name=\"BRAKE PARKING INDICATOR\" value=\"1\"/>"));
+    // One line per problem; every problem of the job is named, its parts' included.
+    const char* expected[] = {":2: State: attribute 'time'", ":3: State: attribute 'value'",
+                              ":4: Aircraft: attribute 'latitude'", ":5: Sim: unknown action 'explode'",
+                              ":6: Bogus: unknown element", ":7: State: needs the attribute 'name'",
+                              ":8: Text: needs 1..10 items", ":9: JetwayJob: type must be A, N, T or H",
+                              ":9: JetwayJob: attribute 'rootSweep' needs 2 numbers",
+                              ":9: JetwayJob: Part (line 9): attribute 'slot'",
+                              ":9: JetwayJob: Part (line 9): unknown link 'NOPE'"};
+    ASSERT_EQ(p.warnings.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_NE(p.warnings[i].find(expected[i]), std::string::npos) << p.warnings[i];
+        EXPECT_NE(p.warnings[i].find("(element skipped)"), std::string::npos) << p.warnings[i];
+    }
+
+    p.PlayUntil(2);
+    EXPECT_EQ(p.sim.Number(0, "BRAKE PARKING INDICATOR", "Bool"), 1.0);
+    EXPECT_FALSE(p.sim.Number(0, "LIGHT BEACON", "Bool").has_value());
+    EXPECT_FALSE(p.sim.IsRunning());
+}
+
+TEST(ScenarioTest, WhatIsNotAScenarioIsRefusedWhole)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"<Other/>", "no Scenario element"},
+        {"<Scenario><State", "cannot read scenario"},
+        {"", "cannot read scenario"},
+    };
+    for (const auto& [xml, why] : cases) {
+        simulator::Scenario s([](const std::string&) {});
+        std::string error;
+        EXPECT_FALSE(s.LoadText(xml, "", &error)) << xml;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+    simulator::Scenario missing([](const std::string&) {});
+    std::string error;
+    EXPECT_FALSE(missing.LoadFile("/nonexistent/scenario.xml", &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(ScenarioTest, SettingsComeFromTheRootWithPathsStartingAtTheScenarioFolder)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<End time=\"12.5\"/>", "frameRate=\"20\" platform=\"FSX\" module=\"../build/brannet.so\" machineRoot=\"/abs/root\" "
+                                              "waitClient=\"orvane\" waitTimeout=\"5\" creationDelay=\"2\""));
+    const auto& s = p.scenario.Settings();
+    EXPECT_EQ(s.platform, "FSX");
+    EXPECT_EQ(s.module, "/scenarios/../build/brannet.so");
+    EXPECT_EQ(s.machineRoot, "/abs/root");
+    EXPECT_EQ(s.waitClient, "orvane");
+    EXPECT_EQ(s.waitTimeoutSeconds, 5.0);
+    EXPECT_EQ(s.creationDelayFrames, 2);
+    EXPECT_EQ(s.endSeconds, 12.5);
+    EXPECT_FALSE(p.scenario.Ended(12499));
+    EXPECT_TRUE(p.scenario.Ended(12500));
+
+    // A bad root attribute keeps its default and is reported.
+    Played q;
+    ASSERT_TRUE(q.Load("", "frameRate=\"0\""));
+    EXPECT_EQ(q.scenario.Settings().frameRate, 30.0);
+    ASSERT_EQ(q.warnings.size(), 1u);
+    EXPECT_NE(q.warnings[0].find("frameRate"), std::string::npos);
+    EXPECT_FALSE(q.scenario.Ended(1u << 30));  // no end: runs until interrupted
+}
+
+TEST(ScenarioTest, TheUserAircraftFollowsItsPathTurningTheShortWay)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<Point time=\"1\" latitude=\"50\" longitude=\"8\" altitude=\"300\" heading=\"350\" speed=\"10\"/>"
+                       "<Point time=\"3\" latitude=\"50.002\" longitude=\"8\" altitude=\"300\" heading=\"10\" speed=\"20\"/>"));
+    p.PlayUntil(2);  // the step at 2.000 s is the next frame's
+    p.scenario.Step(p.sim);
+    EXPECT_NEAR(*p.sim.Number(0, "PLANE LATITUDE", "degrees"), 50.001, 1e-9);
+    const double heading = *p.sim.Number(0, "PLANE HEADING DEGREES TRUE", "degrees");
+    EXPECT_NEAR(std::min(heading, 360 - heading), 0.0, 1e-9);  // through north, not through south
+    EXPECT_NEAR(*p.sim.Number(0, "GROUND VELOCITY", "knots"), 15.0, 1e-9);
+    p.PlayUntil(5);
+    EXPECT_NEAR(*p.sim.Number(0, "PLANE LATITUDE", "degrees"), 50.002, 1e-9);
+    size_t noted = 0;
+    for (const auto& line : p.sim.Timeline()) noted += line.find("path point") != std::string::npos;
+    EXPECT_EQ(noted, 2u);
+}
+
+TEST(ScenarioTest, AiTrafficArrivesAtItsParkingAndLeaves)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<AI time=\"0\" key=\"a\" title=\"B738\" state=\"taxi_in\" parking=\"GATE 1\" latitude=\"50\" longitude=\"8\"/>"
+                       "<AIState time=\"1\" ai=\"a\" state=\"sleep\" latitude=\"50.001\"/>"
+                       "<AIState time=\"1\" ai=\"nobody\" state=\"sleep\"/>"
+                       "<AIRemove time=\"2\" ai=\"a\"/>"));
+    simulator::ObjectId id = 0;
+    p.PlayUntil(1.5, [&] {
+        for (const auto& o : p.sim.Objects())
+            if (o.title == "B738") id = o.id;
+    });
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(p.sim.Text(id, "AI TRAFFIC STATE"), "sleep");
+    EXPECT_EQ(p.sim.Text(id, "AI TRAFFIC ASSIGNED PARKING"), "GATE 1");  // kept: not given
+    EXPECT_NEAR(*p.sim.Number(id, "PLANE LATITUDE", "degrees"), 50.001, 1e-12);
+    EXPECT_NEAR(*p.sim.Number(id, "PLANE LONGITUDE", "degrees"), 8.0, 1e-12);
+    EXPECT_TRUE(p.Saw("AIState skipped: no AI aircraft 'nobody'"));
+    p.PlayUntil(3);
+    EXPECT_FALSE(p.sim.Object(id).has_value());
+
+    // Only AI aircraft are updated that way.
+    simulator::AiAircraft any;
+    EXPECT_FALSE(p.sim.UpdateAiAircraft(p.sim.UserAircraftId(), any));
+    EXPECT_FALSE(p.sim.UpdateAiAircraft(id, any));
+}
+
+TEST(ScenarioTest, AClientOfTheScenarioCreatesShowsAndHearsTheAnswers)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<Refuse title=\"Broken\"/>"
+                       "<ApiClient time=\"0.5\" name=\"C\">"
+                       "  <Object key=\"ok\" title=\"Stairs\" latitude=\"50\" longitude=\"8\" altitude=\"300\" heading=\"90\"/>"
+                       "  <Object key=\"bad\" title=\"Broken\"/>"
+                       "</ApiClient>"
+                       "<Text time=\"1\" client=\"C\" type=\"menu\" title=\"Stand\" prompt=\"Stairs?\" items=\"Bring|Leave\"/>"
+                       "<Menu time=\"2\" contains=\"Leave\"/>"
+                       "<ClientEvent time=\"2\" client=\"C\" name=\"Custom.Event\" data=\"7\" object=\"ok\"/>"
+                       "<ClientEvent time=\"2\" client=\"C\" name=\"Custom.Event\" object=\"bad\"/>"
+                       "<Text time=\"2\" client=\"nobody\" text=\"x\"/>"
+                       "<RemoveObject time=\"3\" client=\"C\" object=\"ok\"/>"));
+    p.PlayUntil(4);
+    EXPECT_TRUE(p.Saw("object 2 'Stairs' created for 'C' (request 1) at 50.000000, 8.000000, 300.0 ft, heading 90.0"));
+    EXPECT_TRUE(p.Saw("'C' got object 2 for 'ok'"));
+    EXPECT_TRUE(p.Saw("'C' got exception 22 for creation of 'Broken' as 'bad'"));
+    EXPECT_TRUE(p.Saw("'C' got menu 'Stand': line 2 chosen"));
+    EXPECT_TRUE(p.Saw("event 'Custom.Event' data 7 from 'C' to object 2 'Stairs'"));
+    EXPECT_TRUE(p.Saw("ClientEvent 'Custom.Event' skipped: no object 'bad'"));
+    EXPECT_TRUE(p.Saw("Text skipped: no client 'nobody'"));
+    EXPECT_TRUE(p.Saw("object 2 'Stairs' removed by 'C'"));
+    EXPECT_EQ(p.sim.Clients(), std::vector<std::string>{"C"});
+    p.scenario.CloseClients();
+    EXPECT_TRUE(p.sim.Clients().empty());
+}
+
+// What the module does with a job: the In area, and the Start event heard on the module's group.
+struct ModuleStandIn {
+    HANDLE h = OpenClient("module stand-in");
+    std::vector<SIMCONNECT_RECV_EVENT> starts;
+
+    ModuleStandIn()
+    {
+        SimConnect_MapClientDataNameToID(h, "VELK.JetwayData.In.2", 1);
+        SimConnect_CreateClientData(h, 1, jetway_wire::kRecordSize, 0);
+        SimConnect_MapClientEventToSimEvent(h, 5, "VELK.JetwayAction.Start");
+        SimConnect_AddClientEventToNotificationGroup(h, 9, 5);
+        SimConnect_SetNotificationGroupPriority(h, 9, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
+    }
+    ~ModuleStandIn() { SimConnect_Close(h); }
+    void Pump()
+    {
+        for (const auto& e : Events(Drain(h))) starts.push_back(e);
+    }
+};
+
+constexpr const char* kJob =
+    "<JetwayJob time=\"0\" client=\"C\" jetway=\"jw\" area=\"2\" type=\"T\" periodMs=\"50\" keyframes=\"80\""
+    " rootSweep=\"-90,90\" bridgeDip=\"-10,10\" headSweep=\"-90,90\" bridgeLength=\"10,30\" legLength=\"2,6\""
+    " rootFloorHeight=\"4\" placement=\"47,8,1300,90\" parked=\"50,50,50,25\" targetExtension=\"21\" targetDip=\"0.04\">"
+    "  <Part slot=\"2\" object=\"head\" link=\"HEAD\" offset=\"12,0,0.5\"/>"
+    "</JetwayJob>";
+
+TEST(ScenarioTest, AJetwayJobWaitsForItsObjectsThenWritesAWholeRecordAndStartsIt)
+{
+    Played p;
+    ASSERT_TRUE(p.Load(std::string("<ApiClient time=\"0\" name=\"C\">"
+                                   "  <Object key=\"jw\" title=\"Demo Jetway\"/><Object key=\"head\" title=\"Demo Head\"/>"
+                                   "</ApiClient>") + kJob,
+                       "frameRate=\"20\" creationDelay=\"3\""));
+    ModuleStandIn module;
+    std::vector<uint64_t> startTimes;
+    p.PlayUntil(1, [&] {
+        module.Pump();
+        if (!module.starts.empty() && startTimes.empty()) startTimes.push_back(p.sim.NowMs());
+    });
+    ASSERT_EQ(module.starts.size(), 1u);
+    const auto jetway = p.sim.Objects()[1];  // after the user aircraft
+    ASSERT_EQ(jetway.title, "Demo Jetway");
+    EXPECT_EQ(module.starts[0].dwData, jetway.id * 10 + 2);
+    EXPECT_GE(startTimes[0], 150u);  // not before the creations were answered
+
+    auto bytes = p.sim.ClientData("VELK.JetwayData.In.2");
+    ASSERT_TRUE(bytes.has_value());
+    JetwayData r;
+    ASSERT_TRUE(DecodeJetwayData(bytes->data(), bytes->size(), r));
+    EXPECT_EQ(r.JetwayObjectId, jetway.id);
+    EXPECT_EQ(r.JetwayType, kJetwayTypeT);
+    EXPECT_EQ(r.PeriodMs, 50u);
+    EXPECT_EQ(r.KeyframeCount, 80u);
+    EXPECT_TRUE(r.Moving.load());
+    EXPECT_EQ(r.PlacementPointCount, 4);
+    EXPECT_EQ(r.JetwayHeading, 90.0);
+    EXPECT_EQ(r.TargetExtension, 21.0);
+    EXPECT_GT(r.TargetLegLength, 0.0);
+    EXPECT_EQ(CheckJob(r), JobCheck::Ok);
+    const LinkedSimObject& head = r.Parts[1];
+    EXPECT_EQ(head.GetObjectId(), jetway.id + 1);
+    EXPECT_EQ(head.GetSimTitle(), "Demo Head");
+    EXPECT_EQ(head.GetLinkType(), LinkType::Head);
+    EXPECT_EQ(r.Parts[0].GetObjectId(), 0u);
+}
+
+TEST(ScenarioTest, AJetwayJobWhoseObjectCouldNotBeCreatedIsSkipped)
+{
+    Played p;
+    ASSERT_TRUE(p.Load(std::string("<Refuse title=\"Demo Head\"/>"
+                                   "<ApiClient time=\"0\" name=\"C\">"
+                                   "  <Object key=\"jw\" title=\"Demo Jetway\"/><Object key=\"head\" title=\"Demo Head\"/>"
+                                   "</ApiClient>") + kJob));
+    ModuleStandIn module;
+    p.PlayUntil(1, [&] { module.Pump(); });
+    EXPECT_TRUE(module.starts.empty());
+    EXPECT_TRUE(p.Saw("JetwayJob for 'jw' skipped: no object 'head'"));
+    EXPECT_FALSE(p.Saw("written by 'C'"));
+}
+
+}  // namespace

@@ -1,0 +1,242 @@
+// simhost as a process of its own, the way the program meets it: listed under the platform's simulator
+// name, holding its clock until the awaited client has connected, in lock-step with that client in fast
+// mode, and ending with the quit message and exit status 0. Nothing here sleeps: the test reads the
+// child's output as it comes, with a generous limit that fails the test instead of hanging.
+#include "SimTestSupport.h"
+
+#include "platform/process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+
+extern char** environ;
+
+using namespace simtest;
+
+namespace {
+
+constexpr int kLimitMs = 60000;
+
+// A child process whose standard output the test reads.
+class Child {
+public:
+    ~Child()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
+
+    bool Start(const std::vector<std::string>& args)
+    {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipeFds[1]);
+        fd_ = pipeFds[0];
+        if (rc != 0) pid_ = -1;
+        return rc == 0;
+    }
+
+    pid_t Pid() const { return pid_; }
+    const std::string& Output() const { return output_; }
+
+    // Reads until the output holds text (true) or the child closed it or the limit passed (false).
+    bool ReadUntil(const std::string& text)
+    {
+        return Read([&] { return output_.find(text) != std::string::npos; }) == Outcome::Found;
+    }
+
+    // True when the child closed its output within the limit.
+    bool ReadToEnd() { return Read([] { return false; }) == Outcome::End; }
+
+private:
+    enum class Outcome { Found, End, Late };
+
+    template <typename Done>
+    Outcome Read(Done done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLimitMs);
+        while (!done()) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return Outcome::Late;
+            pollfd p{fd_, POLLIN, 0};
+            const int n = poll(&p, 1, static_cast<int>(left.count()));
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0) return Outcome::Late;
+            char buffer[4096];
+            const ssize_t got = read(fd_, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return Outcome::End;
+            output_.append(buffer, static_cast<size_t>(got));
+        }
+        return Outcome::Found;
+    }
+
+public:
+
+    // Reads the rest of the output and returns the exit status; -1 (child killed) when the output does
+    // not end within the limit.
+    int Finish()
+    {
+        const bool ended = ReadToEnd();
+        int status = 0;
+        if (!ended) kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string output_;
+};
+
+std::string ProcessName(pid_t pid)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    std::string name;
+    PROCESSENTRY32 entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == static_cast<DWORD>(pid)) name = entry.szExeFile;
+    CloseHandle(snapshot);
+    return name;
+}
+
+// Answers every frame with an event of its own carrying the frame's number, until the quit message.
+struct Reactor {
+    HANDLE h = nullptr;
+    int frames = 0;
+    bool quit = false;
+
+    static void OnMessage(SIMCONNECT_RECV* m, DWORD, void* context)
+    {
+        auto* self = static_cast<Reactor*>(context);
+        if (m->dwID == SIMCONNECT_RECV_ID_QUIT) self->quit = true;
+        if (m->dwID != SIMCONNECT_RECV_ID_EVENT_FRAME) return;
+        ++self->frames;
+        SimConnect_TransmitClientEvent(self->h, SIMCONNECT_OBJECT_ID_USER, 2, static_cast<DWORD>(self->frames),
+                                       SIMCONNECT_GROUP_PRIORITY_HIGHEST, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+    }
+
+    void Run()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLimitMs);
+        while (!quit && std::chrono::steady_clock::now() < deadline)
+            if (FAILED(SimConnect_CallDispatch(h, OnMessage, this))) break;
+    }
+};
+
+struct PlatformCase {
+    const char* platform;
+    const char* processName;
+};
+
+class SimhostProcessTest : public ::testing::TestWithParam<PlatformCase> {};
+
+TEST_P(SimhostProcessTest, ListedAsTheSimulatorHeldForItsClientAndInLockStepWithIt)
+{
+    TempMachineRoot root;
+    const std::string scenario = root.Path() + "/probe.xml";
+    std::ofstream(scenario) << "<Scenario platform=\"" << GetParam().platform
+                            << "\" frameRate=\"20\" duration=\"1\" waitClient=\"probe\" waitTimeout=\"60\">"
+                               "<Sim time=\"0\" action=\"start\"/></Scenario>";
+    Child simhost;
+    ASSERT_TRUE(simhost.Start({SIMHOST_PATH, "--scenario", scenario, "--machine-root", root.Path()}));
+    ASSERT_TRUE(simhost.ReadUntil("waiting for a client")) << simhost.Output();
+
+    EXPECT_EQ(ProcessName(simhost.Pid()), GetParam().processName);
+
+    // The clock stays at 0 until the client has connected and set itself up.
+    Reactor client;
+    ASSERT_EQ(SimConnect_Open(&client.h, "Lock-step Probe", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(client.h, 1, "Frame"), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(client.h, 2, "Probe.Reaction"), S_OK);
+    client.Run();
+    EXPECT_TRUE(client.quit);
+    SimConnect_Close(client.h);
+
+    EXPECT_EQ(simhost.Finish(), 0) << simhost.Output();
+    const std::string& out = simhost.Output();
+    EXPECT_NE(out.find("simulation started"), std::string::npos);
+    EXPECT_NE(out.find("quit sent to every client"), std::string::npos);
+
+    // Every frame's reaction is in the timeline at that frame's time: 20 frames of 50 ms.
+    EXPECT_EQ(client.frames, 20);
+    const std::regex reaction(R"(\[\s*(\d+)\.(\d+)\] event 'Probe.Reaction' data (\d+) from)");
+    int seen = 0;
+    for (std::sregex_iterator it(out.begin(), out.end(), reaction), end; it != end; ++it) {
+        const int ms = std::stoi((*it)[1]) * 1000 + std::stoi((*it)[2]);
+        const int frame = std::stoi((*it)[3]);
+        EXPECT_EQ(ms, frame * 50) << it->str();
+        ++seen;
+    }
+    EXPECT_EQ(seen, 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, SimhostProcessTest,
+                         ::testing::Values(PlatformCase{"P3Dv4", "Prepar3D.exe"}, PlatformCase{"P3Dv5", "Prepar3D.exe"},
+                                           PlatformCase{"FSX", "fsx.exe"}, PlatformCase{"FSX-SE", "fsx.exe"}),
+                         [](const auto& info) {
+                             std::string name = info.param.platform;
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+TEST(SimhostProcessTest, AClientThatNeverComesEndsTheRunWithAnError)
+{
+    TempMachineRoot root;
+    Child simhost;
+    ASSERT_TRUE(simhost.Start({SIMHOST_PATH, "--machine-root", root.Path(), "--duration", "1", "--wait-client",
+                               "nobody", "--wait-timeout", "0.05"}));
+    EXPECT_EQ(simhost.Finish(), 1) << simhost.Output();
+}
+
+TEST(SimhostProcessTest, BadCommandLinesAreRefused)
+{
+    TempMachineRoot root;
+    const std::vector<std::string> cases[] = {
+        {"--platform", "XP"},
+        {"--duration", "soon"},
+        {"--wait-timeout", "-1"},
+        {"--bogus"},
+        {"--scenario"},
+    };
+    for (const auto& args : cases) {
+        std::vector<std::string> command{SIMHOST_PATH, "--machine-root", root.Path()};
+        command.insert(command.end(), args.begin(), args.end());
+        Child simhost;
+        ASSERT_TRUE(simhost.Start(command));
+        EXPECT_EQ(simhost.Finish(), 2) << args[0];
+    }
+    Child help;
+    ASSERT_TRUE(help.Start({SIMHOST_PATH, "--help"}));
+    EXPECT_EQ(help.Finish(), 0);
+    for (const char* option : {"--scenario", "--module", "--machine-root", "--platform", "--duration", "--realtime",
+                               "--fast", "--wait-client", "--wait-timeout", "--no-wait-client", "--quiet", "--help",
+                               "simconnect.sock", "FS98MAIN", "lock-step", "<JetwayJob"})
+        EXPECT_NE(help.Output().find(option), std::string::npos) << option;
+}
+
+}  // namespace
