@@ -222,7 +222,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
-    platform::ScopedWindow window("FS98MAIN", platform->second);
+    platform::ScopedWindow window("FS98MAIN", platform->second, platform::WindowScope::Machine);
     // In fast mode the module's timers run on the virtual clock: installed before the module starts them.
     std::optional<platform::ScopedManualClock> manualClock;
     if (!o.realtime) manualClock.emplace();
