@@ -1,0 +1,167 @@
+// Helpers of the core tests: a temporary machine root with the program data folder, the log lines the
+// code writes, and the messages of a connection.
+#pragma once
+
+#include "platform/simconnect/SimConnect.h"
+
+#include <gtest/gtest.h>
+#include <log4cpp/Category.hh>
+#include <log4cpp/PatternLayout.hh>
+#include <log4cpp/Priority.hh>
+#include <log4cpp/StringQueueAppender.hh>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace coretest {
+
+// A temporary machine root named by VELK_MACHINE_ROOT, with the program data folder made.
+class TempMachineRoot {
+public:
+    TempMachineRoot()
+    {
+        char pattern[] = "/tmp/velk-core-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made ? made : "";
+        const char* old = std::getenv("VELK_MACHINE_ROOT");
+        hadOld_ = old != nullptr;
+        if (old) old_ = old;
+        setenv("VELK_MACHINE_ROOT", path_.c_str(), 1);
+        std::filesystem::create_directories(DataFolder());
+    }
+    ~TempMachineRoot()
+    {
+        if (hadOld_) setenv("VELK_MACHINE_ROOT", old_.c_str(), 1);
+        else unsetenv("VELK_MACHINE_ROOT");
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempMachineRoot(const TempMachineRoot&) = delete;
+    TempMachineRoot& operator=(const TempMachineRoot&) = delete;
+
+    std::filesystem::path DataFolder() const { return std::filesystem::path(path_) / "c/ProgramData/Quorvath/VELK"; }
+    void WriteSettings(const std::string& text) const
+    {
+        std::ofstream(DataFolder() / "orvane.ini", std::ios::binary) << text;
+    }
+    void RemoveSettings() const { std::filesystem::remove(DataFolder() / "orvane.ini"); }
+
+private:
+    std::string path_, old_;
+    bool hadOld_ = false;
+};
+
+// Every line logged through the root category while it lives, as "PRIORITY category : message".
+class LogCapture {
+public:
+    LogCapture()
+    {
+        appender_ = new log4cpp::StringQueueAppender("capture");
+        auto* layout = new log4cpp::PatternLayout();
+        layout->setConversionPattern("%p %c : %m");
+        appender_->setLayout(layout);
+        log4cpp::Category& root = log4cpp::Category::getRoot();
+        root.setPriority(log4cpp::Priority::DEBUG);
+        root.addAppender(appender_);
+    }
+    ~LogCapture() { log4cpp::Category::getRoot().removeAppender(appender_); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<std::string> Lines()
+    {
+        auto& queue = appender_->getQueue();
+        while (!queue.empty()) {
+            lines_.push_back(queue.front());
+            queue.pop();
+        }
+        return lines_;
+    }
+    void Clear()
+    {
+        Lines();
+        lines_.clear();
+    }
+    // Index of the first line that contains text, -1 when none does.
+    int Find(const std::string& text)
+    {
+        const auto lines = Lines();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
+        return -1;
+    }
+    bool Has(const std::string& text) { return Find(text) >= 0; }
+    int Count(const std::string& text)
+    {
+        const auto lines = Lines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find(text) != std::string::npos;
+        }));
+    }
+    // True when every text is found, each on a later line than the one before.
+    bool InOrder(const std::vector<std::string>& texts)
+    {
+        const auto lines = Lines();
+        size_t at = 0;
+        for (const std::string& text : texts) {
+            while (at < lines.size() && lines[at].find(text) == std::string::npos) ++at;
+            if (at == lines.size()) {
+                ADD_FAILURE() << "not found in order: " << text;
+                return false;
+            }
+            ++at;
+        }
+        return true;
+    }
+
+private:
+    log4cpp::StringQueueAppender* appender_;
+    std::vector<std::string> lines_;
+};
+
+using Message = std::vector<uint8_t>;
+
+inline void Collect(SIMCONNECT_RECV* data, DWORD size, void* context)
+{
+    auto* out = static_cast<std::vector<Message>*>(context);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data);
+    out->emplace_back(bytes, bytes + size);
+}
+
+inline std::vector<Message> Drain(HANDLE h)
+{
+    std::vector<Message> out;
+    SimConnect_CallDispatch(h, Collect, &out);
+    return out;
+}
+
+inline DWORD Kind(const Message& m) { return reinterpret_cast<const SIMCONNECT_RECV*>(m.data())->dwID; }
+
+template <typename T>
+T As(const Message& m)
+{
+    T record{};
+    std::memcpy(&record, m.data(), std::min(sizeof(T), m.size()));
+    return record;
+}
+
+template <typename T>
+std::vector<T> OfKind(const std::vector<Message>& messages, DWORD kind)
+{
+    std::vector<T> out;
+    for (const Message& m : messages)
+        if (Kind(m) == kind) out.push_back(As<T>(m));
+    return out;
+}
+
+inline std::vector<uint8_t> Record(const Message& m)
+{
+    return std::vector<uint8_t>(m.begin() + SIMCONNECT_DATA_OFFSET, m.end());
+}
+
+}  // namespace coretest
