@@ -274,6 +274,8 @@ TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
 
     const std::string log = root.Log();
     EXPECT_TRUE(InOrder(log, {
+                                 // simhost's main window is seen from orvane's process.
+                                 "INFO VELK.SOUNDENGINE : SoundEngine initialized.",
                                  "DEBUG VELK.FSPROCESS : Trying to connect to FS...",
                                  "DEBUG VELK.FSPROCESS : Connected to FS!",
                                  "WARN VELK.FSLOOP : No SimObjects inside Lists! VELK runs in 'External Jetway "
