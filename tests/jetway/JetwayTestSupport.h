@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
+#include "../simulator/SimTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,48 +18,13 @@
 
 namespace jetwaytest {
 
-using Message = std::vector<uint8_t>;
-
-inline void Collect(SIMCONNECT_RECV* data, DWORD size, void* context)
-{
-    auto* out = static_cast<std::vector<Message>*>(context);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-    out->emplace_back(bytes, bytes + size);
-}
-
-inline std::vector<Message> Drain(HANDLE h)
-{
-    std::vector<Message> out;
-    SimConnect_CallDispatch(h, Collect, &out);
-    return out;
-}
-
-inline DWORD Kind(const Message& m) { return reinterpret_cast<const SIMCONNECT_RECV*>(m.data())->dwID; }
-
-template <typename T>
-T As(const Message& m)
-{
-    T record{};
-    std::memcpy(&record, m.data(), std::min(sizeof(T), m.size()));
-    return record;
-}
-
-inline std::vector<SIMCONNECT_RECV_EVENT> Events(const std::vector<Message>& messages)
-{
-    std::vector<SIMCONNECT_RECV_EVENT> out;
-    for (const Message& m : messages)
-        if (Kind(m) == SIMCONNECT_RECV_ID_EVENT) out.push_back(As<SIMCONNECT_RECV_EVENT>(m));
-    return out;
-}
-
-// Opens a client and takes its OPEN message.
-inline HANDLE OpenClient(const char* name)
-{
-    HANDLE h = nullptr;
-    EXPECT_EQ(SimConnect_Open(&h, name, nullptr, 0, nullptr, 0), S_OK);
-    if (h) Drain(h);
-    return h;
-}
+// Reading a connection's messages is the simulator tests' business.
+using simtest::As;
+using simtest::Drain;
+using simtest::Events;
+using simtest::Kind;
+using simtest::Message;
+using simtest::OpenClient;
 
 // Creates a simulated object and returns the id the simulator assigned (0 on failure).
 inline DWORD CreateObject(HANDLE h, const std::string& title, DWORD requestId)
