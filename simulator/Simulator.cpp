@@ -71,6 +71,77 @@ std::string TextTypeName(DWORD type)
     return "menu";
 }
 
+// ---- texts of the registration lines ----
+
+std::string PriorityText(DWORD priority)
+{
+    switch (priority) {
+    case SIMCONNECT_GROUP_PRIORITY_HIGHEST: return "highest";
+    case SIMCONNECT_GROUP_PRIORITY_HIGHEST_MASKABLE: return "highest maskable";
+    case SIMCONNECT_GROUP_PRIORITY_STANDARD: return "standard";
+    case SIMCONNECT_GROUP_PRIORITY_DEFAULT: return "default";
+    case SIMCONNECT_GROUP_PRIORITY_LOWEST: return "lowest";
+    default: return std::to_string(priority);
+    }
+}
+
+std::string DataTypeText(DWORD type)
+{
+    static const char* const names[] = {"INT32",     "INT64",     "FLOAT32",   "FLOAT64",
+                                        "STRING8",   "STRING32",  "STRING64",  "STRING128",
+                                        "STRING256", "STRING260", "STRINGV"};
+    if (type >= SIMCONNECT_DATATYPE_INT32 && type <= SIMCONNECT_DATATYPE_STRINGV) return names[type - 1];
+    return "type " + std::to_string(type);
+}
+
+std::string PeriodText(DWORD period)
+{
+    switch (period) {
+    case SIMCONNECT_PERIOD_NEVER: return "never";
+    case SIMCONNECT_PERIOD_ONCE: return "once";
+    case SIMCONNECT_PERIOD_VISUAL_FRAME: return "every visual frame";
+    case SIMCONNECT_PERIOD_SIM_FRAME: return "every sim frame";
+    case SIMCONNECT_PERIOD_SECOND: return "every second";
+    default: return "period " + std::to_string(period);
+    }
+}
+
+std::string ClientPeriodText(DWORD period)
+{
+    switch (period) {
+    case SIMCONNECT_CLIENT_DATA_PERIOD_NEVER: return "never";
+    case SIMCONNECT_CLIENT_DATA_PERIOD_ONCE: return "once";
+    case SIMCONNECT_CLIENT_DATA_PERIOD_VISUAL_FRAME: return "every visual frame";
+    case SIMCONNECT_CLIENT_DATA_PERIOD_ON_SET: return "on every write";
+    case SIMCONNECT_CLIENT_DATA_PERIOD_SECOND: return "every second";
+    default: return "period " + std::to_string(period);
+    }
+}
+
+std::string ObjectTypeText(DWORD type)
+{
+    switch (type) {
+    case SIMCONNECT_SIMOBJECT_TYPE_USER: return "the user aircraft";
+    case SIMCONNECT_SIMOBJECT_TYPE_ALL: return "every object";
+    case SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT: return "every aircraft";
+    case SIMCONNECT_SIMOBJECT_TYPE_HELICOPTER: return "every helicopter";
+    case SIMCONNECT_SIMOBJECT_TYPE_BOAT: return "every boat";
+    case SIMCONNECT_SIMOBJECT_TYPE_GROUND: return "every ground vehicle";
+    default: return "objects of type " + std::to_string(type);
+    }
+}
+
+// What a periodic request adds to its period: ", origin 2, interval 1, limit 5, when changed".
+std::string RequestDetails(DWORD origin, DWORD interval, DWORD limit, bool changed)
+{
+    std::string text;
+    if (origin) text += ", origin " + std::to_string(origin);
+    if (interval) text += ", interval " + std::to_string(interval);
+    if (limit) text += ", limit " + std::to_string(limit);
+    if (changed) text += ", when changed";
+    return text;
+}
+
 // The entries of a NUL-separated text, up to the first empty entry or the end of the block.
 std::vector<std::string> SplitEntries(const Bytes& block)
 {
@@ -240,6 +311,7 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
 
     std::vector<std::string> timeline;
     std::function<void(const std::string&)> listener;
+    bool registrations = false;  // a line per registration call of a client
 
     std::shared_ptr<sc::Endpoint> endpoint;
     std::unique_ptr<sc::SocketServer> socketServer;
@@ -265,6 +337,27 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     }
 
     static std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+    // A registration call of the client, when those are shown. Built only then: some of these calls
+    // (requests) come every frame.
+    template <typename Text>
+    void Registration(const Client& c, Text text)
+    {
+        if (registrations) Log(Quote(ClientName(c)) + " " + text());
+    }
+
+    std::string RequestTarget(ObjectId id) const
+    {
+        if (id == SIMCONNECT_OBJECT_ID_USER || id == kUserId) return "the user aircraft";
+        const SimObject* o = FindObject(id);
+        return o ? "object " + Describe(*o) : "object " + std::to_string(id);
+    }
+
+    std::string AreaText(const Client& c, DWORD areaId) const
+    {
+        auto it = c.areaNames.find(areaId);
+        return "area " + std::to_string(areaId) + (it == c.areaNames.end() ? std::string() : " " + Quote(it->second));
+    }
 
     std::string ClientName(const Client& c) const
     {
@@ -778,6 +871,10 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     case K::Close: Disconnect(c.id, "disconnected"); return;
     case K::MapClientEvent:
         if (!r.U32(a) || !r.Text(s1)) return;
+        Registration(c, [&] {
+            return s1.empty() ? "maps private event " + std::to_string(a)
+                              : "maps event " + std::to_string(a) + " to " + Quote(s1);
+        });
         if (c.events.count(a)) return Fail(c, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, sendId, 1);
         c.events[a] = s1;
         return;
@@ -786,6 +883,10 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
         return Transmit(c, sendId, a, b, d, e, f);
     case K::AddClientEventToGroup: {
         if (!r.U32(a) || !r.U32(b) || !r.U32(d)) return;
+        Registration(c, [&] {
+            return "adds event " + std::to_string(b) + " to group " + std::to_string(a) +
+                   (d ? " (maskable)" : " (not maskable)");
+        });
         if (!c.events.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
         auto& members = c.groups[a].members;
         auto m = std::find_if(members.begin(), members.end(), [&](const auto& p) { return p.first == b; });
@@ -795,6 +896,7 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::RemoveClientEvent: {
         if (!r.U32(a) || !r.U32(b)) return;
+        Registration(c, [&] { return "removes event " + std::to_string(b) + " from group " + std::to_string(a); });
         auto grp = c.groups.find(a);
         if (grp == c.groups.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         std::erase_if(grp->second.members, [&](const auto& p) { return p.first == b; });
@@ -802,10 +904,12 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::SetGroupPriority:
         if (!r.U32(a) || !r.U32(b)) return;
+        Registration(c, [&] { return "sets group " + std::to_string(a) + " priority " + PriorityText(b); });
         c.groups[a].priority = b;
         return;
     case K::SubscribeSystemEvent: {
         if (!r.U32(a) || !r.Text(s1)) return;
+        Registration(c, [&] { return "subscribes event " + std::to_string(a) + " to system event " + Quote(s1); });
         const std::string canonical = CanonicalSystemEvent(s1);
         if (canonical.empty()) return Fail(c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
         c.systemEvents[a] = canonical;
@@ -813,22 +917,43 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::UnsubscribeSystemEvent:
         if (!r.U32(a)) return;
+        Registration(c, [&] { return "unsubscribes event " + std::to_string(a); });
         if (!c.systemEvents.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         return;
     case K::MapInputEvent:
         if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g)) return;
+        Registration(c, [&] {
+            std::string text = "maps input " + Quote(s1) + " in group " + std::to_string(a) + " to event " +
+                               std::to_string(b) + " (data " + std::to_string(d) + ")";
+            if (e != SIMCONNECT_UNUSED)
+                text += ", on release event " + std::to_string(e) + " (data " + std::to_string(f) + ")";
+            return g ? text + ", maskable" : text;
+        });
         c.inputs.push_back({a, NormalizeKey(s1), b, d, e, f});
         return;
     case K::SetInputGroupPriority:
-        r.U32(a);
-        r.U32(b);
+        if (!r.U32(a) || !r.U32(b)) return;
+        Registration(c, [&] { return "sets input group " + std::to_string(a) + " priority " + PriorityText(b); });
         return;
     case K::SetInputGroupState:
         if (!r.U32(a) || !r.U32(b)) return;
+        Registration(c, [&] {
+            return "sets input group " + std::to_string(a) + (b == SIMCONNECT_STATE_ON ? " on" : " off");
+        });
         c.inputGroupOn[a] = b == SIMCONNECT_STATE_ON;
         return;
     case K::RequestReservedKey: {
         if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.Text(s3)) return;
+        Registration(c, [&] {
+            std::string text = "asks for a reserved key for event " + std::to_string(a) + ":";
+            const char* separator = " ";
+            for (const std::string* choice : {&s1, &s2, &s3}) {
+                if (choice->empty()) continue;
+                text += separator + Quote(*choice);
+                separator = ", ";
+            }
+            return text;
+        });
         for (const std::string& choice : {s1, s2, s3}) {
             if (choice.empty()) continue;
             const std::string key = NormalizeKey(choice);
@@ -846,18 +971,34 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::AddToDataDefinition:
         if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.U32(b) || !r.F32(eps) || !r.U32(d)) return;
+        Registration(c, [&] {
+            std::string text = "defines data " + std::to_string(a) + ": " + Quote(s1) + " (" +
+                               (s2.empty() ? std::string() : s2 + ", ") + DataTypeText(b) + ")";
+            if (eps != 0) text += ", epsilon " + Format("%g", eps);
+            if (d != SIMCONNECT_UNUSED) text += ", datum " + std::to_string(d);
+            return text;
+        });
         if (b < SIMCONNECT_DATATYPE_INT32 || b > SIMCONNECT_DATATYPE_STRINGV)
             return Fail(c, SIMCONNECT_EXCEPTION_INVALID_DATA_TYPE, sendId, 4);
         c.defs[a].push_back({s1, s2, b});
         return;
     case K::ClearDataDefinition:
         if (!r.U32(a)) return;
+        Registration(c, [&] { return "clears data definition " + std::to_string(a); });
         if (!c.defs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         return;
     case K::RequestDataOnSimObject: {
         if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
         DWORD limit = 0;
         if (!r.U32(limit)) return;
+        Registration(c, [&] {
+            if (e == SIMCONNECT_PERIOD_NEVER)
+                return "stops request " + std::to_string(a) + " of data " + std::to_string(b) + " on " +
+                       RequestTarget(d);
+            return "requests data " + std::to_string(b) + " on " + RequestTarget(d) + " " + PeriodText(e) +
+                   " (request " + std::to_string(a) + ")" +
+                   RequestDetails(g, h, limit, (f & SIMCONNECT_DATA_REQUEST_FLAG_CHANGED) != 0);
+        });
         if (!c.defs.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
         const SimObject* o = FindObject(d);
         if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
@@ -879,6 +1020,10 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::RequestDataOnSimObjectType: {
         if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e)) return;
+        Registration(c, [&] {
+            return "requests data " + std::to_string(b) + " on " + ObjectTypeText(e) + " within " + std::to_string(d) +
+                   " m (request " + std::to_string(a) + ")";
+        });
         auto def = c.defs.find(b);
         if (def == c.defs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
         if (d > kMaxRadiusMeters) return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
@@ -956,6 +1101,7 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::MapClientDataName: {
         if (!r.Text(s1) || !r.U32(a)) return;
+        Registration(c, [&] { return "maps client data " + Quote(s1) + " to area " + std::to_string(a); });
         auto existing = c.areaNames.find(a);
         if (existing != c.areaNames.end() && Upper(existing->second) != Upper(s1))
             return Fail(c, SIMCONNECT_EXCEPTION_DUPLICATE_ID, sendId, 2);
@@ -981,6 +1127,16 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::AddToClientDataDefinition: {
         if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.F32(eps) || !r.U32(e)) return;
+        Registration(c, [&] {
+            static const char* const typed[] = {"INT8", "INT16", "INT32", "INT64", "FLOAT32", "FLOAT64"};
+            std::string text = "defines client data " + std::to_string(a) + " (" +
+                               (d >= SIMCONNECT_CLIENTDATATYPE_FLOAT64
+                                    ? std::string(typed[static_cast<DWORD>(-static_cast<int32_t>(d)) - 1])
+                                    : std::to_string(d) + " bytes") +
+                               ")";
+            if (b != SIMCONNECT_CLIENTDATAOFFSET_AUTO) text += " at offset " + std::to_string(b);
+            return text;
+        });
         DWORD size = d;
         if (d >= SIMCONNECT_CLIENTDATATYPE_FLOAT64) {
             static const DWORD typed[] = {1, 2, 4, 8, 4, 8};  // INT8 .. FLOAT64
@@ -1000,12 +1156,20 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::ClearClientDataDefinition:
         if (!r.U32(a)) return;
+        Registration(c, [&] { return "clears client data definition " + std::to_string(a); });
         if (!c.clientDefs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         return;
     case K::RequestClientData: {
         if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
         DWORD limit = 0;
         if (!r.U32(limit)) return;
+        Registration(c, [&] {
+            if (e == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER)
+                return "stops request " + std::to_string(b) + " of client data " + AreaText(c, a);
+            return "requests client data " + AreaText(c, a) + " with definition " + std::to_string(d) + " " +
+                   ClientPeriodText(e) + " (request " + std::to_string(b) + ")" +
+                   RequestDetails(g, h, limit, (f & SIMCONNECT_CLIENT_DATA_REQUEST_FLAG_CHANGED) != 0);
+        });
         auto nameIt = c.areaNames.find(a);
         if (nameIt == c.areaNames.end() || !areas.count(Upper(nameIt->second)))
             return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
@@ -1080,6 +1244,12 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
         return;
     case K::MenuAddSubItem: {
         if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d)) return;
+        Registration(c, [&] {
+            auto parent = c.addon.find(a);
+            return "adds add-on menu sub-item " + Quote(s1) + " under " +
+                   (parent == c.addon.end() ? "event " + std::to_string(a) : Quote(parent->second.text)) +
+                   (b == SIMCONNECT_UNUSED ? std::string(" (no event)") : " (event " + std::to_string(b) + ")");
+        });
         auto item = c.addon.find(a);
         if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         item->second.subs.push_back({s1, b, d});
@@ -1087,6 +1257,11 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::MenuDeleteSubItem: {
         if (!r.U32(a) || !r.U32(b)) return;
+        Registration(c, [&] {
+            auto parent = c.addon.find(a);
+            return "removes add-on menu sub-item of event " + std::to_string(b) + " under " +
+                   (parent == c.addon.end() ? "event " + std::to_string(a) : Quote(parent->second.text));
+        });
         auto item = c.addon.find(a);
         if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
         auto& subs = item->second.subs;
@@ -1097,6 +1272,7 @@ void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendI
     }
     case K::RequestSystemState: {
         if (!r.U32(a) || !r.Text(s1)) return;
+        Registration(c, [&] { return "requests system state " + Quote(s1) + " (request " + std::to_string(a) + ")"; });
         const std::string state = Upper(s1);
         if (state == "SIM") Push(c, sc::MakeSystemState(a, running ? 1 : 0, 0, ""));
         else if (state == "AIRCRAFTLOADED") Push(c, sc::MakeSystemState(a, 0, 0, aircraftFile));
@@ -1601,6 +1777,12 @@ void Simulator::ClearTimeline()
 {
     std::lock_guard lock(impl_->mutex);
     impl_->timeline.clear();
+}
+
+void Simulator::SetTimelineRegistrations(bool on)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->registrations = on;
 }
 
 void Simulator::SetTimelineListener(std::function<void(const std::string&)> listener)

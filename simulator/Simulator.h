@@ -146,6 +146,10 @@ public:
     // Adds a line of the host's own (a scenario step) at the current time.
     void Note(const std::string& text);
     void ClearTimeline();
+    // Also a line per registration call of a client (event mappings, groups and their priorities, system
+    // event subscriptions, input events and input group state, data and client-data definitions, client
+    // data names, data requests, add-on menu sub-items), in the order they arrive. Off at start.
+    void SetTimelineRegistrations(bool on);
     // Called with every new line (under the simulator's lock: do not call back into it).
     void SetTimelineListener(std::function<void(const std::string&)> listener);
 

@@ -56,6 +56,12 @@ const char* const kUsage =
     "                         status 1.\n"
     "  --no-wait-client       ignore the scenario's waitClient and start at once.\n"
     "  --quiet                print no timeline (the socket path is still printed).\n"
+    "  --registrations        also print a line for every registration call of a client, in the order they\n"
+    "                         arrive: event mappings, notification groups and their priorities, system\n"
+    "                         event subscriptions, input events and input group states, reserved-key\n"
+    "                         requests, data and client-data definitions, client-data names, data and\n"
+    "                         system-state requests, add-on menu sub-items. Off by default: the timeline\n"
+    "                         stays short.\n"
     "  --help                 this text.\n"
     "\n"
     "Fast mode (the default) runs frame after frame without waiting for real time. After each frame it\n"
@@ -121,7 +127,7 @@ void OnSignal(int signal)
 struct Options {
     std::string scenario, module, machineRoot, platform, waitClient;
     std::optional<double> duration, waitTimeout;
-    bool realtime = false, quiet = false, noWaitClient = false;
+    bool realtime = false, quiet = false, noWaitClient = false, registrations = false;
 };
 
 bool ParseSeconds(const std::string& text, double& out)
@@ -183,6 +189,7 @@ int main(int argc, char** argv)
         else if (arg == "--wait-timeout") o.waitTimeout = seconds();
         else if (arg == "--no-wait-client") o.noWaitClient = true;
         else if (arg == "--quiet") o.quiet = true;
+        else if (arg == "--registrations") o.registrations = true;
         else {
             std::fprintf(stderr, "simhost: unknown option %s (see --help)\n", arg.c_str());
             return 2;
@@ -230,6 +237,7 @@ int main(int argc, char** argv)
 
     simulator::Simulator sim(platform->second);
     if (!o.quiet) sim.SetTimelineListener([](const std::string& line) { std::printf("%s\n", line.c_str()); });
+    sim.SetTimelineRegistrations(o.registrations);
     sim.SetFrameRate(s.frameRate);
     sim.SetCreationDelayFrames(s.creationDelayFrames);
     if (!sim.Listen(&error)) {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -295,6 +296,206 @@ TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
     // External mode: no frame, 1sec or 6Hz events were asked for; no simulator error came back.
     for (const char* absent : {"frame work", "1sec event", "6Hz event", "EXCEPTION", "Sim Process running"})
         EXPECT_EQ(log.find(absent), std::string::npos) << absent << "\n" << log;
+}
+
+// The text of a timeline line without its time stamp ("[    0.000] ").
+std::string Unstamped(const std::string& line)
+{
+    const size_t end = line.find("] ");
+    return line.rfind('[', 0) == 0 && end != std::string::npos ? line.substr(end + 2) : line;
+}
+
+// What orvane registers in external jetway triggering mode (no placement file), call by call, from the
+// connection up to the dispatch loop: the ids, names, groups and definitions the module and API clients
+// rely on, in the order the run phase makes them.
+std::vector<std::string> ExternalModeRegistrations()
+{
+    const std::string me = "'Orvane VELK' ";
+    std::vector<std::string> lines;
+    auto add = [&](const std::string& text) { lines.push_back(me + text); };
+    auto mapEvent = [&](int id, const std::string& name) {
+        add("maps event " + std::to_string(id) + " to '" + name + "'");
+    };
+    auto group = [&](int event, int group, bool maskable) {
+        add("adds event " + std::to_string(event) + " to group " + std::to_string(group) +
+            (maskable ? " (maskable)" : " (not maskable)"));
+    };
+    auto field = [&](int definition, const std::string& name, const std::string& type) {
+        add("defines data " + std::to_string(definition) + ": '" + name + "' (" + type + ")");
+    };
+    auto areaName = [&](const std::string& name, int area) {
+        add("maps client data '" + name + "' to area " + std::to_string(area));
+    };
+    auto clientDef = [&](int definition, int bytes) {
+        add("defines client data " + std::to_string(definition) + " (" + std::to_string(bytes) + " bytes)");
+    };
+    auto created = [&](const std::string& name, int bytes) {
+        lines.push_back("client data '" + name + "' created by 'Orvane VELK' (" + std::to_string(bytes) + " bytes)");
+    };
+
+    lines.push_back("client 'Orvane VELK' connected over the socket");
+    // Private events of the injection end and the sim-bubble update.
+    add("maps private event 57");
+    add("maps private event 59");
+    group(57, 9, true);
+    group(59, 9, true);
+    add("sets group 9 priority highest maskable");
+    add("requests system state 'Sim' (request 65)");
+    const std::pair<int, const char*> systemEvents[] = {{0, "SimStart"},       {1, "Pause"},         {3, "Sound"},
+                                                        {2, "SimStop"},        {4, "PositionChanged"},
+                                                        {9, "AircraftLoaded"}, {58, "FlightLoaded"}, {5, "4sec"}};
+    for (const auto& [id, name] : systemEvents)
+        add("subscribes event " + std::to_string(id) + " to system event '" + name + "'");
+    mapEvent(14, "PAUSE_SET");
+    // External mode: neither timer events, date and time nor voice capture. The primary hotkey is on.
+    add("maps private event 31");
+    add("asks for a reserved key for event 31: 's', 'a', 'd'");
+    lines.push_back("key 's' reserved for 'Orvane VELK'");
+    mapEvent(10, "FREEZE_LATITUDE_LONGITUDE_TOGGLE");
+    group(10, 0, false);
+    add("sets group 0 priority highest");
+    mapEvent(11, "FREEZE_LATITUDE_LONGITUDE_SET");
+    mapEvent(12, "FREEZE_ALTITUDE_SET");
+    mapEvent(13, "FREEZE_ATTITUDE_SET");
+    for (int i = 1; i <= 4; ++i) areaName("VELK.JetwayData.In." + std::to_string(i), 23 + i);
+    for (int i = 1; i <= 8; ++i) areaName("VELK.JetwayData.Out." + std::to_string(i), 27 + i);
+    clientDef(21, 5600);
+    struct Event {
+        int id;
+        const char* name;
+        bool maskable;
+    };
+    const Event jetwayActions[] = {{36, "VELK.JetwayAction.Start", false},
+                                   {63, "VELK.JetwayAction.DataReceived", true},
+                                   {37, "VELK.JetwayAction.Done", false},
+                                   {38, "VELK.JetwayAction.Intermediate", false},
+                                   {39, "VELK.JetwayAction.Abort", false},
+                                   {40, "VELK.JetwayAction.ResetAll", false},
+                                   {41, "VELK.JetwayAction.ConnectionCheck", false},
+                                   {66, "VELK.JetwayAction.ImmediateStop", false}};
+    for (const Event& e : jetwayActions) mapEvent(e.id, e.name);
+    for (const Event& e : jetwayActions) group(e.id, 4, e.maskable);
+    add("sets group 4 priority highest maskable");
+    for (const char* name : {"VELOCITY WORLD Z", "VELOCITY BODY Z", "VELOCITY WORLD X", "VELOCITY BODY X",
+                             "VELOCITY WORLD Y", "VELOCITY BODY Y", "ACCELERATION BODY X", "ACCELERATION BODY Y",
+                             "ACCELERATION BODY Z"})
+        field(17, name, "Number, FLOAT64");
+    field(18, "VELOCITY WORLD Z", "Number, FLOAT64");
+    areaName("VELK.APIData.Out", 37);
+    areaName("VELK.APIData.In", 38);
+    created("VELK.APIData.Out", 928);
+    created("VELK.APIData.In", 928);
+    clientDef(22, 928);
+    const std::tuple<const char*, int, int, int> apiAreas[] = {{"VELK.APIData.MassResponse", 39, 6156, 24},
+                                                              {"VELK.APIData.MassResponse.VDGS", 40, 4108, 25},
+                                                              {"VELK.APIData.Lite", 41, 36, 30}};
+    for (const auto& [name, area, bytes, definition] : apiAreas) {
+        areaName(name, area);
+        created(name, bytes);
+        clientDef(definition, bytes);
+    }
+    mapEvent(45, "VELK.ReloadAll");
+    group(45, 6, false);
+    const Event apiEvents[] = {{46, "VELK.JetwayQuery", true},          {47, "VELK.JetwayResponse", false},
+                               {48, "VELK.JetwayTrigger", true},        {49, "VELK.JetwayTriggerStatus", false},
+                               {50, "VELK.JetwayInform", true},         {51, "VELK.JetwayInformStatus", false},
+                               {52, "VELK.StandInform", true},          {53, "VELK.StandInformStatus", false},
+                               {54, "VELK.JetwayMassQuery", true},      {55, "VELK.JetwayMassResponse", false},
+                               {64, "VELK.StandInform.Lite", true},     {65, "VELK.StandInformStatus.Lite", false}};
+    for (const Event& e : apiEvents) mapEvent(e.id, e.name);
+    for (const Event& e : apiEvents) group(e.id, 6, e.maskable);
+    add("sets group 6 priority highest maskable");
+    areaName("VELK.AcftLVars.Out", 36);
+    clientDef(23, 24);
+    mapEvent(61, "VELK.JetwayAction.AcftLVarsQuery");
+    mapEvent(62, "VELK.JetwayAction.AcftLVarsResponse");
+    group(62, 7, true);
+    add("sets group 7 priority highest maskable");
+    mapEvent(43, "VELK.Watchdog");
+    // External mode: no menu events, hotkeys or object-data definitions. The aircraft data always.
+    field(19, "VELOCITY BODY Y", "Number, FLOAT64");
+    field(2, "SIM DISABLED", "Number, FLOAT64");
+    const std::pair<const char*, const char*> placement[] = {
+        {"Plane Latitude", "degrees"},         {"Plane Longitude", "degrees"},   {"PLANE ALTITUDE", "Feet"},
+        {"PLANE PITCH DEGREES", "Radians"},    {"PLANE BANK DEGREES", "Radians"},
+        {"PLANE HEADING DEGREES TRUE", "Radians"}};
+    for (const auto& [name, unit] : placement) field(0, name, std::string(unit) + ", FLOAT64");
+    for (const char* name : {"VELOCITY WORLD X", "VELOCITY WORLD Y", "VELOCITY WORLD Z", "VELOCITY BODY Z"})
+        field(0, name, "meter per second, FLOAT64");
+    field(0, "GROUND VELOCITY", "Knots, FLOAT64");
+    for (const char* name : {"BRAKE PARKING INDICATOR", "LIGHT BEACON", "NUMBER OF ENGINES", "GENERAL ENG RPM:1",
+                             "GENERAL ENG RPM:2", "GENERAL ENG RPM:3", "GENERAL ENG RPM:4", "BRAKE INDICATOR",
+                             "IS SLEW ACTIVE"})
+        field(1, name, "Number, FLOAT64");
+    field(1, "SIM ON GROUND", "Bool, FLOAT64");
+    for (const auto& [name, unit] : placement) field(28, name, std::string(unit) + ", FLOAT64");
+    const std::pair<const char*, const char*> aiScan[] = {
+        {"Plane Latitude", "degrees, FLOAT64"},   {"Plane Longitude", "degrees, FLOAT64"},
+        {"PLANE ALTITUDE", "Feet, FLOAT64"},      {"PLANE HEADING DEGREES TRUE", "Radians, FLOAT64"},
+        {"SIM ON GROUND", "Bool, FLOAT64"},       {"IS USER SIM", "Bool, FLOAT64"},
+        {"AI TRAFFIC CURRENT AIRPORT", "STRING32"}, {"AI TRAFFIC ASSIGNED PARKING", "STRING128"},
+        {"ATC ID", "STRINGV"},                    {"ATC MODEL", "STRINGV"},
+        {"TITLE", "STRINGV"},                     {"AI TRAFFIC STATE", "STRING32"}};
+    for (const auto& [name, type] : aiScan) field(26, name, type);
+    return lines;
+}
+
+TEST(OrvaneRun, RegistrationsInExternalModeInTheirOrderWithNothingOfTheObjectMode)
+{
+    MachineRoot root;
+    auto sim = StartSimhost(root, {"--scenario", kFixtures + "/short_run.xml", "--wait-client", "orvane",
+                                   "--registrations"});
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    const std::string timeline = sim->ReadAll();
+    EXPECT_EQ(sim->Wait(), 0);
+    EXPECT_EQ(orvane.Wait(), 0);
+    EXPECT_NE(root.Log().find("VELK runs in 'External Jetway Triggering Mode' only..."), std::string::npos);
+
+    // The run phase, exactly: from the connection to the first answer handled in the dispatch loop (the
+    // reserved key's, which builds the add-on menu).
+    std::vector<std::string> runPhase;
+    bool connected = false;
+    for (const std::string& line : Lines(timeline)) {
+        const std::string text = Unstamped(line);
+        if (text.find("Orvane VELK") == std::string::npos) continue;
+        if (text.rfind("client 'Orvane VELK' connected", 0) == 0) connected = true;
+        if (!connected) continue;
+        if (text == "'Orvane VELK' maps private event 30") break;
+        runPhase.push_back(text);
+    }
+    const std::vector<std::string> expected = ExternalModeRegistrations();
+    EXPECT_EQ(runPhase, expected) << timeline;
+
+    // The same order in the whole timeline, then the dispatch loop's registrations and the run's end.
+    std::vector<std::string> inOrder = expected;
+    for (const char* later : {
+             "'Orvane VELK' maps private event 30",
+             "add-on menu item 'VELK 1.7.1' added by 'Orvane VELK'",
+             "'Orvane VELK' adds event 30 to group 8 (not maskable)",
+             "'Orvane VELK' maps private event 42",
+             "'Orvane VELK' adds add-on menu sub-item 'Test DLL Connection!' under 'VELK 1.7.1' (event 42)",
+             "'Orvane VELK' adds event 42 to group 8 (not maskable)",
+             "'Orvane VELK' sets group 8 priority highest",
+             "simulation started",
+             "'Orvane VELK' requests system state 'AircraftLoaded' (request 82)",
+             "'Orvane VELK' requests data 0 on the user aircraft every visual frame (request 66), interval 1",
+             "'Orvane VELK' requests data 1 on the user aircraft every second (request 91)",
+             "quit sent to every client",
+             "client 'Orvane VELK' disconnected",
+         })
+        inOrder.push_back(later);
+    EXPECT_TRUE(InOrder(timeline, inOrder));
+
+    // What external mode leaves out: timer and frame events, the date and time definition and its
+    // request, voice capture, the menu events, the hotkeys, the object-data definitions.
+    std::vector<std::string> absent = {"system event '1sec'", "system event '6Hz'", "system event 'Frame'",
+                                       "subscribes event 6 ",  "subscribes event 7 ", "subscribes event 8 ",
+                                       "defines data 5:",      "(request 73)",        "maps input",
+                                       "sets input group",     "to group 1 ",         "exception"};
+    for (int event : {15, 16, 17, 18, 19, 28, 29}) absent.push_back("maps event " + std::to_string(event) + " ");
+    for (int definition : {16, 27, 29, 20, 14, 11, 12, 13, 4, 9})
+        absent.push_back("defines data " + std::to_string(definition) + ":");
+    for (const std::string& text : absent) EXPECT_EQ(timeline.find(text), std::string::npos) << text << "\n" << timeline;
 }
 
 TEST(OrvaneRun, SecondInstanceWarnsAndLeavesTheFirstAlone)
