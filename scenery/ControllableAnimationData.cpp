@@ -1,0 +1,3 @@
+#include "scenery/ControllableAnimationData.h"
+
+ControllableAnimationData::~ControllableAnimationData() = default;
