@@ -1,0 +1,125 @@
+// The placement-file reader: one XML document (a plain file of the "xml" folder, or the text an SDX
+// container carries) turned into entries of the full object list, environmental data probes and
+// protection zones.
+//
+// The placement-file registry owns the state this reader works on (platform id, scenery library, debug
+// flags) and calls ReadPlacementFile once per file, passing the running count from call to call. Every
+// fault of a file is logged on "VELK.XML" and skips the element, the object or the whole file; nothing
+// is thrown and nothing read before is lost.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tinyxml2 {
+class XMLDocument;
+class XMLElement;
+}  // namespace tinyxml2
+
+class EnviroDataProbeList;
+class ProtectionZoneList;
+class SceneryLibrary;
+class SimObject;
+class SimObjectList;
+class TriggAnimationData;
+class TriggVisibilityData;
+class ControllableAnimationData;
+class VariableDrivenRotationData;
+class ConditionalVisibilityData;
+class GroundPolygonShiftData;
+class RandomizedVisibilityData;
+
+// The registry members the reader reads and sets while it reads one file.
+struct PlacementReaderState {
+    std::string platformId;              // "FSX", "FSX-SE", "FSX:SE", "P3Dv2" .. "P3Dv5"
+    SceneryLibrary* library = nullptr;   // null: every scenery area counts as active
+    bool debugMode = false;              // gates the DEBUG lines and one INFO line
+    bool debugFile = false;              // set by a "Debug" element, never cleared here
+    bool noSceneryPath = true;
+    bool targetSimPresent = false;
+    bool differentSimulator = false;
+    std::string sceneryPath;             // the last file's "SceneryPath"
+};
+
+// The registry's SDX opener: (file name, path, document) → 0 when the container's text was parsed into
+// the document.
+using SdxOpener = std::function<int(const std::string& fileName, const std::string& path, tinyxml2::XMLDocument& document)>;
+
+// Mixes three values into one 32-bit seed.
+uint32_t MixSeed(uint32_t a, uint32_t b, uint32_t c);
+
+// Number of direct children of that name, saturated at the int16 range. The readers walk the children
+// themselves, so a file with more children than that still reads them all.
+int16_t CountChildElements(const tinyxml2::XMLElement* parent, const char* name);
+
+// Type codes of a docking guidance stop's aircraft type token and whether it named a group of types.
+// A token naming no type gives the single code 0.
+struct VdgsAircraftTypes {
+    std::vector<int32_t> codes;
+    bool group = false;
+};
+VdgsAircraftTypes ParseVdgsAircraftType(const std::string& token);
+
+class PlacementReader {
+public:
+    explicit PlacementReader(PlacementReaderState& state);
+
+    // Where the SDX documents come from; without one an SDX file fails to load.
+    void SetSdxOpener(SdxOpener opener) { sdxOpener_ = std::move(opener); }
+    // The jetway InitialState's random draws are seeded from this; by default MixSeed of the processor
+    // clock, the time in seconds and the process id. Tests make it fixed.
+    void SetSeedSource(std::function<uint32_t()> source) { seedSource_ = std::move(source); }
+
+    // Reads one file (loaded from the path, or through the SDX opener) and returns running count plus
+    // the request numbers its entries and probes took.
+    int32_t ReadPlacementFile(int32_t runningCount, const std::string& path, bool isSdx, SimObjectList& objects,
+                              EnviroDataProbeList& probes, ProtectionZoneList* zones, uint8_t configurationFlag,
+                              int32_t configurationNumber);
+    // The same for a document text already in memory; path names the file in messages and names.
+    int32_t ReadPlacementText(int32_t runningCount, const std::string& path, const std::string& text,
+                              SimObjectList& objects, EnviroDataProbeList& probes, ProtectionZoneList* zones,
+                              uint8_t configurationFlag, int32_t configurationNumber);
+    // The same for a parsed document.
+    int32_t ReadPlacementDocument(int32_t runningCount, const std::string& path, const tinyxml2::XMLDocument& document,
+                                  SimObjectList& objects, EnviroDataProbeList& probes, ProtectionZoneList* zones,
+                                  uint8_t configurationFlag, int32_t configurationNumber);
+
+    // The SimObject children of parent. Returns the request numbers taken (entries, probes and debug
+    // objects); appended is set to the number of entries added to the object list.
+    int32_t ReadSimObjects(const std::string& baseName, const tinyxml2::XMLElement* parent, int32_t runningCount,
+                           SimObjectList& objects, EnviroDataProbeList& probes, uint8_t configurationFlag,
+                           int32_t configurationNumber, int32_t* appended = nullptr);
+    // Group and stand data for the last entryCount entries of the list.
+    void ReadGroup(const tinyxml2::XMLElement* group, int32_t groupIndex, int32_t entryCount, SimObjectList& objects);
+    void ReadStand(const tinyxml2::XMLElement* stand, int32_t standIndex, int32_t entryCount, SimObjectList& objects);
+    void ReadProtectionZone(const tinyxml2::XMLElement* root, ProtectionZoneList& zones);
+
+    // The feature elements of a Model (group false, parent = the element holding the SimObject) or of a
+    // Group (group true, no parent), read into one model of the object.
+    void ReadModelSubElements(const tinyxml2::XMLElement* parent, const tinyxml2::XMLElement* holder,
+                              SimObject& object, int32_t modelIndex, bool group);
+
+    // One reader per feature element; each returns the feature number to set, 0 for none.
+    static int32_t ReadGroundPolygonShift(const tinyxml2::XMLElement* element, GroundPolygonShiftData& data);
+    static int32_t ReadVariableDrivenRotation(const tinyxml2::XMLElement* element, VariableDrivenRotationData& data);
+    static int32_t ReadConditions(const tinyxml2::XMLElement* element, ConditionalVisibilityData& data);
+    static int32_t ReadControllableAnimation(const tinyxml2::XMLElement* element, ControllableAnimationData& data,
+                                             bool group);
+    static int32_t ReadTriggerableAnimation(const tinyxml2::XMLElement* element, const tinyxml2::XMLElement* parent,
+                                            TriggAnimationData& data, bool group);
+    static int32_t ReadTriggerableVisibility(const tinyxml2::XMLElement* element, TriggVisibilityData& data,
+                                             bool group);
+    static int32_t ReadRandomizedVisibility(const tinyxml2::XMLElement* element, RandomizedVisibilityData& data);
+
+    // "file" of "C:\a\b\file.tar.xml".
+    static std::string BaseName(const std::string& path);
+
+private:
+    uint32_t NextSeed() const;
+
+    PlacementReaderState& state_;
+    SdxOpener sdxOpener_;
+    std::function<uint32_t()> seedSource_;
+};

@@ -1,0 +1,424 @@
+// The document level of the placement reader: which files are read, names, placements, request
+// numbers, groups, stands and protection zones.
+#include "placement_test_support.h"
+
+#include "scenery/SceneryLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <tinyxml2.h>
+
+using namespace placement_testing;
+
+namespace {
+
+const std::string kPlain = SimObjectXml("A", "<Model SimTitle=\"Cone\"/>");
+
+TEST(PlacementDocument, BaseNameCutsFolderAndEveryExtension)
+{
+    EXPECT_EQ(PlacementReader::BaseName("C:\\a\\b\\file.tar.xml"), "file");
+    EXPECT_EQ(PlacementReader::BaseName("plain"), "plain");
+    EXPECT_EQ(PlacementReader::BaseName("C:\\a.b\\x"), "x");
+}
+
+TEST(PlacementDocument, MixSeedMatchesHandComputedValue)
+{
+    // Reference computed step by step with 32-bit wrap-around.
+    auto reference = [](uint32_t a, uint32_t b, uint32_t c) {
+        a -= b; a -= c; a ^= (c >> 13);
+        b -= c; b -= a; b ^= (a << 8);
+        c -= a; c -= b; c ^= (b >> 13);
+        a -= b; a -= c; a ^= (c >> 12);
+        b -= c; b -= a; b ^= (a << 16);
+        c -= a; c -= b; c ^= (b >> 5);
+        a -= b; a -= c; a ^= (c >> 3);
+        b -= c; b -= a; b ^= (a << 10);
+        c -= a; c -= b; c ^= (b >> 15);
+        return c;
+    };
+    for (auto [a, b, c] : {std::tuple<uint32_t, uint32_t, uint32_t>{0, 0, 0}, {1, 2, 3}, {0xFFFFFFFFu, 7, 0x80000000u}}) {
+        EXPECT_EQ(MixSeed(a, b, c), reference(a, b, c));
+    }
+    EXPECT_NE(MixSeed(1, 2, 3), MixSeed(1, 2, 4));
+}
+
+TEST(PlacementDocument, NamesPlacementsAndRequestNumbers)
+{
+    ReaderRig rig;
+    const int32_t count = rig.Read(
+        "<VELK>"
+        "<SimObject Name=\"Multi\">"
+        "<Placement Lat=\"1\" Lon=\"2\" Alt=\"10\" Hdg=\"30\"/>"
+        "<Placement Lat=\"3\" Lon=\"4\" Alt=\"20#AGL\" Hdg=\"40\"/>"
+        "<Placement Lat=\"5\" Lon=\"6\" Alt=\"0#AGL\" Hdg=\"50\"/>"
+        "<Model SimTitle=\"Cone\"/></SimObject>" +
+            kPlain + "</VELK>",
+        7);
+    EXPECT_EQ(count, 7 + 4);
+    ASSERT_EQ(rig.objects.Count(), 4);
+    const char* names[] = {"Test:Multi #1", "Test:Multi #2", "Test:Multi #3", "Test:A"};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rig.objects.At(i)->GetName(), names[i]);
+        EXPECT_EQ(rig.objects.At(i)->GetRequestId(), 105u + 7u + static_cast<uint32_t>(i));
+    }
+    const SimObject* second = rig.objects.At(1);
+    EXPECT_DOUBLE_EQ(second->GetLatitude(), 3.0);
+    EXPECT_DOUBLE_EQ(second->GetLongitude(), 4.0);
+    EXPECT_DOUBLE_EQ(second->GetAltitude(), 20.0);
+    EXPECT_DOUBLE_EQ(second->GetHeading(), 40.0);
+    EXPECT_TRUE(second->IsAltitudeAgl());
+    EXPECT_FALSE(second->IsAltitudeZero());
+    EXPECT_DOUBLE_EQ(second->GetSecondPlacement().GetLatitude(), 3.0);
+    EXPECT_EQ(rig.objects.At(3)->GetNameSuffix(), "A");
+}
+
+TEST(PlacementDocument, AltitudeForms)
+{
+    struct Case {
+        const char* alt;
+        double altitude;
+        bool agl;
+        bool zero;
+    };
+    const Case cases[] = {
+        {"0#AGL", 0.0, true, true},
+        {"12.5", 12.5, false, false},
+        {"0.000001#AGL", 0.000001, true, true},
+        {"0", 0.0, false, false},
+        {"0#MSL", 0.0, false, true},
+        {"15#agl", 15.0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.alt);
+        ReaderRig rig;
+        rig.ReadBody(SimObjectXml("A", "<Model SimTitle=\"Cone\"/>",
+                                  std::string("<Placement Lat=\"1\" Lon=\"2\" Alt=\"") + c.alt + "\" Hdg=\"0\"/>"));
+        ASSERT_EQ(rig.objects.Count(), 1);
+        EXPECT_DOUBLE_EQ(rig.objects.At(0)->GetAltitude(), c.altitude);
+        EXPECT_EQ(rig.objects.At(0)->IsAltitudeAgl(), c.agl);
+        EXPECT_EQ(rig.objects.At(0)->IsAltitudeZero(), c.zero);
+    }
+}
+
+TEST(PlacementDocument, RootTargetSimSelectsTheFile)
+{
+    const std::string text = "<VELK><TargetSim ID=\"P3Dv4;P3Dv5\"/>" + kPlain + "</VELK>";
+    {
+        ReaderRig rig("P3Dv5");
+        EXPECT_EQ(rig.Read(text), 1);
+        EXPECT_EQ(rig.objects.Count(), 1);
+        EXPECT_TRUE(rig.state.targetSimPresent);
+        EXPECT_FALSE(rig.state.differentSimulator);
+    }
+    {
+        ReaderRig rig("FSX");
+        LogCapture log;
+        EXPECT_EQ(rig.Read(text, 3), 3);
+        EXPECT_EQ(rig.objects.Count(), 0);
+        EXPECT_TRUE(rig.state.differentSimulator);
+        EXPECT_TRUE(log.Has("INFO 'C:\\xml\\Test.file.xml' TargetSim [P3Dv4;P3Dv5] is different from current running "
+                            "sim [FSX]! Ignoring entire file..."));
+    }
+    {
+        // Exact text: "p3dv5" names no simulator.
+        ReaderRig rig("P3Dv5");
+        EXPECT_EQ(rig.Read("<VELK><TargetSim ID=\"p3dv5\"/>" + kPlain + "</VELK>"), 0);
+    }
+}
+
+TEST(PlacementDocument, SimObjectTargetSimDropsOnlyThatObject)
+{
+    ReaderRig rig("FSX");
+    rig.state.debugMode = true;
+    LogCapture log;
+    const int32_t count = rig.ReadBody(
+        "<SimObject Name=\"Other\"><TargetSim ID=\"P3Dv4\"/><Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/>"
+        "<Model SimTitle=\"X\"/></SimObject>"
+        "<SimObject Name=\"Mine\"><TargetSim ID=\"P3Dv4;FSX\"/><Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/>"
+        "<Model SimTitle=\"X\"/></SimObject>");
+    EXPECT_EQ(count, 1);
+    ASSERT_EQ(rig.objects.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetName(), "Test:Mine");
+    EXPECT_TRUE(log.Has("INFO SimObject 'Other' ignored due to different target sim [P3Dv4]!"));
+    EXPECT_TRUE(log.Has("DEBUG SimObject 'Mine': TargetSim specific SimObject found."));
+}
+
+TEST(PlacementDocument, ModelTargetSimReplacesTitleOrDropsObject)
+{
+    ReaderRig rig("P3Dv5");
+    rig.state.debugMode = true;
+    LogCapture log;
+    rig.ReadBody(SimObjectXml("Good", "<Model SimTitle=\"Generic\"><TargetSim ID=\"FSX\" SimTitle=\"ForFsx\"/>"
+                                      "<TargetSim ID=\"P3Dv4;P3Dv5\" SimTitle=\"ForP3D\"/></Model>") +
+                 SimObjectXml("Bad", "<Model SimTitle=\"Generic\"><TargetSim ID=\"P3Dv5\"/></Model>"));
+    ASSERT_EQ(rig.objects.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetModel(0)->GetSimTitle(), "ForP3D");
+    EXPECT_TRUE(log.Has("DEBUG SimObject 'Good': TargetSim specific Model 'ForP3D' found."));
+    EXPECT_TRUE(log.Has("ERROR SimObject 'Bad': Model 'Generic' has no TargetSim specific SimTitle Attribute defined!"));
+    EXPECT_TRUE(log.Has("INFO SimObject 'Bad' ignored due to no target sim specific simtitle found!"));
+}
+
+TEST(PlacementDocument, DebugModeOffLogsNoDebugLines)
+{
+    ReaderRig rig("FSX");
+    LogCapture log;
+    rig.ReadBody("<SimObject Name=\"Mine\"><TargetSim ID=\"FSX\"/><Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/>"
+                 "<Model SimTitle=\"X\"/></SimObject>");
+    EXPECT_EQ(rig.objects.Count(), 1);
+    EXPECT_FALSE(log.HasPrefix("DEBUG"));
+}
+
+TEST(PlacementDocument, MisnamedSimTitleKeepsObjectWithMarkerTitle)
+{
+    ReaderRig rig;
+    LogCapture log;
+    rig.ReadBody(SimObjectXml("A", "<Model Simtitle=\"Cone\"/>"));
+    ASSERT_EQ(rig.objects.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetModel(0)->GetSimTitle(), "XML_PARSE_ERROR_SIMTITLE_NODE_MISNAMED");
+    EXPECT_TRUE(log.Has("ERROR SimObject 'A': A model node has a misnamed 'SimTitle' attribute!"));
+}
+
+TEST(PlacementDocument, DebugAndSceneryPathFlags)
+{
+    ReaderRig rig;
+    rig.Read("<VELK SceneryPath=\"Addon Scenery\\Gates\"><Debug>anything</Debug>" + kPlain + "</VELK>");
+    EXPECT_TRUE(rig.state.debugFile);
+    EXPECT_FALSE(rig.state.noSceneryPath);
+    EXPECT_EQ(rig.state.sceneryPath, "Addon Scenery\\Gates");
+    rig.Read("<VELK>" + kPlain + "</VELK>");
+    EXPECT_TRUE(rig.state.debugFile);  // never cleared by the reader
+    EXPECT_TRUE(rig.state.noSceneryPath);
+}
+
+TEST(PlacementDocument, ConfigurationMembership)
+{
+    ReaderRig rig;
+    rig.Read("<VELK>" + kPlain + "</VELK>", 0, "C:\\cfg\\a.sdx", 1, 2);
+    rig.Read("<VELK>" + kPlain + "</VELK>", 1, "C:\\xml\\b.xml", 0, -1);
+    ASSERT_EQ(rig.objects.Count(), 2);
+    EXPECT_EQ(rig.objects.At(0)->GetStandMembership(), (std::pair<uint8_t, int32_t>{1, 2}));
+    EXPECT_EQ(rig.objects.At(1)->GetStandMembership(), (std::pair<uint8_t, int32_t>{0, -1}));
+    EXPECT_EQ(rig.objects.At(0)->GetName(), "a:A");
+}
+
+TEST(PlacementDocument, RootIsNotVelk)
+{
+    ReaderRig rig;
+    LogCapture log;
+    EXPECT_EQ(rig.Read("<velk>" + kPlain + "</velk>", 4), 4);
+    EXPECT_EQ(rig.objects.Count(), 0);
+    EXPECT_TRUE(log.Has("WARN 'C:\\xml\\Test.file.xml' is not a valid VELK placement xml file! Ignoring entire file..."));
+}
+
+TEST(PlacementDocument, GroupsSetIndexNameAndFeatures)
+{
+    ReaderRig rig;
+    LogCapture log;
+    rig.Read("<VELK>" + kPlain +
+             "<Group Name=\"G0\"><RandomizedVisibility PickProbabilityInPercent=\"40\"/>" +
+             SimObjectXml("M1", "<Model SimTitle=\"One\"/><Model SimTitle=\"Two\"/>") +
+             SimObjectXml("M2", "<Model SimTitle=\"Three\"/>") +
+             "</Group><Group>" + SimObjectXml("N1", "<Model SimTitle=\"Four\"/>") + "</Group></VELK>");
+    ASSERT_EQ(rig.objects.Count(), 4);
+    EXPECT_EQ(rig.objects.At(0)->GetGroupIndex(), -1);
+    for (int i : {1, 2}) {
+        SimObject* member = rig.objects.At(i);
+        EXPECT_EQ(member->GetGroupIndex(), 0);
+        EXPECT_EQ(member->GetGroupName(), "G0");
+        EXPECT_TRUE(member->HasObjectFeature(FeatureRandomizedVisibility));
+        for (int m = 0; m < member->GetModelCount(); ++m) {
+            EXPECT_EQ(member->GetModel(m)->GetRandomizedVisibility()->GetPickProbabilityInPercent(), 40);
+            EXPECT_TRUE(member->GetModel(m)->HasFeature(FeatureRandomizedVisibility));
+        }
+    }
+    EXPECT_FALSE(rig.objects.At(0)->HasObjectFeature(FeatureRandomizedVisibility));
+    EXPECT_EQ(rig.objects.At(3)->GetGroupIndex(), 1);
+    EXPECT_EQ(rig.objects.At(3)->GetGroupName(), "GROUP>Test:N1");
+    EXPECT_TRUE(log.Has("ERROR Group 'Name' attribute undefined! Using 'GROUP>Test:N1' for now..."));
+}
+
+TEST(PlacementDocument, GroupDataNeverReachesEntriesOutsideTheGroup)
+{
+    // The group's probe and its object without placements add no list entry: the group's data must not
+    // spill over to the root object before it.
+    ReaderRig rig;
+    rig.Read("<VELK>" + kPlain +
+             "<Group Name=\"G\">" +
+             SimObjectXml("P", "<Model SimTitle=\"Probe\"><EnvironmentalDataProbe/></Model>",
+                          "<Placement Lat=\"1\" Lon=\"2\" Alt=\"100\" Hdg=\"0\"/>") +
+             "<SimObject Name=\"Empty\"><Model SimTitle=\"X\"/></SimObject>" + SimObjectXml("M", "<Model SimTitle=\"Y\"/>") +
+             "</Group></VELK>");
+    ASSERT_EQ(rig.objects.Count(), 2);
+    EXPECT_EQ(rig.probes.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetGroupIndex(), -1);
+    EXPECT_EQ(rig.objects.At(1)->GetGroupName(), "G");
+}
+
+TEST(PlacementDocument, StandAttributes)
+{
+    struct Case {
+        const char* attributes;
+        bool hasData;
+        const char* gate;
+        int32_t parking;
+        const char* designator;
+        const char* number;
+        bool custom;
+        const char* logLine;
+    };
+    const Case cases[] = {
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"gate a\" AfcadParkingNumber=\"12\" CustomDesignator=\"A;  12\"", true,
+         "GATE_A", 12, "A", "12", true, nullptr},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"-7\" CustomDesignator=\"GATE\"", true, "GATE_A",
+         7, "GATE", "-7", true, nullptr},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"12\" CustomDesignator=\"A5\"", true, "GATE_A",
+         12, "NONE", "0", false,
+         "WARN <Stand> CustomDesignator Attribute invalid format 'A5'. Must be 'CustomDesignator;Number'!"},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"12\"", true, "GATE_A", 12, "NONE", "0", false,
+         nullptr},
+        {"AfcadICAO=\"LSZH\" AfcadParkingNumber=\"12\"", false, "", 0, "", "", false,
+         "ERROR <Stand> AFCAD ICAO, GateName and Parking Number must be provided!"},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"NOWHERE\" AfcadParkingNumber=\"12\"", false, "", 0, "", "", false,
+         "ERROR <Stand> AfcadGateName Attribute 'NOWHERE' is not valid!"},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"12b\"", false, "", 0, "", "", false,
+         "ERROR <Stand> AfcadParkingNumber Attribute '12b' is not a number!"},
+        {"AfcadICAO=\"LSZH\" AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"99999999999\"", false, "", 0, "", "", false,
+         "ERROR <Stand> 'LSZH, GATE_A, 99999999999' contains invalid data! Stand is not added."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        ReaderRig rig;
+        LogCapture log;
+        rig.Read("<VELK>" + kPlain + "<Stand " + c.attributes + ">" + SimObjectXml("S", "<Model SimTitle=\"X\"/>") +
+                 "</Stand></VELK>");
+        ASSERT_EQ(rig.objects.Count(), 2);
+        EXPECT_EQ(rig.objects.At(0)->GetStandData().GetAirportIcao(), "NONE");  // root object untouched
+        const StandData& stand = rig.objects.At(1)->GetStandData();
+        if (c.hasData) {
+            EXPECT_EQ(stand.GetAirportIcao(), "LSZH");
+            EXPECT_EQ(stand.GetGateName(), c.gate);
+            EXPECT_EQ(stand.GetParkingNumber(), c.parking);
+            EXPECT_EQ(stand.GetCustomDesignator(), c.designator);
+            EXPECT_EQ(stand.GetCustomNumber(), c.number);
+            EXPECT_EQ(stand.HasCustomDesignator(), c.custom);
+        } else {
+            EXPECT_EQ(stand.GetAirportIcao(), "NONE");
+        }
+        if (c.logLine != nullptr) {
+            EXPECT_TRUE(log.Has(c.logLine));
+        }
+    }
+}
+
+TEST(PlacementDocument, ProtectionZoneFirstOnlyAndOptionalList)
+{
+    ReaderRig rig;
+    const std::string text = "<VELK><SimBubbleUpdateProtectionZone Lat=\"47.1\" Lon=\"8.2\"/>"
+                             "<SimBubbleUpdateProtectionZone Lat=\"10\" Lon=\"10\"/></VELK>";
+    rig.Read(text);
+    ASSERT_EQ(rig.zones.Count(), 1);
+    EXPECT_DOUBLE_EQ(rig.zones.At(0)->GetLatitude(), 47.1);
+    EXPECT_EQ(rig.reader.ReadPlacementText(0, "x", text, rig.objects, rig.probes, nullptr, 0, -1), 0);
+    EXPECT_EQ(rig.zones.Count(), 1);
+}
+
+// Files on a temporary machine root.
+class PlacementFileTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (const char* old = getenv("VELK_MACHINE_ROOT")) previousRoot_ = old;
+        std::string pattern = (std::filesystem::temp_directory_path() / "velk-placement-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (previousRoot_) setenv("VELK_MACHINE_ROOT", previousRoot_->c_str(), 1);
+        else unsetenv("VELK_MACHINE_ROOT");
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    void Write(const std::string& relative, const std::string& contents) const
+    {
+        const std::filesystem::path path = root_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+    }
+
+    std::filesystem::path root_;
+
+private:
+    std::optional<std::string> previousRoot_;
+};
+
+TEST_F(PlacementFileTest, LoadsFromTheMachineRoot)
+{
+    Write("c/ProgramData/VELK/xml/Gates.xml", "<?xml version=\"1.0\"?><VELK>" + kPlain + "</VELK>");
+    ReaderRig rig;
+    EXPECT_EQ(rig.reader.ReadPlacementFile(5, "C:\\ProgramData\\VELK\\xml\\Gates.xml", false, rig.objects, rig.probes,
+                                           &rig.zones, 0, -1),
+              6);
+    ASSERT_EQ(rig.objects.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetName(), "Gates:A");
+}
+
+TEST_F(PlacementFileTest, LoadFailures)
+{
+    Write("c/x/broken.xml", "<VELK><SimObject Name=\"A\">");
+    ReaderRig rig;
+    LogCapture log;
+    for (const char* path : {"C:\\x\\missing.xml", "C:\\x\\broken.xml"}) {
+        EXPECT_EQ(rig.reader.ReadPlacementFile(9, path, false, rig.objects, rig.probes, &rig.zones, 0, -1), 9);
+        EXPECT_TRUE(log.Has(std::string("ERROR Failed to load file '") + path + "'"));
+    }
+    // SDX without an opener, and an opener that fails.
+    EXPECT_EQ(rig.reader.ReadPlacementFile(9, "C:\\x\\a.sdx", true, rig.objects, rig.probes, &rig.zones, 1, 0), 9);
+    rig.reader.SetSdxOpener([](const std::string&, const std::string&, tinyxml2::XMLDocument&) { return 3; });
+    EXPECT_EQ(rig.reader.ReadPlacementFile(9, "C:\\x\\a.sdx", true, rig.objects, rig.probes, &rig.zones, 1, 0), 9);
+    EXPECT_EQ(rig.objects.Count(), 0);
+}
+
+TEST_F(PlacementFileTest, SdxOpenerGetsFileNameAndPath)
+{
+    ReaderRig rig;
+    std::string seenName;
+    std::string seenPath;
+    rig.reader.SetSdxOpener([&](const std::string& name, const std::string& path, tinyxml2::XMLDocument& document) {
+        seenName = name;
+        seenPath = path;
+        const std::string text = "<VELK>" + kPlain + "</VELK>";
+        return document.Parse(text.c_str()) == tinyxml2::XML_SUCCESS ? 0 : 1;
+    });
+    EXPECT_EQ(rig.reader.ReadPlacementFile(0, "C:\\cfg\\Menu\\pack.sdx", true, rig.objects, rig.probes, &rig.zones, 1, 3), 1);
+    EXPECT_EQ(seenName, "pack.sdx");
+    EXPECT_EQ(seenPath, "C:\\cfg\\Menu\\pack.sdx");
+    ASSERT_EQ(rig.objects.Count(), 1);
+    EXPECT_EQ(rig.objects.At(0)->GetStandMembership(), (std::pair<uint8_t, int32_t>{1, 3}));
+}
+
+TEST_F(PlacementFileTest, InactiveSceneryAreaSkipsFile)
+{
+    Write("c/ProgramData/Microsoft/FSX/scenery.cfg",
+          "[General]\nTitle=x\n[Area.001]\nLocal=Addon Scenery\\On\nActive=TRUE\n"
+          "[Area.002]\nLocal=Addon Scenery\\Off\nActive=FALSE\n");
+    SceneryLibrary library;
+    library.Load("FSX");
+    ReaderRig rig("FSX");
+    rig.state.library = &library;
+    LogCapture log;
+    EXPECT_EQ(rig.Read("<VELK SceneryPath=\"Addon Scenery\\Off\">" + kPlain + "</VELK>"), 0);
+    EXPECT_TRUE(log.Has("INFO Scenery 'Addon Scenery\\Off' is not active in the scenery library. VELK ignores "
+                        "'C:\\xml\\Test.file.xml'"));
+    EXPECT_EQ(rig.Read("<VELK SceneryPath=\"Addon Scenery\\On\">" + kPlain + "</VELK>"), 1);
+    EXPECT_EQ(rig.Read("<VELK>" + kPlain + "</VELK>", 1), 2);  // no SceneryPath: always read
+    EXPECT_EQ(rig.objects.Count(), 2);
+}
+
+}  // namespace
