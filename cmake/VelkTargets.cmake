@@ -14,5 +14,8 @@ function(velk_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE velk_options GTest::gtest GTest::gmock GTest::gtest_main ${ARG_DEPS})
   target_compile_definitions(${name} PRIVATE VELK_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${name};${ARG_LABELS}")
+  # One label per test (the discovery script cannot carry a list): the executable's name, joined with the
+  # given labels ("platform_threads_tests-threads"), so that `ctest -L threads` selects them by pattern.
+  string(JOIN "-" label ${name} ${ARG_LABELS})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${label}")
 endfunction()
