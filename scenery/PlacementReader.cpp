@@ -1,5 +1,7 @@
 #include "scenery/PlacementReader.h"
 
+#include "scenery/RandomSeed.h"
+
 #include "foundation/AltitudeText.h"
 #include "foundation/GeoMath.h"
 #include "foundation/StringUtils.h"
@@ -187,19 +189,6 @@ const XMLElement* FindByName(const XMLElement* parent, const char* elementName, 
 
 }  // namespace
 
-uint32_t MixSeed(uint32_t a, uint32_t b, uint32_t c)
-{
-    a = (a - b - c) ^ (c >> 13);
-    b = (b - c - a) ^ (a << 8);
-    c = (c - a - b) ^ (b >> 13);
-    a = (a - b - c) ^ (c >> 12);
-    b = (b - c - a) ^ (a << 16);
-    c = (c - a - b) ^ (b >> 5);
-    a = (a - b - c) ^ (c >> 3);
-    b = (b - c - a) ^ (a << 10);
-    c = (c - a - b) ^ (b >> 15);
-    return c;
-}
 
 int16_t CountChildElements(const XMLElement* parent, const char* name)
 {
@@ -272,8 +261,7 @@ PlacementReader::PlacementReader(PlacementReaderState& state) : state_(state) {}
 uint32_t PlacementReader::NextSeed() const
 {
     if (seedSource_) return seedSource_();
-    return MixSeed(static_cast<uint32_t>(std::clock()), static_cast<uint32_t>(std::time(nullptr)),
-                   static_cast<uint32_t>(GetCurrentProcessId()));
+    return FreshSeed();
 }
 
 std::string PlacementReader::BaseName(const std::string& path)

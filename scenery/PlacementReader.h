@@ -47,9 +47,6 @@ struct PlacementReaderState {
 // the document.
 using SdxOpener = std::function<int(const std::string& fileName, const std::string& path, tinyxml2::XMLDocument& document)>;
 
-// Mixes three values into one 32-bit seed.
-uint32_t MixSeed(uint32_t a, uint32_t b, uint32_t c);
-
 // Number of direct children of that name, saturated at the int16 range. The readers walk the children
 // themselves, so a file with more children than that still reads them all.
 int16_t CountChildElements(const tinyxml2::XMLElement* parent, const char* name);

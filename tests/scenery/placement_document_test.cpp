@@ -2,6 +2,7 @@
 // numbers, groups, stands and protection zones.
 #include "placement_test_support.h"
 
+#include "scenery/RandomSeed.h"
 #include "scenery/SceneryLibrary.h"
 
 #include <gtest/gtest.h>
