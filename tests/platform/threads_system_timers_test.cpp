@@ -14,6 +14,9 @@
 
 namespace {
 
+// A period long enough that a periodic timer never runs twice within a test, however loaded the machine.
+constexpr DWORD kNeverAgainMs = 600000;
+
 // An event closed at the end of the test.
 struct Event {
     explicit Event(BOOL manualReset = TRUE) : handle(CreateEventA(nullptr, manualReset, FALSE, nullptr)) {}
@@ -117,7 +120,7 @@ TEST(SystemTimers, WaitingDeletionWaitsForTheRunningCallback) {
         HeldCallback held;
         HANDLE queue = CreateTimerQueue();
         HANDLE timer = nullptr;
-        ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, HeldCallback::Run, &held, 0, 1, c.flags));
+        ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, HeldCallback::Run, &held, 0, kNeverAgainMs, c.flags));
         held.entered.Wait();
         std::thread deleter([&] {
             held.journal.Add("deleting");
