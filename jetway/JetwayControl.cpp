@@ -1,0 +1,264 @@
+#include "jetway/JetwayControl.h"
+
+#include "jetway/AIMonitor.h"
+#include "jetway/AircraftConfigData.h"
+#include "jetway/IKSolver.h"
+#include "jetway/Jetway.h"
+#include "jetway/JetwayCodec.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/UserAircraft.h"
+#include "platform/simconnect/SimConnect.h"
+#include "scenery/SimObject.h"
+#include "scenery/SimObjectList.h"
+#include "scenery/SimObjectModel.h"
+
+#include <log4cpp/Category.hh>
+
+#include <array>
+#include <cstring>
+
+using namespace jetway_control;
+
+namespace {
+
+constexpr double kLongitudinalOffset = 0.55;  // metres in front of the door sill
+
+Jetway* CurrentJetway(SimObject& object)
+{
+    SimObjectModel* model = object.GetCurrentModel();
+    return model ? model->GetJetway() : nullptr;
+}
+
+bool IsApi(int32_t source) { return source == kSourceApiActive || source == kSourceApiRegistry; }
+
+// The root has to turn towards lower angles than where it was saved: such a jetway goes second.
+bool TurnsBack(const JetwayData& r) { return r.TargetRootRotation - r.SavedPose.rootRotation < 0.0; }
+
+}  // namespace
+
+bool SimConnectJetwayControlLink::SendJetwayData(const JetwayData& record)
+{
+    const uint32_t area = record.ClientDataAreaId;
+    if (area <= kInAreaBase || area > kInAreaBase + kInChannelCount) return false;
+    JetwayBytes bytes = EncodeJetwayData(record);
+    return SUCCEEDED(SimConnect_SetClientData(simConnect_, area, kJetwayRecordDefinitionId,
+                                              SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0,
+                                              static_cast<DWORD>(bytes.size()), bytes.data()));
+}
+
+void SimConnectJetwayControlLink::TransmitEventWithData(uint32_t event, uint32_t data)
+{
+    SimConnect_TransmitClientEvent(simConnect_, SIMCONNECT_OBJECT_ID_USER, event, data,
+                                   SIMCONNECT_GROUP_PRIORITY_HIGHEST, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+}
+
+void SimConnectJetwayControlLink::SendApiDataOut(const uint8_t* record, size_t size)
+{
+    if (record == nullptr || size != kApiRecordSize) return;
+    std::array<uint8_t, kApiRecordSize> copy{};
+    std::memcpy(copy.data(), record, size);
+    SimConnect_SetClientData(simConnect_, kApiOutAreaId, kApiRecordDefinitionId,
+                             SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0, static_cast<DWORD>(copy.size()),
+                             copy.data());
+}
+
+JetwayControl::JetwayControl(JetwayControlLink& link, JetwayHandler& handler, IKSolver& solver,
+                             SimObjectList& active, UserAircraft& aircraft, const AircraftConfigData* config,
+                             AIMonitor* ai, log4cpp::Category* log)
+    : link_(link), handler_(handler), solver_(solver), active_(active), aircraft_(aircraft), config_(config),
+      ai_(ai), log_(log)
+{
+}
+
+uint32_t JetwayControl::NextInChannel()
+{
+    inChannel_ = inChannel_ % kInChannelCount + 1;
+    return inChannel_;
+}
+
+SimObject* JetwayControl::FindJetwayObject(uint32_t id, bool* external)
+{
+    if (external) *external = false;
+    if (id == 0) return nullptr;
+    if (SimObject* object = active_.FindByObjectId(id)) return object;
+    SimObject* object = handler_.FindJetway(id);
+    if (object && external) *external = true;
+    return object;
+}
+
+void JetwayControl::SendApiStatus(uint32_t objectId, uint32_t status, uint32_t eventData)
+{
+    std::array<uint8_t, kApiRecordSize> record{};
+    std::memcpy(record.data() + kApiObjectId, &objectId, 4);
+    std::memcpy(record.data() + kApiStatus, &status, 4);
+    const uint32_t version = kApiVersionValue;
+    std::memcpy(record.data() + kApiVersion, &version, 4);
+    link_.SendApiDataOut(record.data(), record.size());
+    link_.TransmitEventWithData(kTriggerStatusEventId, eventData);
+}
+
+bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source,
+                                         bool useGivenDoor, const double* doorOverride, bool checkOnly)
+{
+    Jetway* jetway = CurrentJetway(object);
+    JetwayData* r = jetway ? jetway->GetJetwayData() : nullptr;
+    // A type the motion does not know is as unusable as a jetway without configuration.
+    if (!jetway || !jetway->HasConfig() || r->JetwayType < kJetwayTypeA || r->JetwayType > kJetwayTypeH) {
+        if (log_) log_->warn("[JETWAY CONTROL SYSTEM] No 'jetway.cfg' found. Unable to move Jetway...");
+        return false;
+    }
+    const uint32_t objectId = object.GetObjectId();
+    const bool docked = jetway->IsDocked();
+    r->LevelFirst = settings_.forceHorizontalForRotation;
+    const bool rotate = r->JetwayType != kJetwayTypeN && r->JetwayType != kJetwayTypeT;
+    const double mouth = r->MouthOffset;
+
+    bool haveDoor = false;
+    LLAData door;
+    if (useGivenDoor) {
+        if (doorOverride == nullptr) {
+            if (log_) log_->error("[JETWAY CONTROL SYSTEM] No door given for Jetway [%u]!", objectId);
+        } else {
+            const double* o = doorOverride;
+            door = aircraft_.OffsetPosition(LLAData(o[0], o[1], o[2]), o[5], o[3], o[4], mouth, kLongitudinalOffset,
+                                            rotate);
+            jetway->SetDoorLateralOffset(0.0);
+            jetway->SetDockingValues(o[5], o[3], o[4], o[6], o[7]);
+            haveDoor = true;
+        }
+    } else if (aircraft_.HasExits()) {
+        const DoorParameters* parameters = config_ ? config_->GetDoorParameters(doorName) : nullptr;
+        if (parameters == nullptr && !docked && log_) {
+            const std::string type = config_ ? config_->GetAtcModel() : std::string();
+            log_->warn("[JETWAY CONTROL SYSTEM] No Door Parameters '%s' found for Aircraft Type '%s'!",
+                       doorName.c_str(), type.c_str());
+        }
+        door = aircraft_.GetDockingDoorPosition(doorName, parameters, mouth, kLongitudinalOffset, rotate);
+        const ExitData exit = aircraft_.GetExit(doorName);
+        jetway->SetDoorLateralOffset(exit.y);
+        jetway->SetDockingValues(exit.GetDoorAngle(), exit.GetDoorHeight(), exit.GetVerticalOffset(),
+                                 exit.GetDoorValue4(), exit.GetDoorValue5());
+        haveDoor = true;
+    }
+
+    uint32_t mask = 0;
+    bool solved = false;
+    if (haveDoor)
+        solved = solver_.Solve(&object.GetPlacement(), jetway, aircraft_.GetHeading(), door, !checkOnly, mask);
+
+    if (checkOnly) {
+        if (IsApi(source)) SendApiStatus(objectId, solved ? kStatusSolvable : kStatusNoSolution, 0);
+        else if (solved) handler_.AddPendingDoor(objectId);
+        return solved;
+    }
+    if (!solved && !docked) {
+        if (IsApi(source)) SendApiStatus(objectId, kStatusNoSolution, 0);
+        return false;
+    }
+    // A docked jetway undocks whether or not the door is still in reach.
+    if (docked) {
+        aircraft_.AssignJetwayToExit(doorName, -1);
+    } else {
+        aircraft_.AssignJetwayToExit(doorName, static_cast<int32_t>(objectId));
+        aircraft_.StoreStandPosition(UserAircraft::kDockingStandRadius);
+    }
+    handler_.AddPendingDoor(objectId);
+    TriggerJetway(source);
+    return solved;
+}
+
+JetwayData JetwayControl::PrepareJob(Jetway& jetway, uint32_t objectId, bool aiTimes)
+{
+    JetwayData w = jetway.GetRecord();
+    if (solver_.IsFastJetways()) {
+        w.RootRotationTime = aiTimes ? 1.0 : 2.0;
+        w.BridgeExtensionTime = aiTimes ? 1.0 : 2.0;
+        w.DipTime = 0.5;
+        w.HeadRotationTime = 0.5;
+        w.HoodTime = 0.2;
+    }
+    w.JetwayObjectId = objectId;
+    w.AnimationDefinitionId = kAnimationDefinitionId;
+    w.PositionDefinitionId = kPositionDefinitionId;
+    w.DoneEventId = kDoneEventId;
+    w.IntermediateEventId = kIntermediateEventId;
+    w.ReportDefinitionId = kReportDefinitionId;
+    w.Moving = true;
+    w.InChannel = NextInChannel();
+    w.ClientDataAreaId = kInAreaBase + w.InChannel;
+    jetway.SetJetwayData(w);
+    return w;
+}
+
+bool JetwayControl::TriggerJetway(int32_t source)
+{
+    uint32_t id = handler_.FrontPendingDoor();
+    if (id == 0) return false;
+    bool external = false;
+    SimObject* object = FindJetwayObject(id, &external);
+    Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
+    if (jetway && handler_.GetPendingDoorCount() > 1 && TurnsBack(jetway->GetRecord())) {
+        handler_.SwapFirstPendingDoors();
+        id = handler_.FrontPendingDoor();
+        object = FindJetwayObject(id, &external);
+        jetway = object ? CurrentJetway(*object) : nullptr;
+    }
+    if (!jetway) {
+        if (log_) log_->error("[JCS:TRIGGER] Invalid Jetway ObjID: [%d]!", static_cast<int32_t>(id));
+        handler_.ClearPendingDoors();
+        return false;
+    }
+
+    const JetwayData w = PrepareJob(*jetway, id, false);
+    link_.SendJetwayData(w);
+
+    if (settings_.jetwaySoundEnabled) {
+        SimObjectModel* model = object->HasMultipleModels() ? object->GetModel(0) : object->GetCurrentModel();
+        if (model && model->GetJetway()->IsSoundEnabled()) model->GetJetway()->PlaySound();
+    }
+    link_.TransmitEventWithData(kStartEventId, w.JetwayObjectId * 10 + w.InChannel);
+    handler_.RegisterJetway(*jetway);
+
+    if (IsApi(source)) {
+        handler_.AddActive(id);
+        SendApiStatus(id, jetway->IsDocked() ? kStatusUndocking : kStatusDocking, 0);
+    }
+    return true;
+}
+
+void JetwayControl::SetupAiJetwayPayload(uint32_t jetwayId)
+{
+    if (jetwayId == 0) return;
+    SimObject* object = FindJetwayObject(jetwayId);
+    Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
+    if (!jetway) {
+        if (log_) log_->error("[AI:SETUPJETWAYPAYLOAD] Invalid Jetway ObjID: %d!", static_cast<int32_t>(jetwayId));
+        return;
+    }
+    PrepareJob(*jetway, jetwayId, true);
+}
+
+void JetwayControl::DetectAiAtJetway(int32_t aiId)
+{
+    if (ai_ == nullptr) return;
+    uint32_t id = ai_->GetFirstJobOf(aiId);
+    if (id == 0) return;
+    bool external = false;
+    SimObject* object = FindJetwayObject(id, &external);
+    Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
+    if (jetway && ai_->GetJobCountOf(aiId) > 1 && TurnsBack(jetway->GetRecord())) {
+        ai_->SwapFirstJobsOf(aiId);
+        id = ai_->GetFirstJobOf(aiId);
+        object = FindJetwayObject(id, &external);
+        jetway = object ? CurrentJetway(*object) : nullptr;
+    }
+    if (!jetway) {
+        if (log_) log_->error("[AI DETECTION] Invalid Jetway ObjID: %d!", static_cast<int32_t>(id));
+        ai_->ProcessJobsOf(aiId);
+        return;
+    }
+    if (!external) return;
+    const uint32_t status = jetway->IsDocked() ? kStatusUndocking : kStatusDocking;
+    handler_.AddActive(id);
+    SendApiStatus(id, status, id * 10 + status);
+}

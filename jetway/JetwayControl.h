@@ -1,0 +1,142 @@
+// Turns a request to dock or undock a jetway into a job for the in-simulator module: the checks, the
+// door position, the solver, the exchange fields of the record, the In area and the Start event. Also
+// prepares the record of an AI job and answers API clients.
+//
+// The core owns one JetwayControl for the program (its In counter is shared by user and AI jobs) and
+// hands it a JetwayControlLink: SimConnectJetwayControlLink over the core's own connection, or its own
+// implementation. Main thread only.
+#pragma once
+#include "platform/wintypes.h"
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace log4cpp {
+class Category;
+}
+class AIMonitor;
+class AircraftConfigData;
+class IKSolver;
+class Jetway;
+class JetwayHandler;
+class SimObject;
+class SimObjectList;
+class UserAircraft;
+struct JetwayData;
+
+// The main program's ids that go into a job and into its answers.
+namespace jetway_control {
+constexpr uint32_t kAnimationDefinitionId = 17;
+constexpr uint32_t kPositionDefinitionId = 28;
+constexpr uint32_t kJetwayRecordDefinitionId = 21;
+constexpr uint32_t kApiRecordDefinitionId = 22;
+constexpr uint32_t kStartEventId = 36;
+constexpr uint32_t kDoneEventId = 37;
+constexpr uint32_t kIntermediateEventId = 38;
+constexpr uint32_t kTriggerStatusEventId = 49;
+constexpr uint32_t kReportDefinitionId = 21;
+constexpr uint32_t kInAreaBase = 23;  // In channel n is area 23 + n
+constexpr uint32_t kApiOutAreaId = 37;
+constexpr uint32_t kInChannelCount = 4;
+
+// The 928-byte API answer and the fields these operations set.
+constexpr size_t kApiRecordSize = 928;
+constexpr size_t kApiObjectId = 520;
+constexpr size_t kApiStatus = 524;
+constexpr size_t kApiVersion = 788;
+constexpr uint32_t kApiVersionValue = 2;
+
+constexpr uint32_t kStatusNoSolution = 0;
+constexpr uint32_t kStatusSolvable = 1;
+constexpr uint32_t kStatusDocking = 2;
+constexpr uint32_t kStatusUndocking = 4;
+
+// Request sources.
+constexpr int32_t kSourceMenu = 0;
+constexpr int32_t kSourceApiActive = 1;
+constexpr int32_t kSourceApiRegistry = 2;
+
+// The eight values of a door given by an API client.
+constexpr size_t kDoorOverrideCount = 8;
+}  // namespace jetway_control
+
+// What the operations send. The core's connection wrapper can implement it directly.
+class JetwayControlLink {
+public:
+    virtual ~JetwayControlLink() = default;
+    // Writes the whole record to the In area its ClientDataAreaId names; false for any other area.
+    virtual bool SendJetwayData(const JetwayData& record) = 0;
+    // A client event of the program to the user object at the highest priority.
+    virtual void TransmitEventWithData(uint32_t event, uint32_t data) = 0;
+    // The 928-byte record into "VELK.APIData.Out".
+    virtual void SendApiDataOut(const uint8_t* record, size_t size) = 0;
+};
+
+// The link over a SimConnect handle on which the In areas, "VELK.APIData.Out" and the events are mapped
+// under the ids above.
+class SimConnectJetwayControlLink : public JetwayControlLink {
+public:
+    explicit SimConnectJetwayControlLink(HANDLE simConnect) : simConnect_(simConnect) {}
+    bool SendJetwayData(const JetwayData& record) override;
+    void TransmitEventWithData(uint32_t event, uint32_t data) override;
+    void SendApiDataOut(const uint8_t* record, size_t size) override;
+
+private:
+    HANDLE simConnect_;
+};
+
+// The settings the operations read, copied from the program's settings whenever they change.
+struct JetwayControlSettings {
+    bool forceHorizontalForRotation = false;  // [JetwaySystem] ForceHorizontalJetwayForRotation
+    bool jetwaySoundEnabled = false;          // [JetwaySystem] JetwaySoundEnable
+};
+
+class JetwayControl {
+public:
+    // None of the pointers is owned. config and ai may be null (no door parameters; no AI jobs). log:
+    // "VELK.FSLOOP", may be null.
+    JetwayControl(JetwayControlLink& link, JetwayHandler& handler, IKSolver& solver, SimObjectList& active,
+                  UserAircraft& aircraft, const AircraftConfigData* config, AIMonitor* ai, log4cpp::Category* log);
+    JetwayControl(const JetwayControl&) = delete;
+    JetwayControl& operator=(const JetwayControl&) = delete;
+
+    void SetSettings(const JetwayControlSettings& settings) { settings_ = settings; }
+    void SetAircraftConfig(const AircraftConfigData* config) { config_ = config; }
+
+    // Docks (or, for a docked jetway, undocks) the object's jetway at the door. doorOverride: eight
+    // values (latitude, longitude, altitude in feet, door height, vertical offset, door angle, fourth and
+    // fifth value), used when useGivenDoor is set. checkOnly queues a solvable jetway and starts nothing.
+    // True when a docking solution exists.
+    bool OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source, bool useGivenDoor,
+                              const double* doorOverride, bool checkOnly);
+    // Sends the job of the first pending jetway; false when none could be sent.
+    bool TriggerJetway(int32_t source);
+    // Prepares the record of the jetway for an AI job (the sender writes and starts it).
+    void SetupAiJetwayPayload(uint32_t jetwayId);
+    // Picks the jetway of the AI aircraft's first job and answers API clients for an outside jetway.
+    void DetectAiAtJetway(int32_t aiId);
+
+    // The jetway of an active object or, failing that, of the handler's registry; null when neither
+    // knows the id. external (may be null) tells which.
+    SimObject* FindJetwayObject(uint32_t id, bool* external = nullptr);
+    // Advances the In counter: 1, 2, 3, 4, 1, ...
+    uint32_t NextInChannel();
+    uint32_t GetInChannel() const { return inChannel_; }
+
+private:
+    void SendApiStatus(uint32_t objectId, uint32_t status, uint32_t eventData);
+    // Steps shared by user and AI jobs: the working record with its exchange fields and In channel,
+    // stored back into the jetway.
+    JetwayData PrepareJob(Jetway& jetway, uint32_t objectId, bool aiTimes);
+
+    JetwayControlLink& link_;
+    JetwayHandler& handler_;
+    IKSolver& solver_;
+    SimObjectList& active_;
+    UserAircraft& aircraft_;
+    const AircraftConfigData* config_;
+    AIMonitor* ai_;
+    log4cpp::Category* log_;
+    JetwayControlSettings settings_;
+    uint32_t inChannel_ = 0;
+};

@@ -1,0 +1,554 @@
+// Jetway control against the in-process simulator: jobs written to the In areas and started, the In
+// counter shared by user and AI jobs, the refusals, undockings without a solution, the API answers and
+// the fast-jetway times.
+//
+// The jetway stands on the equator at longitude 0, heading north, so its bridge points south; the aircraft
+// heads east with its left door about 22 m south of the jetway's root.
+#include "jetway/JetwayControl.h"
+
+#include "AircraftTestSupport.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/IKSolver.h"
+#include "jetway/Jetway.h"
+#include "jetway/JetwayCodec.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/UserAircraft.h"
+#include "platform/clock.h"
+#include "platform/simconnect/SimConnect.h"
+#include "scenery/SimObject.h"
+#include "scenery/SimObjectList.h"
+#include "scenery/SimObjectModel.h"
+#include "simulator/Simulator.h"
+#include "../simulator/SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace jetway_control;
+using aircrafttest::LogCapture;
+using simtest::Drain;
+using simtest::Events;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kA = 6378137.0;
+constexpr double kM = kA * (1.0 - 0.00669437999014);
+constexpr double kFt = 0.3048;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+constexpr uint32_t kJetwayId = 2345;
+constexpr uint32_t kOtherId = 3456;
+constexpr const char* kNoConfig = "WARN [JETWAY CONTROL SYSTEM] No 'jetway.cfg' found. Unable to move Jetway...";
+
+double Deg(double r) { return r * 180.0 / kPi; }
+
+// A type "A" jetway: floor 5 m above the ground, parked at 12 m, reaching 10..30 m.
+JetwayData ConfiguredRecord()
+{
+    JetwayData r;
+    r.JetwayType = kJetwayTypeA;
+    r.RootFloorHeight = 5.0;
+    r.RootBridgeOffset = 2.0;
+    r.MouthOffset = 1.0;
+    r.LegOffset = 10.0;
+    r.HoodWidth = 2.0;
+    r.BridgeLengthRange = {10, 30};
+    r.RootSweepRange = {-90, 90};
+    r.BridgeDipRange = {-10, 10};
+    r.HeadSweepRange = {-120, 120};
+    r.LegLengthRange = {2, 8};
+    r.CurrentPose.extension = 12.0;
+    return r;
+}
+
+SimObject JetwayObject(uint32_t id)
+{
+    SimObject object;
+    object.SetName("EDDM:Jetway " + std::to_string(id));
+    object.AddModel("Jetway Title");
+    object.SetCurrentModelIndex(0);
+    object.SetObjectId(id);
+    object.SetPlacement(0.0, 0.0, 0.0, false, false, 0, 0, 0);
+    Jetway& jetway = *object.GetCurrentModel()->GetJetway();
+    jetway.SetJetwayData(ConfiguredRecord());
+    jetway.SetConfig(true);
+    return object;
+}
+
+JetwayData Decode(const std::optional<std::vector<uint8_t>>& bytes)
+{
+    JetwayData r;
+    EXPECT_TRUE(bytes.has_value());
+    if (bytes) {
+        EXPECT_TRUE(DecodeJetwayData(bytes->data(), bytes->size(), r));
+    }
+    return r;
+}
+
+uint32_t U32At(const std::vector<uint8_t>& record, size_t offset)
+{
+    uint32_t v = 0;
+    if (offset + 4 <= record.size()) std::memcpy(&v, record.data() + offset, 4);
+    return v;
+}
+
+class JetwayControlTest : public testing::Test {
+protected:
+    JetwayControlTest()
+    {
+        sim.ServeInProcess();
+        orvane = simtest::OpenClient("orvane");
+        module = simtest::OpenClient("brannet");
+        // The module's side: the In areas and the API answer area, and both events it listens to.
+        for (uint32_t n = 1; n <= 4; ++n) {
+            const std::string name = "VELK.JetwayData.In." + std::to_string(n);
+            SimConnect_MapClientDataNameToID(module, name.c_str(), 100 + n);
+            SimConnect_CreateClientData(module, 100 + n, 5600, 0);
+            SimConnect_MapClientDataNameToID(orvane, name.c_str(), kInAreaBase + n);
+        }
+        SimConnect_MapClientDataNameToID(module, "VELK.APIData.Out", 200);
+        SimConnect_CreateClientData(module, 200, kApiRecordSize, 0);
+        SimConnect_MapClientDataNameToID(orvane, "VELK.APIData.Out", kApiOutAreaId);
+        SimConnect_AddToClientDataDefinition(orvane, kJetwayRecordDefinitionId, 0, 5600);
+        SimConnect_AddToClientDataDefinition(orvane, kApiRecordDefinitionId, 0, kApiRecordSize);
+        SimConnect_MapClientEventToSimEvent(orvane, kStartEventId, "VELK.JetwayAction.Start");
+        SimConnect_MapClientEventToSimEvent(orvane, kTriggerStatusEventId, "VELK.JetwayTriggerStatus");
+        SimConnect_MapClientEventToSimEvent(module, 1, "VELK.JetwayAction.Start");
+        SimConnect_MapClientEventToSimEvent(module, 2, "VELK.JetwayTriggerStatus");
+        SimConnect_AddClientEventToNotificationGroup(module, 7, 1, FALSE);
+        SimConnect_AddClientEventToNotificationGroup(module, 7, 2, FALSE);
+        SimConnect_SetNotificationGroupPriority(module, 7, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
+        Drain(orvane);
+        Drain(module);
+
+        active.Add(JetwayObject(kJetwayId));
+        // Aircraft at the jetway's longitude, heading east, its reference point 22 m south.
+        const double block[UserAircraft::kSimDataCount] = {Deg(-22.0 / kM), 0.0, 0.0, 0, 0, kPi / 2, 0, 0, 0, 0, 0};
+        EXPECT_TRUE(aircraft.SetFromSimData(block, UserAircraft::kSimDataCount));
+        EXPECT_NEAR(90.0, aircraft.GetHeading(), 1e-9);
+    }
+    void SetUp() override
+    {
+        solver.SetConnection(orvane);
+        linkOwner = std::make_unique<SimConnectJetwayControlLink>(orvane);
+        control = std::make_unique<JetwayControl>(*linkOwner, handler, solver, active, aircraft, nullptr, &ai,
+                                                       log.category());
+    }
+    ~JetwayControlTest() override
+    {
+        SimConnect_Close(orvane);
+        SimConnect_Close(module);
+    }
+
+    SimObject& Object(uint32_t id = kJetwayId) { return *active.FindByObjectId(id); }
+    Jetway& J(uint32_t id = kJetwayId) { return *Object(id).GetCurrentModel()->GetJetway(); }
+
+    // A door 22 m south at 5 m (door height 2 m, so the given altitude is the sill plus 1 m).
+    std::vector<double> Override(double north = -22.0)
+    {
+        return {Deg(north / kM), 0.0, 6.0 / kFt, 2.0, 0.0, 3.0, 4.5, 5.5};
+    }
+    // The main deck's first door where the aircraft's reference point is, sill 5 m up.
+    void AddDoor()
+    {
+        ExitData exit;
+        exit.z = 6.0;
+        aircraft.AddExit(exit, 1);
+    }
+
+    struct Start {
+        uint32_t event;
+        uint32_t data;
+    };
+    // The events the module saw: 1 = Start, 2 = trigger status.
+    std::vector<Start> ModuleEvents()
+    {
+        std::vector<Start> out;
+        for (const auto& e : Events(Drain(module))) out.push_back({e.uEventID, e.dwData});
+        return out;
+    }
+    // The answer area is zero until an answer is written.
+    bool ApiAnswered()
+    {
+        for (uint8_t b : ApiOut())
+            if (b != 0) return true;
+        return false;
+    }
+    std::vector<uint8_t> ApiOut()
+    {
+        auto bytes = sim.ClientData("VELK.APIData.Out");
+        return bytes ? *bytes : std::vector<uint8_t>{};
+    }
+
+    platform::ScopedManualClock clock;
+    simulator::Simulator sim;
+    HANDLE orvane = nullptr;
+    HANDLE module = nullptr;
+    LogCapture log{"VELK.FSLOOP.TEST"};
+    LogCapture solverLog{"VELK.IKSOLVER.CONTROL.TEST"};
+    IKSolver solver{solverLog.category()};
+    JetwayHandler handler;
+    SimObjectList active;
+    UserAircraft aircraft;
+    AIMonitor ai;
+    // Made once the connection is open.
+    std::unique_ptr<SimConnectJetwayControlLink> linkOwner{};
+    std::unique_ptr<JetwayControl> control{};
+};
+
+TEST_F(JetwayControlTest, ApiDockingIsWrittenToTheFirstInAreaAndStarted)
+{
+    SimConnectJetwayControlLink own{orvane};
+    JetwayControl c{own, handler, solver, active, aircraft, nullptr, &ai, log.category()};
+    c.SetSettings({true, false});
+    const auto door = Override();
+    ASSERT_TRUE(c.OperateJetwayForUser(Object(), "1L", kSourceApiActive, true, door.data(), false));
+
+    const JetwayData w = Decode(sim.ClientData("VELK.JetwayData.In.1"));
+    EXPECT_EQ(kJetwayId, w.JetwayObjectId);
+    EXPECT_EQ(17u, w.AnimationDefinitionId);
+    EXPECT_EQ(28u, w.PositionDefinitionId);
+    EXPECT_EQ(37u, w.DoneEventId);
+    EXPECT_EQ(38u, w.IntermediateEventId);
+    EXPECT_EQ(21u, w.ReportDefinitionId);
+    EXPECT_EQ(1u, w.InChannel);
+    EXPECT_EQ(24u, w.ClientDataAreaId);
+    EXPECT_TRUE(w.Moving.load());
+    EXPECT_TRUE(w.LevelFirst);
+    // Docking values of the given door; its lateral position is none.
+    EXPECT_EQ(3.0, w.DoorAngle);
+    EXPECT_EQ(1.0, w.DoorHalfHeight);
+    EXPECT_EQ(0.0, w.DoorVerticalOffset);
+    EXPECT_EQ(4.5, w.DoorValue4);
+    EXPECT_EQ(5.5, w.DoorValue5);
+    EXPECT_EQ(0.0, w.DoorLateralOffset);
+    EXPECT_GT(w.TargetExtension, 15.0);  // the solver's targets travel with the job
+    // The jetway keeps what was sent.
+    EXPECT_EQ(1u, J().GetRecord().InChannel);
+    EXPECT_TRUE(J().IsMoving());
+
+    const auto events = ModuleEvents();
+    ASSERT_EQ(2u, events.size());
+    EXPECT_EQ(1u, events[0].event);
+    EXPECT_EQ(kJetwayId * 10 + 1, events[0].data);
+    EXPECT_EQ(2u, events[1].event);
+    EXPECT_EQ(0u, events[1].data);
+
+    const auto api = ApiOut();
+    ASSERT_EQ(kApiRecordSize, api.size());
+    EXPECT_EQ(kJetwayId, U32At(api, kApiObjectId));
+    EXPECT_EQ(kStatusDocking, U32At(api, kApiStatus));
+    EXPECT_EQ(2u, U32At(api, kApiVersion));
+    EXPECT_TRUE(handler.IsRegistered(kJetwayId));
+    EXPECT_TRUE(handler.IsActive(kJetwayId));
+}
+
+TEST_F(JetwayControlTest, MenuDockingAssignsTheDoorAndStoresTheStand)
+{
+    AddDoor();
+    ASSERT_TRUE(control->OperateJetwayForUser(Object(), "1L", kSourceMenu, false, nullptr, false));
+    EXPECT_EQ(static_cast<int32_t>(kJetwayId), aircraft.GetExit("1L").GetJetwayId());
+    EXPECT_EQ(aircraft.GetLatitude(), aircraft.GetStoredLatitude());
+    EXPECT_EQ(UserAircraft::kDockingStandRadius, aircraft.GetStoredValue());
+    const JetwayData w = Decode(sim.ClientData("VELK.JetwayData.In.1"));
+    EXPECT_EQ(1.0, w.DoorHalfHeight);  // the exit's default door height of 2 m
+    EXPECT_EQ(4.0, w.DoorValue4);
+    // A menu docking answers no API client and is not marked active.
+    EXPECT_FALSE(ApiAnswered());
+    EXPECT_FALSE(handler.IsActive(kJetwayId));
+    const auto events = ModuleEvents();
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ(kJetwayId * 10 + 1, events[0].data);
+    // Without door parameters for the type the exit's own values are used, with a warning.
+    EXPECT_TRUE(log.Has("WARN [JETWAY CONTROL SYSTEM] No Door Parameters '1L' found for Aircraft Type ''!"));
+}
+
+// User and AI jobs take turns on one counter: 1, 2, 3, 4, 1, ...
+TEST_F(JetwayControlTest, InAreasRotateAcrossUserAndAiJobs)
+{
+    active.Add(JetwayObject(kOtherId));
+    const struct {
+        bool ai;
+        uint32_t channel;
+    } jobs[] = {{false, 1}, {true, 2}, {false, 3}, {true, 4}, {false, 1}, {true, 2}};
+    for (const auto& job : jobs) {
+        SCOPED_TRACE(job.channel);
+        if (job.ai) {
+            control->SetupAiJetwayPayload(kOtherId);
+            EXPECT_EQ(job.channel, J(kOtherId).GetRecord().InChannel);
+            EXPECT_EQ(kInAreaBase + job.channel, J(kOtherId).GetRecord().ClientDataAreaId);
+            EXPECT_TRUE(ModuleEvents().empty());  // the AI sender writes and starts it
+        } else {
+            handler.AddPendingDoor(kJetwayId);
+            ASSERT_TRUE(control->TriggerJetway(kSourceMenu));
+            handler.RemovePending(kJetwayId);
+            const JetwayData w = Decode(sim.ClientData("VELK.JetwayData.In." + std::to_string(job.channel)));
+            EXPECT_EQ(job.channel, w.InChannel);
+            const auto events = ModuleEvents();
+            ASSERT_EQ(1u, events.size());
+            EXPECT_EQ(kJetwayId * 10 + job.channel, events[0].data);
+        }
+    }
+}
+
+TEST_F(JetwayControlTest, JetwaysThatCannotBeOperatedAreRefused)
+{
+    const struct {
+        const char* name;
+        bool config;
+        uint32_t type;
+        bool model;
+    } cases[] = {
+        {"no jetway.cfg", false, kJetwayTypeA, true},
+        {"type 0", true, 0, true},
+        {"type 5", true, 5, true},
+        {"type huge", true, 0xFFFFFFFFu, true},
+        {"no current model", true, kJetwayTypeA, false},
+    };
+    const auto door = Override();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Clear();
+        SimObject object = JetwayObject(kOtherId);
+        object.GetCurrentModel()->GetJetway()->SetConfig(c.config);
+        object.GetCurrentModel()->GetJetway()->GetJetwayData()->JetwayType = c.type;
+        if (!c.model) object.SetCurrentModelIndex(-1);
+        EXPECT_FALSE(control->OperateJetwayForUser(object, "1L", kSourceApiActive, true, door.data(), false));
+        EXPECT_TRUE(log.Has(kNoConfig));
+        EXPECT_FALSE(ApiAnswered());  // no API answer
+        EXPECT_EQ(0u, handler.GetPendingDoorCount());
+        EXPECT_TRUE(ModuleEvents().empty());
+    }
+}
+
+TEST_F(JetwayControlTest, UnreachableDoorIsNotQueuedAndApiHearsNoSolution)
+{
+    const struct {
+        const char* name;
+        std::vector<double> door;
+        bool given;
+    } cases[] = {
+        {"door too far", Override(-80.0), true},
+        {"door values not numbers", {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, true},
+        {"no door given", {}, true},
+        {"aircraft without exits", {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool checkOnly : {false, true}) {
+            const size_t textsBefore = sim.Texts().size();
+            EXPECT_FALSE(control->OperateJetwayForUser(Object(), "1L", kSourceApiRegistry, c.given,
+                                                      c.door.empty() ? nullptr : c.door.data(), checkOnly));
+            // Only the solver shows its text, and only when a job was asked for.
+            if (c.name == std::string("door too far") && !checkOnly) {
+                ASSERT_EQ(textsBefore + 1, sim.Texts().size());
+                EXPECT_EQ(0u, sim.Texts().back().text.rfind("[VELK] JETWAY CONTROL SYSTEM: Unable to dock!", 0));
+            } else {
+                EXPECT_EQ(textsBefore, sim.Texts().size());
+            }
+            const auto api = ApiOut();
+            ASSERT_EQ(kApiRecordSize, api.size());
+            EXPECT_EQ(kJetwayId, U32At(api, kApiObjectId));
+            EXPECT_EQ(kStatusNoSolution, U32At(api, kApiStatus));
+            const auto events = ModuleEvents();
+            ASSERT_EQ(1u, events.size());
+            EXPECT_EQ(2u, events[0].event);
+            EXPECT_EQ(0u, handler.GetPendingDoorCount());
+            EXPECT_FALSE(sim.ClientData("VELK.JetwayData.In.1").has_value() &&
+                         Decode(sim.ClientData("VELK.JetwayData.In.1")).JetwayObjectId != 0);
+        }
+    }
+}
+
+TEST_F(JetwayControlTest, CheckOnlyQueuesOrAnswersButNeverStarts)
+{
+    const auto door = Override();
+    // API: answers 1.
+    ASSERT_TRUE(control->OperateJetwayForUser(Object(), "1L", kSourceApiActive, true, door.data(), true));
+    EXPECT_EQ(kStatusSolvable, U32At(ApiOut(), kApiStatus));
+    EXPECT_EQ(0u, handler.GetPendingDoorCount());
+    // Menu: queued, nothing answered.
+    ASSERT_TRUE(control->OperateJetwayForUser(Object(), "1L", kSourceMenu, true, door.data(), true));
+    EXPECT_EQ(std::vector<uint32_t>{kJetwayId}, handler.GetPendingDoors());
+    const auto events = ModuleEvents();
+    ASSERT_EQ(1u, events.size());  // only the API answer's status event
+    EXPECT_EQ(2u, events[0].event);
+    EXPECT_FALSE(sim.ClientData("VELK.JetwayData.In.1").has_value() &&
+                 Decode(sim.ClientData("VELK.JetwayData.In.1")).JetwayObjectId != 0);
+    EXPECT_EQ(0u, control->GetInChannel());
+    EXPECT_FALSE(J().IsMoving());
+}
+
+// A docked jetway undocks although its door is out of reach or gone; the request reports no solution.
+TEST_F(JetwayControlTest, DockedJetwayUndocksWithoutSolution)
+{
+    const struct {
+        const char* name;
+        bool exits;
+    } cases[] = {{"door out of reach", true}, {"aircraft without exits", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        handler.ClearPendingDoors();
+        aircraft.ClearExits();
+        if (c.exits) {
+            ExitData exit;
+            exit.x = 200.0;  // the door is far from the jetway now
+            exit.SetJetwayId(static_cast<int32_t>(kJetwayId));
+            aircraft.AddExit(exit, 1);
+        }
+        J().SetDocked(true);
+        const double targetBefore = J().GetRecord().TargetExtension;
+        EXPECT_FALSE(control->OperateJetwayForUser(Object(), "1L", kSourceApiActive, false, nullptr, false));
+        if (c.exits) {
+            EXPECT_EQ(-1, aircraft.GetExit("1L").GetJetwayId());
+        } else {
+            EXPECT_EQ(targetBefore, J().GetRecord().TargetExtension);  // the solver was not asked
+        }
+        EXPECT_EQ(kStatusUndocking, U32At(ApiOut(), kApiStatus));
+        const auto events = ModuleEvents();
+        ASSERT_EQ(2u, events.size());
+        EXPECT_EQ(1u, events[0].event);
+        EXPECT_EQ(kJetwayId * 10 + control->GetInChannel(), events[0].data);
+        EXPECT_TRUE(J().IsDocked());  // the module's Done report flips it
+    }
+}
+
+TEST_F(JetwayControlTest, FastJetwayTimes)
+{
+    const struct {
+        bool fast;
+        bool ai;
+        double rotation, extension, dip, head, hood;
+    } cases[] = {
+        {true, false, 2.0, 2.0, 0.5, 0.5, 0.2},
+        {true, true, 1.0, 1.0, 0.5, 0.5, 0.2},
+        {false, false, 7.0, 7.0, 7.0, 7.0, 7.0},
+        {false, true, 7.0, 7.0, 7.0, 7.0, 7.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.fast) + " ai " + std::to_string(c.ai));
+        solver.SetFastJetways(c.fast);
+        JetwayData r = ConfiguredRecord();
+        r.RootRotationTime = r.BridgeExtensionTime = r.DipTime = r.HeadRotationTime = r.HoodTime = 7.0;
+        J().SetJetwayData(r);
+        if (c.ai) {
+            control->SetupAiJetwayPayload(kJetwayId);
+        } else {
+            handler.AddPendingDoor(kJetwayId);
+            ASSERT_TRUE(control->TriggerJetway(kSourceMenu));
+            handler.ClearPendingDoors();
+            const JetwayData w = Decode(sim.ClientData("VELK.JetwayData.In." + std::to_string(control->GetInChannel())));
+            EXPECT_EQ(c.rotation, w.RootRotationTime);
+            EXPECT_EQ(c.hood, w.HoodTime);
+        }
+        const JetwayData& s = J().GetRecord();
+        EXPECT_EQ(c.rotation, s.RootRotationTime);
+        EXPECT_EQ(c.extension, s.BridgeExtensionTime);
+        EXPECT_EQ(c.dip, s.DipTime);
+        EXPECT_EQ(c.head, s.HeadRotationTime);
+        EXPECT_EQ(c.hood, s.HoodTime);
+    }
+}
+
+TEST_F(JetwayControlTest, TriggerWithoutAKnownFirstJetway)
+{
+    EXPECT_FALSE(control->TriggerJetway(kSourceMenu));  // nothing pending
+    handler.AddPendingDoor(999);
+    handler.AddPendingDoor(kJetwayId);
+    EXPECT_FALSE(control->TriggerJetway(kSourceMenu));
+    EXPECT_TRUE(log.Has("ERROR [JCS:TRIGGER] Invalid Jetway ObjID: [999]!"));
+    EXPECT_EQ(0u, handler.GetPendingDoorCount());
+    EXPECT_TRUE(ModuleEvents().empty());
+    EXPECT_EQ(0u, control->GetInChannel());
+}
+
+// Of two pending jetways the one whose root turns back below its saved rotation moves second.
+TEST_F(JetwayControlTest, JetwayTurningBackMovesSecond)
+{
+    active.Add(JetwayObject(kOtherId));
+    J(kJetwayId).GetJetwayData()->TargetRootRotation = -0.2;
+    J(kOtherId).GetJetwayData()->TargetRootRotation = 0.3;
+    handler.AddPendingDoor(kJetwayId);
+    handler.AddPendingDoor(kOtherId);
+    ASSERT_TRUE(control->TriggerJetway(kSourceMenu));
+    EXPECT_EQ((std::vector<uint32_t>{kOtherId, kJetwayId}), handler.GetPendingDoors());
+    const auto events = ModuleEvents();
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ(kOtherId * 10 + 1, events[0].data);
+    // A single pending jetway goes whichever way it turns.
+    handler.ClearPendingDoors();
+    handler.AddPendingDoor(kJetwayId);
+    ASSERT_TRUE(control->TriggerJetway(kSourceMenu));
+    EXPECT_EQ(kJetwayId * 10 + 2, ModuleEvents().at(0).data);
+}
+
+TEST_F(JetwayControlTest, AiJobJetwaysThatAreUnknown)
+{
+    control->SetupAiJetwayPayload(0);
+    control->SetupAiJetwayPayload(777);
+    EXPECT_TRUE(log.Has("ERROR [AI:SETUPJETWAYPAYLOAD] Invalid Jetway ObjID: 777!"));
+    EXPECT_EQ(0u, control->GetInChannel());
+
+    ai.AddJob(42, 888);
+    control->DetectAiAtJetway(42);
+    EXPECT_TRUE(log.Has("ERROR [AI DETECTION] Invalid Jetway ObjID: 888!"));
+    EXPECT_EQ(0u, ai.GetJobCountOf(42));
+    control->DetectAiAtJetway(43);  // no job: nothing
+    EXPECT_TRUE(ModuleEvents().empty());
+}
+
+// Only a jetway known just to the registry (an API client's) is reported, with id × 10 + status.
+TEST_F(JetwayControlTest, AiDetectionReportsOutsideJetways)
+{
+    SimObject outside = JetwayObject(kOtherId);
+    outside.GetCurrentModel()->GetJetway()->SetDocked(true);
+    ASSERT_TRUE(handler.AddExternalJetway(outside));
+    ai.AddJob(7, kJetwayId);
+    control->DetectAiAtJetway(7);
+    EXPECT_TRUE(ModuleEvents().empty());
+    EXPECT_FALSE(handler.IsActive(kJetwayId));
+
+    ai.AddJob(8, kOtherId);
+    control->DetectAiAtJetway(8);
+    const auto events = ModuleEvents();
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ(2u, events[0].event);
+    EXPECT_EQ(kOtherId * 10 + kStatusUndocking, events[0].data);
+    EXPECT_EQ(kStatusUndocking, U32At(ApiOut(), kApiStatus));
+    EXPECT_EQ(kOtherId, U32At(ApiOut(), kApiObjectId));
+    EXPECT_TRUE(handler.IsActive(kOtherId));
+}
+
+TEST_F(JetwayControlTest, AiDetectionTakesTheJetwayThatTurnsForwardFirst)
+{
+    SimObject outside = JetwayObject(kOtherId);
+    ASSERT_TRUE(handler.AddExternalJetway(outside));
+    J().GetJetwayData()->TargetRootRotation = -0.5;
+    ai.AddJob(9, kJetwayId);
+    ai.AddJob(9, kOtherId);
+    control->DetectAiAtJetway(9);
+    EXPECT_EQ((std::vector<uint32_t>{kOtherId, kJetwayId}), ai.GetJobsOf(9));
+    EXPECT_EQ(kOtherId * 10 + kStatusDocking, ModuleEvents().at(0).data);
+}
+
+// Door names the aircraft does not have never add an exit or crash, whatever the solver answers.
+TEST_F(JetwayControlTest, UnknownDoorNamesAddNoExit)
+{
+    AddDoor();
+    for (const char* name : {"", "9L Upper", "L", "\xff\xfe", "99999999999999999999L"}) {
+        SCOPED_TRACE(name);
+        control->OperateJetwayForUser(Object(), name, kSourceMenu, false, nullptr, false);
+        EXPECT_EQ(1u, aircraft.GetExitCount());
+        EXPECT_EQ(-1, aircraft.GetExit("1L").GetJetwayId());
+        handler.ClearPendingDoors();
+    }
+}
+
+}  // namespace
