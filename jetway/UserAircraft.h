@@ -14,14 +14,14 @@
 
 class AircraftConfigData;
 
-// The pilot's eye point: its world position and its offsets from the aircraft's reference point
+// A point of the aircraft: its world position and its offsets from the aircraft's reference point
 // (metres: longitudinal forward, lateral to the right, vertical up).
-class EyePointData : public LLAData {
+class AircraftPointData : public LLAData {
 public:
-    EyePointData() = default;
-    EyePointData(const EyePointData&) = default;
-    EyePointData& operator=(const EyePointData&) = default;
-    ~EyePointData() override = default;
+    AircraftPointData() = default;
+    AircraftPointData(const AircraftPointData&) = default;
+    AircraftPointData& operator=(const AircraftPointData&) = default;
+    ~AircraftPointData() override = default;
 
     void SetOffsets(double x, double y, double z) {
         offsetX_ = x;
@@ -38,31 +38,16 @@ private:
     double offsetZ_ = 0.0;
 };
 
-// The nose wheel contact point: its world position, its offsets (as for the eye point) and whether the
-// aircraft configuration gave one at all.
-class NoseWheelData : public LLAData {
+// The pilot's eye point.
+class EyePointData : public AircraftPointData {};
+
+// The nose wheel contact point, and whether the aircraft configuration gave one at all.
+class NoseWheelData : public AircraftPointData {
 public:
-    NoseWheelData() = default;
-    NoseWheelData(const NoseWheelData&) = default;
-    NoseWheelData& operator=(const NoseWheelData&) = default;
-    ~NoseWheelData() override = default;
-
-    void SetOffsets(double x, double y, double z) {
-        offsetX_ = x;
-        offsetY_ = y;
-        offsetZ_ = z;
-    }
-    double GetOffsetX() const { return offsetX_; }
-    double GetOffsetY() const { return offsetY_; }
-    double GetOffsetZ() const { return offsetZ_; }
-
     bool HasNoseWheel() const { return hasNoseWheel_; }
     void SetHasNoseWheel(bool value) { hasNoseWheel_ = value; }
 
 private:
-    double offsetX_ = 0.0;
-    double offsetY_ = 0.0;
-    double offsetZ_ = 0.0;
     bool hasNoseWheel_ = false;
 };
 

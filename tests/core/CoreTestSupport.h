@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/simconnect/SimConnect.h"
+#include "tests/simulator/SimTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <log4cpp/Category.hh>
@@ -124,44 +125,19 @@ private:
     std::vector<std::string> lines_;
 };
 
-using Message = std::vector<uint8_t>;
+using simtest::As;
+using simtest::Collect;
+using simtest::Kind;
+using simtest::Message;
+using simtest::OfKind;
+using simtest::Record;
 
-inline void Collect(SIMCONNECT_RECV* data, DWORD size, void* context)
-{
-    auto* out = static_cast<std::vector<Message>*>(context);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(data);
-    out->emplace_back(bytes, bytes + size);
-}
-
+// Every pending message; unlike the simulator tests' Drain, a closed connection is no failure here.
 inline std::vector<Message> Drain(HANDLE h)
 {
     std::vector<Message> out;
     SimConnect_CallDispatch(h, Collect, &out);
     return out;
-}
-
-inline DWORD Kind(const Message& m) { return reinterpret_cast<const SIMCONNECT_RECV*>(m.data())->dwID; }
-
-template <typename T>
-T As(const Message& m)
-{
-    T record{};
-    std::memcpy(&record, m.data(), std::min(sizeof(T), m.size()));
-    return record;
-}
-
-template <typename T>
-std::vector<T> OfKind(const std::vector<Message>& messages, DWORD kind)
-{
-    std::vector<T> out;
-    for (const Message& m : messages)
-        if (Kind(m) == kind) out.push_back(As<T>(m));
-    return out;
-}
-
-inline std::vector<uint8_t> Record(const Message& m)
-{
-    return std::vector<uint8_t>(m.begin() + SIMCONNECT_DATA_OFFSET, m.end());
 }
 
 }  // namespace coretest
