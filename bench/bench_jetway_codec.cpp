@@ -1,5 +1,5 @@
 // The 5600-byte jetway record: encoded for every job and report, decoded by the module and the program.
-#include "jetway/JetwayCodec.h"
+#include "jetway/core/JetwayCodec.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // A jetway record as the module receives it from any client: the client-data bytes decoded, the job
 // checked, and for a job that passes, the geometry the motion start computes from it.
-#include "jetway/JetwayCodec.h"
-#include "jetway/JetwayCore.h"
+#include "jetway/core/JetwayCodec.h"
+#include "jetway/core/JetwayCore.h"
 
 #include "fuzz/fuzz_support.h"
 

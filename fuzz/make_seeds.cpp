@@ -1,7 +1,7 @@
 // Writes the seed corpus of every fuzz target: make_seeds <folder> fills <folder>/<target>/. The
 // corpus kept in fuzz/corpus/ was made with it; run it again when a format changes.
 // The SimConnect seeds are recorded from the real client calls, so they stay in step with the client.
-#include "jetway/JetwayCodec.h"
+#include "jetway/core/JetwayCodec.h"
 #include "platform/simconnect/SimConnect.h"
 #include "platform/simconnect/Transport.h"
 #include "simulator/Simulator.h"

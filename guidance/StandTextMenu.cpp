@@ -2,7 +2,7 @@
 
 #include "guidance/VDGSHandler.h"
 #include "jetway/JetwayHandler.h"
-#include "scenery/SimObject.h"
+#include "objects/SimObject.h"
 
 #include <log4cpp/Category.hh>
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "guidance/FSTextMenu.h"
-#include "scenery/StandData.h"
+#include "objects/StandData.h"
 
 #include <cstdint>
 #include <map>

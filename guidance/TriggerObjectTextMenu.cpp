@@ -1,8 +1,8 @@
 #include "guidance/TriggerObjectTextMenu.h"
 
 #include "guidance/StandTextMenu.h"
-#include "jetway/Jetway.h"
-#include "scenery/SimObject.h"
+#include "objects/Jetway.h"
+#include "objects/SimObject.h"
 
 #include <log4cpp/Category.hh>
 

@@ -3,8 +3,9 @@
 // stand and which display is the active one that the 6 Hz guidance drives. Main thread only.
 #pragma once
 
-#include "guidance/VDGS.h"
-#include "scenery/StandData.h"
+#include "aircraft/AircraftTypeTable.h"
+#include "objects/VDGS.h"
+#include "objects/StandData.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,7 +57,7 @@ public:
     // At nose-door stands the guidance aims at door "1L" moved this far forward along the aircraft axis.
     static constexpr double kNoseDoorAimOffset = 0.55;
 
-    VDGSHandler();
+    VDGSHandler() = default;
     VDGSHandler(const VDGSHandler&) = delete;
     VDGSHandler& operator=(const VDGSHandler&) = delete;
     virtual ~VDGSHandler() = default;
@@ -65,7 +66,8 @@ public:
     int32_t GetAircraftTypeCode(const std::string& designator) const;
     // The first designator, in byte-wise order, that occurs anywhere in the text; "NONE" when none does.
     std::string FindAircraftType(const std::string& text) const;
-    const std::map<std::string, int32_t>& GetAircraftTypes() const { return types_; }
+    const std::map<std::string, int32_t>& GetAircraftTypes() const { return types_.GetAll(); }
+    const AircraftTypeTable& GetAircraftTypeTable() const { return types_; }
 
     // Enters the object under its stand's key and number, replacing an object registered there before.
     // An object whose gate name is "NONE" is not entered.
@@ -96,7 +98,7 @@ public:
 
 private:
     VDGSDisplayObject* active_ = nullptr;
-    std::map<std::string, int32_t> types_;
+    AircraftTypeTable types_;
     StandData currentStand_;
     StandMap stands_;
 };

@@ -1,9 +1,9 @@
 #include "jetway/AIObject.h"
 
 #include "foundation/GeoMath.h"
-#include "guidance/VDGSHandler.h"
-#include "jetway/AircraftParameters.h"
-#include "scenery/SimObject.h"
+#include "aircraft/AircraftTypeTable.h"
+#include "aircraft/AircraftParameters.h"
+#include "objects/SimObject.h"
 
 #include <cctype>
 #include <cmath>
@@ -43,7 +43,7 @@ int32_t AIObject::TrafficStateFromText(const std::string& text) {
 
 AIObject::AIObject(int32_t objectId, const std::string& name, const std::string& trafficStateText,
                    double latitude, double longitude, double altitude, double heading, const std::string& folder,
-                   const AircraftParameters* doorParameters, const VDGSHandler* guidance)
+                   const AircraftParameters* doorParameters, const AircraftTypeTable* aircraftTypes)
     : name_(name), trafficState_(TrafficStateFromText(trafficStateText)), objectId_(objectId) {
     SetPosition(latitude, longitude, altitude, heading);
     config_.SetAircraftPath(folder);
@@ -52,7 +52,7 @@ AIObject::AIObject(int32_t objectId, const std::string& name, const std::string&
         config_.ReadAircraftData();
     }
     config_.SetDoorParameters(doorParameters != nullptr ? doorParameters->GetDoorMap() : nullptr);
-    config_.SetICAOType(guidance != nullptr ? guidance->FindAircraftType(config_.GetModelString()) : "NONE");
+    config_.SetICAOType(aircraftTypes != nullptr ? aircraftTypes->FindIn(config_.GetModelString()) : "NONE");
     BuildDoors();
 }
 

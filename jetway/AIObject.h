@@ -5,8 +5,8 @@
 #pragma once
 
 #include "foundation/Records.h"
-#include "jetway/AircraftConfigData.h"
-#include "jetway/ExitData.h"
+#include "aircraft/AircraftConfigData.h"
+#include "aircraft/ExitData.h"
 
 #include <cstdint>
 #include <map>
@@ -15,7 +15,7 @@
 
 class AircraftParameters;
 class SimObject;
-class VDGSHandler;
+class AircraftTypeTable;
 
 class AIObject {
 public:
@@ -28,11 +28,11 @@ public:
     static int32_t TrafficStateFromText(const std::string& text);
 
     // folder: the aircraft's folder (ending with a backslash) as the SimObjects folder map gives it for
-    // the aircraft's title; an empty folder reads nothing. doorParameters and guidance may be null: the aircraft then has no door
-    // parameters, respectively type "NONE". Neither is owned; the door table must outlive the record.
+    // the aircraft's title; an empty folder reads nothing. doorParameters and aircraftTypes may be null:
+    // the aircraft then has no door parameters, respectively type "NONE". Neither is owned; the door table must outlive the record.
     AIObject(int32_t objectId, const std::string& name, const std::string& trafficStateText, double latitude,
              double longitude, double altitude, double heading, const std::string& folder,
-             const AircraftParameters* doorParameters, const VDGSHandler* guidance);
+             const AircraftParameters* doorParameters, const AircraftTypeTable* aircraftTypes);
     AIObject(const AIObject&) = default;
     AIObject& operator=(const AIObject&) = default;
     virtual ~AIObject() = default;

@@ -1,7 +1,7 @@
 #include "jetway/IKSolver.h"
 
 #include "foundation/GeoMath.h"
-#include "jetway/JetwayCore.h"
+#include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/SimConnect.h"
 
 #include <log4cpp/Category.hh>

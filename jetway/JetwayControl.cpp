@@ -1,16 +1,16 @@
 #include "jetway/JetwayControl.h"
 
 #include "jetway/AIMonitor.h"
-#include "jetway/AircraftConfigData.h"
+#include "aircraft/AircraftConfigData.h"
 #include "jetway/IKSolver.h"
-#include "jetway/Jetway.h"
-#include "jetway/JetwayCodec.h"
+#include "objects/Jetway.h"
+#include "jetway/core/JetwayCodec.h"
 #include "jetway/JetwayHandler.h"
-#include "jetway/UserAircraft.h"
+#include "aircraft/UserAircraft.h"
 #include "platform/simconnect/SimConnect.h"
-#include "scenery/SimObject.h"
-#include "scenery/SimObjectList.h"
-#include "scenery/SimObjectModel.h"
+#include "objects/SimObject.h"
+#include "objects/SimObjectList.h"
+#include "objects/SimObjectModel.h"
 
 #include <log4cpp/Category.hh>
 

@@ -1,9 +1,9 @@
 #include "jetway/JetwayHandler.h"
 
-#include "jetway/ExitData.h"
-#include "jetway/Jetway.h"
-#include "jetway/UserAircraft.h"
-#include "scenery/SimObjectList.h"
+#include "aircraft/ExitData.h"
+#include "objects/Jetway.h"
+#include "aircraft/UserAircraft.h"
+#include "objects/SimObjectList.h"
 
 #include <algorithm>
 #include <cctype>

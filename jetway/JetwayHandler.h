@@ -8,8 +8,8 @@
 #pragma once
 
 #include "foundation/GeoMath.h"
-#include "scenery/SimObject.h"
-#include "scenery/StandData.h"
+#include "objects/SimObject.h"
+#include "objects/StandData.h"
 
 #include <cstdint>
 #include <map>

@@ -1,10 +1,10 @@
 #include "jetway/LinkedSimObjectHandler.h"
 
-#include "jetway/Jetway.h"
-#include "jetway/LinkedSimObject.h"
+#include "objects/Jetway.h"
+#include "jetway/core/LinkedSimObject.h"
 #include "platform/simconnect/SimConnect.h"
-#include "scenery/InjectionQueue.h"
-#include "scenery/SimObject.h"
+#include "objects/InjectionQueue.h"
+#include "objects/SimObject.h"
 
 #include <array>
 #include <cmath>

@@ -5,7 +5,7 @@
 // models (the dynamic model), else the one of model 0.
 #pragma once
 
-#include "jetway/JetwayData.h"
+#include "jetway/core/JetwayData.h"
 #include "platform/wintypes.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "module/Brannet.h"
 
-#include "jetway/JetwayCodec.h"
+#include "jetway/core/JetwayCodec.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,7 +6,7 @@
 // Everything runs on the simulator's thread except the jetway ticks (timer thread).
 #pragma once
 
-#include "jetway/JetwayCore.h"
+#include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/Gauges.h"
 #include "platform/simconnect/SimConnect.h"
 

@@ -2,8 +2,8 @@
 
 #include "foundation/ExecutablePathHelper.h"
 #include "platform/files.h"
-#include "scenery/EnviroDataProbe.h"
-#include "scenery/SimObjectList.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/SimObjectList.h"
 #include "scenery/ZipArchive.h"
 
 #include <log4cpp/Category.hh>

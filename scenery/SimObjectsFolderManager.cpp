@@ -7,7 +7,7 @@
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "scenery/SimObjectList.h"
+#include "objects/SimObjectList.h"
 
 #include <log4cpp/Category.hh>
 #include <tinyxml2.h>

@@ -1,7 +1,7 @@
 #include "simulator/Scenario.h"
 
-#include "jetway/JetwayCodec.h"
-#include "jetway/JetwayCore.h"
+#include "jetway/core/JetwayCodec.h"
+#include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/ModuleHost.h"
 #include "simulator/Variables.h"

@@ -4,7 +4,7 @@
 
 #include "foundation/GeoMath.h"
 #include "guidance/VDGSHandler.h"
-#include "jetway/UserAircraft.h"
+#include "aircraft/UserAircraft.h"
 
 #include <array>
 #include <cstdint>

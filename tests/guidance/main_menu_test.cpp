@@ -1,7 +1,7 @@
 #include "guidance/TriggerObjectTextMenu.h"
 
 #include "guidance/StandTextMenu.h"
-#include "scenery/SimObject.h"
+#include "objects/SimObject.h"
 
 #include <gtest/gtest.h>
 

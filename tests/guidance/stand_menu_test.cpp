@@ -4,7 +4,7 @@
 #include "guidance/VDGSHandler.h"
 #include "jetway/JetwayHandler.h"
 #include "platform/simconnect/SimConnect.h"
-#include "scenery/SimObject.h"
+#include "objects/SimObject.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "VDGSTestSupport.h"
 
 #include "foundation/GeoMath.h"
-#include "tests/jetway/AircraftTestSupport.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // point at a door, the jetway-to-door assignment by MultiIndex, the parking text and hostile input.
 #include "jetway/AIObject.h"
 
-#include "AircraftTestSupport.h"
-#include "guidance/VDGSHandler.h"
-#include "jetway/AircraftParameters.h"
-#include "scenery/SimObject.h"
+#include "tests/aircraft/AircraftTestSupport.h"
+#include "aircraft/AircraftTypeTable.h"
+#include "aircraft/AircraftParameters.h"
+#include "objects/SimObject.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ protected:
                            "[General]\natc_model=Airbus A320\n[exits]\n";
         for (const std::string& line : exits) text += line;
         WriteAircraft("aircraft.cfg", text);
-        return AIObject(4711, "A320 AB123", "sleep", 47.0, 8.0, 1000.0, heading, kFolder, &parameters, &guidance);
+        return AIObject(4711, "A320 AB123", "sleep", 47.0, 8.0, 1000.0, heading, kFolder, &parameters, &aircraftTypes);
     }
     AIObject Doors(int count)
     {
@@ -76,7 +76,7 @@ protected:
     }
 
     AircraftParameters parameters;
-    VDGSHandler guidance;
+    AircraftTypeTable aircraftTypes;
 };
 
 TEST_F(AIObjectTest, ConstructionReadsTheAircraftAndNamesTheDoorsPerDeck)
@@ -119,7 +119,7 @@ TEST_F(AIObjectTest, ConstructionReadsTheAircraftAndNamesTheDoorsPerDeck)
 
 TEST_F(AIObjectTest, AnUnreadableFolderGivesNoDoorsAndLookupsAddNone)
 {
-    AIObject aircraft(5, "X", "sleep", 0, 0, 0, 0, "C:\\Missing\\", &parameters, &guidance);
+    AIObject aircraft(5, "X", "sleep", 0, 0, 0, 0, "C:\\Missing\\", &parameters, &aircraftTypes);
     EXPECT_FALSE(aircraft.HasExits());
     EXPECT_EQ(aircraft.GetConfig().GetICAOType(), "NONE");
     EXPECT_EQ(aircraft.GetExit("1L").GetJetwayId(), -1);

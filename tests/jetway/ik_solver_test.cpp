@@ -7,11 +7,11 @@
 // atan2(east / a, north / M).
 #include "jetway/IKSolver.h"
 
-#include "AircraftTestSupport.h"
-#include "jetway/JetwayCore.h"
+#include "tests/aircraft/AircraftTestSupport.h"
+#include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
-#include "../simulator/SimTestSupport.h"
+#include "tests/simulator/SimTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

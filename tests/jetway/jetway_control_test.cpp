@@ -6,20 +6,20 @@
 // heads east with its left door about 22 m south of the jetway's root.
 #include "jetway/JetwayControl.h"
 
-#include "AircraftTestSupport.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
-#include "jetway/Jetway.h"
-#include "jetway/JetwayCodec.h"
+#include "objects/Jetway.h"
+#include "jetway/core/JetwayCodec.h"
 #include "jetway/JetwayHandler.h"
-#include "jetway/UserAircraft.h"
+#include "aircraft/UserAircraft.h"
 #include "platform/clock.h"
 #include "platform/simconnect/SimConnect.h"
-#include "scenery/SimObject.h"
-#include "scenery/SimObjectList.h"
-#include "scenery/SimObjectModel.h"
+#include "objects/SimObject.h"
+#include "objects/SimObjectList.h"
+#include "objects/SimObjectModel.h"
 #include "simulator/Simulator.h"
-#include "../simulator/SimTestSupport.h"
+#include "tests/simulator/SimTestSupport.h"
 
 #include <gtest/gtest.h>
 

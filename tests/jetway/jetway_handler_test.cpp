@@ -1,9 +1,9 @@
 #include "jetway/JetwayHandler.h"
 
 #include "foundation/GeoMath.h"
-#include "jetway/Jetway.h"
-#include "jetway/UserAircraft.h"
-#include "scenery/SimObjectList.h"
+#include "objects/Jetway.h"
+#include "aircraft/UserAircraft.h"
+#include "objects/SimObjectList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The built brannet module loaded by the simulator's module host (dlopen, Panels, DLLStart), driven by an
 // API client that creates a jetway with its parts and sends it one job: the demo of the jetway exchange.
 // With VELK_PRINT_TIMELINE set, the simulator's timeline is printed.
-#include "../jetway/JetwayTestSupport.h"
+#include "tests/jetway/core/JetwayTestSupport.h"
 
 #include "simulator/ModuleHost.h"
 

@@ -1,6 +1,6 @@
 // brannet in-process against the stand-in simulator: an API client plays the main program's side of the
 // job exchange while the manual clock drives the jetway ticks.
-#include "../jetway/JetwayTestSupport.h"
+#include "tests/jetway/core/JetwayTestSupport.h"
 
 #include "module/Brannet.h"
 #include "platform/simconnect/ModuleDispatch.h"

@@ -2,7 +2,7 @@
 // ones are completed with the installation folder from the registry.
 #include "folders_fixture.h"
 
-#include "scenery/SimObjectList.h"
+#include "objects/SimObjectList.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // check over the placed objects, lookups, dumps and hostile files.
 #include "folders_fixture.h"
 
-#include "scenery/SimObjectList.h"
+#include "objects/SimObjectList.h"
 
 #include <cstring>
 #include <set>

@@ -2,7 +2,7 @@
 // plain models with timers.
 #include "placement_test_support.h"
 
-#include "guidance/VDGS.h"
+#include "objects/VDGS.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // lists that reads a document text.
 #pragma once
 
-#include "scenery/EnviroDataProbe.h"
+#include "objects/EnviroDataProbe.h"
 #include "scenery/PlacementReader.h"
 #include "scenery/QuadTree.h"
-#include "scenery/SimObjectList.h"
+#include "objects/SimObjectList.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/OstreamAppender.hh>

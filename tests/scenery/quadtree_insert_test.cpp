@@ -3,7 +3,7 @@
 // off the world, and clearing.
 #include "scenery/QuadTree.h"
 
-#include "scenery/SimObject.h"
+#include "objects/SimObject.h"
 
 #include <gtest/gtest.h>
 

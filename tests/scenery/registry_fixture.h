@@ -2,11 +2,11 @@
 // written with the test zip writer, a registry, its lists and a capture of the "VELK.XML" log.
 #pragma once
 
-#include "scenery/EnviroDataProbe.h"
+#include "objects/EnviroDataProbe.h"
 #include "scenery/QuadTree.h"
 #include "scenery/SceneryFileRegistry.h"
-#include "scenery/SimObject.h"
-#include "scenery/SimObjectList.h"
+#include "objects/SimObject.h"
+#include "objects/SimObjectList.h"
 #include "tests/platform/win_machine_fixture.h"
 #include "tests/scenery/placement_test_support.h"
 #include "tests/scenery/zip_fixture_writer.h"

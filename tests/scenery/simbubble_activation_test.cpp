@@ -4,7 +4,7 @@
 #include "folders_fixture.h"
 #include "simbubble_test_support.h"
 
-#include "core/SimStatus.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "platform/window.h"

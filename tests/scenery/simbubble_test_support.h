@@ -3,10 +3,10 @@
 #pragma once
 
 #include "foundation/GeoMath.h"
-#include "scenery/EnviroDataProbe.h"
+#include "objects/EnviroDataProbe.h"
 #include "scenery/QuadTree.h"
 #include "scenery/SimBubble.h"
-#include "scenery/SimObjectList.h"
+#include "objects/SimObjectList.h"
 
 #include <gtest/gtest.h>
 #include <log4cpp/Category.hh>

@@ -2,7 +2,7 @@
 // scenario (objects, texts, menus, jetway jobs), and bad input reported with its line and skipped.
 #include "SimTestSupport.h"
 
-#include "jetway/JetwayCodec.h"
+#include "jetway/core/JetwayCodec.h"
 #include "simulator/Scenario.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "sound/SoundBuffer.h"
 
-#include "core/SimStatus.h"
+#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
 #include "platform/clock.h"
 #include "platform/resources.h"

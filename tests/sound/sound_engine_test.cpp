@@ -1,6 +1,6 @@
 #include "sound/SoundEngine.h"
 
-#include "core/SimStatus.h"
+#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
 #include "platform/clock.h"
 #include "platform/window.h"

@@ -1,0 +1,419 @@
+// The dispatch handler: every message of the simulator, every event the program sends itself and every
+// API request arrives here on the main thread, one at a time.
+#include "app/FSProcess.h"
+
+#include "app/Program.h"
+#include "link/SeasonalObjectHandler.h"
+#include "app/Settings.h"
+#include "link/SimStatus.h"
+#include "sound/SoundBuffer.h"
+#include "sound/SoundEngine.h"
+
+#include <log4cpp/Category.hh>
+
+#include <cstring>
+#include <string>
+
+using namespace velk_ids;
+using program::Flags;
+using program::LoopLog;
+using program::Parts;
+using program::Sim;
+
+namespace {
+
+constexpr DWORD kAllMenus = 0xFFFFFFFFu;
+constexpr int kFrameWorkEvery = 3;
+
+// A copy of the message's record, or false when the message is too short to hold it.
+template <typename T>
+bool ReadRecord(const SIMCONNECT_RECV* data, DWORD size, T& record)
+{
+    if (size < sizeof(T)) return false;
+    std::memcpy(&record, data, sizeof(T));
+    return true;
+}
+
+// A branch whose work belongs to a component this build does not have. Logged the first time only: some of
+// them come with every frame.
+void Skip(const std::string& branch, const std::string& component)
+{
+    if (!Flags().notedSkips.insert(branch).second) return;
+    LoopLog().debug("[DISPATCH] %s: %s not available, skipped", branch.c_str(), component.c_str());
+}
+
+std::string EventText(DWORD id, DWORD data)
+{
+    return "event " + std::to_string(id) + " (data " + std::to_string(data) + ")";
+}
+
+bool IsPaused()
+{
+    return Parts().simStatus && Parts().simStatus->IsPaused();
+}
+
+bool IsDebugMode()
+{
+    return Parts().settings && Parts().settings->IsDebugMode();
+}
+
+// The day of week arrives one higher on the newer platforms.
+bool DayOfWeekAsIs()
+{
+    const std::string& platform = Flags().targetPlatform;
+    return platform != "P3Dv3" && platform != "P3Dv4" && platform != "P3Dv5";
+}
+
+void OnPositionChanged()
+{
+    program::State& flags = Flags();
+    if (!flags.externalMode && flags.positionInitialised) flags.uiPositionChange = true;
+}
+
+void OnSimStart()
+{
+    program::State& flags = Flags();
+    if (!flags.simStartSeen) {
+        LoopLog().debug("Initialize Data Requests!");
+        FSProcess::InitDataRequests();
+    }
+    if (!flags.positionInitialised) {
+        if (!IsPaused()) {
+            LoopLog().debug("Initialize Position after SimStart Event!");
+            FSProcess::RequestPositionInit(0);
+        }
+    } else if (flags.uiPositionChange) {
+        LoopLog().debug("Initialize Position after Position change due to UI!");
+        FSProcess::RequestPositionInit(1);
+    }
+    flags.simStartSeen = true;
+}
+
+// -1 for the main menu, n for custom text-menu command n; anything else asks for the main menu.
+int32_t MainMenuRequestOf(DWORD data)
+{
+    const auto request = static_cast<int32_t>(data);
+    const CustomCommandList* commands = Parts().customCommands;
+    if (request == -1) return -1;
+    if (request >= 0 && commands && static_cast<size_t>(request) < commands->size()) return request;
+    return -1;
+}
+
+void OnInjectionFinished(DWORD data)
+{
+    Skip(EventText(EventInjectionFinished, data), "InjectionQueue");
+    SeasonalObjectHandler* seasonal = Parts().seasonal;
+    if (seasonal && !seasonal->IsChanged() && !Flags().externalMode) {
+        seasonal->SetChanged(true);
+        Sim().StartDateTimeRequest();
+    }
+}
+
+void OnEvent(const SIMCONNECT_RECV_EVENT& event)
+{
+    program::State& flags = Flags();
+    const DWORD data = event.dwData;
+    switch (event.uEventID) {
+    case EventSimStart: OnSimStart(); break;
+    case EventPause:
+        if (Parts().simStatus) Parts().simStatus->SetPaused(data != 0);
+        break;
+    case EventSound:
+        if (Parts().simStatus) Parts().simStatus->SetSoundOff(data == 0);
+        break;
+    case EventPositionChanged: OnPositionChanged(); break;
+    case Event4Sec: Skip("4sec event", "AI detection, auto-docking and stand tracking"); break;
+    case Event1Sec: Skip("1sec event", "VDGS, radio-click and proximity triggers"); break;
+    case Event6Hz: Skip("6Hz event", "VDGS guidance and ground shift"); break;
+    case EventShowMainMenu:
+        flags.lastMainMenuRequest = MainMenuRequestOf(data);
+        Skip(EventText(event.uEventID, data), "main text menu");
+        break;
+    case EventShowSubMenu:
+    case EventShowJetwayMenu:
+    case EventShowJetwayMenuStandOps:
+    case EventShowStandsMenu: Skip(EventText(event.uEventID, data), "text menus"); break;
+    case EventMainMenuResult:
+    case EventAnimationPageResult:
+    case EventJetwayPageResult:
+    case EventStandPageResult:
+    case EventStandOpsPageResult: Skip(EventText(event.uEventID, data), "text menus"); break;
+    case EventVoiceCaptureStart:
+        if (!flags.voiceCaptureActive) {
+            flags.voiceCaptureActive = true;
+            Sim().RequestComRadios();
+        }
+        break;
+    case EventVoiceCaptureStop:
+        flags.voiceCaptureActive = false;
+        program::RadioClick().Stop();
+        break;
+    case EventReservedKey: Sim().TransmitEventWithData(EventShowMainMenu, kAllMenus); break;
+    case EventMenuReloadAll:
+        LoopLog().info(">>> >>> >>> >>> RELOADING ALL <<< <<< <<< <<<");
+        FSProcess::ReloadAll(true);
+        break;
+    case EventMenuDumpMaps:
+        LoopLog().info("Dumping Maps...%s", flags.logFolder.c_str());
+        Skip(EventText(event.uEventID, data), "SimObjectsFolderManager");
+        break;
+    case EventMenuAiDetection: Skip(EventText(event.uEventID, data), "AIMonitor"); break;
+    case EventJetwayDone:
+    case EventJetwayIntermediate:
+    case EventJetwayDataReceived:
+    case EventReloadAll: Skip(EventText(event.uEventID, data), "JetwayHandler"); break;
+    case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
+    case EventJetwayQuery:
+    case EventJetwayTrigger:
+    case EventJetwayInform:
+    case EventStandInform:
+    case EventJetwayMassQuery:
+    case EventStandInformLite: Skip(EventText(event.uEventID, data), "API"); break;
+    case EventInjectionFinished: OnInjectionFinished(data); break;
+    case EventSimBubbleUpdate:
+        if (IsDebugMode()) LoopLog().debug("[SIMBUBBLE] Handling Update (%d)", static_cast<int>(data));
+        Skip(EventText(event.uEventID, data), "SimBubble");
+        break;
+    case EventAcftLVarsResponse: Sim().RequestAcftLVars(); break;
+    case EventJetwayImmediateStop:
+        LoopLog().info("[DLL:RESET_ALL FROM EXE] DLL has ignored start signal of JW [%d]", static_cast<int>(data));
+        break;
+    default: break;
+    }
+}
+
+void OnFrame()
+{
+    program::State& flags = Flags();
+    if (++flags.frameCounter < kFrameWorkEvery) return;
+    flags.frameCounter = 0;
+    Skip("frame work", "eye-point, animations, separation planes and rotations");
+}
+
+void OnUserAircraftData(const uint8_t* record, size_t size)
+{
+    Skip("user aircraft data", "UserAircraft and SimBubble");
+    SoundEngine* engine = Parts().soundEngine;
+    if (!engine || engine->IsDisabled() || size < 11 * sizeof(double)) return;
+    double v[11];
+    std::memcpy(v, record, sizeof(v));
+    // Latitude, longitude, altitude, pitch, bank, heading, world velocities x, y, z, ...
+    engine->UpdateListener(v[0], v[1], v[2], v[5], v[6], v[7], v[8]);
+}
+
+void OnDateTime(const uint8_t* record, size_t size)
+{
+    SeasonalObjectHandler* seasonal = Parts().seasonal;
+    if (!seasonal) return;
+    if (!seasonal->IsChanged()) {
+        LoopLog().info("[SEASONALOBJECTHANDLER] Skipping update...");
+        return;
+    }
+    if (size < 48) return;
+    double day[4];
+    int32_t time[4];
+    std::memcpy(day, record, sizeof(day));
+    std::memcpy(time, record + sizeof(day), sizeof(time));
+    const double month = day[0], dayOfYear = day[1], dayOfWeek = day[2], dayOfMonth = day[3];
+    const int32_t zoneOffset = time[0], zulu = time[1], timeOfDay = time[2], year = time[3];
+
+    const int32_t before[8] = {seasonal->GetMonthOfYear(), seasonal->GetDayOfYear(),    seasonal->GetTimeOfDay(),
+                               seasonal->GetTimeZoneOffset(), seasonal->GetZuluTime(), seasonal->GetLocalYear(),
+                               seasonal->GetDayOfMonth(),   seasonal->GetDayOfWeek()};
+    seasonal->SetMonthOfYear(month);
+    seasonal->SetDayOfYear(dayOfYear);
+    seasonal->SetTimeOfDay(timeOfDay);
+    seasonal->SetTimeZoneOffset(zoneOffset);
+    seasonal->SetZuluTime(zulu);
+    seasonal->SetLocalYear(year);
+    seasonal->SetDayOfMonth(dayOfMonth);
+    seasonal->SetDayOfWeek(dayOfWeek, DayOfWeekAsIs());
+
+    if (!seasonal->IsInitialised()) {
+        // No injection pass can have been cancelled without an injection queue.
+        const bool cancelled = false;
+        LoopLog().info("[SEASONALOBJECTHANDLER] Variables initialized!");
+        if (!cancelled) {
+            seasonal->SetInitialised();
+            return;
+        }
+        seasonal->SetChanged(false);
+        Sim().StopDateTimeRequest();
+        seasonal->SetInitialised();
+    } else {
+        LoopLog().info("[SEASONALOBJECTHANDLER] Refreshing Season/Time Data...");
+    }
+
+    const int32_t after[8] = {seasonal->GetMonthOfYear(), seasonal->GetDayOfYear(),    seasonal->GetTimeOfDay(),
+                              seasonal->GetTimeZoneOffset(), seasonal->GetZuluTime(), seasonal->GetLocalYear(),
+                              seasonal->GetDayOfMonth(),   seasonal->GetDayOfWeek()};
+    if (std::memcmp(before, after, sizeof(before)) == 0) return;
+    Skip("date and time change", "object lists");
+    if (!seasonal->IsChanged()) {
+        seasonal->SetChanged(true);
+        Sim().StartDateTimeRequest();
+    }
+}
+
+void OnObjectData(const SIMCONNECT_RECV* data, DWORD size)
+{
+    SIMCONNECT_RECV_SIMOBJECT_DATA message;
+    if (!ReadRecord(data, size, message)) return;
+    const auto* record = reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET;
+    const size_t recordSize = size - SIMCONNECT_DATA_OFFSET;
+    const DWORD request = message.dwRequestID;
+    if (request >= RequestProbeFirst && request <= RequestProbeLast) {
+        Skip("probe weather data", "environmental data probes");
+        return;
+    }
+    switch (request) {
+    case RequestUserAircraft: OnUserAircraftData(record, recordSize); break;
+    case RequestComRadios: Skip("COM radio data", "radio-click triggers"); break;
+    case RequestDateTime: OnDateTime(record, recordSize); break;
+    case RequestObjectAltitude: Skip("object ground altitude", "object lists"); break;
+    case RequestUserAircraftState: Skip("user aircraft state", "UserAircraft"); break;
+    default: break;
+    }
+}
+
+void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
+{
+    SIMCONNECT_RECV_CLIENT_DATA message;
+    if (!ReadRecord(data, size, message)) return;
+    switch (message.dwDefineID) {
+    case ClientDefApiRecord:
+    case ClientDefApiLite:
+    case ClientDefJetwayRecord:
+    case ClientDefAcftLVars: break;
+    default:
+        LoopLog().error("[API] Unknown API Data received! DefineID = %d", static_cast<int>(message.dwDefineID));
+        break;
+    }
+    switch (message.dwRequestID) {
+    case velk_ids::RequestJetwayDataOut: Skip("jetway report", "JetwayHandler"); break;
+    case velk_ids::RequestJetwayQuery:
+    case velk_ids::RequestJetwayTrigger:
+    case velk_ids::RequestJetwayInform:
+    case velk_ids::RequestStandInform:
+    case velk_ids::RequestJetwayMassQuery:
+    case velk_ids::RequestStandInformLite: Skip("API request " + std::to_string(message.dwRequestID), "API"); break;
+    case velk_ids::RequestAcftLVars: Skip("aircraft variables", "UserAircraft"); break;
+    default: break;
+    }
+}
+
+void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)
+{
+    SIMCONNECT_RECV_SYSTEM_STATE state;
+    if (!ReadRecord(data, size, state)) return;
+    program::State& flags = Flags();
+    switch (state.dwRequestID) {
+    case velk_ids::RequestSimState: {
+        if (!flags.externalMode && flags.hotkeySet) Sim().EnableMenuHotkey();
+        const bool running = state.dwInteger != 0;
+        LoopLog().debug("SimState query...Running=%d", running ? 1 : 0);
+        if (!running) break;
+        flags.simStartSeen = true;
+        if (!flags.positionInitialised) {
+            FSProcess::InitDataRequests();
+            LoopLog().debug("Initialize Position after SimState query!");
+            FSProcess::RequestPositionInit(0);
+        }
+        break;
+    }
+    case velk_ids::RequestAircraftLoaded: Skip("aircraft loaded state", "AircraftConfigData"); break;
+    default: break;
+    }
+}
+
+void OnException(const SIMCONNECT_RECV* data, DWORD size)
+{
+    SIMCONNECT_RECV_EXCEPTION exception;
+    if (!ReadRecord(data, size, exception)) return;
+    program::State& flags = Flags();
+    switch (exception.dwException) {
+    case SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED:
+        // Without an injection queue no creation request is waiting for this send id.
+        LoopLog().error("SimConnect EXCEPTION! Not able to create SimObject '%s'", "");
+        break;
+    case SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID: {
+        const auto probe = exception.dwIndex == 3 ? flags.reachabilityProbes.find(exception.dwSendID)
+                                                  : flags.reachabilityProbes.end();
+        if (probe == flags.reachabilityProbes.end()) {
+            LoopLog().error("SimConnect EXCEPTION! UNRECOGNIZED ID (3)");
+            break;
+        }
+        // No jetway handler knows the probed jetway.
+        LoopLog().error("Not able to reach external SimObject. Not found in external map anymore...");
+        flags.reachabilityProbes.erase(probe);
+        break;
+    }
+    default: LoopLog().error("SimConnect EXCEPTION! ID=%d", static_cast<int>(exception.dwException)); break;
+    }
+}
+
+void OnReservedKey(const SIMCONNECT_RECV* data, DWORD size)
+{
+    SIMCONNECT_RECV_RESERVED_KEY key;
+    if (!ReadRecord(data, size, key)) return;
+    const std::string choice(key.szChoiceReserved, strnlen(key.szChoiceReserved, sizeof(key.szChoiceReserved)));
+    const std::string reserved(key.szReservedKey, strnlen(key.szReservedKey, sizeof(key.szReservedKey)));
+    LoopLog().info("Successfull Registration of Reserved Key '%s' -> '%s'", choice.c_str(), reserved.c_str());
+
+    program::State& flags = Flags();
+    const size_t length = std::min(reserved.size(), sizeof(flags.reservedKey) - 1);
+    std::memcpy(flags.reservedKey, reserved.data(), length);
+    flags.reservedKey[length] = '\0';
+    if (!flags.topMenuCreated) {
+        FSProcess::CreateTopMenu();
+        flags.topMenuCreated = true;
+    }
+}
+
+}  // namespace
+
+namespace FSProcess {
+
+void Dispatch(SIMCONNECT_RECV* data, DWORD size, void*)
+{
+    if (!data || size < sizeof(SIMCONNECT_RECV)) return;
+    switch (data->dwID) {
+    case SIMCONNECT_RECV_ID_EXCEPTION: OnException(data, size); break;
+    case SIMCONNECT_RECV_ID_OPEN: LoopLog().info("### VELK connected to Simulator ###"); break;
+    case SIMCONNECT_RECV_ID_QUIT:
+        LoopLog().info("VELK disconnected from Simulator!");
+        Flags().quit.store(1);
+        break;
+    case SIMCONNECT_RECV_ID_EVENT: {
+        SIMCONNECT_RECV_EVENT event;
+        if (ReadRecord(data, size, event)) OnEvent(event);
+        break;
+    }
+    case SIMCONNECT_RECV_ID_EVENT_FILENAME: {
+        SIMCONNECT_RECV_EVENT event;
+        if (!ReadRecord(data, size, event)) break;
+        if (event.uEventID == EventAircraftLoaded) Sim().RequestAircraftLoaded();
+        else if (event.uEventID == EventFlightLoaded) OnPositionChanged();
+        break;
+    }
+    case SIMCONNECT_RECV_ID_EVENT_FRAME: {
+        SIMCONNECT_RECV_EVENT event;
+        if (ReadRecord(data, size, event) && event.uEventID == EventFrame) OnFrame();
+        break;
+    }
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA: OnObjectData(data, size); break;
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: {
+        SIMCONNECT_RECV_SIMOBJECT_DATA message;
+        if (ReadRecord(data, size, message) && message.dwRequestID == RequestAiScan)
+            Skip("AI traffic scan", "AIMonitor");
+        break;
+    }
+    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: Skip("assigned object id", "object lists"); break;
+    case SIMCONNECT_RECV_ID_RESERVED_KEY: OnReservedKey(data, size); break;
+    case SIMCONNECT_RECV_ID_SYSTEM_STATE: OnSystemState(data, size); break;
+    case SIMCONNECT_RECV_ID_CLIENT_DATA: OnClientData(data, size); break;
+    default: break;
+    }
+}
+
+}  // namespace FSProcess

@@ -1,0 +1,3 @@
+#include "objects/ControllableAnimationData.h"
+
+ControllableAnimationData::~ControllableAnimationData() = default;

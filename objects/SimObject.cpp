@@ -1,0 +1,161 @@
+#include "objects/SimObject.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+}  // namespace
+
+std::string SimObject::GetNamePrefix() const
+{
+    const size_t colon = name_.find(':');
+    return colon == std::string::npos ? name_ : name_.substr(0, colon);
+}
+
+std::string SimObject::GetNameSuffix() const
+{
+    const size_t colon = name_.find(':');
+    return colon == std::string::npos ? name_ : name_.substr(colon + 1);
+}
+
+std::string SimObject::GetCurrentSimTitle() const
+{
+    const SimObjectModel* model = GetCurrentModel();
+    return model ? model->GetSimTitle() : std::string("VOID");
+}
+
+SimObjectModel& SimObject::AddModel(std::string simTitle)
+{
+    models_.emplace_back();
+    models_.back().SetSimTitle(std::move(simTitle));
+    return models_.back();
+}
+
+SimObjectModel* SimObject::GetModel(int32_t index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= models_.size()) return nullptr;
+    return &models_[static_cast<size_t>(index)];
+}
+
+const SimObjectModel* SimObject::GetModel(int32_t index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= models_.size()) return nullptr;
+    return &models_[static_cast<size_t>(index)];
+}
+
+void SimObject::SetKeepSimEnabled(int32_t index, bool keep)
+{
+    if (SimObjectModel* model = GetModel(index)) model->SetKeepSimEnabled(keep);
+}
+
+int16_t SimObject::NextModel()
+{
+    if (models_.empty()) return currentModel_;
+    const int32_t next = currentModel_ + 1;
+    currentModel_ = static_cast<int16_t>(next >= GetModelCount() || next < 0 ? 0 : next);
+    return currentModel_;
+}
+
+int16_t SimObject::PreviousModel()
+{
+    if (models_.empty()) return currentModel_;
+    const int32_t last = GetModelCount() - 1;
+    // An index beyond the list (never valid) also wraps to the last model.
+    currentModel_ = static_cast<int16_t>(currentModel_ <= 0 || currentModel_ > last ? last : currentModel_ - 1);
+    return currentModel_;
+}
+
+void SimObject::SelectModel(int32_t index)
+{
+    if (!HasMultipleModels()) return;
+    SimObjectModel* target = GetModel(index);
+    if (!target) return;
+    // Clear the current one first so that selecting the current model leaves it marked.
+    if (SimObjectModel* current = GetCurrentModel()) {
+        current->GetTriggVisibility()->SetVisible(false);
+        current->GetTriggVisibility()->SetSecondFlag(false);
+    }
+    target->GetTriggVisibility()->SetVisible(true);
+    target->GetTriggVisibility()->SetSecondFlag(true);
+}
+
+int32_t SimObject::FindVisibleOnLoadModel() const
+{
+    for (size_t i = 0; i < models_.size(); ++i) {
+        const SimObjectModel& model = models_[i];
+        if (model.HasFeature(FeatureTriggVisibilityRadio) && model.GetTriggVisibility()->IsVisibleOnLoad()) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+std::string SimObject::GetVisibleOnLoadSimTitle() const
+{
+    const SimObjectModel* model = GetModel(FindVisibleOnLoadModel());
+    return model ? model->GetSimTitle() : std::string();
+}
+
+bool SimObject::SelectVisibleOnLoadModel()
+{
+    const int32_t index = FindVisibleOnLoadModel();
+    if (index < 0 || index > INT16_MAX) return false;
+    currentModel_ = static_cast<int16_t>(index);
+    return true;
+}
+
+void SimObject::SetPlacement(double latitude, double longitude, double altitude, bool aboveGround,
+                             bool altitudeZero, double pitch, double bank, double heading)
+{
+    placement_.Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
+}
+
+void SimObject::SetSecondPlacement(double latitude, double longitude, double altitude, bool aboveGround,
+                                   bool altitudeZero, double pitch, double bank, double heading)
+{
+    secondPlacement_.Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
+}
+
+double SimObject::GetHeadingRad() const { return placement_.GetHeading() * kPi / 180.0; }
+
+void SimObject::ApplyGroundElevation(double groundElevation, double heightAboveGround, bool alsoSecond)
+{
+    placement_.SetAltitudeOffset(heightAboveGround);
+    placement_.SetAltitude(groundElevation + heightAboveGround);
+    placement_.SetAltitudeIsAgl(false);
+    if (alsoSecond) {
+        secondPlacement_.SetAltitudeOffset(heightAboveGround);
+        secondPlacement_.SetAltitude(groundElevation + heightAboveGround);
+        secondPlacement_.SetAltitudeIsAgl(false);
+    }
+}
+
+void SimObject::SetAssigned(bool value)
+{
+    assigned_ = value ? 1 : 0;
+    if (value) createPending_ = 0;
+}
+
+bool SimObject::HasFeature(int32_t feature) const
+{
+    const SimObjectModel* model = GetCurrentModel();
+    return model && model->HasFeature(feature);
+}
+
+void SimObject::SetStandMembership(bool member, int32_t configurationIndex)
+{
+    menuMember_ = member ? 1 : 0;
+    menuIndex_ = configurationIndex;
+}
+
+void SimObject::SetStandData(const std::string& icao, const std::string& gateName, int32_t parkingNumber,
+                             const std::string& customDesignator, const std::string& customNumber,
+                             bool hasCustomDesignator)
+{
+    stand_.Set(icao, gateName, parkingNumber, customDesignator, customNumber, hasCustomDesignator);
+}
+
+void SimObject::StopActivity()
+{
+    for (SimObjectModel& model : models_) model.StopActivity();
+}

@@ -1,0 +1,194 @@
+// One placed scenery object as a placement file describes it: its name, where it stands, the model
+// variants it can show, and the bookkeeping that ties it to the simulated object created for it.
+//
+// The object lists own objects by value; an object owns its models by value. Copies take every field
+// (models element by element) but never a running timer, motion or sound: the models see to that. Before
+// an object that may have live work is destroyed or overwritten, StopActivity ends that work.
+#pragma once
+
+#include "foundation/Records.h"
+#include "objects/SimObjectModel.h"
+#include "objects/StandData.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class SimObject {
+public:
+    SimObject() = default;
+    SimObject(const SimObject&) = default;
+    SimObject& operator=(const SimObject&) = default;
+    virtual ~SimObject() = default;
+
+    // ---- Name -----------------------------------------------------------------------------------
+    void SetName(std::string name) { name_ = std::move(name); }
+    std::string GetName() const { return name_; }
+    // The parts before and after the first ":"; a name without ":" gives itself for both.
+    std::string GetNamePrefix() const;
+    std::string GetNameSuffix() const;
+
+    // ---- Sim titles -----------------------------------------------------------------------------
+    // The current model's title; "VOID" without a current model.
+    std::string GetCurrentSimTitle() const;
+    void SetCreatedSimTitle(std::string title) { createdSimTitle_ = std::move(title); }
+    std::string GetCreatedSimTitle() const { return createdSimTitle_; }
+
+    // ---- Models ---------------------------------------------------------------------------------
+    // Appends a default model with that title and returns it. The reference is valid until the next
+    // model is added.
+    SimObjectModel& AddModel(std::string simTitle);
+    int32_t GetModelCount() const { return static_cast<int32_t>(models_.size()); }
+    // The n-th model; null outside the list.
+    SimObjectModel* GetModel(int32_t index);
+    const SimObjectModel* GetModel(int32_t index) const;
+    // Null when there are no models, the current index is -1 or it lies outside the list.
+    SimObjectModel* GetCurrentModel() { return GetModel(currentModel_); }
+    const SimObjectModel* GetCurrentModel() const { return GetModel(currentModel_); }
+    bool HasMultipleModels() const { return models_.size() > 1; }
+    // Sets the keep-simulation-enabled byte of the n-th model; nothing outside the list.
+    void SetKeepSimEnabled(int32_t index, bool keep);
+
+    // ---- Model index ----------------------------------------------------------------------------
+    int16_t GetCurrentModelIndex() const { return currentModel_; }
+    void SetCurrentModelIndex(int16_t index) { currentModel_ = index; }
+    int16_t GetPendingModelIndex() const { return pendingModel_; }
+    void SetPendingModelIndex(int16_t index) { pendingModel_ = index; }
+    // Step the current index, wrapping: after the last model comes 0, before 0 the last. Each returns the
+    // new index; an object without models keeps its index.
+    int16_t NextModel();
+    int16_t PreviousModel();
+    // With more than one model: the model at index gets its triggered visibility (visible and shown)
+    // set, the current model cleared. The current index stays; the switch happens when the object is
+    // re-injected. Nothing for an index outside the list.
+    void SelectModel(int32_t index);
+
+    // The radio-triggered model shown on load: the first model with feature 23 whose triggered visibility
+    // is marked visible on load.
+    bool HasVisibleOnLoadModel() const { return FindVisibleOnLoadModel() >= 0; }
+    // Its title, "" when there is none.
+    std::string GetVisibleOnLoadSimTitle() const;
+    // Makes it the current model; false (nothing changed) when there is none.
+    bool SelectVisibleOnLoadModel();
+
+    // ---- Placement ------------------------------------------------------------------------------
+    void SetPlacement(double latitude, double longitude, double altitude, bool aboveGround, bool altitudeZero,
+                      double pitch, double bank, double heading);
+    void SetSecondPlacement(double latitude, double longitude, double altitude, bool aboveGround,
+                            bool altitudeZero, double pitch, double bank, double heading);
+    void SetSecondPlacement(const PlacementData& placement) { secondPlacement_ = placement; }
+    const PlacementData& GetPlacement() const { return placement_; }
+    const PlacementData& GetSecondPlacement() const { return secondPlacement_; }
+    double GetLatitude() const { return placement_.GetLatitude(); }
+    double GetLongitude() const { return placement_.GetLongitude(); }
+    double GetAltitude() const { return placement_.GetAltitude(); }
+    double GetPitch() const { return placement_.GetPitch(); }
+    double GetBank() const { return placement_.GetBank(); }
+    double GetHeading() const { return placement_.GetHeading(); }
+    double GetHeadingRad() const;
+    double GetSecondAltitude() const { return secondPlacement_.GetAltitude(); }
+    double GetSecondHeading() const { return secondPlacement_.GetHeading(); }
+    bool IsAltitudeAgl() const { return placement_.IsAltitudeAgl(); }
+    bool IsAltitudeZero() const { return placement_.IsAltitudeZero(); }
+    void SetHeading(double degrees) { placement_.SetHeading(degrees); }
+    void SetPitch(double degrees) { placement_.SetPitch(degrees); }
+    void SetBank(double degrees) { placement_.SetBank(degrees); }
+    // Altitude := ground elevation + height above ground (feet), the height kept as the altitude offset,
+    // above-ground flag cleared; with alsoSecond the same on the second placement.
+    void ApplyGroundElevation(double groundElevation, double heightAboveGround, bool alsoSecond);
+
+    // ---- Life flags -----------------------------------------------------------------------------
+    bool IsInSimulation() const { return inSimulation_ != 0; }
+    void SetInSimulation(bool value) { inSimulation_ = value ? 1 : 0; }
+    bool IsCreateRequested() const { return createRequested_ != 0; }
+    void SetCreateRequested(bool value) { createRequested_ = value ? 1 : 0; }
+    bool IsCreatePending() const { return createPending_ != 0; }
+    void SetCreatePending(bool value) { createPending_ = value ? 1 : 0; }
+    bool IsAssigned() const { return assigned_ != 0; }
+    // Setting assigned also clears create pending: the request has been answered.
+    void SetAssigned(bool value);
+    bool IsRemoveRequested() const { return removeRequested_ != 0; }
+    void SetRemoveRequested(bool value) { removeRequested_ = value ? 1 : 0; }
+    bool IsRecreatePending() const { return recreatePending_ != 0; }
+    void SetRecreatePending(bool value) { recreatePending_ = value ? 1 : 0; }
+    bool IsSynchronised() const { return synchronised_ != 0; }
+    void SetSynchronised(bool value) { synchronised_ = value ? 1 : 0; }
+    // Set while the program itself removes and re-creates the object: no per-object log lines then.
+    bool IsQuietRecreation() const { return quietRecreation_ != 0; }
+    void SetQuietRecreation(bool value) { quietRecreation_ = value ? 1 : 0; }
+
+    // ---- Ids and group --------------------------------------------------------------------------
+    uint32_t GetRequestId() const { return requestId_; }
+    void SetRequestId(uint32_t id) { requestId_ = id; }
+    uint32_t GetObjectId() const { return objectId_; }
+    void SetObjectId(uint32_t id) { objectId_ = id; }
+    int32_t GetLinkedIndex() const { return linkedIndex_; }
+    void SetLinkedIndex(int32_t index) { linkedIndex_ = index; }
+    int32_t GetGroupIndex() const { return groupIndex_; }
+    void SetGroupIndex(int32_t index) { groupIndex_ = index; }
+    std::string GetGroupName() const { return groupName_; }
+    void SetGroupName(std::string name) { groupName_ = std::move(name); }
+    int32_t GetMultiIndex() const { return multiIndex_; }
+    void SetMultiIndex(int32_t index) { multiIndex_ = index; }
+
+    // ---- Features -------------------------------------------------------------------------------
+    // The union of the models' features, as the reader set them on the object.
+    SimObjectFeatureFlags* GetFeatures() { return &features_; }
+    const SimObjectFeatureFlags* GetFeatures() const { return &features_; }
+    void SetFeature(int32_t feature) { features_.Set(feature); }
+    bool HasObjectFeature(int32_t feature) const { return features_.Test(feature); }
+    // The flag of the current model; false without a current model.
+    bool HasFeature(int32_t feature) const;
+
+    // ---- Stand ----------------------------------------------------------------------------------
+    // (1, n) for an object of custom configuration n with its own menu, (0, -1) otherwise.
+    void SetStandMembership(bool member, int32_t configurationIndex);
+    std::pair<uint8_t, int32_t> GetStandMembership() const { return {menuMember_, menuIndex_}; }
+    StandData& GetStandData() { return stand_; }
+    const StandData& GetStandData() const { return stand_; }
+    void SetStandData(const std::string& icao, const std::string& gateName, int32_t parkingNumber,
+                      const std::string& customDesignator, const std::string& customNumber, bool hasCustomDesignator);
+
+    // The two values the jetway assignment orders candidate jetways by (the first), e.g. distance and
+    // bearing.
+    double GetSortValue1() const { return sortValue1_; }
+    void SetSortValue1(double value) { sortValue1_ = value; }
+    double GetSortValue2() const { return sortValue2_; }
+    void SetSortValue2(double value) { sortValue2_ = value; }
+
+    // Ends every model's running work (animation timers and sounds, timer counter, jetway motion and
+    // sound). The removal, the bubble rebuild and the lists call it before an object goes away.
+    void StopActivity();
+
+private:
+    int32_t FindVisibleOnLoadModel() const;
+
+    uint32_t requestId_ = 0;
+    uint32_t objectId_ = 0;
+    int16_t currentModel_ = 0;
+    int16_t pendingModel_ = 0;
+    uint8_t inSimulation_ = 0;
+    uint8_t createRequested_ = 0;
+    uint8_t createPending_ = 0;
+    uint8_t assigned_ = 0;
+    uint8_t removeRequested_ = 0;
+    int32_t linkedIndex_ = -1;
+    std::string name_;
+    std::string createdSimTitle_;
+    std::string groupName_;
+    std::vector<SimObjectModel> models_;
+    PlacementData placement_;
+    PlacementData secondPlacement_;
+    SimObjectFeatureFlags features_;
+    uint8_t menuMember_ = 0;
+    int32_t menuIndex_ = -1;
+    StandData stand_;
+    int32_t groupIndex_ = -1;
+    uint8_t quietRecreation_ = 0;
+    double sortValue1_ = 0.0;
+    double sortValue2_ = 0.0;
+    int32_t multiIndex_ = 0;
+    uint8_t recreatePending_ = 0;
+    uint8_t synchronised_ = 0;
+};

@@ -1,0 +1,103 @@
+// A list of placed objects held by value, with the user aircraft record, the request-id base, the
+// creation counters and what each sim-bubble filtering pass derives from the objects: six index lists by
+// feature and the two candidate vectors the menus and the radio-click handler walk.
+//
+// Two instances live for the whole run: every object read from the placement files, and copies of the
+// objects inside the current sim bubble. An object's index in the list is its index everywhere in the
+// program. Adding may move the objects: pointers into the list (probe clients, synchronised objects,
+// quadtree entries) are rebuilt after every change by whoever fills the list. Main thread only.
+#pragma once
+
+#include "foundation/GeoMath.h"
+#include "aircraft/UserAircraft.h"
+#include "objects/SimObject.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One line of the trigger-object menu or one radio-switched unit: a single object, or the members of a
+// group in ascending index order. The first index stands for the record.
+struct CandidateRecord {
+    std::vector<int32_t> indices;
+    double distance = -1.0;  // metres from the user aircraft to the first object, -1 until measured
+};
+
+class SimObjectList {
+public:
+    static constexpr int16_t kDefaultRequestIdBase = 105;
+
+    SimObjectList() = default;
+    SimObjectList(const SimObjectList&) = delete;
+    SimObjectList& operator=(const SimObjectList&) = delete;
+    ~SimObjectList();
+
+    // Appends a copy.
+    void Add(const SimObject& object);
+    // The object at the index; null outside the list.
+    SimObject* At(int32_t index);
+    const SimObject* At(int32_t index) const;
+    int32_t Count() const { return static_cast<int32_t>(objects_.size()); }
+
+    // The first object, in list order, with that request id or simulator object id. 0 identifies no
+    // object: it is what every object carries before it is numbered or created.
+    SimObject* FindByRequestId(int32_t requestId);
+    SimObject* FindByObjectId(int32_t objectId);
+    SimObject* FindByObjectId(uint32_t objectId) { return FindByObjectId(static_cast<int32_t>(objectId)); }
+    // The first object whose whole name equals the argument byte for byte.
+    SimObject* FindByName(std::string name);
+
+    UserAircraft& GetUserAircraft() { return userAircraft_; }
+    const UserAircraft& GetUserAircraft() const { return userAircraft_; }
+
+    void SetRequestIdBase(int16_t base) { requestIdBase_ = base; }
+    int16_t GetRequestIdBase() const { return requestIdBase_; }
+
+    // Requested: jetway objects whose "jetway.cfg" the last pass read. Created: objects the simulator
+    // has assigned an id to, decremented when a jetway object goes; it never goes below 0.
+    void ResetRequestedCount() { requestedCount_ = 0; }
+    void IncrementRequestedCount() { ++requestedCount_; }
+    int32_t GetRequestedCount() const { return requestedCount_; }
+    void ResetCreatedCount() { createdCount_ = 0; }
+    void IncrementCreatedCount() { ++createdCount_; }
+    void DecrementCreatedCount();
+    int32_t GetCreatedCount() const { return createdCount_; }
+    bool AllRequestedCreated() const { return createdCount_ == requestedCount_; }
+
+    // Stops every object's running work, destroys the objects and empties the index lists and the
+    // candidate vectors, releasing their storage. The counters keep their values.
+    void Empty();
+    // Empty, then both counters 0.
+    void Reset();
+
+    // Objects without a group (-1) first, then ascending group index; equal indices keep their order.
+    void SortByGroupIndex();
+    // Measures each nearby candidate from the user aircraft to its first object and sorts the candidates
+    // nearest first. A record without a valid first index sorts last.
+    void SortByDistance();
+
+    std::vector<int32_t>& GetRotationIndices() { return rotationIndices_; }              // features 5, 6
+    std::vector<int32_t>& GetAnimatedIndices() { return animatedIndices_; }              // 24, 25, 26
+    std::vector<int32_t>& GetSeparationPlaneIndices() { return separationPlaneIndices_; }  // 16
+    std::vector<int32_t>& GetProximityIndices() { return proximityIndices_; }            // 21, 24
+    std::vector<int32_t>& GetGroundShiftIndices() { return groundShiftIndices_; }        // 33
+    std::vector<int32_t>& GetJetwayIndices() { return jetwayIndices_; }                  // 3
+    std::vector<CandidateRecord>& GetNearbyCandidates() { return nearbyCandidates_; }
+    std::vector<CandidateRecord>& GetRadioCandidates() { return radioCandidates_; }
+
+private:
+    GeoMath geoMath_;
+    UserAircraft userAircraft_;
+    int16_t requestIdBase_ = kDefaultRequestIdBase;
+    std::vector<SimObject> objects_;
+    int32_t requestedCount_ = 0;
+    int32_t createdCount_ = 0;
+    std::vector<int32_t> rotationIndices_;
+    std::vector<int32_t> animatedIndices_;
+    std::vector<int32_t> separationPlaneIndices_;
+    std::vector<int32_t> proximityIndices_;
+    std::vector<int32_t> groundShiftIndices_;
+    std::vector<int32_t> jetwayIndices_;
+    std::vector<CandidateRecord> nearbyCandidates_;
+    std::vector<CandidateRecord> radioCandidates_;
+};

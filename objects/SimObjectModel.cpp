@@ -1,0 +1,45 @@
+#include "objects/SimObjectModel.h"
+
+#include "platform/files.h"
+
+bool SimObjectModel::NeedsWeatherData() const
+{
+    return features_.Test(FeatureConditionWindDirection) || features_.Test(FeatureConditionWindSpeed) ||
+           features_.Test(FeatureConditionMetVisibility) || features_.Test(FeatureConditionMetPrecipitation) ||
+           features_.Test(FeatureConditionAirTemperature) || features_.Test(FeatureRotationByWindDirection) ||
+           features_.Test(FeatureDensityAltitudeDisplay);
+}
+
+void SimObjectModel::StopActivity()
+{
+    animations_.StopAll();
+    timer_.Stop();
+    jetway_.StopMotion();
+    jetway_.StopSound();
+}
+
+bool SimObjectModel::DumpModelData() const
+{
+    // The title names the file: keep it inside the working folder whatever the placement file wrote.
+    std::string fileTitle = simTitle_;
+    for (char& c : fileTitle) {
+        switch (c) {
+        case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+            c = '_';
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) c = '_';
+        }
+    }
+
+    std::string text = "### MODEL DATA DUMP ###\n";
+    text += "SimTitle: " + simTitle_ + "\n";
+    if (features_.Test(FeatureConditionWindDirection)) {
+        // Only read: the conditions offer no const getter for this kind.
+        const CV_WindDirectionData& wind =
+            const_cast<ConditionalVisibilityData&>(conditionalVisibility_).GetWindDirection();
+        text += "Wind Direction Data:\n";
+        text += "\tRange: " + std::to_string(wind.GetMin()) + " - " + std::to_string(wind.GetMax()) + " degrees\n";
+    }
+    return platform::WriteWholeFile("ModelDataDump_" + fileTitle + ".txt", text, true);
+}

@@ -1,0 +1,153 @@
+// One model variant of a placed object: the simulator title it is created with and every feature the
+// model carries (rotation drivers, visibility conditions, animations, triggers, timer, jetway, docking
+// guidance), plus the feature flags by which every handler picks its objects.
+//
+// Copies never carry live work: the animations, the timer counter and the jetway copy their settings and
+// state but never a running timer, motion or playing sound, and assigning over a model stops its own
+// first (each member's own copy semantics guarantee that; the guidance record has no timer). There is no
+// move: a move is a copy.
+#pragma once
+
+#include "foundation/BitField64.h"
+#include "objects/VDGS.h"
+#include "objects/Jetway.h"
+#include "objects/AnimationDataContainer.h"
+#include "objects/ConditionalVisibilityData.h"
+#include "objects/TimerData.h"
+#include "objects/VariableDrivenRotationData.h"
+#include "objects/VisibilityData.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The feature numbers the placement reader sets on a model and on its object. 0, 31, 32 and 35 are
+// never set.
+enum SimObjectFeature : int32_t {
+    FeatureEnvironmentalDataProbe = 1,
+    FeatureDensityAltitudeDisplay = 2,
+    FeatureJetway = 3,
+    FeatureVDGS = 4,
+    FeatureRotationByWindDirection = 5,
+    FeatureRotationByUserAircraftPosition = 6,
+    FeatureRotationByTimeOfDay = 7,
+    FeatureConditionMonthOfYear = 8,
+    FeatureConditionDayOfYear = 9,
+    FeatureConditionTimeOfDay = 10,
+    FeatureConditionWindDirection = 11,
+    FeatureConditionWindSpeed = 12,
+    FeatureConditionMetVisibility = 13,
+    FeatureConditionMetPrecipitation = 14,
+    FeatureConditionAirTemperature = 15,
+    FeatureConditionSeparationPlane = 16,
+    FeatureConditionTime = 17,
+    FeatureConditionYear = 18,
+    FeatureConditionDayOfMonth = 19,
+    FeatureConditionDayOfWeek = 20,
+    FeatureTriggVisibilityProximity = 21,
+    FeatureTriggVisibilityTextMenu = 22,
+    FeatureTriggVisibilityRadio = 23,
+    FeatureTriggAnimationProximity = 24,
+    FeatureTriggAnimationTextMenu = 25,
+    FeatureControllableAnimation = 26,
+    FeatureGroupTriggAnimationTextMenu = 27,
+    FeatureGroupTriggVisibilityTextMenu = 28,
+    FeatureGroupControllableAnimation = 29,
+    FeatureGroupTriggVisibilityRadio = 30,
+    FeatureGroundPolygonShift = 33,
+    FeatureRandomizedVisibility = 34,
+};
+
+// One byte per feature number. Numbers outside 0..35 are ignored when set and never test true.
+class SimObjectFeatureFlags {
+public:
+    static constexpr int32_t kCount = 36;
+
+    void Set(int32_t feature)
+    {
+        if (InRange(feature)) flags_[static_cast<size_t>(feature)] = 1;
+    }
+    bool Test(int32_t feature) const { return InRange(feature) && flags_[static_cast<size_t>(feature)] != 0; }
+    bool Has(int32_t feature) const { return Test(feature); }
+
+private:
+    static bool InRange(int32_t feature) { return feature >= 0 && feature < kCount; }
+
+    std::array<uint8_t, kCount> flags_{};
+};
+
+class SimObjectModel {
+public:
+    SimObjectModel() = default;
+    SimObjectModel(const SimObjectModel&) = default;
+    SimObjectModel& operator=(const SimObjectModel&) = default;
+    ~SimObjectModel() = default;
+
+    void SetSimTitle(std::string title) { simTitle_ = std::move(title); }
+    std::string GetSimTitle() const { return simTitle_; }
+
+    // 1 keeps the simulator's own simulation of the object running (environmental data probes); a model
+    // with 0 is set to "SIM DISABLED" when its object arrives.
+    void SetKeepSimEnabled(bool keep) { keepSimEnabled_ = keep ? 1 : 0; }
+    uint8_t GetKeepSimEnabled() const { return keepSimEnabled_; }
+
+    VariableDrivenRotationData* GetRotation() { return &rotation_; }
+    const VariableDrivenRotationData* GetRotation() const { return &rotation_; }
+    ConditionalVisibilityData* GetConditionalVisibility() { return &conditionalVisibility_; }
+    const ConditionalVisibilityData* GetConditionalVisibility() const { return &conditionalVisibility_; }
+    AnimationDataContainer* GetAnimations() { return &animations_; }
+    const AnimationDataContainer* GetAnimations() const { return &animations_; }
+    TriggVisibilityData* GetTriggVisibility() { return &triggVisibility_; }
+    const TriggVisibilityData* GetTriggVisibility() const { return &triggVisibility_; }
+    GroundPolygonShiftData* GetGroundPolygonShift() { return &groundPolygonShift_; }
+    const GroundPolygonShiftData* GetGroundPolygonShift() const { return &groundPolygonShift_; }
+    RandomizedVisibilityData* GetRandomizedVisibility() { return &randomizedVisibility_; }
+    const RandomizedVisibilityData* GetRandomizedVisibility() const { return &randomizedVisibility_; }
+    TimerData* GetTimer() { return &timer_; }
+    const TimerData* GetTimer() const { return &timer_; }
+    Jetway* GetJetway() { return &jetway_; }
+    const Jetway* GetJetway() const { return &jetway_; }
+    // Used only when the model carries a VDGS element (feature 4).
+    VDGS* GetVDGS() { return &vdgs_; }
+    const VDGS* GetVDGS() const { return &vdgs_; }
+    SimObjectFeatureFlags* GetFeatures() { return &features_; }
+    const SimObjectFeatureFlags* GetFeatures() const { return &features_; }
+    BitField64* GetAnimationState() { return &animationState_; }
+    const BitField64* GetAnimationState() const { return &animationState_; }
+
+    bool HasFeature(int32_t feature) const { return features_.Test(feature); }
+
+    // Controllable slots 0..2, triggerable slots 3..8; null for any other slot.
+    ControllableAnimationData* GetControllableAnimation(int slot) { return animations_.GetControllableAnimation(slot); }
+    TriggAnimationData* GetTriggerableAnimation(int slot) { return animations_.GetTriggerableAnimation(slot); }
+
+    void SetAnimationState(const BitField64& word) { animationState_ = word; }
+
+    bool HasTimer() const { return timer_.IsDefined(); }
+
+    // The models whose conditions, rotation or display read the weather of an environmental data probe.
+    bool NeedsWeatherData() const;
+
+    // Stops everything that runs on its own: animation timers and their sounds, the timer counter, the
+    // jetway's motion and sound. The object leaves the simulator or is about to be destroyed or replaced.
+    void StopActivity();
+
+    // Diagnostic: writes "ModelDataDump_<SimTitle>.txt" in the working folder. False when the file could
+    // not be written (a title that cannot name a file included).
+    bool DumpModelData() const;
+
+private:
+    std::string simTitle_;
+    uint8_t keepSimEnabled_ = 0;
+    VariableDrivenRotationData rotation_;
+    ConditionalVisibilityData conditionalVisibility_;
+    AnimationDataContainer animations_;
+    TriggVisibilityData triggVisibility_;
+    GroundPolygonShiftData groundPolygonShift_;
+    RandomizedVisibilityData randomizedVisibility_;
+    TimerData timer_;
+    Jetway jetway_;
+    VDGS vdgs_;
+    SimObjectFeatureFlags features_;
+    BitField64 animationState_;
+};

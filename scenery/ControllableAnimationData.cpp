@@ -1,3 +1,0 @@
-#include "scenery/ControllableAnimationData.h"
-
-ControllableAnimationData::~ControllableAnimationData() = default;

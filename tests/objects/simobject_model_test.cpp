@@ -1,0 +1,236 @@
+// The model variant: feature flags, the weather-data test, member access, copies that never carry a
+// running timer or animation, and the diagnostic dump.
+#include "objects/SimObjectModel.h"
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "tests/platform/win_machine_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(SimObjectFeatureFlags, EverySettableNumberIsIndependent)
+{
+    const std::vector<int32_t> numbers = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                          19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 33, 34};
+    for (int32_t n : numbers) {
+        SCOPED_TRACE(n);
+        SimObjectFeatureFlags flags;
+        flags.Set(n);
+        for (int32_t m = 0; m < SimObjectFeatureFlags::kCount; ++m) EXPECT_EQ(flags.Test(m), m == n) << m;
+    }
+}
+
+TEST(SimObjectFeatureFlags, NumbersOutsideTheTableAreIgnored)
+{
+    SimObjectFeatureFlags flags;
+    for (int32_t n : {-1, 36, 37, 1000, INT32_MIN, INT32_MAX}) {
+        flags.Set(n);
+        EXPECT_FALSE(flags.Test(n)) << n;
+    }
+    for (int32_t m = 0; m < SimObjectFeatureFlags::kCount; ++m) EXPECT_FALSE(flags.Test(m)) << m;
+}
+
+TEST(SimObjectFeatureFlags, CopyTakesAllThirtySix)
+{
+    SimObjectFeatureFlags flags;
+    flags.Set(0);
+    flags.Set(35);
+    flags.Set(FeatureJetway);
+    SimObjectFeatureFlags copy = flags;
+    SimObjectFeatureFlags assigned;
+    assigned.Set(FeatureVDGS);
+    assigned = flags;
+    for (const SimObjectFeatureFlags& f : {copy, assigned}) {
+        EXPECT_TRUE(f.Test(0));
+        EXPECT_TRUE(f.Test(35));
+        EXPECT_TRUE(f.Test(3));
+        EXPECT_FALSE(f.Test(4));
+    }
+}
+
+TEST(SimObjectModel, NeedsWeatherDataForWeatherConditionsWindRotationAndDensityAltitude)
+{
+    struct Case {
+        int32_t feature;
+        bool needs;
+    };
+    const Case cases[] = {
+        {FeatureConditionWindDirection, true},  {FeatureConditionWindSpeed, true},
+        {FeatureConditionMetVisibility, true},  {FeatureConditionMetPrecipitation, true},
+        {FeatureConditionAirTemperature, true}, {FeatureRotationByWindDirection, true},
+        {FeatureDensityAltitudeDisplay, true},  {FeatureEnvironmentalDataProbe, false},
+        {FeatureRotationByUserAircraftPosition, false}, {FeatureConditionTimeOfDay, false},
+        {FeatureConditionSeparationPlane, false}, {FeatureJetway, false}, {FeatureVDGS, false},
+        {FeatureTriggVisibilityRadio, false},
+    };
+    for (const Case& c : cases) {
+        SimObjectModel model;
+        model.GetFeatures()->Set(c.feature);
+        EXPECT_EQ(model.NeedsWeatherData(), c.needs) << c.feature;
+    }
+    EXPECT_FALSE(SimObjectModel().NeedsWeatherData());
+}
+
+TEST(SimObjectModel, ConstructionAndAccess)
+{
+    SimObjectModel model;
+    EXPECT_EQ(model.GetSimTitle(), "");
+    EXPECT_EQ(model.GetKeepSimEnabled(), 0);
+    EXPECT_FALSE(model.HasTimer());
+    EXPECT_EQ(model.GetAnimationState()->ToUint64(), 0u);
+
+    model.SetSimTitle("Windsock Red");
+    model.SetKeepSimEnabled(true);
+    EXPECT_EQ(model.GetSimTitle(), "Windsock Red");
+    EXPECT_EQ(model.GetKeepSimEnabled(), 1);
+
+    ASSERT_TRUE(model.GetTimer()->Define(4, 2.0));
+    EXPECT_TRUE(model.HasTimer());
+
+    BitField64 word;
+    word.SetRaw(0x5, 0x80000000u);
+    model.SetAnimationState(word);
+    EXPECT_EQ(model.GetAnimationState()->ToUint64(), 0x8000000000000005ull);
+
+    // Slots: controllable 0..2, triggerable 3..8, nothing else.
+    EXPECT_NE(model.GetControllableAnimation(0), nullptr);
+    EXPECT_NE(model.GetControllableAnimation(2), nullptr);
+    EXPECT_EQ(model.GetControllableAnimation(3), nullptr);
+    EXPECT_EQ(model.GetControllableAnimation(-1), nullptr);
+    EXPECT_EQ(model.GetTriggerableAnimation(2), nullptr);
+    EXPECT_NE(model.GetTriggerableAnimation(3), nullptr);
+    EXPECT_NE(model.GetTriggerableAnimation(8), nullptr);
+    EXPECT_EQ(model.GetTriggerableAnimation(9), nullptr);
+
+    // Every model has its own guidance record and jetway.
+    ASSERT_NE(model.GetVDGS(), nullptr);
+    EXPECT_EQ(model.GetVDGS()->GetState(), 0);
+    ASSERT_NE(model.GetJetway(), nullptr);
+}
+
+TEST(SimObjectModel, CopyTakesEveryMember)
+{
+    SimObjectModel model;
+    model.SetSimTitle("Jetway Type A");
+    model.SetKeepSimEnabled(true);
+    model.GetFeatures()->Set(FeatureJetway);
+    model.GetFeatures()->Set(FeatureTriggVisibilityTextMenu);
+    model.GetTriggVisibility()->SetVisible(true);
+    model.GetTriggVisibility()->SetVisibleOnLoad(true);
+    model.GetGroundPolygonShift()->SetValues(50.0, -3.0);
+    model.GetRandomizedVisibility()->SetPickProbabilityInPercent(30);
+    model.GetJetway()->SetMultiIndex(2);
+    model.GetVDGS()->SetApproachRange(80.0);
+    model.GetConditionalVisibility()->SetLogicExpression("A&B");
+    ASSERT_TRUE(model.GetTimer()->Define(3, 1.5));
+    BitField64 word;
+    word.SetBit(2);
+    model.SetAnimationState(word);
+
+    SimObjectModel copy = model;
+    SimObjectModel assigned;
+    assigned = model;
+    for (const SimObjectModel* m : {&copy, &assigned}) {
+        EXPECT_EQ(m->GetSimTitle(), "Jetway Type A");
+        EXPECT_EQ(m->GetKeepSimEnabled(), 1);
+        EXPECT_TRUE(m->HasFeature(FeatureJetway));
+        EXPECT_TRUE(m->HasFeature(FeatureTriggVisibilityTextMenu));
+        EXPECT_TRUE(m->GetTriggVisibility()->IsVisible());
+        EXPECT_TRUE(m->GetTriggVisibility()->IsVisibleOnLoad());
+        EXPECT_DOUBLE_EQ(m->GetGroundPolygonShift()->GetShiftAltitude(), -3.0);
+        EXPECT_EQ(m->GetRandomizedVisibility()->GetPickProbabilityInPercent(), 30);
+        EXPECT_EQ(m->GetJetway()->GetMultiIndex(), 2);
+        EXPECT_DOUBLE_EQ(m->GetVDGS()->GetApproachRange(), 80.0);
+        EXPECT_EQ(m->GetConditionalVisibility()->GetLogicExpression(), "A&B");
+        EXPECT_TRUE(m->HasTimer());
+        EXPECT_TRUE(m->GetAnimationState()->TestBit(2));
+    }
+}
+
+// A model whose timer counter and triggerable animation run, on the manual clock.
+class LiveModelTest : public ::testing::Test {
+protected:
+    void StartAll(SimObjectModel& model)
+    {
+        ASSERT_TRUE(model.GetTimer()->Define(4, 4.0));
+        model.GetTimer()->Bind(nullptr, 16, 42);
+        model.GetTimer()->Toggle();
+        ASSERT_TRUE(model.GetTimer()->IsRunning());
+        TriggAnimationData* animation = model.GetTriggerableAnimation(3);
+        animation->SetKeyframes(0, 100, 0, 10.0);
+        ASSERT_TRUE(animation->Start());
+        ASSERT_TRUE(animation->IsRunning());
+    }
+    static bool AnythingRuns(SimObjectModel& model)
+    {
+        return model.GetTimer()->IsRunning() || model.GetTriggerableAnimation(3)->IsRunning();
+    }
+
+    platform::ScopedManualClock clock;
+};
+
+TEST_F(LiveModelTest, CopiesNeverCarryARunningTimerOrAnimation)
+{
+    SimObjectModel model;
+    StartAll(model);
+
+    SimObjectModel copy = model;
+    EXPECT_FALSE(AnythingRuns(copy));
+    EXPECT_TRUE(copy.HasTimer());
+    EXPECT_DOUBLE_EQ(copy.GetTriggerableAnimation(3)->GetEndKeyframe(), 100.0);
+    EXPECT_TRUE(AnythingRuns(model));
+
+    // A move is a copy too.
+    SimObjectModel moved = std::move(copy);
+    EXPECT_FALSE(AnythingRuns(moved));
+
+    // Assigning over a running model stops its own work before it takes the other's state.
+    SimObjectModel target;
+    StartAll(target);
+    target = SimObjectModel();
+    EXPECT_FALSE(AnythingRuns(target));
+    EXPECT_FALSE(target.HasTimer());
+}
+
+TEST_F(LiveModelTest, StopActivityEndsTimerAndAnimations)
+{
+    SimObjectModel model;
+    StartAll(model);
+    model.StopActivity();
+    EXPECT_FALSE(AnythingRuns(model));
+    clock.clock().Advance(60000);  // nothing left to fire
+    EXPECT_FALSE(AnythingRuns(model));
+}
+
+using ModelDumpTest = velk::test::MachineRootTest;
+
+TEST_F(ModelDumpTest, WritesTitleAndWindRange)
+{
+    SimObjectModel model;
+    model.SetSimTitle("Windsock");
+    model.GetFeatures()->Set(FeatureConditionWindDirection);
+    model.GetConditionalVisibility()->GetWindDirection().SetRangeValue(350, 20);
+    ASSERT_TRUE(model.DumpModelData());
+
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile("C:\\ModelDataDump_Windsock.txt", text));
+    EXPECT_EQ(text,
+              "### MODEL DATA DUMP ###\r\nSimTitle: Windsock\r\nWind Direction Data:\r\n\tRange: 350 - 20 degrees\r\n");
+}
+
+TEST_F(ModelDumpTest, ATitleCannotLeaveTheWorkingFolder)
+{
+    SimObjectModel model;
+    model.SetSimTitle("..\\..\\evil/x:y");
+    ASSERT_TRUE(model.DumpModelData());
+    std::string text;
+    ASSERT_TRUE(platform::ReadWholeFile("C:\\ModelDataDump_.._.._evil_x_y.txt", text));
+    EXPECT_EQ(text, "### MODEL DATA DUMP ###\r\nSimTitle: ..\\..\\evil/x:y\r\n");
+}
+
+}  // namespace
