@@ -17,5 +17,6 @@ function(velk_test name)
   # One label per test (the discovery script cannot carry a list): the executable's name, joined with the
   # given labels ("platform_threads_tests-threads"), so that `ctest -L threads` selects them by pattern.
   string(JOIN "-" label ${name} ${ARG_LABELS})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${label}")
+  # Test names are the framework's own (parameterised cases name themselves); no printed values in them.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES PROPERTIES LABELS "${label}")
 endfunction()

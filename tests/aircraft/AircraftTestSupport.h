@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include "tests/support/LogCapture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <stdlib.h>
 
@@ -25,29 +26,17 @@ public:
 
 // The machine root: the aircraft folder "C:\Sim\Airplanes\A320\" and the program data folder
 // "C:\ProgramData\Quorvath\VELK". Files are written with host calls, not through the layer under test.
-class AircraftFilesTest : public ::testing::Test {
+class AircraftFilesTest : public testsupport::MachineRootTest {
 protected:
     static constexpr const char* kAircraftFolder = "C:\\Sim\\Airplanes\\A320\\";
 
+    AircraftFilesTest() : MachineRootTest({.label = "aircraft"}) {}
+
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-aircraft-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        const char* previous = getenv("VELK_MACHINE_ROOT");
-        hadPrevious_ = previous != nullptr;
-        if (hadPrevious_) previous_ = previous;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
-        std::filesystem::create_directories(root_ / "c" / "Sim" / "Airplanes" / "A320");
-        std::filesystem::create_directories(root_ / "c" / "ProgramData" / "Quorvath" / "VELK");
-    }
-
-    void TearDown() override
-    {
-        if (hadPrevious_) setenv("VELK_MACHINE_ROOT", previous_.c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
+        MachineRootTest::SetUp();
+        MakeFolder("c/Sim/Airplanes/A320");
+        MakeFolder("c/ProgramData/Quorvath/VELK");
     }
 
     void Write(const std::filesystem::path& path, const std::string& contents) const
@@ -64,12 +53,6 @@ protected:
     {
         Write(root_ / "c" / "ProgramData" / "Quorvath" / "VELK" / name, contents);
     }
-
-    std::filesystem::path root_;
-
-private:
-    bool hadPrevious_ = false;
-    std::string previous_;
 };
 
 }  // namespace aircrafttest

@@ -3,6 +3,7 @@
 #include "aircraft/UserAircraft.h"
 
 #include "tests/aircraft/AircraftTestSupport.h"
+#include "tests/support/CaseNames.h"
 #include "foundation/GeoMath.h"
 #include "aircraft/AircraftConfigData.h"
 
@@ -152,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"HugeEngineCount", {0, 0, 1e300, 900, 900, 900, 900, 0, 0, 0}, false, false, false, false, false},
         StateCase{"NaNEverywhere", {kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}, false, false, false,
                   false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 TEST(UserAircraftTest, ShortStateBlockIsRefused)
 {
@@ -201,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OverrideCase{"InactiveIgnoresValue", true, false, false, false, false, true, true, false},
                       OverrideCase{"BeaconForcedOff", false, true, false, false, true, false, false, false},
                       OverrideCase{"BeaconForcedOn", false, false, false, false, true, true, false, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 TEST(UserAircraftTest, ProfileFollowsTheCreatorOfTheAircraft)
 {

@@ -4,6 +4,7 @@
 
 #include "platform/simconnect/SimConnect.h"
 #include "tests/simulator/SimTestSupport.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 #include <log4cpp/Category.hh>
@@ -21,40 +22,21 @@
 
 namespace coretest {
 
-// A temporary machine root named by VELK_MACHINE_ROOT, with the program data folder made.
-class TempMachineRoot {
+// A temporary machine root named by VELK_MACHINE_ROOT, with the program data folder made. Short: the
+// simulator's socket lives in it.
+class TempMachineRoot : public testsupport::TempMachineRoot {
 public:
-    TempMachineRoot()
+    TempMachineRoot() : testsupport::TempMachineRoot(Options{.label = "core", .shortPath = true, .driveC = false})
     {
-        char pattern[] = "/tmp/velk-core-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "";
-        const char* old = std::getenv("VELK_MACHINE_ROOT");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("VELK_MACHINE_ROOT", path_.c_str(), 1);
         std::filesystem::create_directories(DataFolder());
     }
-    ~TempMachineRoot()
-    {
-        if (hadOld_) setenv("VELK_MACHINE_ROOT", old_.c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempMachineRoot(const TempMachineRoot&) = delete;
-    TempMachineRoot& operator=(const TempMachineRoot&) = delete;
 
-    std::filesystem::path DataFolder() const { return std::filesystem::path(path_) / "c/ProgramData/Quorvath/VELK"; }
+    std::filesystem::path DataFolder() const { return Root() / "c/ProgramData/Quorvath/VELK"; }
     void WriteSettings(const std::string& text) const
     {
         std::ofstream(DataFolder() / "orvane.ini", std::ios::binary) << text;
     }
     void RemoveSettings() const { std::filesystem::remove(DataFolder() / "orvane.ini"); }
-
-private:
-    std::string path_, old_;
-    bool hadOld_ = false;
 };
 
 // Every line logged through the root category while it lives, as "PRIORITY category : message".

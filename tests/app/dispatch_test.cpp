@@ -105,10 +105,10 @@ protected:
         Flags().targetPlatform = "P3Dv4";
         Flags().logFolder = "C:\\ProgramData\\Quorvath\\VELK\\log";
         program::Components& parts = Parts();
-        parts.settings = new Settings(log4cpp::Category::getInstance("VELK.SETTINGS"));
-        parts.seasonal = new SeasonalObjectHandler();
-        parts.simStatus = new SimStatus();
-        parts.customCommands = new CustomCommandList(2);
+        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
+        parts.seasonal.reset(new SeasonalObjectHandler());
+        parts.simStatus.reset(new SimStatus());
+        parts.customCommands.reset(new CustomCommandList(2));
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         ASSERT_EQ(SimConnect_Open(&module, "Module", nullptr, 0, nullptr, 0), S_OK);
@@ -119,10 +119,6 @@ protected:
         Sim().Close();
         SimConnect_Close(module);
         program::Components& parts = Parts();
-        delete parts.settings;
-        delete parts.seasonal;
-        delete parts.simStatus;
-        delete parts.customCommands;
         parts = program::Components{};
         Flags().Reset();
     }

@@ -34,11 +34,6 @@ protected:
         if (quitTimer_) DeleteTimerQueueTimer(nullptr, quitTimer_, INVALID_HANDLE_VALUE);
         program::Sim().Close();
         program::Components& parts = Parts();
-        delete parts.settings;
-        delete parts.seasonal;
-        delete parts.simStatus;
-        delete parts.geoMath;
-        delete parts.customCommands;
         parts = program::Components{};
         Flags().Reset();
     }
@@ -46,11 +41,11 @@ protected:
     void MakeComponents()
     {
         program::Components& parts = Parts();
-        parts.settings = new Settings(log4cpp::Category::getInstance("VELK.SETTINGS"));
-        parts.seasonal = new SeasonalObjectHandler();
-        parts.simStatus = new SimStatus();
-        parts.geoMath = new GeoMath();
-        parts.customCommands = new CustomCommandList();
+        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
+        parts.seasonal.reset(new SeasonalObjectHandler());
+        parts.simStatus.reset(new SimStatus());
+        parts.geoMath.reset(new GeoMath());
+        parts.customCommands.reset(new CustomCommandList());
     }
 
     // The simulator quits after the loop has slept this long (on the manual clock).

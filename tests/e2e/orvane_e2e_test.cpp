@@ -3,6 +3,8 @@
 //
 // Nothing here waits for a time: each step waits for a process to end or for a line of the simulator's
 // timeline to arrive on its standard output.
+#include "tests/support/TempMachineRoot.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -25,26 +27,16 @@ const std::string kOrvane = VELK_ORVANE;
 const std::string kSimhost = VELK_SIMHOST;
 const std::string kFixtures = VELK_E2E_FIXTURES;
 
-class MachineRoot {
+// The root goes to the child processes only; this process keeps its own VELK_MACHINE_ROOT.
+class MachineRoot : public testsupport::TempMachineRoot {
 public:
-    MachineRoot()
+    // Short: the simulator's socket lives in it.
+    MachineRoot() : TempMachineRoot(Options{.label = "e2e", .shortPath = true, .exportRoot = false, .driveC = false})
     {
-        // Short: the simulator's socket lives in it.
-        char pattern[] = "/tmp/velk-e2e-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "";
         fs::create_directories(DataFolder());
     }
-    ~MachineRoot()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    MachineRoot(const MachineRoot&) = delete;
-    MachineRoot& operator=(const MachineRoot&) = delete;
 
-    const std::string& Path() const { return path_; }
-    fs::path DataFolder() const { return fs::path(path_) / "c/ProgramData/Quorvath/VELK"; }
+    fs::path DataFolder() const { return Root() / "c/ProgramData/Quorvath/VELK"; }
     std::string Log() const
     {
         std::ifstream in(DataFolder() / "log/VELK.log", std::ios::binary);
@@ -52,9 +44,6 @@ public:
         text << in.rdbuf();
         return text.str();
     }
-
-private:
-    std::string path_;
 };
 
 // A child process with the machine root set, its standard output and error in pipes when asked.

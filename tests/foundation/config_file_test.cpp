@@ -1,5 +1,6 @@
 #include "foundation/ConfigFileHelper.h"
 #include "foundation/ExecutablePathHelper.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -14,37 +15,20 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // A temporary machine root with INI files under C:\test.
-class ConfigFileTest : public testing::Test {
+class ConfigFileTest : public testsupport::MachineRootTest {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("VELK_MACHINE_ROOT")) {
-            previousRoot = old;
-        }
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-foundation-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        setenv("VELK_MACHINE_ROOT", root.c_str(), 1);
-        std::filesystem::create_directories(root / "c" / "test" / "sub");
-    }
+    ConfigFileTest() : MachineRootTest({.label = "foundation"}) {}
 
-    void TearDown() override {
-        if (previousRoot) {
-            setenv("VELK_MACHINE_ROOT", previousRoot->c_str(), 1);
-        } else {
-            unsetenv("VELK_MACHINE_ROOT");
-        }
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
+    void SetUp() override {
+        MachineRootTest::SetUp();
+        MakeFolder("c/test/sub");
     }
 
     // Writes C:\test\<name> and returns its Windows path.
     std::string WriteIni(const std::string& name, const std::string& contents) {
-        std::ofstream(root / "c" / "test" / name, std::ios::binary) << contents;
+        std::ofstream(root_ / "c" / "test" / name, std::ios::binary) << contents;
         return "C:\\test\\" + name;
     }
-
-    std::filesystem::path root;
-    std::optional<std::string> previousRoot;
 };
 
 TEST_F(ConfigFileTest, CheckFileExistsReportsTheSearchError) {

@@ -1,5 +1,6 @@
 #include "foundation/AltitudeText.h"
 #include "foundation/Records.h"
+#include "tests/support/CaseNames.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,7 @@ TEST(Records, ZeroAltitudeTestHandlesEveryDouble) {
 }
 
 struct AltitudeCase {
+    const char* name;
     const char* text;
     double altitude;
     bool isAgl;
@@ -126,20 +128,21 @@ TEST_P(AltitudeTextCases, ReadsValueAndUnit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, AltitudeTextCases,
-                         testing::Values(AltitudeCase{"0.000001#AGL", 0.000001, true, true},
-                                         AltitudeCase{"0.00002#AGL", 0.00002, true, false},
-                                         AltitudeCase{"0#AGL", 0.0, true, true},
-                                         AltitudeCase{"12.5", 12.5, false, false},
+                         testing::Values(AltitudeCase{"TinyAglIsZero", "0.000001#AGL", 0.000001, true, true},
+                                         AltitudeCase{"SmallAglIsNotZero", "0.00002#AGL", 0.00002, true, false},
+                                         AltitudeCase{"ZeroAgl", "0#AGL", 0.0, true, true},
+                                         AltitudeCase{"NumberWithoutUnit", "12.5", 12.5, false, false},
                                          // Without a unit the zero flag stays clear, even for 0.
-                                         AltitudeCase{"0", 0.0, false, false},
-                                         AltitudeCase{"12.5#agl", 12.5, false, false},
-                                         AltitudeCase{"0#MSL", 0.0, false, true},
-                                         AltitudeCase{"-3#AGL", -3.0, true, false},
-                                         AltitudeCase{"5#AGL#x", 5.0, true, false},
-                                         AltitudeCase{"0#", 0.0, false, true},
+                                         AltitudeCase{"ZeroWithoutUnit", "0", 0.0, false, false},
+                                         AltitudeCase{"LowerCaseUnitIsNotAgl", "12.5#agl", 12.5, false, false},
+                                         AltitudeCase{"ZeroMsl", "0#MSL", 0.0, false, true},
+                                         AltitudeCase{"NegativeAgl", "-3#AGL", -3.0, true, false},
+                                         AltitudeCase{"TextAfterTheUnit", "5#AGL#x", 5.0, true, false},
+                                         AltitudeCase{"ZeroWithEmptyUnit", "0#", 0.0, false, true},
                                          // Large altitudes must not overflow the zero test.
-                                         AltitudeCase{"30000#AGL", 30000.0, true, false},
-                                         AltitudeCase{"1e30#AGL", 1e30, true, false}));
+                                         AltitudeCase{"LargeAgl", "30000#AGL", 30000.0, true, false},
+                                         AltitudeCase{"HugeAgl", "1e30#AGL", 1e30, true, false}),
+                         testsupport::CaseName());
 
 TEST(AltitudeTextTest, RejectsTextWithoutANumber) {
     for (const char* text : {"", "#AGL", "abc", "abc#AGL", "nan#AGL", "inf", "1e999#AGL"}) {

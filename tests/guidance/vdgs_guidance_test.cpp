@@ -4,6 +4,7 @@
 
 #include "foundation/GeoMath.h"
 #include "tests/aircraft/AircraftTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ constexpr double kStop = 10.0;
 uint64_t Bits(const VDGS& vdgs, unsigned lo, unsigned hi) { return vdgs.GetDisplayWord().GetBits(lo, hi); }
 
 struct GeometryCase {
+    const char* name;
     double lat, lon, heading;
 };
 
@@ -58,17 +60,24 @@ TEST_P(VDGSGeometryTest, DistanceAlongTheStandAxisAndSideOfTheCentreLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Headings, VDGSGeometryTest,
-                         ::testing::Values(GeometryCase{47.0, 8.0, 0.0}, GeometryCase{47.0, 8.0, 45.0},
-                                           GeometryCase{47.0, 8.0, 90.0}, GeometryCase{47.0, 8.0, 179.9},
-                                           GeometryCase{47.0, 8.0, 180.0}, GeometryCase{47.0, 8.0, 200.0},
-                                           GeometryCase{47.0, 8.0, 270.0}, GeometryCase{47.0, 8.0, 359.9},
-                                           GeometryCase{47.0, 8.0, -10.0}, GeometryCase{47.0, 8.0, 370.0},
-                                           GeometryCase{-33.9, 151.2, 160.0}, GeometryCase{64.1, -21.9, 300.0},
-                                           GeometryCase{0.5, 0.5, 90.0}));
+                         ::testing::Values(GeometryCase{"North", 47.0, 8.0, 0.0},
+                                           GeometryCase{"NorthEast", 47.0, 8.0, 45.0},
+                                           GeometryCase{"East", 47.0, 8.0, 90.0},
+                                           GeometryCase{"JustBeforeSouth", 47.0, 8.0, 179.9},
+                                           GeometryCase{"South", 47.0, 8.0, 180.0},
+                                           GeometryCase{"SouthSouthWest", 47.0, 8.0, 200.0},
+                                           GeometryCase{"West", 47.0, 8.0, 270.0},
+                                           GeometryCase{"JustBeforeNorth", 47.0, 8.0, 359.9},
+                                           GeometryCase{"NegativeHeading", 47.0, 8.0, -10.0},
+                                           GeometryCase{"HeadingBeyondFullCircle", 47.0, 8.0, 370.0},
+                                           GeometryCase{"SouthernHemisphere", -33.9, 151.2, 160.0},
+                                           GeometryCase{"HighLatitudeWestOfGreenwich", 64.1, -21.9, 300.0},
+                                           GeometryCase{"NearTheEquator", 0.5, 0.5, 90.0}),
+                         testsupport::CaseName());
 
 TEST(VDGSGuidanceTest, LateralOffsetBiasShiftsTheCentreLineToTheRight)
 {
-    const GeometryCase c{47.0, 8.0, 120.0};
+    const GeometryCase c{"SouthEast", 47.0, 8.0, 120.0};
     VDGS vdgs;
     vdgs.SetLateralOffsetBias(1.5);
     LLAData point = Behind(c, 40.0, 1.5);
@@ -83,9 +92,10 @@ TEST(VDGSGuidanceTest, LateralOffsetBiasShiftsTheCentreLineToTheRight)
 // distance, heading, place and lateral offset is measured back as zero.
 TEST(VDGSGuidanceTest, StopPointReadsZero)
 {
-    for (const GeometryCase& c : {GeometryCase{47.0, 8.0, 0.0}, GeometryCase{47.0, 8.0, 237.5},
-                                  GeometryCase{-33.9, 151.2, 90.0}, GeometryCase{70.0, 20.0, 359.0},
-                                  GeometryCase{0.0, 0.0, 180.0}}) {
+    for (const GeometryCase& c : {GeometryCase{"North", 47.0, 8.0, 0.0}, GeometryCase{"SouthWest", 47.0, 8.0, 237.5},
+                                  GeometryCase{"SouthernHemisphere", -33.9, 151.2, 90.0},
+                                  GeometryCase{"FarNorth", 70.0, 20.0, 359.0},
+                                  GeometryCase{"Origin", 0.0, 0.0, 180.0}}) {
         for (const double stop : {0.0, 4.5, 10.0, 45.0}) {
             for (const double bias : {0.0, 1.25, -3.0}) {
                 VDGS vdgs;

@@ -12,6 +12,7 @@
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
 #include "tests/simulator/SimTestSupport.h"
+#include "tests/support/JetwayRecords.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -52,24 +53,9 @@ PlacementData Root(double heading = 0.0)
     return p;
 }
 
-// A type "A" jetway: floor 5 m above the ground, the bridge 2 m from the root, the mouth 1 m long, the
-// leg 10 m out; parked at 12 m.
-void ConfigureA(JetwayData& r)
-{
-    r.JetwayType = kJetwayTypeA;
-    r.RootFloorHeight = 5.0;
-    r.RootBridgeOffset = 2.0;
-    r.MouthOffset = 1.0;
-    r.LegOffset = 10.0;
-    r.LegOffsetFromOrigin = 0.0;
-    r.HoodWidth = 2.0;
-    r.BridgeLengthRange = {10, 30};
-    r.RootSweepRange = {-90, 90};
-    r.BridgeDipRange = {-10, 10};
-    r.HeadSweepRange = {-120, 120};
-    r.LegLengthRange = {2, 8};
-    r.CurrentPose.extension = 12.0;
-}
+// The shared type "A" jetway: floor 5 m above the ground, the bridge 2 m from the root, the mouth 1 m
+// long, the leg 10 m out; parked at 12 m.
+void ConfigureA(JetwayData& r) { r = testsupport::TypeAJetwayRecord(); }
 
 // A nose-loader ("N"): it slides across its axis; the hood is 2 m wide.
 void ConfigureN(JetwayData& r)

@@ -1,5 +1,7 @@
 #include "objects/ConditionExpression.h"
 
+#include "tests/support/CaseNames.h"
+
 #include <gtest/gtest.h>
 
 #include <exception>
@@ -37,6 +39,7 @@ std::string Unexpected(const std::string& rest, unsigned index)
 }
 
 struct ValueCase {
+    const char* name;
     std::string text;
     int value;
 };
@@ -53,25 +56,39 @@ TEST_P(ConditionValueTest, ParsesToValueAndEvaluatesToItsTruth)
 INSTANTIATE_TEST_SUITE_P(
     Grammar, ConditionValueTest,
     ::testing::Values(
-        ValueCase{"1", 1}, ValueCase{"0", 0},
+        ValueCase{"One", "1", 1}, ValueCase{"Zero", "0", 0},
         // "$" binds tighter than "|", whichever comes first.
-        ValueCase{"1|0$0", 1}, ValueCase{"0$0|1", 1}, ValueCase{"(1|0)$0", 0}, ValueCase{"0$(0|1)", 0},
-        ValueCase{"1$1$0", 0}, ValueCase{"0|0|1", 1}, ValueCase{"0|0|0", 0}, ValueCase{"1$1|0$0", 1},
-        ValueCase{"0$1|0$1", 0}, ValueCase{"1|0$0|0", 1}, ValueCase{"0|1$1$0|0", 0},
+        ValueCase{"1_Or_0_And_0", "1|0$0", 1}, ValueCase{"0_And_0_Or_1", "0$0|1", 1},
+        ValueCase{"Open_1_Or_0_Close_And_0", "(1|0)$0", 0}, ValueCase{"0_And_Open_0_Or_1_Close", "0$(0|1)", 0},
+        ValueCase{"1_And_1_And_0", "1$1$0", 0}, ValueCase{"0_Or_0_Or_1", "0|0|1", 1},
+        ValueCase{"0_Or_0_Or_0", "0|0|0", 0}, ValueCase{"1_And_1_Or_0_And_0", "1$1|0$0", 1},
+        ValueCase{"0_And_1_Or_0_And_1", "0$1|0$1", 0}, ValueCase{"1_Or_0_And_0_Or_0", "1|0$0|0", 1},
+        ValueCase{"0_Or_1_And_1_And_0_Or_0", "0|1$1$0|0", 0},
         // Negation applies to one value, before any operator.
-        ValueCase{"!1|1", 1}, ValueCase{"!1$1", 0}, ValueCase{"!(1$0)", 1}, ValueCase{"!0", 1}, ValueCase{"!!1", 1},
-        ValueCase{"!!!1", 0}, ValueCase{"! ! 0", 0}, ValueCase{"!(!(1))", 1}, ValueCase{"1$!0", 1},
+        ValueCase{"Not_1_Or_1", "!1|1", 1}, ValueCase{"Not_1_And_1", "!1$1", 0},
+        ValueCase{"Not_Open_1_And_0_Close", "!(1$0)", 1}, ValueCase{"Not_0", "!0", 1},
+        ValueCase{"Not_Not_1", "!!1", 1}, ValueCase{"Not_Not_Not_1", "!!!1", 0},
+        ValueCase{"Not_Blank_Not_Blank_0", "! ! 0", 0}, ValueCase{"Not_Open_Not_Open_1_Close_Close", "!(!(1))", 1},
+        ValueCase{"1_And_Not_0", "1$!0", 1},
         // Literals are decimal runs of 0 and 1; combined values are 0 or 1.
-        ValueCase{"10", 10}, ValueCase{"0010", 10}, ValueCase{"00", 0}, ValueCase{"!10", 0}, ValueCase{"!!10", 1},
-        ValueCase{"101", 101}, ValueCase{"10|0", 1}, ValueCase{"10$11", 1}, ValueCase{"(10)", 10},
+        ValueCase{"Ten", "10", 10}, ValueCase{"TenWithLeadingZeros", "0010", 10}, ValueCase{"TwoZeros", "00", 0},
+        ValueCase{"Not_Ten", "!10", 0}, ValueCase{"Not_Not_Ten", "!!10", 1}, ValueCase{"HundredAndOne", "101", 101},
+        ValueCase{"Ten_Or_0", "10|0", 1}, ValueCase{"Ten_And_Eleven", "10$11", 1},
+        ValueCase{"Open_Ten_Close", "(10)", 10},
         // Blanks of every kind around every token.
-        ValueCase{" 1 $ ( 0 | 1 ) ", 1}, ValueCase{"\t1\n$\v(\f0\r|1 )\t", 1}, ValueCase{"( ( 1 ) )", 1},
+        ValueCase{"SpacesAroundEveryToken", " 1 $ ( 0 | 1 ) ", 1},
+        ValueCase{"EveryKindOfBlank", "\t1\n$\v(\f0\r|1 )\t", 1},
+        ValueCase{"SpacesInNestedParentheses", "( ( 1 ) )", 1},
         // Runs too long for 32 bits stay true (ten to the 32nd would wrap to 0).
-        ValueCase{"1" + std::string(32, '0'), 2147483647}, ValueCase{"1111111111111111", 2147483647},
-        ValueCase{std::string(40, '0'), 0}, ValueCase{std::string(40, '0') + "1", 1},
-        ValueCase{"!1" + std::string(32, '0'), 0}));
+        ValueCase{"TenToThe32nd", "1" + std::string(32, '0'), 2147483647},
+        ValueCase{"SixteenOnes", "1111111111111111", 2147483647},
+        ValueCase{"FortyZeros", std::string(40, '0'), 0},
+        ValueCase{"FortyZerosThenOne", std::string(40, '0') + "1", 1},
+        ValueCase{"Not_TenToThe32nd", "!1" + std::string(32, '0'), 0}),
+    testsupport::CaseName());
 
 struct ErrorCase {
+    const char* name;
     std::string text;
     std::string message;
 };
@@ -88,23 +105,31 @@ TEST_P(ConditionErrorTest, RaisesParserErrorAndEvaluatesFalse)
 INSTANTIATE_TEST_SUITE_P(
     Syntax, ConditionErrorTest,
     ::testing::Values(
-        ErrorCase{"", kValueExpected}, ErrorCase{"   \t", kValueExpected}, ErrorCase{"1$", kValueExpected},
-        ErrorCase{"1 | ", kValueExpected}, ErrorCase{"!", kValueExpected}, ErrorCase{"(", kValueExpected},
-        ErrorCase{"(1", kParenExpected}, ErrorCase{"((1)", kParenExpected}, ErrorCase{"(1$0 ", kParenExpected},
-        ErrorCase{"(1 1)", Unexpected("1)", 3)}, ErrorCase{"2", Unexpected("2", 0)},
-        ErrorCase{"1 0", Unexpected("0", 2)}, ErrorCase{"1 & 0", Unexpected("& 0", 2)},
-        ErrorCase{"1 $ x", Unexpected("x", 4)}, ErrorCase{"12", Unexpected("2", 1)},
-        ErrorCase{"19$1", Unexpected("9$1", 1)}, ErrorCase{")", Unexpected(")", 0)},
-        ErrorCase{"1)", Unexpected(")", 1)}, ErrorCase{"(1))", Unexpected(")", 3)},
-        ErrorCase{"()", Unexpected(")", 1)}, ErrorCase{"$1", Unexpected("$1", 0)},
-        ErrorCase{"1||0", Unexpected("|0", 2)}, ErrorCase{"1$$0", Unexpected("$0", 2)},
-        ErrorCase{"-1", Unexpected("-1", 0)}, ErrorCase{"+1", Unexpected("+1", 0)},
-        ErrorCase{"true", Unexpected("true", 0)}, ErrorCase{"! x", Unexpected("x", 2)},
-        ErrorCase{"(1 x", Unexpected("x", 3)},
+        ErrorCase{"Empty", "", kValueExpected}, ErrorCase{"OnlyBlanks", "   \t", kValueExpected},
+        ErrorCase{"AndWithoutRightSide", "1$", kValueExpected},
+        ErrorCase{"OrWithoutRightSide", "1 | ", kValueExpected}, ErrorCase{"NotAlone", "!", kValueExpected},
+        ErrorCase{"OpenAlone", "(", kValueExpected},
+        ErrorCase{"UnclosedOne", "(1", kParenExpected}, ErrorCase{"UnclosedNested", "((1)", kParenExpected},
+        ErrorCase{"UnclosedAnd", "(1$0 ", kParenExpected},
+        ErrorCase{"TwoValuesInParentheses", "(1 1)", Unexpected("1)", 3)},
+        ErrorCase{"DigitTwo", "2", Unexpected("2", 0)},
+        ErrorCase{"TwoValues", "1 0", Unexpected("0", 2)}, ErrorCase{"Ampersand", "1 & 0", Unexpected("& 0", 2)},
+        ErrorCase{"LetterAfterAnd", "1 $ x", Unexpected("x", 4)}, ErrorCase{"Twelve", "12", Unexpected("2", 1)},
+        ErrorCase{"NineteenAnd1", "19$1", Unexpected("9$1", 1)}, ErrorCase{"CloseAlone", ")", Unexpected(")", 0)},
+        ErrorCase{"CloseAfterValue", "1)", Unexpected(")", 1)},
+        ErrorCase{"ExtraClose", "(1))", Unexpected(")", 3)},
+        ErrorCase{"EmptyParentheses", "()", Unexpected(")", 1)},
+        ErrorCase{"LeadingAnd", "$1", Unexpected("$1", 0)},
+        ErrorCase{"DoubleOr", "1||0", Unexpected("|0", 2)}, ErrorCase{"DoubleAnd", "1$$0", Unexpected("$0", 2)},
+        ErrorCase{"MinusSign", "-1", Unexpected("-1", 0)}, ErrorCase{"PlusSign", "+1", Unexpected("+1", 0)},
+        ErrorCase{"Word", "true", Unexpected("true", 0)}, ErrorCase{"NotLetter", "! x", Unexpected("x", 2)},
+        ErrorCase{"LetterInParentheses", "(1 x", Unexpected("x", 3)},
         // Both operands are always parsed, so a true left side does not hide a bad right side.
-        ErrorCase{"1|2", Unexpected("2", 2)}, ErrorCase{"0$(", kValueExpected},
+        ErrorCase{"TrueOrBadValue", "1|2", Unexpected("2", 2)},
+        ErrorCase{"FalseAndOpenAlone", "0$(", kValueExpected},
         // A NUL is a character like any other; what() ends the message there, as a C string does.
-        ErrorCase{std::string("1\0", 2), "Syntax error: unexpected token \""}));
+        ErrorCase{"NulAfterValue", std::string("1\0", 2), "Syntax error: unexpected token \""}),
+    testsupport::CaseName());
 
 TEST(ConditionExpressionTest, ParserErrorIsAStandardExceptionWithItsMessage)
 {

@@ -8,6 +8,7 @@
 #include "objects/Jetway.h"
 #include "sound/SoundEngine.h"
 #include "tests/platform/media_riff_builder.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -78,26 +79,15 @@ min_distance = 5.9
 max_distance = 150
 )";
 
-class JetwayConfigTest : public testing::Test {
+class JetwayConfigTest : public testsupport::MachineRootTest {
 protected:
+    JetwayConfigTest() : MachineRootTest({.label = "jetwaycfg"}) {}
+
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-jetwaycfg-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        const char* previous = getenv("VELK_MACHINE_ROOT");
-        hadPrevious_ = previous != nullptr;
-        if (hadPrevious_) previous_ = previous;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
+        MachineRootTest::SetUp();
         folder_ = root_ / "c" / "SimObjects" / "Jetway_A";
         std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        if (hadPrevious_) setenv("VELK_MACHINE_ROOT", previous_.c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
     }
 
     void WriteFile(const std::filesystem::path& path, const std::string& contents) const
@@ -126,12 +116,7 @@ protected:
 
     LogCapture log{"VELK.FOLDERMANAGER.TEST"};
     Jetway jetway;
-    std::filesystem::path root_;
     std::filesystem::path folder_;
-
-private:
-    bool hadPrevious_ = false;
-    std::string previous_;
 };
 
 // Every finite double of the record that the reader writes.

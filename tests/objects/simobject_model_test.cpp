@@ -4,7 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -207,7 +207,7 @@ TEST_F(LiveModelTest, StopActivityEndsTimerAndAnimations)
     EXPECT_FALSE(AnythingRuns(model));
 }
 
-using ModelDumpTest = velk::test::MachineRootTest;
+using ModelDumpTest = testsupport::MachineRootTest;
 
 TEST_F(ModelDumpTest, WritesTitleAndWindRange)
 {

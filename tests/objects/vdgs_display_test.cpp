@@ -1,6 +1,7 @@
 // The docking guidance display: state setters and the display word, counters, waits, the stop table,
 // distance bits, lateral arrows, speed warning and keyframes.
 #include "objects/VDGS.h"
+#include "tests/support/CaseNames.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SetterCase{"StopTooFar", &VDGS::SetStateStopTooFar, 8, 8},
                       SetterCase{"Error", &VDGS::SetStateError, 9, 9},
                       SetterCase{"Ending", &VDGS::SetStateEnding, 10, 10}),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 TEST(VDGSDisplayTest, ActivationAndEndingEffects)
 {
@@ -325,6 +326,7 @@ TEST(VDGSDisplayTest, BlinkBitTogglesOncePerFastCycle)
 }
 
 struct KeyframeCase {
+    const char* name;
     int32_t displayType;
     double distance;
     double lateral;
@@ -351,29 +353,30 @@ TEST_P(VDGSKeyframeTest, KeyframesFromDistanceAndLateralOffset)
 // cases stay a little inside or outside of them.
 INSTANTIATE_TEST_SUITE_P(
     Keyframes, VDGSKeyframeTest,
-    ::testing::Values(KeyframeCase{0, 30.0, 0.0, 0, 12},     // far: bar at its start, centred
-                      KeyframeCase{0, 12.001, 0.0, 0, 12},
-                      KeyframeCase{0, 11.999, 0.0, 0, 12},   // R(-0.498) is 0
-                      KeyframeCase{0, 6.0, 0.0, 12, 12},     // R(11.5) = 12
-                      KeyframeCase{0, 0.0001, 0.0, 23, 12},  // R(23.4998)
-                      KeyframeCase{0, -0.5, 0.0, 24, 12},
-                      KeyframeCase{0, 20.0, 1.0, 0, 19},     // R(7.5 + 11.5) = 19
-                      KeyframeCase{0, 20.0, 1.6001, 0, 24},
-                      KeyframeCase{0, 20.0, 1.5999, 0, 23},  // R(23.49925)
-                      KeyframeCase{0, 20.0, -1.0, 0, 4},     // R(-7.5 + 11.5) = 4
-                      KeyframeCase{0, 20.0, -1.5999, 0, 0},  // R(-0.499) is 0
-                      KeyframeCase{0, 20.0, -1.6001, 0, 0},
-                      KeyframeCase{3, 22.5001, 0.0, 0, 9},
-                      KeyframeCase{3, 22.4999, 0.0, 1, 9},
-                      KeyframeCase{3, 10.0, 0.0, 6, 9},      // 22.5 19 17 15 13 11
-                      KeyframeCase{3, 0.2999, 0.0, 19, 9},
-                      KeyframeCase{3, 0.0001, 0.0, 19, 9},
-                      KeyframeCase{3, -1.0, 0.0, 19, 9},
-                      KeyframeCase{3, 10.0, 0.3, 6, 19},
-                      KeyframeCase{3, 10.0, -0.3, 6, 0},
-                      KeyframeCase{3, 10.0, 0.19, 6, 9},
-                      KeyframeCase{1, 5.0, 1.0, 0, 0},
-                      KeyframeCase{2, 5.0, -1.0, 0, 0}));
+    ::testing::Values(KeyframeCase{"Type0Far", 0, 30.0, 0.0, 0, 12},                    // far: bar at its start, centred
+                      KeyframeCase{"Type0JustBeyond12m", 0, 12.001, 0.0, 0, 12},
+                      KeyframeCase{"Type0JustWithin12m", 0, 11.999, 0.0, 0, 12},        // R(-0.498) is 0
+                      KeyframeCase{"Type0At6m", 0, 6.0, 0.0, 12, 12},                   // R(11.5) = 12
+                      KeyframeCase{"Type0AtTheStop", 0, 0.0001, 0.0, 23, 12},           // R(23.4998)
+                      KeyframeCase{"Type0PastTheStop", 0, -0.5, 0.0, 24, 12},
+                      KeyframeCase{"Type0RightBy1m", 0, 20.0, 1.0, 0, 19},              // R(7.5 + 11.5) = 19
+                      KeyframeCase{"Type0RightJustBeyond1m6", 0, 20.0, 1.6001, 0, 24},
+                      KeyframeCase{"Type0RightJustWithin1m6", 0, 20.0, 1.5999, 0, 23},  // R(23.49925)
+                      KeyframeCase{"Type0LeftBy1m", 0, 20.0, -1.0, 0, 4},               // R(-7.5 + 11.5) = 4
+                      KeyframeCase{"Type0LeftJustWithin1m6", 0, 20.0, -1.5999, 0, 0},   // R(-0.499) is 0
+                      KeyframeCase{"Type0LeftJustBeyond1m6", 0, 20.0, -1.6001, 0, 0},
+                      KeyframeCase{"Type3JustBeyond22m5", 3, 22.5001, 0.0, 0, 9},
+                      KeyframeCase{"Type3JustWithin22m5", 3, 22.4999, 0.0, 1, 9},
+                      KeyframeCase{"Type3At10m", 3, 10.0, 0.0, 6, 9},                   // 22.5 19 17 15 13 11
+                      KeyframeCase{"Type3Within30cm", 3, 0.2999, 0.0, 19, 9},
+                      KeyframeCase{"Type3AtTheStop", 3, 0.0001, 0.0, 19, 9},
+                      KeyframeCase{"Type3PastTheStop", 3, -1.0, 0.0, 19, 9},
+                      KeyframeCase{"Type3RightBy30cm", 3, 10.0, 0.3, 6, 19},
+                      KeyframeCase{"Type3LeftBy30cm", 3, 10.0, -0.3, 6, 0},
+                      KeyframeCase{"Type3RightBy19cm", 3, 10.0, 0.19, 6, 9},
+                      KeyframeCase{"Type1LeavesKeyframesAtZero", 1, 5.0, 1.0, 0, 0},
+                      KeyframeCase{"Type2LeavesKeyframesAtZero", 2, 5.0, -1.0, 0, 0}),
+    testsupport::CaseName());
 
 TEST(VDGSDisplayTest, KeyframesStayInsideTheBarAtItsEdges)
 {

@@ -201,7 +201,7 @@ TEST(Mmio, OpenFailuresSayWhy)
 {
     TempMachine machine;
     machine.Write("sound/a.wav", Ramp(4));
-    std::filesystem::create_directories(machine.root() / "c" / "folder");
+    std::filesystem::create_directories(machine.Root() / "c" / "folder");
     struct Case {
         const char* what;
         const char* path;

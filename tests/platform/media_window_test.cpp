@@ -26,24 +26,24 @@ TEST(Windows, ProcessWindowsAreFoundByClassWithoutRegardToCase)
     EXPECT_EQ(FindWindowA("fs98main", nullptr), window.get());
     EXPECT_TRUE(IsWindow(window.get()));
     // A window of this process only is not published.
-    EXPECT_FALSE(std::filesystem::exists(machine.root() / ".windows"));
+    EXPECT_FALSE(std::filesystem::exists(machine.Root() / ".windows"));
 }
 
 TEST(Windows, MachineWindowsOfLiveProcessesAreSeenAndDeadOnesAreNot)
 {
     testing_riff::TempMachine machine;
     // The parent process is alive; a process id beyond the kernel's limit never is.
-    Publish(machine.root(), static_cast<long>(getppid()), 16, "FS98MAIN");
-    Publish(machine.root(), 99999999L, 20, "DEADWINDOW");
-    Publish(machine.root(), 12, 0, "");  // garbage entries are skipped
-    std::ofstream(machine.root() / ".windows" / "not-a-window") << "FS98MAIN\n\n";
+    Publish(machine.Root(), static_cast<long>(getppid()), 16, "FS98MAIN");
+    Publish(machine.Root(), 99999999L, 20, "DEADWINDOW");
+    Publish(machine.Root(), 12, 0, "");  // garbage entries are skipped
+    std::ofstream(machine.Root() / ".windows" / "not-a-window") << "FS98MAIN\n\n";
 
     const HWND found = FindWindowA("FS98MAIN", nullptr);
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(IsWindow(found));
     EXPECT_EQ(FindWindowA("DEADWINDOW", nullptr), nullptr);
 
-    std::filesystem::remove(machine.root() / ".windows" / (std::to_string(getppid()) + "-16"));
+    std::filesystem::remove(machine.Root() / ".windows" / (std::to_string(getppid()) + "-16"));
     EXPECT_FALSE(IsWindow(found));
     EXPECT_EQ(FindWindowA("FS98MAIN", nullptr), nullptr);
 }
@@ -53,11 +53,11 @@ TEST(Windows, MachineScopeWindowIsPublishedUntilUnregistered)
     testing_riff::TempMachine machine;
     {
         platform::ScopedWindow window("FS98MAIN", "", platform::WindowScope::Machine);
-        ASSERT_TRUE(std::filesystem::exists(machine.root() / ".windows"));
-        EXPECT_FALSE(std::filesystem::is_empty(machine.root() / ".windows"));
+        ASSERT_TRUE(std::filesystem::exists(machine.Root() / ".windows"));
+        EXPECT_FALSE(std::filesystem::is_empty(machine.Root() / ".windows"));
         EXPECT_EQ(FindWindowA("FS98MAIN", nullptr), window.get());
     }
-    EXPECT_TRUE(std::filesystem::is_empty(machine.root() / ".windows"));
+    EXPECT_TRUE(std::filesystem::is_empty(machine.Root() / ".windows"));
     EXPECT_EQ(FindWindowA("FS98MAIN", nullptr), nullptr);
 }
 

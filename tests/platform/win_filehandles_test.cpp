@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/machine.h"
 
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-using velk::test::MachineRootTest;
+using testsupport::MachineRootTest;
 
 class FileHandleTest : public MachineRootTest {
 protected:

@@ -2,7 +2,7 @@
 #include "platform/files.h"
 #include "platform/machine.h"
 
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using velk::test::MachineRootTest;
+using testsupport::MachineRootTest;
 
 class PathTest : public MachineRootTest {
 protected:

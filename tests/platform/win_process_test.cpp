@@ -2,7 +2,7 @@
 #include "platform/process.h"
 #include "platform/shell.h"
 
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using velk::test::MachineRootTest;
+using testsupport::MachineRootTest;
 
 const char* const kMutexName = "VELK::{24fae70d-d8b5-41a8-9bd1-73a6ccd45ce7}";
 

@@ -1,7 +1,7 @@
 // The private-profile (INI) stand-in: the Windows rules the configuration readers rely on.
 #include "platform/profile.h"
 
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using velk::test::MachineRootTest;
+using testsupport::MachineRootTest;
 
 const char* const kIniPath = "C:\\ProgramData\\Test\\test.ini";
 

@@ -1,7 +1,7 @@
 // The read-only registry stand-in over the machine root's "registry.txt".
 #include "platform/registry.h"
 
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-using velk::test::MachineRootTest;
+using testsupport::MachineRootTest;
 
 const char* const kRegistry =
     "; the simulators of this machine\r\n"

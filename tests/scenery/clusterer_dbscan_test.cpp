@@ -2,6 +2,7 @@
 #include "scenery/SimObjectClusterer.h"
 
 #include "foundation/GeoMath.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -215,30 +216,15 @@ TEST(SimObjectClusterer, HostileInput)
               "1,1.00000000,2.00000000,Centroid for Cluster,1\n");
 }
 
-class ClustererFileTest : public testing::Test {
+class ClustererFileTest : public testsupport::MachineRootTest {
 protected:
+    ClustererFileTest() : MachineRootTest({.label = "clusterer"}) {}
+
     void SetUp() override
     {
-        if (const char* old = getenv("VELK_MACHINE_ROOT")) previousRoot_ = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-clusterer-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
-        std::filesystem::create_directories(root_ / "c" / "out");
+        MachineRootTest::SetUp();
+        MakeFolder("c/out");
     }
-
-    void TearDown() override
-    {
-        if (previousRoot_) setenv("VELK_MACHINE_ROOT", previousRoot_->c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
-    std::filesystem::path root_;
-
-private:
-    std::optional<std::string> previousRoot_;
 };
 
 TEST_F(ClustererFileTest, WritesTheTableWithWindowsLineEnds)

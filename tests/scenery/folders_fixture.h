@@ -4,13 +4,12 @@
 
 #include "platform/shell.h"
 #include "scenery/SimObjectsFolderManager.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 #include <log4cpp/Category.hh>
 #include <log4cpp/OstreamAppender.hh>
 #include <log4cpp/PatternLayout.hh>
-
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +17,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,16 +25,14 @@ namespace folders_testing {
 
 using Strings = std::vector<std::string>;
 
-class FoldersTest : public testing::Test {
+// Paths here are Windows paths ("C:\a\b"); the shared fixture's host-relative helpers are hidden.
+class FoldersTest : public testsupport::MachineRootTest {
 protected:
+    FoldersTest() : MachineRootTest({.label = "folders"}) {}
+
     void SetUp() override
     {
-        if (const char* old = getenv("VELK_MACHINE_ROOT")) previousRoot_ = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-folders-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
-        std::filesystem::create_directories(root_ / "c");
+        MachineRootTest::SetUp();
 
         char path[MAX_PATH] = {};
         ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE));
@@ -61,12 +57,7 @@ protected:
     {
         manager_.reset();
         log4cpp::Category::getInstance("VELK.FOLDERMANAGER").removeAllAppenders();
-        if (previousRoot_)
-            setenv("VELK_MACHINE_ROOT", previousRoot_->c_str(), 1);
-        else
-            unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
+        MachineRootTest::TearDown();
     }
 
     // The host file of a Windows path "X:\a\b" as this fixture creates it (components kept as written).
@@ -144,13 +135,11 @@ protected:
         manager_->BuildSimObjectsMap();
     }
 
-    std::filesystem::path root_;
     std::string ca_;
     std::string ua_;
     std::unique_ptr<SimObjectsFolderManager> manager_;
 
 private:
-    std::optional<std::string> previousRoot_;
     std::ostringstream logText_;
     log4cpp::Appender* appender_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "tests/platform/media_riff_builder.h"
 #include "tests/platform/media_temp_machine.h"
+#include "tests/support/CaseNames.h"
 
 #include <gtest/gtest.h>
 
@@ -221,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A size reaching exactly to the end leaves no room for the chunks that must follow.
         HeaderCase{"BboxSwallowsRadi", Model().Replace(kBbox, Raw("BBOX", 24 + 12, Bytes(24, 0))), false,
                    NoSection("RADI")}),
-    [](const ::testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.name); });
+    testsupport::CaseName());
 
 TEST_F(MDLFileTest, GuidTextIsLowerCaseHexInGroups)
 {
@@ -347,7 +348,7 @@ TEST_F(MDLFileTest, MissingFileFailsWithoutMessage)
 TEST_F(MDLFileTest, FileThatCannotBeOpenedGivesTheErrorLine)
 {
     // A folder is found under the name but cannot be opened as a file.
-    std::filesystem::create_directories(machine_.root() / "c" / "models" / "folder.mdl");
+    std::filesystem::create_directories(machine_.Root() / "c" / "models" / "folder.mdl");
     bool result = true;
     EXPECT_EQ(ReadPath("C:\\models\\folder.mdl", result),
               "Error: Error [259] opening MDL file (C:\\models\\folder.mdl)\n");
@@ -359,7 +360,7 @@ TEST_F(MDLFileTest, FileThatCannotBeOpenedGivesTheErrorLine)
 TEST_F(MDLFileTest, ReadOnlyFileIsRead)
 {
     const std::string path = machine_.Write("models/locked.mdl", Model().Build());
-    std::filesystem::permissions(machine_.root() / "c" / "models" / "locked.mdl",
+    std::filesystem::permissions(machine_.Root() / "c" / "models" / "locked.mdl",
                                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
                                      std::filesystem::perms::others_read);
     bool result = false;

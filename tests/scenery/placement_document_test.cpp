@@ -4,6 +4,7 @@
 
 #include "scenery/RandomSeed.h"
 #include "scenery/SceneryLibrary.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -329,34 +330,11 @@ TEST(PlacementDocument, ProtectionZoneFirstOnlyAndOptionalList)
 }
 
 // Files on a temporary machine root.
-class PlacementFileTest : public testing::Test {
+class PlacementFileTest : public testsupport::MachineRootTest {
 protected:
-    void SetUp() override
-    {
-        if (const char* old = getenv("VELK_MACHINE_ROOT")) previousRoot_ = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-placement-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        if (previousRoot_) setenv("VELK_MACHINE_ROOT", previousRoot_->c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    void Write(const std::string& relative, const std::string& contents) const
-    {
-        const std::filesystem::path path = root_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
-    }
+    PlacementFileTest() : MachineRootTest({.label = "placement", .driveC = false}) {}
 
-    std::filesystem::path root_;
-
-private:
-    std::optional<std::string> previousRoot_;
+    void Write(const std::string& relative, const std::string& contents) const { MakeFile(relative, contents); }
 };
 
 TEST_F(PlacementFileTest, LoadsFromTheMachineRoot)

@@ -7,7 +7,7 @@
 #include "scenery/SceneryFileRegistry.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 #include "tests/scenery/placement_test_support.h"
 #include "tests/scenery/zip_fixture_writer.h"
 
@@ -32,7 +32,7 @@ inline std::string Configuration(const std::string& attributes)
     return "<VELK><CustomConfiguration " + attributes + "/></VELK>";
 }
 
-class RegistryTest : public velk::test::MachineRootTest {
+class RegistryTest : public testsupport::MachineRootTest {
 protected:
     void SetUp() override
     {

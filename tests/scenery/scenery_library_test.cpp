@@ -1,5 +1,6 @@
 // The scenery library: which areas of the simulator's scenery.cfg are switched on, per platform.
 #include "scenery/SceneryLibrary.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -37,25 +38,9 @@ const char* const kLibrary =
     "Active=FALSE\r\n";
 
 // A temporary machine root; files are written with host paths so the layer under test reads them.
-class SceneryLibraryTest : public testing::Test {
+class SceneryLibraryTest : public testsupport::MachineRootTest {
 protected:
-    void SetUp() override
-    {
-        if (const char* old = getenv("VELK_MACHINE_ROOT")) previousRoot_ = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "velk-scenery-lib-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        setenv("VELK_MACHINE_ROOT", root_.c_str(), 1);
-        std::filesystem::create_directories(root_ / "c");
-    }
-
-    void TearDown() override
-    {
-        if (previousRoot_) setenv("VELK_MACHINE_ROOT", previousRoot_->c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    SceneryLibraryTest() : MachineRootTest({.label = "scenery-lib"}) {}
 
     void WriteConfig(const std::string& folder, const std::string& contents) const
     {
@@ -68,11 +53,6 @@ protected:
     {
         return "[General]\nTitle=x\n[Area.001]\nLocal=Scenery\\" + tag + "\nActive=TRUE\n";
     }
-
-    std::filesystem::path root_;
-
-private:
-    std::optional<std::string> previousRoot_;
 };
 
 TEST_F(SceneryLibraryTest, StartsEmpty)

@@ -3,7 +3,7 @@
 #include "scenery/ZipArchive.h"
 
 #include "platform/files.h"
-#include "tests/platform/win_machine_fixture.h"
+#include "tests/support/TempMachineRoot.h"
 #include "tests/scenery/zip_fixture_writer.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,7 @@ std::string UnzipAll(ZipHandle* zip, int index, uint32_t* result)
     return out;
 }
 
-class ZipArchiveTest : public velk::test::MachineRootTest {
+class ZipArchiveTest : public testsupport::MachineRootTest {
 protected:
     // Writes the archive into the machine and returns its Windows path.
     std::string Store(const std::string& relative, const std::string& bytes)

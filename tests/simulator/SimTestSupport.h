@@ -3,6 +3,7 @@
 
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -102,30 +103,11 @@ inline std::string Describe(const Message& m)
     }
 }
 
-// A temporary machine root named by VELK_MACHINE_ROOT for the test's lifetime.
-class TempMachineRoot {
+// A temporary machine root named by VELK_MACHINE_ROOT for the test's lifetime. Short: the simulator's
+// socket lives in it.
+class TempMachineRoot : public testsupport::TempMachineRoot {
 public:
-    TempMachineRoot()
-    {
-        char pattern[] = "/tmp/velk-sim-XXXXXX";
-        path_ = mkdtemp(pattern);
-        const char* old = std::getenv("VELK_MACHINE_ROOT");
-        if (old) old_ = old;
-        hadOld_ = old != nullptr;
-        setenv("VELK_MACHINE_ROOT", path_.c_str(), 1);
-    }
-    ~TempMachineRoot()
-    {
-        if (hadOld_) setenv("VELK_MACHINE_ROOT", old_.c_str(), 1);
-        else unsetenv("VELK_MACHINE_ROOT");
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_, old_;
-    bool hadOld_ = false;
+    TempMachineRoot() : testsupport::TempMachineRoot(Options{.label = "sim", .shortPath = true, .driveC = false}) {}
 };
 
 // Opens a client and takes its OPEN message.

@@ -1,5 +1,6 @@
 // Client events, notification groups, system events, keys and the add-on menu.
 #include "SimTestSupport.h"
+#include "tests/support/CaseNames.h"
 
 using namespace simtest;
 
@@ -94,7 +95,7 @@ TEST_F(EventsTest, PrivateEventsStayWithTheirClient)
 }
 
 struct MaskCase {
-    const char* label;
+    const char* name;
     DWORD priorityA;
     bool maskableA;
     DWORD priorityB;
@@ -116,18 +117,19 @@ TEST_P(MaskingTest, HigherPriorityMaskableGroupHidesTheEventFromLowerOnes)
     ASSERT_EQ(SimConnect_MapClientEventToSimEvent(sender, 3, "VELK.JetwayQuery"), S_OK);
     ASSERT_EQ(SimConnect_TransmitClientEvent(sender, 0, 3, 5, c.sendPriority, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY),
               S_OK);
-    EXPECT_EQ(Events(Drain(a)).size(), c.aGets ? 1u : 0u) << c.label;
-    EXPECT_EQ(Events(Drain(b)).size(), c.bGets ? 1u : 0u) << c.label;
+    EXPECT_EQ(Events(Drain(a)).size(), c.aGets ? 1u : 0u) << c.name;
+    EXPECT_EQ(Events(Drain(b)).size(), c.bGets ? 1u : 0u) << c.name;
     SimConnect_Close(sender);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Priorities, MaskingTest,
-    ::testing::Values(MaskCase{"masked above", 1, true, 10000000, false, 1, true, false},
-                      MaskCase{"not maskable above", 1, false, 10000000, false, 1, true, true},
-                      MaskCase{"same level both get it", 10000000, true, 10000000, true, 1, true, true},
-                      MaskCase{"masked below does not matter", 1, false, 10000000, true, 1, true, true},
-                      MaskCase{"sent below the group", 1, true, 10000000, false, 5000, false, true}));
+    ::testing::Values(MaskCase{"MaskedAbove", 1, true, 10000000, false, 1, true, false},
+                      MaskCase{"NotMaskableAbove", 1, false, 10000000, false, 1, true, true},
+                      MaskCase{"SameLevelBothGetIt", 10000000, true, 10000000, true, 1, true, true},
+                      MaskCase{"MaskedBelowDoesNotMatter", 1, false, 10000000, true, 1, true, true},
+                      MaskCase{"SentBelowTheGroup", 1, true, 10000000, false, 5000, false, true}),
+    testsupport::CaseName());
 
 TEST_F(EventsTest, WithoutThePriorityFlagTheSendersGroupGivesTheStartingPriority)
 {
