@@ -4,9 +4,9 @@
 #include "aircraft/AircraftConfigData.h"
 #include "jetway/IKSolver.h"
 #include "objects/Jetway.h"
-#include "jetway/core/JetwayCodec.h"
 #include "jetway/JetwayHandler.h"
 #include "aircraft/UserAircraft.h"
+#include "link/SimConnectImpl.h"
 #include "platform/simconnect/SimConnect.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
@@ -18,6 +18,7 @@
 #include <cstring>
 
 using namespace jetway_control;
+using namespace velk_ids;
 
 namespace {
 
@@ -38,12 +39,8 @@ bool TurnsBack(const JetwayData& r) { return r.TargetRootRotation - r.SavedPose.
 
 bool SimConnectJetwayControlLink::SendJetwayData(const JetwayData& record)
 {
-    const uint32_t area = record.ClientDataAreaId;
-    if (area <= kInAreaBase || area > kInAreaBase + kInChannelCount) return false;
-    JetwayBytes bytes = EncodeJetwayData(record);
-    return SUCCEEDED(SimConnect_SetClientData(simConnect_, area, kJetwayRecordDefinitionId,
-                                              SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0,
-                                              static_cast<DWORD>(bytes.size()), bytes.data()));
+    HRESULT result = E_FAIL;
+    return WriteJetwayJob(simConnect_, record, &result) && SUCCEEDED(result);
 }
 
 void SimConnectJetwayControlLink::TransmitEventWithData(uint32_t event, uint32_t data)
@@ -54,12 +51,7 @@ void SimConnectJetwayControlLink::TransmitEventWithData(uint32_t event, uint32_t
 
 void SimConnectJetwayControlLink::SendApiDataOut(const uint8_t* record, size_t size)
 {
-    if (record == nullptr || size != kApiRecordSize) return;
-    std::array<uint8_t, kApiRecordSize> copy{};
-    std::memcpy(copy.data(), record, size);
-    SimConnect_SetClientData(simConnect_, kApiOutAreaId, kApiRecordDefinitionId,
-                             SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0, static_cast<DWORD>(copy.size()),
-                             copy.data());
+    WriteApiAnswer(simConnect_, record, size);
 }
 
 JetwayControl::JetwayControl(JetwayControlLink& link, JetwayHandler& handler, IKSolver& solver,
@@ -72,7 +64,7 @@ JetwayControl::JetwayControl(JetwayControlLink& link, JetwayHandler& handler, IK
 
 uint32_t JetwayControl::NextInChannel()
 {
-    inChannel_ = inChannel_ % kInChannelCount + 1;
+    inChannel_ = inChannel_ % kJetwayInAreaCount + 1;
     return inChannel_;
 }
 
@@ -94,7 +86,7 @@ void JetwayControl::SendApiStatus(uint32_t objectId, uint32_t status, uint32_t e
     const uint32_t version = kApiVersionValue;
     std::memcpy(record.data() + kApiVersion, &version, 4);
     link_.SendApiDataOut(record.data(), record.size());
-    link_.TransmitEventWithData(kTriggerStatusEventId, eventData);
+    link_.TransmitEventWithData(EventJetwayTriggerStatus, eventData);
 }
 
 bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source,
@@ -178,14 +170,14 @@ JetwayData JetwayControl::PrepareJob(Jetway& jetway, uint32_t objectId, bool aiT
         w.HoodTime = 0.2;
     }
     w.JetwayObjectId = objectId;
-    w.AnimationDefinitionId = kAnimationDefinitionId;
-    w.PositionDefinitionId = kPositionDefinitionId;
-    w.DoneEventId = kDoneEventId;
-    w.IntermediateEventId = kIntermediateEventId;
-    w.ReportDefinitionId = kReportDefinitionId;
+    w.AnimationDefinitionId = DefJetwayMotion;
+    w.PositionDefinitionId = DefObjectPlacement;
+    w.DoneEventId = EventJetwayDone;
+    w.IntermediateEventId = EventJetwayIntermediate;
+    w.ReportDefinitionId = ClientDefJetwayRecord;
     w.Moving = true;
     w.InChannel = NextInChannel();
-    w.ClientDataAreaId = kInAreaBase + w.InChannel;
+    w.ClientDataAreaId = AreaJetwayIn1 + w.InChannel - 1;
     jetway.SetJetwayData(w);
     return w;
 }
@@ -216,7 +208,7 @@ bool JetwayControl::TriggerJetway(int32_t source)
         SimObjectModel* model = object->HasMultipleModels() ? object->GetModel(0) : object->GetCurrentModel();
         if (model && model->GetJetway()->IsSoundEnabled()) model->GetJetway()->PlaySound();
     }
-    link_.TransmitEventWithData(kStartEventId, w.JetwayObjectId * 10 + w.InChannel);
+    link_.TransmitEventWithData(EventJetwayStart, w.JetwayObjectId * 10 + w.InChannel);
     handler_.RegisterJetway(*jetway);
 
     if (IsApi(source)) {

@@ -6,6 +6,7 @@
 // hands it a JetwayControlLink: SimConnectJetwayControlLink over the core's own connection, or its own
 // implementation. Main thread only.
 #pragma once
+#include "link/SimConnectIds.h"
 #include "platform/wintypes.h"
 #include <cstddef>
 #include <cstdint>
@@ -24,23 +25,10 @@ class SimObjectList;
 class UserAircraft;
 struct JetwayData;
 
-// The main program's ids that go into a job and into its answers.
+// A job carries the program's ids of SimConnectIds.h; In channel n (1 to kJetwayInAreaCount) is the job
+// area velk_ids::AreaJetwayIn1 + n - 1.
 namespace jetway_control {
-constexpr uint32_t kAnimationDefinitionId = 17;
-constexpr uint32_t kPositionDefinitionId = 28;
-constexpr uint32_t kJetwayRecordDefinitionId = 21;
-constexpr uint32_t kApiRecordDefinitionId = 22;
-constexpr uint32_t kStartEventId = 36;
-constexpr uint32_t kDoneEventId = 37;
-constexpr uint32_t kIntermediateEventId = 38;
-constexpr uint32_t kTriggerStatusEventId = 49;
-constexpr uint32_t kReportDefinitionId = 21;
-constexpr uint32_t kInAreaBase = 23;  // In channel n is area 23 + n
-constexpr uint32_t kApiOutAreaId = 37;
-constexpr uint32_t kInChannelCount = 4;
-
-// The 928-byte API answer and the fields these operations set.
-constexpr size_t kApiRecordSize = 928;
+// The fields these operations set in the API answer (velk_ids::kApiRecordSize bytes).
 constexpr size_t kApiObjectId = 520;
 constexpr size_t kApiStatus = 524;
 constexpr size_t kApiVersion = 788;
@@ -68,12 +56,12 @@ public:
     virtual bool SendJetwayData(const JetwayData& record) = 0;
     // A client event of the program to the user object at the highest priority.
     virtual void TransmitEventWithData(uint32_t event, uint32_t data) = 0;
-    // The 928-byte record into "VELK.APIData.Out".
+    // The API answer (velk_ids::kApiRecordSize bytes) into "VELK.APIData.Out".
     virtual void SendApiDataOut(const uint8_t* record, size_t size) = 0;
 };
 
 // The link over a SimConnect handle on which the In areas, "VELK.APIData.Out" and the events are mapped
-// under the ids above.
+// under the ids of SimConnectIds.h; it writes the records through the connection's own writers.
 class SimConnectJetwayControlLink : public JetwayControlLink {
 public:
     explicit SimConnectJetwayControlLink(HANDLE simConnect) : simConnect_(simConnect) {}

@@ -201,7 +201,7 @@ void LinkedSimObjectHandler::MoveParts(SimObject* jetway) {
             }
             continue;
         }
-        SimConnect_SetDataOnSimObject(simConnect_, positionDefinition_, objectId, 0, 1,
+        SimConnect_SetDataOnSimObject(simConnect_, velk_ids::DefObjectPlacement, objectId, 0, 1,
                                       static_cast<DWORD>(sizeof(position)), position.data());
     }
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "jetway/core/JetwayData.h"
+#include "link/SimConnectIds.h"
 #include "platform/wintypes.h"
 
 #include <cstdint>
@@ -21,7 +22,6 @@ class SimObject;
 
 class LinkedSimObjectHandler {
 public:
-    static constexpr uint32_t kPartPositionDefinition = 28;
     // Parts created while their jetway is re-created, or supplied from outside, start 50 m down.
     static constexpr double kBelowJetwayFeet = 164.042;
     static constexpr uint32_t kFirstSlot = 1;
@@ -51,7 +51,7 @@ public:
     // it is never removed or taken back here.
     LinkedSimObject* AssignPartId(uint32_t slot, SimObject* jetway, uint32_t objectId);
 
-    // Places every created part at the jetway's target pose.
+    // Places every created part at the jetway's target pose (data definition velk_ids::DefObjectPlacement).
     void MoveParts(SimObject* jetway);
     // Removes the parts this program created for this jetway object; returns how many.
     uint32_t RemoveParts(SimObject* jetway);
@@ -74,5 +74,4 @@ private:
 
     log4cpp::Category* log_;
     HANDLE simConnect_ = nullptr;
-    uint32_t positionDefinition_ = kPartPositionDefinition;
 };

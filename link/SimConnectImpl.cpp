@@ -13,12 +13,11 @@ namespace {
 constexpr DWORD kMenuTextSize = 1024;
 constexpr double kFeetPerMeter = 3.28084;
 
-constexpr const char* kJetwayInAreas[] = {"VELK.JetwayData.In.1", "VELK.JetwayData.In.2", "VELK.JetwayData.In.3",
-                                          "VELK.JetwayData.In.4"};
-constexpr const char* kJetwayOutAreas[] = {"VELK.JetwayData.Out.1", "VELK.JetwayData.Out.2",
-                                           "VELK.JetwayData.Out.3", "VELK.JetwayData.Out.4",
-                                           "VELK.JetwayData.Out.5", "VELK.JetwayData.Out.6",
-                                           "VELK.JetwayData.Out.7", "VELK.JetwayData.Out.8"};
+constexpr const char* kJetwayInAreas[kJetwayInAreaCount] = {"VELK.JetwayData.In.1", "VELK.JetwayData.In.2",
+                                                             "VELK.JetwayData.In.3", "VELK.JetwayData.In.4"};
+constexpr const char* kJetwayOutAreas[kJetwayOutAreaCount] = {
+    "VELK.JetwayData.Out.1", "VELK.JetwayData.Out.2", "VELK.JetwayData.Out.3", "VELK.JetwayData.Out.4",
+    "VELK.JetwayData.Out.5", "VELK.JetwayData.Out.6", "VELK.JetwayData.Out.7", "VELK.JetwayData.Out.8"};
 
 }  // namespace
 
@@ -252,20 +251,35 @@ void SimConnectImpl::RemoveObject(DWORD object, DWORD requestId)
 
 // ---- jetway exchange ----
 
-bool SimConnectImpl::SendJetwayData(const JetwayData& record)
+bool WriteJetwayJob(HANDLE simConnect, const JetwayData& record, HRESULT* result)
 {
     const DWORD area = record.ClientDataAreaId;
-    if (area < AreaJetwayIn1 || area >= AreaJetwayIn1 + 4) return false;
+    if (area < AreaJetwayIn1 || area >= AreaJetwayIn1 + kJetwayInAreaCount) return false;
     JetwayBytes bytes = EncodeJetwayData(record);
     static_assert(sizeof(bytes) == kJetwayRecordSize);
-    SimConnect_SetClientData(handle_, area, ClientDefJetwayRecord, SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0,
-                             kJetwayRecordSize, bytes.data());
+    const HRESULT written = SimConnect_SetClientData(simConnect, area, ClientDefJetwayRecord,
+                                                     SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0, kJetwayRecordSize,
+                                                     bytes.data());
+    if (result) *result = written;
     return true;
+}
+
+bool WriteApiAnswer(HANDLE simConnect, const uint8_t* record, size_t size)
+{
+    if (record == nullptr || size != kApiRecordSize) return false;
+    SimConnect_SetClientData(simConnect, AreaApiOut, ClientDefApiRecord, SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0,
+                             kApiRecordSize, const_cast<uint8_t*>(record));
+    return true;
+}
+
+bool SimConnectImpl::SendJetwayData(const JetwayData& record)
+{
+    return WriteJetwayJob(handle_, record);
 }
 
 bool SimConnectImpl::RequestJetwayDataOut(DWORD channel)
 {
-    if (channel < 1 || channel > 8) return false;
+    if (channel < 1 || channel > kJetwayOutAreaCount) return false;
     SimConnect_RequestClientData(handle_, AreaJetwayOut1 - 1 + channel, velk_ids::RequestJetwayDataOut,
                                  ClientDefJetwayRecord, SIMCONNECT_CLIENT_DATA_PERIOD_ONCE);
     return true;
@@ -329,11 +343,6 @@ void SimConnectImpl::AddTopMenuItem(const std::string& text, DWORD event)
 void SimConnectImpl::AddTopMenuItemMapped(const std::string& text, DWORD event)
 {
     SimConnect_MenuAddSubItem(handle_, EventTopMenu, text.c_str(), event, 0);
-}
-
-void SimConnectImpl::AddTopMenuLabel(const std::string& text)
-{
-    SimConnect_MenuAddSubItem(handle_, EventTopMenu, text.c_str(), SIMCONNECT_UNUSED, 0);
 }
 
 void SimConnectImpl::RemoveTopMenuItem(DWORD event)
@@ -449,8 +458,10 @@ void SimConnectImpl::MapFreezeSetEvents()
 
 void SimConnectImpl::MapJetwayDataAreas()
 {
-    for (DWORD i = 0; i < 4; ++i) SimConnect_MapClientDataNameToID(handle_, kJetwayInAreas[i], AreaJetwayIn1 + i);
-    for (DWORD i = 0; i < 8; ++i) SimConnect_MapClientDataNameToID(handle_, kJetwayOutAreas[i], AreaJetwayOut1 + i);
+    for (DWORD i = 0; i < kJetwayInAreaCount; ++i)
+        SimConnect_MapClientDataNameToID(handle_, kJetwayInAreas[i], AreaJetwayIn1 + i);
+    for (DWORD i = 0; i < kJetwayOutAreaCount; ++i)
+        SimConnect_MapClientDataNameToID(handle_, kJetwayOutAreas[i], AreaJetwayOut1 + i);
     SimConnect_AddToClientDataDefinition(handle_, ClientDefJetwayRecord, SIMCONNECT_CLIENTDATAOFFSET_AUTO,
                                          kJetwayRecordSize);
 }

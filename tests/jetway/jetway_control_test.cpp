@@ -33,6 +33,7 @@
 namespace {
 
 using namespace jetway_control;
+using namespace velk_ids;
 using aircrafttest::LogCapture;
 using simtest::Drain;
 using simtest::Events;
@@ -111,15 +112,15 @@ protected:
             const std::string name = "VELK.JetwayData.In." + std::to_string(n);
             SimConnect_MapClientDataNameToID(module, name.c_str(), 100 + n);
             SimConnect_CreateClientData(module, 100 + n, 5600, 0);
-            SimConnect_MapClientDataNameToID(orvane, name.c_str(), kInAreaBase + n);
+            SimConnect_MapClientDataNameToID(orvane, name.c_str(), AreaJetwayIn1 + n - 1);
         }
         SimConnect_MapClientDataNameToID(module, "VELK.APIData.Out", 200);
         SimConnect_CreateClientData(module, 200, kApiRecordSize, 0);
-        SimConnect_MapClientDataNameToID(orvane, "VELK.APIData.Out", kApiOutAreaId);
-        SimConnect_AddToClientDataDefinition(orvane, kJetwayRecordDefinitionId, 0, 5600);
-        SimConnect_AddToClientDataDefinition(orvane, kApiRecordDefinitionId, 0, kApiRecordSize);
-        SimConnect_MapClientEventToSimEvent(orvane, kStartEventId, "VELK.JetwayAction.Start");
-        SimConnect_MapClientEventToSimEvent(orvane, kTriggerStatusEventId, "VELK.JetwayTriggerStatus");
+        SimConnect_MapClientDataNameToID(orvane, "VELK.APIData.Out", AreaApiOut);
+        SimConnect_AddToClientDataDefinition(orvane, ClientDefJetwayRecord, 0, 5600);
+        SimConnect_AddToClientDataDefinition(orvane, ClientDefApiRecord, 0, kApiRecordSize);
+        SimConnect_MapClientEventToSimEvent(orvane, EventJetwayStart, "VELK.JetwayAction.Start");
+        SimConnect_MapClientEventToSimEvent(orvane, EventJetwayTriggerStatus, "VELK.JetwayTriggerStatus");
         SimConnect_MapClientEventToSimEvent(module, 1, "VELK.JetwayAction.Start");
         SimConnect_MapClientEventToSimEvent(module, 2, "VELK.JetwayTriggerStatus");
         SimConnect_AddClientEventToNotificationGroup(module, 7, 1, FALSE);
@@ -283,7 +284,7 @@ TEST_F(JetwayControlTest, InAreasRotateAcrossUserAndAiJobs)
         if (job.ai) {
             control->SetupAiJetwayPayload(kOtherId);
             EXPECT_EQ(job.channel, J(kOtherId).GetRecord().InChannel);
-            EXPECT_EQ(kInAreaBase + job.channel, J(kOtherId).GetRecord().ClientDataAreaId);
+            EXPECT_EQ(23 + job.channel, J(kOtherId).GetRecord().ClientDataAreaId);  // In.1 is area 24
             EXPECT_TRUE(ModuleEvents().empty());  // the AI sender writes and starts it
         } else {
             handler.AddPendingDoor(kJetwayId);
@@ -536,6 +537,32 @@ TEST_F(JetwayControlTest, AiDetectionTakesTheJetwayThatTurnsForwardFirst)
     control->DetectAiAtJetway(9);
     EXPECT_EQ((std::vector<uint32_t>{kOtherId, kJetwayId}), ai.GetJobsOf(9));
     EXPECT_EQ(kOtherId * 10 + kStatusDocking, ModuleEvents().at(0).data);
+}
+
+// The link writes a job only into the job area the record names; a result area or any other id is refused
+// and nothing reaches the module.
+TEST_F(JetwayControlTest, LinkWritesJobsOnlyIntoJobAreas)
+{
+    struct Case {
+        uint32_t area;
+        const char* written;  // null: refused
+    };
+    const Case cases[] = {{23, nullptr}, {24, "VELK.JetwayData.In.1"}, {27, "VELK.JetwayData.In.4"}, {28, nullptr}};
+    uint32_t id = 500;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.area);
+        JetwayData record;
+        record.JetwayObjectId = ++id;
+        record.ClientDataAreaId = c.area;
+        EXPECT_EQ(c.written != nullptr, linkOwner->SendJetwayData(record));
+        if (c.written) EXPECT_EQ(id, Decode(sim.ClientData(c.written)).JetwayObjectId);
+    }
+    // The refused jobs went nowhere else either.
+    for (const char* untouched : {"VELK.JetwayData.In.2", "VELK.JetwayData.In.3"}) {
+        const auto bytes = sim.ClientData(untouched);
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(std::vector<uint8_t>(5600, 0), *bytes) << untouched;
+    }
 }
 
 // Door names the aircraft does not have never add an exit or crash, whatever the solver answers.

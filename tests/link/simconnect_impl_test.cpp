@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 using namespace coretest;
 using namespace velk_ids;
@@ -298,6 +300,68 @@ TEST_F(SimConnectImplTest, JetwayJobGoesOnlyToAJobArea)
     EXPECT_EQ(id, 4711u);
 }
 
+// The job writer that the connection and the jetway control link share: only the four job areas take a
+// job, each under the job area's name, and the result of the write is handed back.
+TEST_F(SimConnectImplTest, JobWriterTakesOnlyTheFourJobAreas)
+{
+    conn.MapJetwayDataAreas();
+    for (int n = 1; n <= 4; ++n) {
+        const std::string name = "VELK.JetwayData.In." + std::to_string(n);
+        ASSERT_EQ(SimConnect_MapClientDataNameToID(other, name.c_str(), 10 + n), S_OK);
+        ASSERT_EQ(SimConnect_CreateClientData(other, 10 + n, 5600, 0), S_OK);
+    }
+    Messages();
+    struct Case {
+        DWORD area;
+        const char* written;  // null: refused
+    };
+    const Case cases[] = {
+        {0, nullptr},  {23, nullptr}, {24, "VELK.JetwayData.In.1"}, {25, "VELK.JetwayData.In.2"},
+        {26, "VELK.JetwayData.In.3"}, {27, "VELK.JetwayData.In.4"}, {28, nullptr}, {37, nullptr},
+    };
+    uint32_t id = 100;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.area);
+        JetwayData record;
+        record.JetwayObjectId = ++id;
+        record.ClientDataAreaId = c.area;
+        const DWORD before = conn.GetLastSentPacketId();
+        HRESULT result = E_FAIL;
+        EXPECT_EQ(WriteJetwayJob(conn.GetHandle(), record, &result), c.written != nullptr);
+        if (c.written == nullptr) {
+            EXPECT_EQ(conn.GetLastSentPacketId(), before);
+            EXPECT_EQ(result, E_FAIL);  // untouched
+            continue;
+        }
+        EXPECT_EQ(result, S_OK);
+        auto bytes = sim.ClientData(c.written);
+        ASSERT_TRUE(bytes.has_value());
+        uint32_t written = 0;
+        std::memcpy(&written, bytes->data() + 4672, 4);
+        EXPECT_EQ(written, id);
+    }
+    EXPECT_TRUE(Exceptions(Messages()).empty());
+}
+
+TEST_F(SimConnectImplTest, ApiAnswerGoesOutWholeOrNotAtAll)
+{
+    conn.CreateApiDataAreas();
+    Messages();
+    std::vector<uint8_t> answer(928, 0);
+    answer[0] = 7;
+    answer[927] = 9;
+    const DWORD before = conn.GetLastSentPacketId();
+    EXPECT_FALSE(WriteApiAnswer(conn.GetHandle(), nullptr, 928));
+    EXPECT_FALSE(WriteApiAnswer(conn.GetHandle(), answer.data(), 927));
+    EXPECT_FALSE(WriteApiAnswer(conn.GetHandle(), answer.data(), 929));
+    EXPECT_EQ(conn.GetLastSentPacketId(), before);
+    EXPECT_TRUE(WriteApiAnswer(conn.GetHandle(), answer.data(), answer.size()));
+    EXPECT_TRUE(Exceptions(Messages()).empty());
+    auto bytes = sim.ClientData("VELK.APIData.Out");
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(*bytes, answer);
+}
+
 // A printed text is cut to 255 characters; a shorter one after it carries nothing of the longer one.
 TEST_F(SimConnectImplTest, PrintedTextsAreCutAndTerminated)
 {
@@ -310,7 +374,6 @@ TEST_F(SimConnectImplTest, PrintedTextsAreCutAndTerminated)
     EXPECT_DOUBLE_EQ(texts[0].seconds, 6.0);
     EXPECT_EQ(texts[1].text, "short");
     EXPECT_DOUBLE_EQ(texts[1].seconds, 3.0);
-    EXPECT_EQ(std::string(conn.GetMessageBuffer()), "short");
 }
 
 TEST_F(SimConnectImplTest, ClosingTheTextMenuRemovesIt)
@@ -331,19 +394,17 @@ TEST_F(SimConnectImplTest, AddOnMenuItemsSendTheirEvents)
     conn.AddTopMenu("VELK 1.7.1");
     conn.AddTopMenuItemMapped("Text-Menu Command: s", EventReservedKey);
     conn.AddTopMenuItem("Test DLL Connection!", EventMenuTestDll);
-    conn.AddTopMenuLabel("a label");
     conn.SetTopMenuGroupPriority();
     Messages();
     EXPECT_EQ(sim.AddonMenu(), (std::vector<std::string>{"VELK 1.7.1", "VELK 1.7.1 > Text-Menu Command: s",
-                                                         "VELK 1.7.1 > Test DLL Connection!",
-                                                         "VELK 1.7.1 > a label"}));
+                                                         "VELK 1.7.1 > Test DLL Connection!"}));
     ASSERT_TRUE(sim.ChooseAddonMenuItem("VELK 1.7.1", "Test DLL Connection!"));
     auto events = OfKind<SIMCONNECT_RECV_EVENT>(Messages(), SIMCONNECT_RECV_ID_EVENT);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].uEventID, 42u);
     EXPECT_EQ(events[0].uGroupID, 8u);
     conn.RemoveTopMenuItem(EventMenuTestDll);
-    EXPECT_EQ(sim.AddonMenu().size(), 3u);
+    EXPECT_EQ(sim.AddonMenu(), (std::vector<std::string>{"VELK 1.7.1", "VELK 1.7.1 > Text-Menu Command: s"}));
     conn.RemoveTopMenu();
     EXPECT_TRUE(sim.AddonMenu().empty());
 }
