@@ -1,6 +1,7 @@
 #include "link/SimConnectImpl.h"
 
 #include "foundation/Records.h"
+#include "foundation/Units.h"
 #include "jetway/core/JetwayCodec.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@ using namespace velk_ids;
 namespace {
 
 constexpr DWORD kMenuTextSize = 1024;
-constexpr double kFeetPerMeter = 3.28084;
 
 constexpr const char* kJetwayInAreas[kJetwayInAreaCount] = {"VELK.JetwayData.In.1", "VELK.JetwayData.In.2",
                                                              "VELK.JetwayData.In.3", "VELK.JetwayData.In.4"};
@@ -228,7 +228,7 @@ SIMCONNECT_DATA_INITPOSITION SimConnectImpl::MakeInitPositionRaised(const Placem
                                                                     double heightMeters)
 {
     SIMCONNECT_DATA_INITPOSITION position = MakeInitPosition(placement);
-    position.Altitude += heightMeters * kFeetPerMeter;
+    position.Altitude += heightMeters * units::kFeetPerMetre;
     return position;
 }
 

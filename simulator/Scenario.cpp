@@ -27,6 +27,8 @@ namespace {
 constexpr double kMaxSeconds = 1e7;  // about four months of simulated time
 constexpr DWORD kClientGroup = 1;
 constexpr size_t kJetwayAreas = 4;
+constexpr double kMaxTextSeconds = 3600;   // an hour
+constexpr double kMaxPhaseSeconds = 3600;  // of one phase of a jetway's motion
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -136,9 +138,30 @@ public:
         return out;
     }
 
+    // Missing: nothing. Present: as Num and Flag read it.
+    std::optional<double> OptionalNum(const char* name, double lo = -1e12, double hi = 1e12)
+    {
+        if (!Has(name)) return std::nullopt;
+        return Num(name, 0, lo, hi);
+    }
+
+    std::optional<bool> OptionalFlag(const char* name)
+    {
+        if (!Has(name)) return std::nullopt;
+        return Flag(name, true);
+    }
+
+    std::optional<std::string> OptionalStr(const char* name) const
+    {
+        if (!Has(name)) return std::nullopt;
+        return Str(name);
+    }
+
     double Time() { return Num("time", 0, 0, kMaxSeconds); }
 
     void Problem(const std::string& text) { problems_.push_back(text); }
+    // No problem so far.
+    bool Clean() const { return problems_.empty(); }
     const std::vector<std::string>& Problems() const { return problems_; }
 
 private:
@@ -148,6 +171,14 @@ private:
 
 struct PathPoint {
     double t, lat, lon, alt, heading, speed;
+};
+
+// A text or menu a client shows: the text type, the block as SimConnect_Text takes it, and how the timeline
+// names it.
+struct TextSpec {
+    SIMCONNECT_TEXT_TYPE type = SIMCONNECT_TEXT_TYPE_PRINT_WHITE;
+    std::string block;
+    std::string what;
 };
 
 // A SimConnect client of the scenario, in this process.
@@ -207,6 +238,31 @@ struct ScenarioClient {
         definitions[size] = id;
         return id;
     }
+
+    // Removes its object of the key.
+    void RemoveObject(const std::string& key)
+    {
+        SimConnect_AIRemoveObject(handle, objects[key], nextRequest++);
+        Remember("removal of " + Quote(key));
+    }
+
+    // Sends the event at the highest priority, to its object of the key or (key empty) the user aircraft.
+    void SendEvent(const std::string& eventName, const std::string& objectKey, double data)
+    {
+        const DWORD target = objectKey.empty() ? SIMCONNECT_OBJECT_ID_USER : objects[objectKey];
+        SimConnect_TransmitClientEvent(handle, target, Event(eventName), static_cast<DWORD>(data),
+                                       SIMCONNECT_GROUP_PRIORITY_HIGHEST, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+        Remember("event " + Quote(eventName));
+    }
+
+    void ShowText(const TextSpec& text, double seconds)
+    {
+        const DWORD eventId = nextEvent++;
+        texts[eventId] = text.what;
+        SimConnect_Text(handle, text.type, static_cast<float>(seconds), eventId, static_cast<DWORD>(text.block.size()),
+                        const_cast<char*>(text.block.data()));
+        Remember(text.what);
+    }
 };
 
 struct ObjectSpec {
@@ -238,6 +294,188 @@ const char* TextResultName(DWORD result)
     case SIMCONNECT_TEXT_RESULT_TIMEOUT: return "timed out";
     default: return nullptr;
     }
+}
+
+// One element of the scenario being read: the XML, its attributes (where every problem collects) and its time.
+struct Element {
+    const tinyxml2::XMLElement* xml;
+    Attrs& attrs;
+    double seconds;
+    uint64_t at;  // ms of simulated time
+};
+
+// What an AIState element changes: only the attributes it gives.
+struct AiChange {
+    std::optional<double> latitude, longitude, altitudeFeet, headingDegrees;
+    std::optional<bool> onGround;
+    std::optional<std::string> state, airport, parking;
+
+    void ApplyTo(AiAircraft& aircraft) const
+    {
+        if (latitude) aircraft.latitude = *latitude;
+        if (longitude) aircraft.longitude = *longitude;
+        if (altitudeFeet) aircraft.altitudeFeet = *altitudeFeet;
+        if (headingDegrees) aircraft.headingDegrees = *headingDegrees;
+        if (onGround) aircraft.onGround = *onGround;
+        if (state) aircraft.state = *state;
+        if (airport) aircraft.airport = *airport;
+        if (parking) aircraft.parking = *parking;
+    }
+};
+
+// The actions of a Sim element.
+struct SimAction {
+    const char* name;
+    void (*run)(Simulator&);
+};
+
+const SimAction kSimActions[] = {
+    {"start", [](Simulator& sim) { sim.StartSim(); }},
+    {"stop", [](Simulator& sim) { sim.StopSim(); }},
+    {"pause", [](Simulator& sim) { sim.SetPaused(true); }},
+    {"unpause", [](Simulator& sim) { sim.SetPaused(false); }},
+    {"sound-on", [](Simulator& sim) { sim.SetSound(true); }},
+    {"sound-off", [](Simulator& sim) { sim.SetSound(false); }},
+    {"position-changed", [](Simulator& sim) { sim.ChangePosition(); }},
+    {"quit", [](Simulator& sim) { sim.Quit(); }},
+};
+
+// Answers the open menu with line number `line` (1..10) or, when `contains` is given, the first line that
+// contains it.
+void AnswerMenu(Simulator& sim, int line, const std::string& contains)
+{
+    auto menu = sim.OpenMenu();
+    if (!menu) return sim.Note("scenario: no menu open to choose from");
+    for (size_t i = 0; i < menu->lines.size(); ++i) {
+        const bool match = contains.empty() ? static_cast<int>(i) + 1 == line
+                                            : menu->lines[i].find(contains) != std::string::npos;
+        if (match) {
+            sim.ChooseMenuLine(static_cast<int>(i));
+            return;
+        }
+    }
+    sim.Note("scenario: menu " + Quote(menu->title) + " has no such line");
+}
+
+// Removes the simulator's own objects (AI traffic) of the title.
+void RemoveAiByTitle(Simulator& sim, const std::string& title)
+{
+    for (const auto& object : sim.Objects())
+        if (object.title == title && object.createdBy.empty() && object.id != sim.UserAircraftId())
+            sim.RemoveObject(object.id);
+}
+
+// A menu: NUL-separated entries (title, prompt, items) ending with an empty one.
+TextSpec ReadMenuText(Attrs& attrs)
+{
+    TextSpec text;
+    text.type = SIMCONNECT_TEXT_TYPE_MENU;
+    const std::string title = attrs.Required("title"), prompt = attrs.Str("prompt"), items = attrs.Required("items");
+    // An empty prompt would end the entries early.
+    text.block = title + '\0' + (prompt.empty() ? " " : prompt) + '\0';
+    size_t start = 0, count = 0;
+    for (;;) {
+        const size_t bar = items.find('|', start);
+        const std::string item = Trim(items.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (!item.empty()) {
+            text.block += item + '\0';
+            ++count;
+        }
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    if (count == 0 || count > 10) attrs.Problem("needs 1..10 items separated by '|'");
+    text.block += '\0';
+    text.what = "menu " + Quote(title);
+    return text;
+}
+
+// type: print or scroll.
+TextSpec ReadPrintedText(Attrs& attrs, const std::string& type)
+{
+    TextSpec text;
+    text.type = type == "print" ? SIMCONNECT_TEXT_TYPE_PRINT_WHITE : SIMCONNECT_TEXT_TYPE_SCROLL_WHITE;
+    const std::string line = attrs.Required("text");
+    text.block = line + '\0';
+    text.what = type + " text " + Quote(line);
+    return text;
+}
+
+// The jetway's own attributes of a JetwayJob into its record.
+void ReadJetwayRecord(Attrs& attrs, JetwayData& record)
+{
+    const std::string type = Upper(Trim(attrs.Str("type", "A")));
+    static const std::pair<const char*, uint32_t> types[] = {
+        {"A", kJetwayTypeA}, {"N", kJetwayTypeN}, {"T", kJetwayTypeT}, {"H", kJetwayTypeH},
+        {"1", kJetwayTypeA}, {"2", kJetwayTypeN}, {"3", kJetwayTypeT}, {"4", kJetwayTypeH}};
+    auto known = std::find_if(std::begin(types), std::end(types), [&](const auto& entry) { return type == entry.first; });
+    if (known == std::end(types)) attrs.Problem("type must be A, N, T or H: '" + type + "'");
+    else record.JetwayType = known->second;
+    // Zero period or keyframes is let through on purpose: the module must refuse such a job.
+    record.PeriodMs = static_cast<uint32_t>(attrs.Num("periodMs", record.PeriodMs, 0, 600000));
+    record.KeyframeCount = static_cast<uint32_t>(attrs.Num("keyframes", record.KeyframeCount, 0, 100000));
+    record.RootRotationTime = attrs.Num("rootRotationTime", record.RootRotationTime, 0, kMaxPhaseSeconds);
+    record.BridgeExtensionTime = attrs.Num("bridgeExtensionTime", record.BridgeExtensionTime, 0, kMaxPhaseSeconds);
+    record.DipTime = attrs.Num("dipTime", record.DipTime, 0, kMaxPhaseSeconds);
+    record.HeadRotationTime = attrs.Num("headRotationTime", record.HeadRotationTime, 0, kMaxPhaseSeconds);
+    record.HoodTime = attrs.Num("hoodTime", record.HoodTime, 0, kMaxPhaseSeconds);
+    auto range = [&](const char* name, JetwayRange& out) {
+        auto bounds = attrs.List(name, 2, 2);
+        if (bounds.size() == 2) out = {bounds[0], bounds[1]};
+    };
+    range("rootSweep", record.RootSweepRange);
+    range("bridgeDip", record.BridgeDipRange);
+    range("headSweep", record.HeadSweepRange);
+    range("bridgeLength", record.BridgeLengthRange);
+    range("legLength", record.LegLengthRange);
+    record.RootFloorHeight = attrs.Num("rootFloorHeight", 0);
+    record.RootBridgeOffset = attrs.Num("rootBridgeOffset", 0);
+    record.LegOffset = attrs.Num("legOffset", 0);
+    record.StairLength = attrs.Num("stairLength", 0);
+    record.StairOffset = attrs.Num("stairOffset", 0);
+    record.WheelRadius = attrs.Num("wheelRadius", 0);
+    if (auto placement = attrs.List("placement", 4, 4); placement.size() == 4) {
+        record.JetwayLatitude = placement[0];
+        record.JetwayLongitude = placement[1];
+        record.JetwayAltitude = placement[2];
+        record.JetwayHeading = placement[3];
+    }
+    auto parked = attrs.List("parked", 1, 4);
+    record.PlacementPointCount = static_cast<int32_t>(parked.size());
+    for (size_t i = 0; i < parked.size(); ++i) record.PlacementPoints[i] = parked[i];
+    record.RetractFirst = attrs.Flag("retractFirst", false);
+    record.LevelFirst = attrs.Flag("levelFirst", false);
+}
+
+// The Part elements of a JetwayJob; their problems go to the job's attributes.
+std::vector<PartSpec> ReadParts(const tinyxml2::XMLElement* job, Attrs& attrs)
+{
+    std::vector<PartSpec> parts;
+    std::set<int> slots;
+    for (const auto* xml = job->FirstChildElement(); xml; xml = xml->NextSiblingElement()) {
+        if (std::string(xml->Name()) != "Part") {
+            attrs.Problem(std::string("unknown element ") + xml->Name() + " in JetwayJob");
+            continue;
+        }
+        Attrs partAttrs(xml);
+        PartSpec part;
+        part.slot = static_cast<int>(partAttrs.Num("slot", 0, 1, JetwayData::kPartCount));
+        part.object = partAttrs.Required("object");
+        part.title = partAttrs.Str("title");
+        part.link = partAttrs.Str("link", "STATIC");
+        LinkedSimObject probe;
+        if (!probe.SetLinkTypeFromText(part.link)) partAttrs.Problem("unknown link '" + part.link + "'");
+        if (auto offset = partAttrs.List("offset", 3, 3); offset.size() == 3) {
+            part.x = offset[0];
+            part.y = offset[1];
+            part.z = offset[2];
+        }
+        if (!slots.insert(part.slot).second) partAttrs.Problem("slot " + std::to_string(part.slot) + " used twice");
+        for (const std::string& problem : partAttrs.Problems())
+            attrs.Problem("Part (line " + std::to_string(xml->GetLineNum()) + "): " + problem);
+        parts.push_back(part);
+    }
+    return parts;
 }
 
 }  // namespace
@@ -293,11 +531,30 @@ struct Scenario::State {
     }
 
     bool Read(const tinyxml2::XMLDocument& doc, const std::string& folder, std::string* error);
-    void ReadElement(const tinyxml2::XMLElement* e);
-    void ReadClient(const tinyxml2::XMLElement* e, Attrs& a, uint64_t at);
-    std::optional<ObjectSpec> ReadObject(const tinyxml2::XMLElement* e);
-    void ReadJob(const tinyxml2::XMLElement* e, Attrs& a, uint64_t at);
-    void ReadText(Attrs& a, uint64_t at);
+    void ReadElement(const tinyxml2::XMLElement* xml);
+    // One reader per element kind.
+    void ReadAircraft(const Element& element);
+    void ReadPoint(const Element& element);
+    void ReadState(const Element& element);
+    void ReadSim(const Element& element);
+    void ReadFlight(const Element& element);
+    void ReadAI(const Element& element);
+    void ReadAIState(const Element& element);
+    void ReadAIRemove(const Element& element);
+    void ReadMenu(const Element& element);
+    void ReadKey(const Element& element);
+    void ReadAddonMenu(const Element& element);
+    void ReadNamedVariable(const Element& element);
+    void ReadRefuse(const Element& element);
+    void ReadEnd(const Element& element);
+    void ReadClient(const Element& element);
+    void ReadObject(const Element& element);
+    void ReadRemoveObject(const Element& element);
+    void ReadClientEvent(const Element& element);
+    void ReadText(const Element& element);
+    void ReadJob(const Element& element);
+    // An object of a client, in an ApiClient or on its own; nothing (and the problems reported) when it has any.
+    std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml);
 
     void OpenClient(Simulator& sim, const std::string& name, const std::vector<std::string>& listen);
     void CreateObject(Simulator& sim, ScenarioClient& c, const ObjectSpec& o);
@@ -339,386 +596,331 @@ bool Scenario::State::Read(const tinyxml2::XMLDocument& doc, const std::string& 
     return true;
 }
 
-void Scenario::State::ReadElement(const tinyxml2::XMLElement* e)
+void Scenario::State::ReadElement(const tinyxml2::XMLElement* xml)
 {
-    const std::string kind = e->Name();
-    Attrs a(e);
-    const double seconds = a.Time();
-    const auto at = static_cast<uint64_t>(std::llround(seconds * 1000.0));
-    // Elements add their step only when every attribute was read; problems are reported below.
-    auto ok = [&] { return a.Problems().empty(); };
-
-    if (kind == "Aircraft") {
-        const std::string title = a.Str("title"), airFile = a.Str("file");
-        const double lat = a.Num("latitude", 0, -90, 90), lon = a.Num("longitude", 0, -180, 180),
-                     alt = a.Num("altitude", 0), hdg = a.Num("heading", 0, -360, 360);
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                sim.SetUserPosition(lat, lon, alt, 0, 0, hdg);
-                if (!title.empty()) sim.SetText(0, "TITLE", title);
-                sim.Note("user aircraft " + Quote(title) + " at " + Position(lat, lon, alt, hdg));
-                if (!airFile.empty()) sim.LoadAircraft(airFile);
-            });
-    } else if (kind == "Point") {
-        PathPoint p{seconds, a.Num("latitude", 0, -90, 90), a.Num("longitude", 0, -180, 180), a.Num("altitude", 0),
-                    a.Num("heading", 0, -360, 360), a.Num("speed", 0, 0, 10000)};
-        if (ok()) path.push_back(p);
-    } else if (kind == "State") {
-        const std::string name = a.Required("name"), unit = a.Str("unit", "Number");
-        const double value = a.Num("value", 0);
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                sim.SetNumber(0, name, unit, value);
-                sim.Note("user aircraft: " + name + " = " + Number(value) + " (" + unit + ")");
-            });
-    } else if (kind == "Sim") {
-        const std::string action = a.Required("action");
-        static const char* const known[] = {"start", "stop", "pause", "unpause", "sound-on", "sound-off",
-                                            "position-changed", "quit"};
-        if (!action.empty() && std::none_of(std::begin(known), std::end(known), [&](const char* k) { return action == k; }))
-            a.Problem("unknown action '" + action + "'");
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                if (action == "start") sim.StartSim();
-                else if (action == "stop") sim.StopSim();
-                else if (action == "pause") sim.SetPaused(true);
-                else if (action == "unpause") sim.SetPaused(false);
-                else if (action == "sound-on") sim.SetSound(true);
-                else if (action == "sound-off") sim.SetSound(false);
-                else if (action == "position-changed") sim.ChangePosition();
-                else sim.Quit();
-            });
-    } else if (kind == "Flight") {
-        const std::string flight = a.Required("file");
-        if (ok()) Add(at, [=](Simulator& sim) { sim.LoadFlight(flight); });
-    } else if (kind == "AI") {
-        AiAircraft ai;
-        ai.title = a.Required("title");
-        const std::string key = a.Str("key", ai.title);
-        ai.atcId = a.Str("atcId");
-        ai.atcModel = a.Str("atcModel");
-        ai.state = a.Str("state", ai.state);
-        ai.airport = a.Str("airport");
-        ai.parking = a.Str("parking");
-        ai.latitude = a.Num("latitude", 0, -90, 90);
-        ai.longitude = a.Num("longitude", 0, -180, 180);
-        ai.altitudeFeet = a.Num("altitude", 0);
-        ai.headingDegrees = a.Num("heading", 0, -360, 360);
-        ai.onGround = a.Flag("onGround", true);
-        if (ok())
-            Add(at, [=, this](Simulator& sim) {
-                this->ai[key] = ai;
-                aiIds[key] = sim.AddAiAircraft(ai);
-            });
-    } else if (kind == "AIState") {
-        const std::string key = a.Required("ai");
-        // Only the attributes given change.
-        const bool hasLat = a.Has("latitude"), hasLon = a.Has("longitude"), hasAlt = a.Has("altitude"),
-                   hasHdg = a.Has("heading"), hasGround = a.Has("onGround");
-        const double lat = a.Num("latitude", 0, -90, 90), lon = a.Num("longitude", 0, -180, 180),
-                     alt = a.Num("altitude", 0), hdg = a.Num("heading", 0, -360, 360);
-        const bool ground = a.Flag("onGround", true);
-        const std::optional<std::string> state = a.Has("state") ? std::optional(a.Str("state")) : std::nullopt,
-                                          airport = a.Has("airport") ? std::optional(a.Str("airport")) : std::nullopt,
-                                          parking = a.Has("parking") ? std::optional(a.Str("parking")) : std::nullopt;
-        if (ok())
-            Add(at, [=, this](Simulator& sim) {
-                auto it = ai.find(key);
-                if (it == ai.end()) return sim.Note("scenario: AIState skipped: no AI aircraft " + Quote(key));
-                AiAircraft& x = it->second;
-                if (hasLat) x.latitude = lat;
-                if (hasLon) x.longitude = lon;
-                if (hasAlt) x.altitudeFeet = alt;
-                if (hasHdg) x.headingDegrees = hdg;
-                if (hasGround) x.onGround = ground;
-                if (state) x.state = *state;
-                if (airport) x.airport = *airport;
-                if (parking) x.parking = *parking;
-                if (!sim.UpdateAiAircraft(aiIds[key], x))
-                    sim.Note("scenario: AIState skipped: AI aircraft " + Quote(key) + " is gone");
-            });
-    } else if (kind == "AIRemove") {
-        const std::string key = a.Str("ai"), title = a.Str("title");
-        if (key.empty() && title.empty()) a.Problem("needs the attribute 'ai' or 'title'");
-        if (ok())
-            Add(at, [=, this](Simulator& sim) {
-                if (!key.empty()) {
-                    auto it = aiIds.find(key);
-                    if (it == aiIds.end() || !sim.RemoveObject(it->second))
-                        sim.Note("scenario: AIRemove skipped: no AI aircraft " + Quote(key));
-                    return;
-                }
-                for (const auto& o : sim.Objects())
-                    if (o.title == title && o.createdBy.empty() && o.id != sim.UserAircraftId()) sim.RemoveObject(o.id);
-            });
-    } else if (kind == "Menu") {
-        const int line = static_cast<int>(a.Num("line", 0, 1, 10));
-        const std::string contains = a.Str("contains");
-        if (line == 0 && contains.empty()) a.Problem("needs the attribute 'line' or 'contains'");
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                auto menu = sim.OpenMenu();
-                if (!menu) return sim.Note("scenario: no menu open to choose from");
-                for (size_t i = 0; i < menu->lines.size(); ++i) {
-                    const bool match = contains.empty() ? static_cast<int>(i) + 1 == line
-                                                        : menu->lines[i].find(contains) != std::string::npos;
-                    if (match) {
-                        sim.ChooseMenuLine(static_cast<int>(i));
-                        return;
-                    }
-                }
-                sim.Note("scenario: menu " + Quote(menu->title) + " has no such line");
-            });
-    } else if (kind == "Key") {
-        const std::string key = a.Required("key");
-        if (ok()) Add(at, [=](Simulator& sim) { sim.PressKey(key); });
-    } else if (kind == "AddonMenu") {
-        const std::string item = a.Required("item"), sub = a.Str("sub");
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                if (!sim.ChooseAddonMenuItem(item, sub))
-                    sim.Note("scenario: add-on menu " + Quote(item) + (sub.empty() ? "" : " > " + Quote(sub)) +
-                             " not found");
-            });
-    } else if (kind == "NamedVariable") {
-        const std::string name = a.Required("name");
-        const double value = a.Num("value", 0);
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                ModuleHost::SetNamedVariable(name, value);
-                sim.Note("named variable " + name + " = " + Number(value));
-            });
-    } else if (kind == "Refuse") {
-        const std::string title = a.Required("title");
-        if (ok())
-            Add(at, [=](Simulator& sim) {
-                sim.RefuseTitle(title);
-                sim.Note("creations of " + Quote(title) + " will fail");
-            });
-    } else if (kind == "End") {
-        if (!a.Has("time")) a.Problem("needs the attribute 'time'");
-        if (ok()) settings.endSeconds = seconds;
-    } else if (kind == "ApiClient") {
-        ReadClient(e, a, at);
-    } else if (kind == "Object") {
-        const std::string client = a.Required("client");
-        auto o = ReadObject(e);
-        if (ok() && o)
-            Add(at, [=, this](Simulator& sim) {
-                if (ScenarioClient* c = Client(sim, client, "Object " + Quote(o->key))) CreateObject(sim, *c, *o);
-            });
-    } else if (kind == "RemoveObject") {
-        const std::string client = a.Required("client"), key = a.Required("object");
-        if (ok())
-            Add(at, [=, this](Simulator&) {
-                Defer(client, {key}, "RemoveObject " + Quote(key), [key](Simulator&, ScenarioClient& c) {
-                    SimConnect_AIRemoveObject(c.handle, c.objects[key], c.nextRequest++);
-                    c.Remember("removal of " + Quote(key));
-                });
-            });
-    } else if (kind == "ClientEvent") {
-        const std::string client = a.Required("client"), name = a.Required("name"), object = a.Str("object");
-        const double data = a.Num("data", 0, 0, 4294967295.0);
-        if (ok())
-            Add(at, [=, this](Simulator&) {
-                std::vector<std::string> keys;
-                if (!object.empty()) keys.push_back(object);
-                Defer(client, keys, "ClientEvent " + Quote(name), [=](Simulator&, ScenarioClient& c) {
-                    const DWORD target = object.empty() ? SIMCONNECT_OBJECT_ID_USER : c.objects[object];
-                    SimConnect_TransmitClientEvent(c.handle, target, c.Event(name), static_cast<DWORD>(data),
-                                                   SIMCONNECT_GROUP_PRIORITY_HIGHEST,
-                                                   SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
-                    c.Remember("event " + Quote(name));
-                });
-            });
-    } else if (kind == "Text") {
-        ReadText(a, at);
-    } else if (kind == "JetwayJob") {
-        ReadJob(e, a, at);
-    } else {
-        a.Problem("unknown element");
-    }
-    for (const std::string& p : a.Problems())
-        Warn(file + ":" + std::to_string(e->GetLineNum()) + ": " + kind + ": " + p + " (element skipped)");
+    using ElementReader = void (State::*)(const Element&);
+    static const std::map<std::string, ElementReader> readers = {
+        {"Aircraft", &State::ReadAircraft},
+        {"Point", &State::ReadPoint},
+        {"State", &State::ReadState},
+        {"Sim", &State::ReadSim},
+        {"Flight", &State::ReadFlight},
+        {"AI", &State::ReadAI},
+        {"AIState", &State::ReadAIState},
+        {"AIRemove", &State::ReadAIRemove},
+        {"Menu", &State::ReadMenu},
+        {"Key", &State::ReadKey},
+        {"AddonMenu", &State::ReadAddonMenu},
+        {"NamedVariable", &State::ReadNamedVariable},
+        {"Refuse", &State::ReadRefuse},
+        {"End", &State::ReadEnd},
+        {"ApiClient", &State::ReadClient},
+        {"Object", &State::ReadObject},
+        {"RemoveObject", &State::ReadRemoveObject},
+        {"ClientEvent", &State::ReadClientEvent},
+        {"Text", &State::ReadText},
+        {"JetwayJob", &State::ReadJob},
+    };
+    const std::string kind = xml->Name();
+    Attrs attrs(xml);
+    const double seconds = attrs.Time();
+    const Element element{xml, attrs, seconds, static_cast<uint64_t>(std::llround(seconds * 1000.0))};
+    // Each reader adds its step only when every attribute was read; the problems are reported here.
+    if (auto reader = readers.find(kind); reader != readers.end()) (this->*reader->second)(element);
+    else attrs.Problem("unknown element");
+    for (const std::string& problem : attrs.Problems())
+        Warn(file + ":" + std::to_string(xml->GetLineNum()) + ": " + kind + ": " + problem + " (element skipped)");
 }
 
-std::optional<ObjectSpec> Scenario::State::ReadObject(const tinyxml2::XMLElement* e)
+void Scenario::State::ReadAircraft(const Element& element)
 {
-    Attrs a(e);
-    ObjectSpec o;
-    o.title = a.Required("title");
-    o.key = a.Str("key", o.title);
-    o.position.Latitude = a.Num("latitude", 0, -90, 90);
-    o.position.Longitude = a.Num("longitude", 0, -180, 180);
-    o.position.Altitude = a.Num("altitude", 0);
-    o.position.Pitch = a.Num("pitch", 0, -360, 360);
-    o.position.Bank = a.Num("bank", 0, -360, 360);
-    o.position.Heading = a.Num("heading", 0, -360, 360);
-    o.position.OnGround = a.Flag("onGround", true) ? 1 : 0;
-    o.position.Airspeed = 0;
-    a.Time();  // allowed on a top-level Object
-    a.Str("client");
-    if (a.Problems().empty()) return o;
-    for (const std::string& p : a.Problems())
-        Warn(file + ":" + std::to_string(e->GetLineNum()) + ": Object: " + p + " (element skipped)");
+    Attrs& attrs = element.attrs;
+    const std::string title = attrs.Str("title"), airFile = attrs.Str("file");
+    const double latitude = attrs.Num("latitude", 0, -90, 90), longitude = attrs.Num("longitude", 0, -180, 180),
+                 altitudeFeet = attrs.Num("altitude", 0), headingDegrees = attrs.Num("heading", 0, -360, 360);
+    if (!attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        sim.SetUserPosition(latitude, longitude, altitudeFeet, 0, 0, headingDegrees);
+        if (!title.empty()) sim.SetText(0, "TITLE", title);
+        sim.Note("user aircraft " + Quote(title) + " at " + Position(latitude, longitude, altitudeFeet, headingDegrees));
+        if (!airFile.empty()) sim.LoadAircraft(airFile);
+    });
+}
+
+void Scenario::State::ReadPoint(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const PathPoint point{element.seconds,
+                          attrs.Num("latitude", 0, -90, 90),
+                          attrs.Num("longitude", 0, -180, 180),
+                          attrs.Num("altitude", 0),
+                          attrs.Num("heading", 0, -360, 360),
+                          attrs.Num("speed", 0, 0, 10000)};
+    if (attrs.Clean()) path.push_back(point);
+}
+
+void Scenario::State::ReadState(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string name = attrs.Required("name"), unit = attrs.Str("unit", "Number");
+    const double value = attrs.Num("value", 0);
+    if (!attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        sim.SetNumber(0, name, unit, value);
+        sim.Note("user aircraft: " + name + " = " + Number(value) + " (" + unit + ")");
+    });
+}
+
+void Scenario::State::ReadSim(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string action = attrs.Required("action");
+    auto known = std::find_if(std::begin(kSimActions), std::end(kSimActions),
+                              [&](const SimAction& entry) { return action == entry.name; });
+    if (!action.empty() && known == std::end(kSimActions)) attrs.Problem("unknown action '" + action + "'");
+    if (attrs.Clean()) Add(element.at, known->run);
+}
+
+void Scenario::State::ReadFlight(const Element& element)
+{
+    const std::string flightFile = element.attrs.Required("file");
+    if (element.attrs.Clean()) Add(element.at, [=](Simulator& sim) { sim.LoadFlight(flightFile); });
+}
+
+void Scenario::State::ReadAI(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    AiAircraft aircraft;
+    aircraft.title = attrs.Required("title");
+    const std::string key = attrs.Str("key", aircraft.title);
+    aircraft.atcId = attrs.Str("atcId");
+    aircraft.atcModel = attrs.Str("atcModel");
+    aircraft.state = attrs.Str("state", aircraft.state);
+    aircraft.airport = attrs.Str("airport");
+    aircraft.parking = attrs.Str("parking");
+    aircraft.latitude = attrs.Num("latitude", 0, -90, 90);
+    aircraft.longitude = attrs.Num("longitude", 0, -180, 180);
+    aircraft.altitudeFeet = attrs.Num("altitude", 0);
+    aircraft.headingDegrees = attrs.Num("heading", 0, -360, 360);
+    aircraft.onGround = attrs.Flag("onGround", true);
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator& sim) {
+        ai[key] = aircraft;
+        aiIds[key] = sim.AddAiAircraft(aircraft);
+    });
+}
+
+void Scenario::State::ReadAIState(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string key = attrs.Required("ai");
+    AiChange change;
+    change.latitude = attrs.OptionalNum("latitude", -90, 90);
+    change.longitude = attrs.OptionalNum("longitude", -180, 180);
+    change.altitudeFeet = attrs.OptionalNum("altitude");
+    change.headingDegrees = attrs.OptionalNum("heading", -360, 360);
+    change.onGround = attrs.OptionalFlag("onGround");
+    change.state = attrs.OptionalStr("state");
+    change.airport = attrs.OptionalStr("airport");
+    change.parking = attrs.OptionalStr("parking");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator& sim) {
+        auto aircraft = ai.find(key);
+        if (aircraft == ai.end()) return sim.Note("scenario: AIState skipped: no AI aircraft " + Quote(key));
+        change.ApplyTo(aircraft->second);
+        if (!sim.UpdateAiAircraft(aiIds[key], aircraft->second))
+            sim.Note("scenario: AIState skipped: AI aircraft " + Quote(key) + " is gone");
+    });
+}
+
+void Scenario::State::ReadAIRemove(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string key = attrs.Str("ai"), title = attrs.Str("title");
+    if (key.empty() && title.empty()) attrs.Problem("needs the attribute 'ai' or 'title'");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator& sim) {
+        if (key.empty()) return RemoveAiByTitle(sim, title);
+        auto id = aiIds.find(key);
+        if (id == aiIds.end() || !sim.RemoveObject(id->second))
+            sim.Note("scenario: AIRemove skipped: no AI aircraft " + Quote(key));
+    });
+}
+
+void Scenario::State::ReadMenu(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const int line = static_cast<int>(attrs.Num("line", 0, 1, 10));
+    const std::string contains = attrs.Str("contains");
+    if (line == 0 && contains.empty()) attrs.Problem("needs the attribute 'line' or 'contains'");
+    if (attrs.Clean()) Add(element.at, [=](Simulator& sim) { AnswerMenu(sim, line, contains); });
+}
+
+void Scenario::State::ReadKey(const Element& element)
+{
+    const std::string key = element.attrs.Required("key");
+    if (element.attrs.Clean()) Add(element.at, [=](Simulator& sim) { sim.PressKey(key); });
+}
+
+void Scenario::State::ReadAddonMenu(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string item = attrs.Required("item"), sub = attrs.Str("sub");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        if (!sim.ChooseAddonMenuItem(item, sub))
+            sim.Note("scenario: add-on menu " + Quote(item) + (sub.empty() ? "" : " > " + Quote(sub)) + " not found");
+    });
+}
+
+void Scenario::State::ReadNamedVariable(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string name = attrs.Required("name");
+    const double value = attrs.Num("value", 0);
+    if (!attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        ModuleHost::SetNamedVariable(name, value);
+        sim.Note("named variable " + name + " = " + Number(value));
+    });
+}
+
+void Scenario::State::ReadRefuse(const Element& element)
+{
+    const std::string title = element.attrs.Required("title");
+    if (!element.attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        sim.RefuseTitle(title);
+        sim.Note("creations of " + Quote(title) + " will fail");
+    });
+}
+
+void Scenario::State::ReadEnd(const Element& element)
+{
+    if (!element.attrs.Has("time")) element.attrs.Problem("needs the attribute 'time'");
+    if (element.attrs.Clean()) settings.endSeconds = element.seconds;
+}
+
+void Scenario::State::ReadObject(const Element& element)
+{
+    const std::string client = element.attrs.Required("client");
+    auto object = ReadObjectSpec(element.xml);
+    if (!element.attrs.Clean() || !object) return;
+    Add(element.at, [=, this](Simulator& sim) {
+        if (ScenarioClient* c = Client(sim, client, "Object " + Quote(object->key))) CreateObject(sim, *c, *object);
+    });
+}
+
+void Scenario::State::ReadRemoveObject(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string client = attrs.Required("client"), key = attrs.Required("object");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator&) {
+        Defer(client, {key}, "RemoveObject " + Quote(key),
+              [key](Simulator&, ScenarioClient& c) { c.RemoveObject(key); });
+    });
+}
+
+void Scenario::State::ReadClientEvent(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    const std::string client = attrs.Required("client"), name = attrs.Required("name"), object = attrs.Str("object");
+    const double data = attrs.Num("data", 0, 0, 4294967295.0);
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator&) {
+        std::vector<std::string> keys;
+        if (!object.empty()) keys.push_back(object);
+        Defer(client, keys, "ClientEvent " + Quote(name),
+              [=](Simulator&, ScenarioClient& c) { c.SendEvent(name, object, data); });
+    });
+}
+
+std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLElement* xml)
+{
+    Attrs attrs(xml);
+    ObjectSpec object;
+    object.title = attrs.Required("title");
+    object.key = attrs.Str("key", object.title);
+    object.position.Latitude = attrs.Num("latitude", 0, -90, 90);
+    object.position.Longitude = attrs.Num("longitude", 0, -180, 180);
+    object.position.Altitude = attrs.Num("altitude", 0);
+    object.position.Pitch = attrs.Num("pitch", 0, -360, 360);
+    object.position.Bank = attrs.Num("bank", 0, -360, 360);
+    object.position.Heading = attrs.Num("heading", 0, -360, 360);
+    object.position.OnGround = attrs.Flag("onGround", true) ? 1 : 0;
+    object.position.Airspeed = 0;
+    attrs.Time();  // allowed on a top-level Object
+    attrs.Str("client");
+    if (attrs.Clean()) return object;
+    for (const std::string& problem : attrs.Problems())
+        Warn(file + ":" + std::to_string(xml->GetLineNum()) + ": Object: " + problem + " (element skipped)");
     return std::nullopt;
 }
 
-void Scenario::State::ReadClient(const tinyxml2::XMLElement* e, Attrs& a, uint64_t at)
+void Scenario::State::ReadClient(const Element& element)
 {
-    const std::string name = a.Required("name");
-    if (!a.Problems().empty()) return;
+    const std::string name = element.attrs.Required("name");
+    if (!element.attrs.Clean()) return;
     std::vector<std::string> listen;
     std::vector<ObjectSpec> objects;
-    for (const auto* child = e->FirstChildElement(); child; child = child->NextSiblingElement()) {
+    for (const auto* child = element.xml->FirstChildElement(); child; child = child->NextSiblingElement()) {
         const std::string kind = child->Name();
+        const std::string where = file + ":" + std::to_string(child->GetLineNum()) + ": ";
         if (kind == "Object") {
-            if (auto o = ReadObject(child)) objects.push_back(*o);
+            if (auto object = ReadObjectSpec(child)) objects.push_back(*object);
         } else if (kind == "Listen") {
-            const char* ev = child->Attribute("event");
-            if (ev && *ev) listen.emplace_back(ev);
-            else Warn(file + ":" + std::to_string(child->GetLineNum()) + ": Listen: needs the attribute 'event' (element skipped)");
+            const char* eventName = child->Attribute("event");
+            if (eventName && *eventName) listen.emplace_back(eventName);
+            else Warn(where + "Listen: needs the attribute 'event' (element skipped)");
         } else {
-            Warn(file + ":" + std::to_string(child->GetLineNum()) + ": " + kind + ": unknown element in ApiClient (element skipped)");
+            Warn(where + kind + ": unknown element in ApiClient (element skipped)");
         }
     }
-    Add(at, [=, this](Simulator& sim) {
+    Add(element.at, [=, this](Simulator& sim) {
         OpenClient(sim, name, listen);
-        auto it = clients.find(name);
-        if (it == clients.end() || !it->second.handle) return;
-        for (const ObjectSpec& o : objects) CreateObject(sim, it->second, o);
+        auto client = clients.find(name);
+        if (client == clients.end() || !client->second.handle) return;
+        for (const ObjectSpec& object : objects) CreateObject(sim, client->second, object);
     });
 }
 
-void Scenario::State::ReadText(Attrs& a, uint64_t at)
+void Scenario::State::ReadText(const Element& element)
 {
-    const std::string client = a.Required("client");
-    const std::string type = a.Str("type", "print");
-    const double seconds = a.Num("seconds", 0, 0, 3600);
-    std::string block;
-    SIMCONNECT_TEXT_TYPE textType = SIMCONNECT_TEXT_TYPE_PRINT_WHITE;
-    std::string what;
-    if (type == "menu") {
-        textType = SIMCONNECT_TEXT_TYPE_MENU;
-        const std::string title = a.Required("title"), prompt = a.Str("prompt"), items = a.Required("items");
-        // Entries are NUL-separated and end with an empty one; an empty prompt would end them early.
-        block = title + '\0' + (prompt.empty() ? " " : prompt) + '\0';
-        size_t start = 0, count = 0;
-        for (;;) {
-            const size_t bar = items.find('|', start);
-            const std::string item = Trim(items.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-            if (!item.empty()) {
-                block += item + '\0';
-                ++count;
-            }
-            if (bar == std::string::npos) break;
-            start = bar + 1;
-        }
-        if (count == 0 || count > 10) a.Problem("needs 1..10 items separated by '|'");
-        block += '\0';
-        what = "menu " + Quote(title);
-    } else if (type == "print" || type == "scroll") {
-        textType = type == "print" ? SIMCONNECT_TEXT_TYPE_PRINT_WHITE : SIMCONNECT_TEXT_TYPE_SCROLL_WHITE;
-        const std::string text = a.Required("text");
-        block = text + '\0';
-        what = type + " text " + Quote(text);
-    } else {
-        a.Problem("type must be print, scroll or menu: '" + type + "'");
-    }
-    if (!a.Problems().empty()) return;
-    Add(at, [=, this](Simulator& sim) {
+    Attrs& attrs = element.attrs;
+    const std::string client = attrs.Required("client");
+    const std::string type = attrs.Str("type", "print");
+    const double seconds = attrs.Num("seconds", 0, 0, kMaxTextSeconds);
+    TextSpec text;
+    if (type == "menu") text = ReadMenuText(attrs);
+    else if (type == "print" || type == "scroll") text = ReadPrintedText(attrs, type);
+    else attrs.Problem("type must be print, scroll or menu: '" + type + "'");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=, this](Simulator& sim) {
         ScenarioClient* c = Client(sim, client, "Text");
-        if (!c) return;
-        const DWORD eventId = c->nextEvent++;
-        c->texts[eventId] = what;
-        SimConnect_Text(c->handle, textType, static_cast<float>(seconds), eventId, static_cast<DWORD>(block.size()),
-                        const_cast<char*>(block.data()));
-        c->Remember(what);
+        if (c) c->ShowText(text, seconds);
     });
 }
 
-void Scenario::State::ReadJob(const tinyxml2::XMLElement* e, Attrs& a, uint64_t at)
+void Scenario::State::ReadJob(const Element& element)
 {
-    const std::string client = a.Required("client");
+    Attrs& attrs = element.attrs;
+    const std::string client = attrs.Required("client");
     JobSpec job;
-    job.jetway = a.Required("jetway");
-    job.area = static_cast<DWORD>(a.Num("area", 1, 1, kJetwayAreas));
-    JetwayData& r = job.record;
-    const std::string type = Upper(Trim(a.Str("type", "A")));
-    static const std::pair<const char*, uint32_t> types[] = {
-        {"A", kJetwayTypeA}, {"N", kJetwayTypeN}, {"T", kJetwayTypeT}, {"H", kJetwayTypeH},
-        {"1", kJetwayTypeA}, {"2", kJetwayTypeN}, {"3", kJetwayTypeT}, {"4", kJetwayTypeH}};
-    auto t = std::find_if(std::begin(types), std::end(types), [&](const auto& p) { return type == p.first; });
-    if (t == std::end(types)) a.Problem("type must be A, N, T or H: '" + type + "'");
-    else r.JetwayType = t->second;
-    // Zero period or keyframes is let through on purpose: the module must refuse such a job.
-    r.PeriodMs = static_cast<uint32_t>(a.Num("periodMs", r.PeriodMs, 0, 600000));
-    r.KeyframeCount = static_cast<uint32_t>(a.Num("keyframes", r.KeyframeCount, 0, 100000));
-    r.RootRotationTime = a.Num("rootRotationTime", r.RootRotationTime, 0, 3600);
-    r.BridgeExtensionTime = a.Num("bridgeExtensionTime", r.BridgeExtensionTime, 0, 3600);
-    r.DipTime = a.Num("dipTime", r.DipTime, 0, 3600);
-    r.HeadRotationTime = a.Num("headRotationTime", r.HeadRotationTime, 0, 3600);
-    r.HoodTime = a.Num("hoodTime", r.HoodTime, 0, 3600);
-    auto range = [&](const char* name, JetwayRange& out) {
-        auto v = a.List(name, 2, 2);
-        if (v.size() == 2) out = {v[0], v[1]};
-    };
-    range("rootSweep", r.RootSweepRange);
-    range("bridgeDip", r.BridgeDipRange);
-    range("headSweep", r.HeadSweepRange);
-    range("bridgeLength", r.BridgeLengthRange);
-    range("legLength", r.LegLengthRange);
-    r.RootFloorHeight = a.Num("rootFloorHeight", 0);
-    r.RootBridgeOffset = a.Num("rootBridgeOffset", 0);
-    r.LegOffset = a.Num("legOffset", 0);
-    r.StairLength = a.Num("stairLength", 0);
-    r.StairOffset = a.Num("stairOffset", 0);
-    r.WheelRadius = a.Num("wheelRadius", 0);
-    if (auto p = a.List("placement", 4, 4); p.size() == 4) {
-        r.JetwayLatitude = p[0];
-        r.JetwayLongitude = p[1];
-        r.JetwayAltitude = p[2];
-        r.JetwayHeading = p[3];
-    }
-    auto parked = a.List("parked", 1, 4);
-    r.PlacementPointCount = static_cast<int32_t>(parked.size());
-    for (size_t i = 0; i < parked.size(); ++i) r.PlacementPoints[i] = parked[i];
-    r.RetractFirst = a.Flag("retractFirst", false);
-    r.LevelFirst = a.Flag("levelFirst", false);
-    job.targetRotation = a.Num("targetRotation", 0);
-    job.targetDip = a.Num("targetDip", 0);
-    job.targetHead = a.Num("targetHead", 0);
-    job.targetExtension = a.Num("targetExtension", 0);
-    job.extensionVia = a.Num("extensionVia", 0);
-
-    std::set<int> slots;
-    for (const auto* p = e->FirstChildElement(); p; p = p->NextSiblingElement()) {
-        if (std::string(p->Name()) != "Part") {
-            a.Problem(std::string("unknown element ") + p->Name() + " in JetwayJob");
-            continue;
-        }
-        Attrs pa(p);
-        PartSpec part;
-        part.slot = static_cast<int>(pa.Num("slot", 0, 1, JetwayData::kPartCount));
-        part.object = pa.Required("object");
-        part.title = pa.Str("title");
-        part.link = pa.Str("link", "STATIC");
-        LinkedSimObject probe;
-        if (!probe.SetLinkTypeFromText(part.link)) pa.Problem("unknown link '" + part.link + "'");
-        if (auto o = pa.List("offset", 3, 3); o.size() == 3) {
-            part.x = o[0];
-            part.y = o[1];
-            part.z = o[2];
-        }
-        if (!slots.insert(part.slot).second) pa.Problem("slot " + std::to_string(part.slot) + " used twice");
-        for (const std::string& problem : pa.Problems()) a.Problem("Part (line " + std::to_string(p->GetLineNum()) + "): " + problem);
-        job.parts.push_back(part);
-    }
-    if (!a.Problems().empty()) return;
+    job.jetway = attrs.Required("jetway");
+    job.area = static_cast<DWORD>(attrs.Num("area", 1, 1, kJetwayAreas));
+    ReadJetwayRecord(attrs, job.record);
+    job.targetRotation = attrs.Num("targetRotation", 0);
+    job.targetDip = attrs.Num("targetDip", 0);
+    job.targetHead = attrs.Num("targetHead", 0);
+    job.targetExtension = attrs.Num("targetExtension", 0);
+    job.extensionVia = attrs.Num("extensionVia", 0);
+    job.parts = ReadParts(element.xml, attrs);
+    if (!attrs.Clean()) return;
 
     std::vector<std::string> keys{job.jetway};
-    for (const PartSpec& p : job.parts) keys.push_back(p.object);
-    Add(at, [=, this](Simulator&) {
+    for (const PartSpec& part : job.parts) keys.push_back(part.object);
+    Add(element.at, [=, this](Simulator&) {
         Defer(client, keys, "JetwayJob for " + Quote(job.jetway),
               [=, this](Simulator& sim, ScenarioClient& c) { SendJob(sim, c, job); });
     });

@@ -1,10 +1,12 @@
 #include "simulator/Simulator.h"
 
+#include "foundation/Units.h"
 #include "platform/simconnect/Transport.h"
 #include "platform/simconnect/Wire.h"
 #include "simulator/Variables.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +24,8 @@ namespace {
 constexpr ObjectId kUserId = 1;
 constexpr size_t kMaxOutboxBytes = 64u << 20;
 constexpr DWORD kMaxRadiusMeters = 200000;
+// The equatorial radius of the earth, for distances on a sphere.
+constexpr double kEarthRadiusMeters = 6378137.0;
 
 // The system events a client may subscribe to, with the spelling the simulator uses.
 const char* const kSystemEvents[] = {
@@ -55,11 +59,11 @@ std::string Format(const char* fmt, double v)
 
 double HaversineMeters(double lat1, double lon1, double lat2, double lon2)
 {
-    constexpr double kRad = 3.14159265358979323846 / 180.0;
+    constexpr double kRad = units::kRadiansPerDegree;
     const double dLat = (lat2 - lat1) * kRad, dLon = (lon2 - lon1) * kRad;
     const double a = std::sin(dLat / 2) * std::sin(dLat / 2) +
                      std::cos(lat1 * kRad) * std::cos(lat2 * kRad) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 2 * 6378137.0 * std::asin(std::min(1.0, std::sqrt(a)));
+    return 2 * kEarthRadiusMeters * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
 std::string TextTypeName(DWORD type)
@@ -273,6 +277,65 @@ struct PrintedText {
     std::string text;
     uint64_t expiresAt;
 };
+
+// ---- decoding requests ----
+
+bool ReadField(sc::Reader& reader, DWORD& value) { return reader.U32(value); }
+bool ReadField(sc::Reader& reader, float& value) { return reader.F32(value); }
+bool ReadField(sc::Reader& reader, double& value) { return reader.F64(value); }
+bool ReadField(sc::Reader& reader, std::string& text) { return reader.Text(text); }
+bool ReadField(sc::Reader& reader, Bytes& block) { return reader.Block(block); }
+
+// Reads the fields in order and stops at the first that is missing.
+template <typename... Fields>
+bool ReadFields(sc::Reader& reader, Fields&... fields)
+{
+    return (ReadField(reader, fields) && ...);
+}
+
+// What a data or client-data request ends with: period, flags, origin, interval, limit.
+bool ReadPeriod(sc::Reader& reader, Periodic& request)
+{
+    return ReadFields(reader, request.period, request.flags, request.origin, request.interval, request.limit);
+}
+
+// The size of every record of the definition; nothing when a field has a variable length.
+std::optional<size_t> FixedRecordSize(const std::vector<Field>& fields)
+{
+    bool fixed = true;
+    size_t size = 0;
+    for (const Field& field : fields) {
+        fixed = fixed && field.type != SIMCONNECT_DATATYPE_STRINGV;
+        size += FieldSize(field.type);
+    }
+    return fixed ? std::optional(size) : std::nullopt;
+}
+
+// A client-data field is given by its size in bytes or by one of the typed sizes INT8 .. FLOAT64.
+bool IsTypedClientField(DWORD sizeOrType) { return sizeOrType >= SIMCONNECT_CLIENTDATATYPE_FLOAT64; }
+
+DWORD TypedClientFieldIndex(DWORD sizeOrType) { return static_cast<DWORD>(-static_cast<int32_t>(sizeOrType)) - 1; }
+
+std::string ClientFieldText(DWORD sizeOrType)
+{
+    static const char* const typed[] = {"INT8", "INT16", "INT32", "INT64", "FLOAT32", "FLOAT64"};
+    return IsTypedClientField(sizeOrType) ? std::string(typed[TypedClientFieldIndex(sizeOrType)])
+                                          : std::to_string(sizeOrType) + " bytes";
+}
+
+DWORD ClientFieldSize(DWORD sizeOrType)
+{
+    static const DWORD typed[] = {1, 2, 4, 8, 4, 8};  // INT8 .. FLOAT64
+    return IsTypedClientField(sizeOrType) ? typed[TypedClientFieldIndex(sizeOrType)] : sizeOrType;
+}
+
+// The first offset after every block of a client-data definition.
+DWORD EndOfBlocks(const std::vector<ClientBlock>& blocks)
+{
+    DWORD end = 0;
+    for (const ClientBlock& block : blocks) end = std::max(end, block.offset + block.size);
+    return end;
+}
 
 uint64_t PeriodTime(uint64_t index, double perSecond)
 {
@@ -783,7 +846,48 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     // ---- requests ----
 
     void Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes);
-    void HandleRequest(Client& c, sc::RequestKind kind, DWORD sendId, sc::Reader& r, sc::Writer& reply);
+    void HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader, sc::Writer& reply);
+    // One handler per request kind: each reads its fields and stops when they are not all there.
+    void HandleOpen(Client& client, sc::Reader& reader);
+    void HandleMapClientEvent(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleTransmitClientEvent(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleAddClientEventToGroup(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRemoveClientEvent(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleSetGroupPriority(Client& client, sc::Reader& reader);
+    void HandleSubscribeSystemEvent(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleUnsubscribeSystemEvent(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleMapInputEvent(Client& client, sc::Reader& reader);
+    void HandleSetInputGroupPriority(Client& client, sc::Reader& reader);
+    void HandleSetInputGroupState(Client& client, sc::Reader& reader);
+    void HandleRequestReservedKey(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleAddToDataDefinition(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleClearDataDefinition(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRequestDataOnSimObject(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRequestDataOnSimObjectType(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleSetDataOnSimObject(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleCreateSimulatedObject(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRemoveObject(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleMapClientDataName(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleCreateClientData(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleAddToClientDataDefinition(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleClearClientDataDefinition(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRequestClientData(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleSetClientData(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleText(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleMenuAddItem(Client& client, sc::Reader& reader);
+    void HandleMenuDeleteItem(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleMenuAddSubItem(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleMenuDeleteSubItem(Client& client, DWORD sendId, sc::Reader& reader);
+    void HandleRequestSystemState(Client& client, DWORD sendId, sc::Reader& reader);
+    // What the handlers share.
+    bool KeyReservedByOther(const Client& client, const std::string& key) const;
+    std::string DataRequestText(const DataRequest& request) const;
+    std::vector<const SimObject*> ObjectsAroundUser(DWORD objectType, DWORD radiusMeters) const;
+    bool SetObjectRecord(const Client& client, SimObject& object, const std::vector<Field>& fields,
+                         const uint8_t* record, DWORD recordSize);
+    std::string ClientDataRequestText(const Client& client, const ClientDataRequest& request) const;
+    void AnswerRequestsOnWrite(const std::string& areaKey);
+    std::string AddonParentText(const Client& client, DWORD menuEventId) const;
     void Disconnect(uint32_t clientId, const char* why);
 };
 
@@ -810,12 +914,12 @@ void Simulator::Impl::Disconnect(uint32_t clientId, const char* why)
 
 void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes)
 {
-    sc::Reader r(request);
+    sc::Reader reader(request);
     uint32_t kindValue = 0, sendId = 0;
     sc::Writer reply;
     std::lock_guard lock(mutex);
     auto it = clients.find(clientId);
-    if (!r.U32(kindValue) || !r.U32(sendId) || it == clients.end() || !it->second.connected) {
+    if (!reader.U32(kindValue) || !reader.U32(sendId) || it == clients.end() || !it->second.connected) {
         reply.I32(E_FAIL);
         replyBytes = reply.Take();
         return;
@@ -843,8 +947,8 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
         return;
     }
     sc::Writer body;
-    HandleRequest(c, kind, sendId, r, body);
-    if (!r.Ok()) {
+    HandleRequest(c, kind, sendId, reader, body);
+    if (!reader.Ok()) {
         Log("malformed request " + std::to_string(kindValue) + " from " + Quote(ClientName(c)) + " ignored");
         reply.I32(E_FAIL);
     } else {
@@ -853,439 +957,599 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
     replyBytes = reply.Take();
 }
 
-void Simulator::Impl::HandleRequest(Client& c, sc::RequestKind kind, DWORD sendId, sc::Reader& r, sc::Writer&)
+void Simulator::Impl::HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader,
+                                    sc::Writer&)
 {
     using K = sc::RequestKind;
-    DWORD a = 0, b = 0, d = 0, e = 0, f = 0, g = 0, h = 0;
-    float eps = 0;
-    std::string s1, s2, s3;
-    Bytes block;
     switch (kind) {
-    case K::Open:
-        if (!r.Text(c.name)) return;
-        Log("client " + Quote(ClientName(c)) + " connected" + (c.remote ? " over the socket" : ""));
-        c.opened = true;
-        Push(c, sc::MakeOpen(name));
-        clientsChanged.notify_all();
-        return;
-    case K::Close: Disconnect(c.id, "disconnected"); return;
-    case K::MapClientEvent:
-        if (!r.U32(a) || !r.Text(s1)) return;
-        Registration(c, [&] {
-            return s1.empty() ? "maps private event " + std::to_string(a)
-                              : "maps event " + std::to_string(a) + " to " + Quote(s1);
-        });
-        if (c.events.count(a)) return Fail(c, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, sendId, 1);
-        c.events[a] = s1;
-        return;
-    case K::TransmitClientEvent:
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f)) return;
-        return Transmit(c, sendId, a, b, d, e, f);
-    case K::AddClientEventToGroup: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d)) return;
-        Registration(c, [&] {
-            return "adds event " + std::to_string(b) + " to group " + std::to_string(a) +
-                   (d ? " (maskable)" : " (not maskable)");
-        });
-        if (!c.events.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        auto& members = c.groups[a].members;
-        auto m = std::find_if(members.begin(), members.end(), [&](const auto& p) { return p.first == b; });
-        if (m == members.end()) members.emplace_back(b, d != 0);
-        else m->second = d != 0;
-        return;
-    }
-    case K::RemoveClientEvent: {
-        if (!r.U32(a) || !r.U32(b)) return;
-        Registration(c, [&] { return "removes event " + std::to_string(b) + " from group " + std::to_string(a); });
-        auto grp = c.groups.find(a);
-        if (grp == c.groups.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        std::erase_if(grp->second.members, [&](const auto& p) { return p.first == b; });
-        return;
-    }
-    case K::SetGroupPriority:
-        if (!r.U32(a) || !r.U32(b)) return;
-        Registration(c, [&] { return "sets group " + std::to_string(a) + " priority " + PriorityText(b); });
-        c.groups[a].priority = b;
-        return;
-    case K::SubscribeSystemEvent: {
-        if (!r.U32(a) || !r.Text(s1)) return;
-        Registration(c, [&] { return "subscribes event " + std::to_string(a) + " to system event " + Quote(s1); });
-        const std::string canonical = CanonicalSystemEvent(s1);
-        if (canonical.empty()) return Fail(c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
-        c.systemEvents[a] = canonical;
-        return;
-    }
-    case K::UnsubscribeSystemEvent:
-        if (!r.U32(a)) return;
-        Registration(c, [&] { return "unsubscribes event " + std::to_string(a); });
-        if (!c.systemEvents.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        return;
-    case K::MapInputEvent:
-        if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g)) return;
-        Registration(c, [&] {
-            std::string text = "maps input " + Quote(s1) + " in group " + std::to_string(a) + " to event " +
-                               std::to_string(b) + " (data " + std::to_string(d) + ")";
-            if (e != SIMCONNECT_UNUSED)
-                text += ", on release event " + std::to_string(e) + " (data " + std::to_string(f) + ")";
-            return g ? text + ", maskable" : text;
-        });
-        c.inputs.push_back({a, NormalizeKey(s1), b, d, e, f});
-        return;
-    case K::SetInputGroupPriority:
-        if (!r.U32(a) || !r.U32(b)) return;
-        Registration(c, [&] { return "sets input group " + std::to_string(a) + " priority " + PriorityText(b); });
-        return;
-    case K::SetInputGroupState:
-        if (!r.U32(a) || !r.U32(b)) return;
-        Registration(c, [&] {
-            return "sets input group " + std::to_string(a) + (b == SIMCONNECT_STATE_ON ? " on" : " off");
-        });
-        c.inputGroupOn[a] = b == SIMCONNECT_STATE_ON;
-        return;
-    case K::RequestReservedKey: {
-        if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.Text(s3)) return;
-        Registration(c, [&] {
-            std::string text = "asks for a reserved key for event " + std::to_string(a) + ":";
-            const char* separator = " ";
-            for (const std::string* choice : {&s1, &s2, &s3}) {
-                if (choice->empty()) continue;
-                text += separator + Quote(*choice);
-                separator = ", ";
-            }
-            return text;
-        });
-        for (const std::string& choice : {s1, s2, s3}) {
-            if (choice.empty()) continue;
-            const std::string key = NormalizeKey(choice);
-            bool taken = false;
-            for (const auto& [id, other] : clients)
-                taken = taken || (other.connected && &other != &c && other.reservedKey == key);
-            if (taken) continue;
-            c.reservedKey = key;
-            c.reservedEvent = a;
-            Log("key " + Quote(choice) + " reserved for " + Quote(ClientName(c)));
-            Push(c, sc::MakeReservedKey(choice, choice));
-            return;
-        }
-        return Fail(c, SIMCONNECT_EXCEPTION_ERROR, sendId, 2);
-    }
-    case K::AddToDataDefinition:
-        if (!r.U32(a) || !r.Text(s1) || !r.Text(s2) || !r.U32(b) || !r.F32(eps) || !r.U32(d)) return;
-        Registration(c, [&] {
-            std::string text = "defines data " + std::to_string(a) + ": " + Quote(s1) + " (" +
-                               (s2.empty() ? std::string() : s2 + ", ") + DataTypeText(b) + ")";
-            if (eps != 0) text += ", epsilon " + Format("%g", eps);
-            if (d != SIMCONNECT_UNUSED) text += ", datum " + std::to_string(d);
-            return text;
-        });
-        if (b < SIMCONNECT_DATATYPE_INT32 || b > SIMCONNECT_DATATYPE_STRINGV)
-            return Fail(c, SIMCONNECT_EXCEPTION_INVALID_DATA_TYPE, sendId, 4);
-        c.defs[a].push_back({s1, s2, b});
-        return;
-    case K::ClearDataDefinition:
-        if (!r.U32(a)) return;
-        Registration(c, [&] { return "clears data definition " + std::to_string(a); });
-        if (!c.defs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        return;
-    case K::RequestDataOnSimObject: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
-        DWORD limit = 0;
-        if (!r.U32(limit)) return;
-        Registration(c, [&] {
-            if (e == SIMCONNECT_PERIOD_NEVER)
-                return "stops request " + std::to_string(a) + " of data " + std::to_string(b) + " on " +
-                       RequestTarget(d);
-            return "requests data " + std::to_string(b) + " on " + RequestTarget(d) + " " + PeriodText(e) +
-                   " (request " + std::to_string(a) + ")" +
-                   RequestDetails(g, h, limit, (f & SIMCONNECT_DATA_REQUEST_FLAG_CHANGED) != 0);
-        });
-        if (!c.defs.count(b)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        const SimObject* o = FindObject(d);
-        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
-        if (e > SIMCONNECT_PERIOD_SECOND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
-        c.requests.erase(a);
-        if (e == SIMCONNECT_PERIOD_NEVER) return;
-        DataRequest req;
-        req.requestId = a;
-        req.defineId = b;
-        req.objectId = o->id;
-        req.period = e;
-        req.flags = f;
-        req.origin = g;
-        req.interval = h;
-        req.limit = limit;
-        if (e == SIMCONNECT_PERIOD_ONCE) return SendObjectData(c, req, *o, false);
-        c.requests[a] = std::move(req);
-        return;
-    }
-    case K::RequestDataOnSimObjectType: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e)) return;
-        Registration(c, [&] {
-            return "requests data " + std::to_string(b) + " on " + ObjectTypeText(e) + " within " + std::to_string(d) +
-                   " m (request " + std::to_string(a) + ")";
-        });
-        auto def = c.defs.find(b);
-        if (def == c.defs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        if (d > kMaxRadiusMeters) return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
-        if (e > SIMCONNECT_SIMOBJECT_TYPE_GROUND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
-        const SimObject& user = objects.at(kUserId);
-        const double lat = user.vars.Number("PLANE LATITUDE", "degrees").value_or(0);
-        const double lon = user.vars.Number("PLANE LONGITUDE", "degrees").value_or(0);
-        std::vector<const SimObject*> found;
-        for (const auto& [id, o] : objects) {
-            const bool typeOk = e == SIMCONNECT_SIMOBJECT_TYPE_ALL ||
-                                (e == SIMCONNECT_SIMOBJECT_TYPE_USER ? id == kUserId : o.type == e);
-            if (!typeOk) continue;
-            const double dist = HaversineMeters(lat, lon, o.vars.Number("PLANE LATITUDE", "degrees").value_or(0),
-                                                o.vars.Number("PLANE LONGITUDE", "degrees").value_or(0));
-            if (id == kUserId || dist <= d) found.push_back(&o);
-        }
-        const auto count = static_cast<DWORD>(found.size());
-        const auto fields = static_cast<DWORD>(def->second.size());
-        if (found.empty())
-            Push(c, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, a, 0, b, 0, 0, 0, fields, {}));
-        for (DWORD i = 0; i < count; ++i)
-            Push(c, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, a, found[i]->id, b, 0, i + 1, count,
-                                 fields, EncodeRecord(found[i]->vars, def->second)));
-        return;
-    }
-    case K::SetDataOnSimObject: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.Block(block)) return;
-        auto def = c.defs.find(a);
-        if (def == c.defs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        SimObject* o = FindObject(b);
-        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        const DWORD units = e ? e : 1;
-        if (static_cast<uint64_t>(units) * f != block.size())
-            return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
-        bool fixed = true;
-        size_t expected = 0;
-        for (const Field& field : def->second) {
-            fixed = fixed && field.type != SIMCONNECT_DATATYPE_STRINGV;
-            expected += FieldSize(field.type);
-        }
-        if (fixed && expected != f) return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
-        for (DWORD u = 0; u < units; ++u) {
-            std::vector<std::string> changes;
-            Variables staged = o->vars;
-            auto used = DecodeRecord(staged, def->second, block.data() + static_cast<size_t>(u) * f, f, &changes);
-            if (!used) return Fail(c, SIMCONNECT_EXCEPTION_DATA_ERROR, sendId, 6);
-            o->vars = std::move(staged);
-            std::string text = "object " + Describe(*o) + " set by " + Quote(ClientName(c)) + ":";
-            for (size_t i = 0; i < changes.size(); ++i) text += (i ? ", " : " ") + changes[i];
-            Log(text);
-        }
-        return;
-    }
-    case K::AICreateSimulatedObject: {
-        PendingCreation p;
-        p.client = c.id;
-        p.sendId = sendId;
-        auto& pos = p.position;
-        if (!r.Text(p.title) || !r.F64(pos.Latitude) || !r.F64(pos.Longitude) || !r.F64(pos.Altitude) ||
-            !r.F64(pos.Pitch) || !r.F64(pos.Bank) || !r.F64(pos.Heading) || !r.U32(pos.OnGround) ||
-            !r.U32(pos.Airspeed) || !r.U32(p.requestId))
-            return;
-        p.framesLeft = creationDelay - 1;
-        if (creationDelay <= 0) return FinishCreation(p);
-        creations.push_back(std::move(p));
-        return;
-    }
-    case K::AIRemoveObject: {
-        if (!r.U32(a) || !r.U32(b)) return;
-        SimObject* o = a == SIMCONNECT_OBJECT_ID_USER ? nullptr : FindObject(a);
-        if (!o) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        if (o->owner == 0) return Fail(c, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
-        EraseObject(o->id, ClientName(c));
-        return;
-    }
-    case K::MapClientDataName: {
-        if (!r.Text(s1) || !r.U32(a)) return;
-        Registration(c, [&] { return "maps client data " + Quote(s1) + " to area " + std::to_string(a); });
-        auto existing = c.areaNames.find(a);
-        if (existing != c.areaNames.end() && Upper(existing->second) != Upper(s1))
-            return Fail(c, SIMCONNECT_EXCEPTION_DUPLICATE_ID, sendId, 2);
-        c.areaNames[a] = s1;
-        return;
-    }
-    case K::CreateClientData: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d)) return;
-        auto nameIt = c.areaNames.find(a);
-        if (nameIt == c.areaNames.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        if (b == 0 || b > SIMCONNECT_CLIENTDATA_MAX_SIZE)
-            return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
-        const std::string key = Upper(nameIt->second);
-        if (areas.count(key)) return Fail(c, SIMCONNECT_EXCEPTION_ALREADY_CREATED, sendId, 1);
-        Area& area = areas[key];
-        area.name = nameIt->second;
-        area.data.assign(b, 0);
-        area.creator = c.id;
-        area.readOnly = (d & SIMCONNECT_CREATE_CLIENT_DATA_FLAG_READ_ONLY) != 0;
-        Log("client data " + Quote(area.name) + " created by " + Quote(ClientName(c)) + " (" + std::to_string(b) +
-            " bytes)");
-        return;
-    }
-    case K::AddToClientDataDefinition: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.F32(eps) || !r.U32(e)) return;
-        Registration(c, [&] {
-            static const char* const typed[] = {"INT8", "INT16", "INT32", "INT64", "FLOAT32", "FLOAT64"};
-            std::string text = "defines client data " + std::to_string(a) + " (" +
-                               (d >= SIMCONNECT_CLIENTDATATYPE_FLOAT64
-                                    ? std::string(typed[static_cast<DWORD>(-static_cast<int32_t>(d)) - 1])
-                                    : std::to_string(d) + " bytes") +
-                               ")";
-            if (b != SIMCONNECT_CLIENTDATAOFFSET_AUTO) text += " at offset " + std::to_string(b);
-            return text;
-        });
-        DWORD size = d;
-        if (d >= SIMCONNECT_CLIENTDATATYPE_FLOAT64) {
-            static const DWORD typed[] = {1, 2, 4, 8, 4, 8};  // INT8 .. FLOAT64
-            size = typed[static_cast<DWORD>(-static_cast<int32_t>(d)) - 1];
-        }
-        if (size == 0 || size > SIMCONNECT_CLIENTDATA_MAX_SIZE)
-            return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
-        auto& blocks = c.clientDefs[a];
-        DWORD offset = b;
-        if (b == SIMCONNECT_CLIENTDATAOFFSET_AUTO) {
-            offset = 0;
-            for (const ClientBlock& blk : blocks) offset = std::max(offset, blk.offset + blk.size);
-        }
-        if (offset > SIMCONNECT_CLIENTDATA_MAX_SIZE) return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
-        blocks.push_back({offset, size});
-        return;
-    }
-    case K::ClearClientDataDefinition:
-        if (!r.U32(a)) return;
-        Registration(c, [&] { return "clears client data definition " + std::to_string(a); });
-        if (!c.clientDefs.erase(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        return;
-    case K::RequestClientData: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.U32(f) || !r.U32(g) || !r.U32(h)) return;
-        DWORD limit = 0;
-        if (!r.U32(limit)) return;
-        Registration(c, [&] {
-            if (e == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER)
-                return "stops request " + std::to_string(b) + " of client data " + AreaText(c, a);
-            return "requests client data " + AreaText(c, a) + " with definition " + std::to_string(d) + " " +
-                   ClientPeriodText(e) + " (request " + std::to_string(b) + ")" +
-                   RequestDetails(g, h, limit, (f & SIMCONNECT_CLIENT_DATA_REQUEST_FLAG_CHANGED) != 0);
-        });
-        auto nameIt = c.areaNames.find(a);
-        if (nameIt == c.areaNames.end() || !areas.count(Upper(nameIt->second)))
-            return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        if (!c.clientDefs.count(d)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
-        if (e > SIMCONNECT_CLIENT_DATA_PERIOD_SECOND) return Fail(c, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
-        c.clientRequests.erase(b);
-        if (e == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER) return;
-        ClientDataRequest req;
-        req.requestId = b;
-        req.areaId = a;
-        req.defineId = d;
-        req.period = e;
-        req.flags = f;
-        req.origin = g;
-        req.interval = h;
-        req.limit = limit;
-        if (e == SIMCONNECT_CLIENT_DATA_PERIOD_ONCE) return SendClientData(c, req, false);
-        c.clientRequests[b] = std::move(req);
-        return;
-    }
-    case K::SetClientData: {
-        if (!r.U32(a) || !r.U32(b) || !r.U32(d) || !r.U32(e) || !r.Block(block)) return;
-        auto nameIt = c.areaNames.find(a);
-        auto area = nameIt == c.areaNames.end() ? areas.end() : areas.find(Upper(nameIt->second));
-        if (area == areas.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        auto def = c.clientDefs.find(b);
-        if (def == c.clientDefs.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        if (area->second.readOnly && area->second.creator != c.id)
-            return Fail(c, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
-        size_t total = 0;
-        for (const ClientBlock& blk : def->second) {
-            total += blk.size;
-            if (static_cast<uint64_t>(blk.offset) + blk.size > area->second.data.size())
-                return Fail(c, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
-        }
-        if (total != block.size()) return Fail(c, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
-        size_t pos = 0;
-        for (const ClientBlock& blk : def->second) {
-            std::copy_n(block.begin() + static_cast<long>(pos), blk.size,
-                        area->second.data.begin() + static_cast<long>(blk.offset));
-            pos += blk.size;
-        }
-        Log("client data " + Quote(area->second.name) + " written by " + Quote(ClientName(c)) + " (" +
-            std::to_string(block.size()) + " bytes)");
-        // Requests that answer on every write.
-        const std::string key = area->first;
-        for (auto& [cid, other] : clients) {
-            if (!other.connected) continue;
-            for (auto& [rid, req] : other.clientRequests) {
-                auto n = other.areaNames.find(req.areaId);
-                if (req.period == SIMCONNECT_CLIENT_DATA_PERIOD_ON_SET && n != other.areaNames.end() &&
-                    Upper(n->second) == key && req.Tick())
-                    SendClientData(other, req, true);
-            }
-            std::erase_if(other.clientRequests, [](const auto& p) { return p.second.limit && p.second.sent >= p.second.limit; });
-        }
-        return;
-    }
-    case K::Text:
-        if (!r.U32(a) || !r.F32(eps) || !r.U32(b) || !r.Block(block)) return;
-        return ShowText(c, sendId, a, eps, b, block);
-    case K::MenuAddItem:
-        if (!r.Text(s1) || !r.U32(a) || !r.U32(b)) return;
-        c.addon[a] = AddonItem{s1, b, {}};
-        Log("add-on menu item " + Quote(s1) + " added by " + Quote(ClientName(c)));
-        return;
-    case K::MenuDeleteItem:
-        if (!r.U32(a)) return;
-        if (!c.addon.count(a)) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        Log("add-on menu item " + Quote(c.addon[a].text) + " removed by " + Quote(ClientName(c)));
-        c.addon.erase(a);
-        return;
-    case K::MenuAddSubItem: {
-        if (!r.U32(a) || !r.Text(s1) || !r.U32(b) || !r.U32(d)) return;
-        Registration(c, [&] {
-            auto parent = c.addon.find(a);
-            return "adds add-on menu sub-item " + Quote(s1) + " under " +
-                   (parent == c.addon.end() ? "event " + std::to_string(a) : Quote(parent->second.text)) +
-                   (b == SIMCONNECT_UNUSED ? std::string(" (no event)") : " (event " + std::to_string(b) + ")");
-        });
-        auto item = c.addon.find(a);
-        if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        item->second.subs.push_back({s1, b, d});
-        return;
-    }
-    case K::MenuDeleteSubItem: {
-        if (!r.U32(a) || !r.U32(b)) return;
-        Registration(c, [&] {
-            auto parent = c.addon.find(a);
-            return "removes add-on menu sub-item of event " + std::to_string(b) + " under " +
-                   (parent == c.addon.end() ? "event " + std::to_string(a) : Quote(parent->second.text));
-        });
-        auto item = c.addon.find(a);
-        if (item == c.addon.end()) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
-        auto& subs = item->second.subs;
-        const size_t before = subs.size();
-        std::erase_if(subs, [&](const AddonItem::Sub& s) { return s.event == b; });
-        if (subs.size() == before) return Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
-        return;
-    }
-    case K::RequestSystemState: {
-        if (!r.U32(a) || !r.Text(s1)) return;
-        Registration(c, [&] { return "requests system state " + Quote(s1) + " (request " + std::to_string(a) + ")"; });
-        const std::string state = Upper(s1);
-        if (state == "SIM") Push(c, sc::MakeSystemState(a, running ? 1 : 0, 0, ""));
-        else if (state == "AIRCRAFTLOADED") Push(c, sc::MakeSystemState(a, 0, 0, aircraftFile));
-        else if (state == "FLIGHTLOADED") Push(c, sc::MakeSystemState(a, 0, 0, flightFile));
-        else if (state == "DIALOGMODE") Push(c, sc::MakeSystemState(a, 0, 0, ""));
-        else if (state == "FLIGHTPLAN") Push(c, sc::MakeSystemState(a, 0, 0, ""));
-        else return Fail(c, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
-        return;
-    }
+    case K::Open: return HandleOpen(client, reader);
+    case K::Close: return Disconnect(client.id, "disconnected");
+    case K::MapClientEvent: return HandleMapClientEvent(client, sendId, reader);
+    case K::TransmitClientEvent: return HandleTransmitClientEvent(client, sendId, reader);
+    case K::AddClientEventToGroup: return HandleAddClientEventToGroup(client, sendId, reader);
+    case K::RemoveClientEvent: return HandleRemoveClientEvent(client, sendId, reader);
+    case K::SetGroupPriority: return HandleSetGroupPriority(client, reader);
+    case K::SubscribeSystemEvent: return HandleSubscribeSystemEvent(client, sendId, reader);
+    case K::UnsubscribeSystemEvent: return HandleUnsubscribeSystemEvent(client, sendId, reader);
+    case K::MapInputEvent: return HandleMapInputEvent(client, reader);
+    case K::SetInputGroupPriority: return HandleSetInputGroupPriority(client, reader);
+    case K::SetInputGroupState: return HandleSetInputGroupState(client, reader);
+    case K::RequestReservedKey: return HandleRequestReservedKey(client, sendId, reader);
+    case K::AddToDataDefinition: return HandleAddToDataDefinition(client, sendId, reader);
+    case K::ClearDataDefinition: return HandleClearDataDefinition(client, sendId, reader);
+    case K::RequestDataOnSimObject: return HandleRequestDataOnSimObject(client, sendId, reader);
+    case K::RequestDataOnSimObjectType: return HandleRequestDataOnSimObjectType(client, sendId, reader);
+    case K::SetDataOnSimObject: return HandleSetDataOnSimObject(client, sendId, reader);
+    case K::AICreateSimulatedObject: return HandleCreateSimulatedObject(client, sendId, reader);
+    case K::AIRemoveObject: return HandleRemoveObject(client, sendId, reader);
+    case K::MapClientDataName: return HandleMapClientDataName(client, sendId, reader);
+    case K::CreateClientData: return HandleCreateClientData(client, sendId, reader);
+    case K::AddToClientDataDefinition: return HandleAddToClientDataDefinition(client, sendId, reader);
+    case K::ClearClientDataDefinition: return HandleClearClientDataDefinition(client, sendId, reader);
+    case K::RequestClientData: return HandleRequestClientData(client, sendId, reader);
+    case K::SetClientData: return HandleSetClientData(client, sendId, reader);
+    case K::Text: return HandleText(client, sendId, reader);
+    case K::MenuAddItem: return HandleMenuAddItem(client, reader);
+    case K::MenuDeleteItem: return HandleMenuDeleteItem(client, sendId, reader);
+    case K::MenuAddSubItem: return HandleMenuAddSubItem(client, sendId, reader);
+    case K::MenuDeleteSubItem: return HandleMenuDeleteSubItem(client, sendId, reader);
+    case K::RequestSystemState: return HandleRequestSystemState(client, sendId, reader);
     case K::Dispatch: return;
     }
     // An unknown request kind.
-    Fail(c, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 0);
+    Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 0);
+}
+
+// ---- connection and client events ----
+
+void Simulator::Impl::HandleOpen(Client& client, sc::Reader& reader)
+{
+    if (!reader.Text(client.name)) return;
+    Log("client " + Quote(ClientName(client)) + " connected" + (client.remote ? " over the socket" : ""));
+    client.opened = true;
+    Push(client, sc::MakeOpen(name));
+    clientsChanged.notify_all();
+}
+
+void Simulator::Impl::HandleMapClientEvent(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD eventId = 0;
+    std::string eventName;
+    if (!ReadFields(reader, eventId, eventName)) return;
+    Registration(client, [&] {
+        return eventName.empty() ? "maps private event " + std::to_string(eventId)
+                                 : "maps event " + std::to_string(eventId) + " to " + Quote(eventName);
+    });
+    if (client.events.count(eventId)) return Fail(client, SIMCONNECT_EXCEPTION_EVENT_ID_DUPLICATE, sendId, 1);
+    client.events[eventId] = eventName;
+}
+
+void Simulator::Impl::HandleTransmitClientEvent(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD objectId = 0, eventId = 0, data = 0, group = 0, flags = 0;
+    if (!ReadFields(reader, objectId, eventId, data, group, flags)) return;
+    Transmit(client, sendId, objectId, eventId, data, group, flags);
+}
+
+void Simulator::Impl::HandleAddClientEventToGroup(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD groupId = 0, eventId = 0, maskable = 0;
+    if (!ReadFields(reader, groupId, eventId, maskable)) return;
+    Registration(client, [&] {
+        return "adds event " + std::to_string(eventId) + " to group " + std::to_string(groupId) +
+               (maskable ? " (maskable)" : " (not maskable)");
+    });
+    if (!client.events.count(eventId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+    auto& members = client.groups[groupId].members;
+    auto member = std::find_if(members.begin(), members.end(), [&](const auto& m) { return m.first == eventId; });
+    if (member == members.end()) members.emplace_back(eventId, maskable != 0);
+    else member->second = maskable != 0;
+}
+
+void Simulator::Impl::HandleRemoveClientEvent(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD groupId = 0, eventId = 0;
+    if (!ReadFields(reader, groupId, eventId)) return;
+    Registration(client, [&] {
+        return "removes event " + std::to_string(eventId) + " from group " + std::to_string(groupId);
+    });
+    auto group = client.groups.find(groupId);
+    if (group == client.groups.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    std::erase_if(group->second.members, [&](const auto& m) { return m.first == eventId; });
+}
+
+void Simulator::Impl::HandleSetGroupPriority(Client& client, sc::Reader& reader)
+{
+    DWORD groupId = 0, priority = 0;
+    if (!ReadFields(reader, groupId, priority)) return;
+    Registration(client,
+                 [&] { return "sets group " + std::to_string(groupId) + " priority " + PriorityText(priority); });
+    client.groups[groupId].priority = priority;
+}
+
+void Simulator::Impl::HandleSubscribeSystemEvent(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD eventId = 0;
+    std::string eventName;
+    if (!ReadFields(reader, eventId, eventName)) return;
+    Registration(client, [&] {
+        return "subscribes event " + std::to_string(eventId) + " to system event " + Quote(eventName);
+    });
+    const std::string canonical = CanonicalSystemEvent(eventName);
+    if (canonical.empty()) return Fail(client, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
+    client.systemEvents[eventId] = canonical;
+}
+
+void Simulator::Impl::HandleUnsubscribeSystemEvent(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD eventId = 0;
+    if (!ReadFields(reader, eventId)) return;
+    Registration(client, [&] { return "unsubscribes event " + std::to_string(eventId); });
+    if (!client.systemEvents.erase(eventId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+}
+
+// ---- input ----
+
+void Simulator::Impl::HandleMapInputEvent(Client& client, sc::Reader& reader)
+{
+    InputMapping mapping{};
+    std::string keys;
+    DWORD maskable = 0;
+    if (!ReadFields(reader, mapping.group, keys, mapping.down, mapping.downValue, mapping.up, mapping.upValue,
+                    maskable))
+        return;
+    Registration(client, [&] {
+        std::string text = "maps input " + Quote(keys) + " in group " + std::to_string(mapping.group) +
+                           " to event " + std::to_string(mapping.down) + " (data " +
+                           std::to_string(mapping.downValue) + ")";
+        if (mapping.up != SIMCONNECT_UNUSED)
+            text += ", on release event " + std::to_string(mapping.up) + " (data " + std::to_string(mapping.upValue) +
+                    ")";
+        return maskable ? text + ", maskable" : text;
+    });
+    mapping.key = NormalizeKey(keys);
+    client.inputs.push_back(std::move(mapping));
+}
+
+void Simulator::Impl::HandleSetInputGroupPriority(Client& client, sc::Reader& reader)
+{
+    DWORD groupId = 0, priority = 0;
+    if (!ReadFields(reader, groupId, priority)) return;
+    Registration(client, [&] {
+        return "sets input group " + std::to_string(groupId) + " priority " + PriorityText(priority);
+    });
+}
+
+void Simulator::Impl::HandleSetInputGroupState(Client& client, sc::Reader& reader)
+{
+    DWORD groupId = 0, state = 0;
+    if (!ReadFields(reader, groupId, state)) return;
+    Registration(client, [&] {
+        return "sets input group " + std::to_string(groupId) + (state == SIMCONNECT_STATE_ON ? " on" : " off");
+    });
+    client.inputGroupOn[groupId] = state == SIMCONNECT_STATE_ON;
+}
+
+void Simulator::Impl::HandleRequestReservedKey(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD eventId = 0;
+    std::array<std::string, 3> choices;
+    if (!ReadFields(reader, eventId, choices[0], choices[1], choices[2])) return;
+    Registration(client, [&] {
+        std::string text = "asks for a reserved key for event " + std::to_string(eventId) + ":";
+        const char* separator = " ";
+        for (const std::string& choice : choices) {
+            if (choice.empty()) continue;
+            text += separator + Quote(choice);
+            separator = ", ";
+        }
+        return text;
+    });
+    for (const std::string& choice : choices) {
+        if (choice.empty()) continue;
+        const std::string key = NormalizeKey(choice);
+        if (KeyReservedByOther(client, key)) continue;
+        client.reservedKey = key;
+        client.reservedEvent = eventId;
+        Log("key " + Quote(choice) + " reserved for " + Quote(ClientName(client)));
+        Push(client, sc::MakeReservedKey(choice, choice));
+        return;
+    }
+    Fail(client, SIMCONNECT_EXCEPTION_ERROR, sendId, 2);
+}
+
+bool Simulator::Impl::KeyReservedByOther(const Client& client, const std::string& key) const
+{
+    for (const auto& [id, other] : clients)
+        if (other.connected && &other != &client && other.reservedKey == key) return true;
+    return false;
+}
+
+// ---- data on objects ----
+
+void Simulator::Impl::HandleAddToDataDefinition(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD defineId = 0, datumType = 0, datumId = 0;
+    std::string variable, unit;
+    float epsilon = 0;
+    if (!ReadFields(reader, defineId, variable, unit, datumType, epsilon, datumId)) return;
+    Registration(client, [&] {
+        std::string text = "defines data " + std::to_string(defineId) + ": " + Quote(variable) + " (" +
+                           (unit.empty() ? std::string() : unit + ", ") + DataTypeText(datumType) + ")";
+        if (epsilon != 0) text += ", epsilon " + Format("%g", epsilon);
+        if (datumId != SIMCONNECT_UNUSED) text += ", datum " + std::to_string(datumId);
+        return text;
+    });
+    if (datumType < SIMCONNECT_DATATYPE_INT32 || datumType > SIMCONNECT_DATATYPE_STRINGV)
+        return Fail(client, SIMCONNECT_EXCEPTION_INVALID_DATA_TYPE, sendId, 4);
+    client.defs[defineId].push_back({variable, unit, datumType});
+}
+
+void Simulator::Impl::HandleClearDataDefinition(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD defineId = 0;
+    if (!ReadFields(reader, defineId)) return;
+    Registration(client, [&] { return "clears data definition " + std::to_string(defineId); });
+    if (!client.defs.erase(defineId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+}
+
+void Simulator::Impl::HandleRequestDataOnSimObject(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DataRequest request;
+    if (!ReadFields(reader, request.requestId, request.defineId, request.objectId) || !ReadPeriod(reader, request))
+        return;
+    Registration(client, [&] { return DataRequestText(request); });
+    if (!client.defs.count(request.defineId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+    const SimObject* object = FindObject(request.objectId);
+    if (!object) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
+    if (request.period > SIMCONNECT_PERIOD_SECOND) return Fail(client, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+    client.requests.erase(request.requestId);
+    if (request.period == SIMCONNECT_PERIOD_NEVER) return;
+    request.objectId = object->id;
+    if (request.period == SIMCONNECT_PERIOD_ONCE) return SendObjectData(client, request, *object, false);
+    client.requests[request.requestId] = std::move(request);
+}
+
+std::string Simulator::Impl::DataRequestText(const DataRequest& request) const
+{
+    if (request.period == SIMCONNECT_PERIOD_NEVER)
+        return "stops request " + std::to_string(request.requestId) + " of data " + std::to_string(request.defineId) +
+               " on " + RequestTarget(request.objectId);
+    return "requests data " + std::to_string(request.defineId) + " on " + RequestTarget(request.objectId) + " " +
+           PeriodText(request.period) + " (request " + std::to_string(request.requestId) + ")" +
+           RequestDetails(request.origin, request.interval, request.limit,
+                          (request.flags & SIMCONNECT_DATA_REQUEST_FLAG_CHANGED) != 0);
+}
+
+void Simulator::Impl::HandleRequestDataOnSimObjectType(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD requestId = 0, defineId = 0, radiusMeters = 0, objectType = 0;
+    if (!ReadFields(reader, requestId, defineId, radiusMeters, objectType)) return;
+    Registration(client, [&] {
+        return "requests data " + std::to_string(defineId) + " on " + ObjectTypeText(objectType) + " within " +
+               std::to_string(radiusMeters) + " m (request " + std::to_string(requestId) + ")";
+    });
+    auto definition = client.defs.find(defineId);
+    if (definition == client.defs.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+    if (radiusMeters > kMaxRadiusMeters) return Fail(client, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
+    if (objectType > SIMCONNECT_SIMOBJECT_TYPE_GROUND)
+        return Fail(client, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+    const std::vector<const SimObject*> found = ObjectsAroundUser(objectType, radiusMeters);
+    const auto count = static_cast<DWORD>(found.size());
+    const auto fieldCount = static_cast<DWORD>(definition->second.size());
+    if (found.empty())
+        Push(client, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, requestId, 0, defineId, 0, 0, 0,
+                                  fieldCount, {}));
+    for (DWORD entry = 0; entry < count; ++entry)
+        Push(client, sc::MakeData(SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE, requestId, found[entry]->id, defineId, 0,
+                                  entry + 1, count, fieldCount, EncodeRecord(found[entry]->vars, definition->second)));
+}
+
+// The objects of the type within the radius of the user aircraft, which is always among them when the type
+// takes it in.
+std::vector<const SimObject*> Simulator::Impl::ObjectsAroundUser(DWORD objectType, DWORD radiusMeters) const
+{
+    const SimObject& user = objects.at(kUserId);
+    const double userLatitude = user.vars.Number("PLANE LATITUDE", "degrees").value_or(0);
+    const double userLongitude = user.vars.Number("PLANE LONGITUDE", "degrees").value_or(0);
+    std::vector<const SimObject*> found;
+    for (const auto& [id, object] : objects) {
+        const bool typeOk = objectType == SIMCONNECT_SIMOBJECT_TYPE_ALL ||
+                            (objectType == SIMCONNECT_SIMOBJECT_TYPE_USER ? id == kUserId : object.type == objectType);
+        if (!typeOk) continue;
+        const double distanceMeters =
+            HaversineMeters(userLatitude, userLongitude, object.vars.Number("PLANE LATITUDE", "degrees").value_or(0),
+                            object.vars.Number("PLANE LONGITUDE", "degrees").value_or(0));
+        if (id == kUserId || distanceMeters <= radiusMeters) found.push_back(&object);
+    }
+    return found;
+}
+
+void Simulator::Impl::HandleSetDataOnSimObject(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD defineId = 0, objectId = 0, flags = 0, arrayCount = 0, recordSize = 0;
+    Bytes data;
+    if (!ReadFields(reader, defineId, objectId, flags, arrayCount, recordSize, data)) return;
+    auto definition = client.defs.find(defineId);
+    if (definition == client.defs.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    SimObject* object = FindObject(objectId);
+    if (!object) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+    const DWORD recordCount = arrayCount ? arrayCount : 1;
+    if (static_cast<uint64_t>(recordCount) * recordSize != data.size())
+        return Fail(client, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+    const std::optional<size_t> fixedSize = FixedRecordSize(definition->second);
+    if (fixedSize && *fixedSize != recordSize) return Fail(client, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+    for (DWORD index = 0; index < recordCount; ++index) {
+        const uint8_t* record = data.data() + static_cast<size_t>(index) * recordSize;
+        if (!SetObjectRecord(client, *object, definition->second, record, recordSize))
+            return Fail(client, SIMCONNECT_EXCEPTION_DATA_ERROR, sendId, 6);
+    }
+}
+
+// Writes one record into the object's variables, all of it or, when it cannot be decoded, none of it.
+bool Simulator::Impl::SetObjectRecord(const Client& client, SimObject& object, const std::vector<Field>& fields,
+                                      const uint8_t* record, DWORD recordSize)
+{
+    std::vector<std::string> changes;
+    Variables staged = object.vars;
+    auto used = DecodeRecord(staged, fields, record, recordSize, &changes);
+    if (!used) return false;
+    object.vars = std::move(staged);
+    std::string text = "object " + Describe(object) + " set by " + Quote(ClientName(client)) + ":";
+    for (size_t i = 0; i < changes.size(); ++i) text += (i ? ", " : " ") + changes[i];
+    Log(text);
+    return true;
+}
+
+// ---- objects ----
+
+void Simulator::Impl::HandleCreateSimulatedObject(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    PendingCreation creation;
+    creation.client = client.id;
+    creation.sendId = sendId;
+    auto& position = creation.position;
+    if (!ReadFields(reader, creation.title, position.Latitude, position.Longitude, position.Altitude, position.Pitch,
+                    position.Bank, position.Heading, position.OnGround, position.Airspeed, creation.requestId))
+        return;
+    creation.framesLeft = creationDelay - 1;
+    if (creationDelay <= 0) return FinishCreation(creation);
+    creations.push_back(std::move(creation));
+}
+
+void Simulator::Impl::HandleRemoveObject(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD objectId = 0, requestId = 0;
+    if (!ReadFields(reader, objectId, requestId)) return;
+    SimObject* object = objectId == SIMCONNECT_OBJECT_ID_USER ? nullptr : FindObject(objectId);
+    if (!object) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    if (object->owner == 0) return Fail(client, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
+    EraseObject(object->id, ClientName(client));
+}
+
+// ---- client data ----
+
+void Simulator::Impl::HandleMapClientDataName(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    std::string areaName;
+    DWORD areaId = 0;
+    if (!ReadFields(reader, areaName, areaId)) return;
+    Registration(client,
+                 [&] { return "maps client data " + Quote(areaName) + " to area " + std::to_string(areaId); });
+    auto existing = client.areaNames.find(areaId);
+    if (existing != client.areaNames.end() && Upper(existing->second) != Upper(areaName))
+        return Fail(client, SIMCONNECT_EXCEPTION_DUPLICATE_ID, sendId, 2);
+    client.areaNames[areaId] = areaName;
+}
+
+void Simulator::Impl::HandleCreateClientData(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD areaId = 0, size = 0, flags = 0;
+    if (!ReadFields(reader, areaId, size, flags)) return;
+    auto areaName = client.areaNames.find(areaId);
+    if (areaName == client.areaNames.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    if (size == 0 || size > SIMCONNECT_CLIENTDATA_MAX_SIZE)
+        return Fail(client, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+    const std::string key = Upper(areaName->second);
+    if (areas.count(key)) return Fail(client, SIMCONNECT_EXCEPTION_ALREADY_CREATED, sendId, 1);
+    Area& area = areas[key];
+    area.name = areaName->second;
+    area.data.assign(size, 0);
+    area.creator = client.id;
+    area.readOnly = (flags & SIMCONNECT_CREATE_CLIENT_DATA_FLAG_READ_ONLY) != 0;
+    Log("client data " + Quote(area.name) + " created by " + Quote(ClientName(client)) + " (" +
+        std::to_string(size) + " bytes)");
+}
+
+void Simulator::Impl::HandleAddToClientDataDefinition(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD defineId = 0, offset = 0, sizeOrType = 0, datumId = 0;
+    float epsilon = 0;
+    if (!ReadFields(reader, defineId, offset, sizeOrType, epsilon, datumId)) return;
+    Registration(client, [&] {
+        std::string text = "defines client data " + std::to_string(defineId) + " (" + ClientFieldText(sizeOrType) + ")";
+        if (offset != SIMCONNECT_CLIENTDATAOFFSET_AUTO) text += " at offset " + std::to_string(offset);
+        return text;
+    });
+    const DWORD size = ClientFieldSize(sizeOrType);
+    if (size == 0 || size > SIMCONNECT_CLIENTDATA_MAX_SIZE)
+        return Fail(client, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 3);
+    auto& blocks = client.clientDefs[defineId];
+    if (offset == SIMCONNECT_CLIENTDATAOFFSET_AUTO) offset = EndOfBlocks(blocks);
+    if (offset > SIMCONNECT_CLIENTDATA_MAX_SIZE) return Fail(client, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+    blocks.push_back({offset, size});
+}
+
+void Simulator::Impl::HandleClearClientDataDefinition(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD defineId = 0;
+    if (!ReadFields(reader, defineId)) return;
+    Registration(client, [&] { return "clears client data definition " + std::to_string(defineId); });
+    if (!client.clientDefs.erase(defineId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+}
+
+void Simulator::Impl::HandleRequestClientData(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    ClientDataRequest request;
+    if (!ReadFields(reader, request.areaId, request.requestId, request.defineId) || !ReadPeriod(reader, request))
+        return;
+    Registration(client, [&] { return ClientDataRequestText(client, request); });
+    auto areaName = client.areaNames.find(request.areaId);
+    if (areaName == client.areaNames.end() || !areas.count(Upper(areaName->second)))
+        return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    if (!client.clientDefs.count(request.defineId))
+        return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 3);
+    if (request.period > SIMCONNECT_CLIENT_DATA_PERIOD_SECOND)
+        return Fail(client, SIMCONNECT_EXCEPTION_INVALID_ENUM, sendId, 4);
+    client.clientRequests.erase(request.requestId);
+    if (request.period == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER) return;
+    if (request.period == SIMCONNECT_CLIENT_DATA_PERIOD_ONCE) return SendClientData(client, request, false);
+    client.clientRequests[request.requestId] = std::move(request);
+}
+
+std::string Simulator::Impl::ClientDataRequestText(const Client& client, const ClientDataRequest& request) const
+{
+    if (request.period == SIMCONNECT_CLIENT_DATA_PERIOD_NEVER)
+        return "stops request " + std::to_string(request.requestId) + " of client data " +
+               AreaText(client, request.areaId);
+    return "requests client data " + AreaText(client, request.areaId) + " with definition " +
+           std::to_string(request.defineId) + " " + ClientPeriodText(request.period) + " (request " +
+           std::to_string(request.requestId) + ")" +
+           RequestDetails(request.origin, request.interval, request.limit,
+                          (request.flags & SIMCONNECT_CLIENT_DATA_REQUEST_FLAG_CHANGED) != 0);
+}
+
+void Simulator::Impl::HandleSetClientData(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD areaId = 0, defineId = 0, flags = 0, reserved = 0;
+    Bytes data;
+    if (!ReadFields(reader, areaId, defineId, flags, reserved, data)) return;
+    auto areaName = client.areaNames.find(areaId);
+    auto area = areaName == client.areaNames.end() ? areas.end() : areas.find(Upper(areaName->second));
+    if (area == areas.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    auto definition = client.clientDefs.find(defineId);
+    if (definition == client.clientDefs.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+    Area& target = area->second;
+    if (target.readOnly && target.creator != client.id)
+        return Fail(client, SIMCONNECT_EXCEPTION_ILLEGAL_OPERATION, sendId, 1);
+    size_t definedBytes = 0;
+    for (const ClientBlock& block : definition->second) {
+        definedBytes += block.size;
+        if (static_cast<uint64_t>(block.offset) + block.size > target.data.size())
+            return Fail(client, SIMCONNECT_EXCEPTION_OUT_OF_BOUNDS, sendId, 2);
+    }
+    if (definedBytes != data.size()) return Fail(client, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
+    size_t position = 0;
+    for (const ClientBlock& block : definition->second) {
+        std::copy_n(data.begin() + static_cast<long>(position), block.size,
+                    target.data.begin() + static_cast<long>(block.offset));
+        position += block.size;
+    }
+    Log("client data " + Quote(target.name) + " written by " + Quote(ClientName(client)) + " (" +
+        std::to_string(data.size()) + " bytes)");
+    AnswerRequestsOnWrite(area->first);
+}
+
+// The client-data requests of every client on the area (by upper-case name) that answer on every write.
+void Simulator::Impl::AnswerRequestsOnWrite(const std::string& areaKey)
+{
+    for (auto& [id, other] : clients) {
+        if (!other.connected) continue;
+        for (auto& [requestId, request] : other.clientRequests) {
+            auto areaName = other.areaNames.find(request.areaId);
+            if (request.period == SIMCONNECT_CLIENT_DATA_PERIOD_ON_SET && areaName != other.areaNames.end() &&
+                Upper(areaName->second) == areaKey && request.Tick())
+                SendClientData(other, request, true);
+        }
+        std::erase_if(other.clientRequests,
+                      [](const auto& entry) { return entry.second.limit && entry.second.sent >= entry.second.limit; });
+    }
+}
+
+// ---- texts and the add-on menu ----
+
+void Simulator::Impl::HandleText(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD type = 0, eventId = 0;
+    float seconds = 0;
+    Bytes text;
+    if (!ReadFields(reader, type, seconds, eventId, text)) return;
+    ShowText(client, sendId, type, seconds, eventId, text);
+}
+
+void Simulator::Impl::HandleMenuAddItem(Client& client, sc::Reader& reader)
+{
+    std::string text;
+    DWORD menuEventId = 0, data = 0;
+    if (!ReadFields(reader, text, menuEventId, data)) return;
+    client.addon[menuEventId] = AddonItem{text, data, {}};
+    Log("add-on menu item " + Quote(text) + " added by " + Quote(ClientName(client)));
+}
+
+void Simulator::Impl::HandleMenuDeleteItem(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD menuEventId = 0;
+    if (!ReadFields(reader, menuEventId)) return;
+    if (!client.addon.count(menuEventId)) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    Log("add-on menu item " + Quote(client.addon[menuEventId].text) + " removed by " + Quote(ClientName(client)));
+    client.addon.erase(menuEventId);
+}
+
+void Simulator::Impl::HandleMenuAddSubItem(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD menuEventId = 0, subEventId = 0, data = 0;
+    std::string text;
+    if (!ReadFields(reader, menuEventId, text, subEventId, data)) return;
+    Registration(client, [&] {
+        return "adds add-on menu sub-item " + Quote(text) + " under " + AddonParentText(client, menuEventId) +
+               (subEventId == SIMCONNECT_UNUSED ? std::string(" (no event)")
+                                                : " (event " + std::to_string(subEventId) + ")");
+    });
+    auto item = client.addon.find(menuEventId);
+    if (item == client.addon.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    item->second.subs.push_back({text, subEventId, data});
+}
+
+void Simulator::Impl::HandleMenuDeleteSubItem(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD menuEventId = 0, subEventId = 0;
+    if (!ReadFields(reader, menuEventId, subEventId)) return;
+    Registration(client, [&] {
+        return "removes add-on menu sub-item of event " + std::to_string(subEventId) + " under " +
+               AddonParentText(client, menuEventId);
+    });
+    auto item = client.addon.find(menuEventId);
+    if (item == client.addon.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
+    auto& subs = item->second.subs;
+    const size_t before = subs.size();
+    std::erase_if(subs, [&](const AddonItem::Sub& sub) { return sub.event == subEventId; });
+    if (subs.size() == before) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
+}
+
+// The add-on menu item of the event by its text, else the event.
+std::string Simulator::Impl::AddonParentText(const Client& client, DWORD menuEventId) const
+{
+    auto parent = client.addon.find(menuEventId);
+    return parent == client.addon.end() ? "event " + std::to_string(menuEventId) : Quote(parent->second.text);
+}
+
+// ---- system state ----
+
+void Simulator::Impl::HandleRequestSystemState(Client& client, DWORD sendId, sc::Reader& reader)
+{
+    DWORD requestId = 0;
+    std::string stateName;
+    if (!ReadFields(reader, requestId, stateName)) return;
+    Registration(client, [&] {
+        return "requests system state " + Quote(stateName) + " (request " + std::to_string(requestId) + ")";
+    });
+    const std::string state = Upper(stateName);
+    if (state == "SIM") Push(client, sc::MakeSystemState(requestId, running ? 1 : 0, 0, ""));
+    else if (state == "AIRCRAFTLOADED") Push(client, sc::MakeSystemState(requestId, 0, 0, aircraftFile));
+    else if (state == "FLIGHTLOADED") Push(client, sc::MakeSystemState(requestId, 0, 0, flightFile));
+    else if (state == "DIALOGMODE") Push(client, sc::MakeSystemState(requestId, 0, 0, ""));
+    else if (state == "FLIGHTPLAN") Push(client, sc::MakeSystemState(requestId, 0, 0, ""));
+    else return Fail(client, SIMCONNECT_EXCEPTION_NAME_UNRECOGNIZED, sendId, 2);
 }
 
 // ---- Sessions ----

@@ -6,6 +6,7 @@
 // heads east with its left door about 22 m south of the jetway's root.
 #include "jetway/JetwayControl.h"
 
+#include "tests/support/JetwayRecords.h"
 #include "tests/aircraft/AircraftTestSupport.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
@@ -50,25 +51,6 @@ constexpr const char* kNoConfig = "WARN [JETWAY CONTROL SYSTEM] No 'jetway.cfg' 
 
 double Deg(double r) { return r * 180.0 / kPi; }
 
-// A type "A" jetway: floor 5 m above the ground, parked at 12 m, reaching 10..30 m.
-JetwayData ConfiguredRecord()
-{
-    JetwayData r;
-    r.JetwayType = kJetwayTypeA;
-    r.RootFloorHeight = 5.0;
-    r.RootBridgeOffset = 2.0;
-    r.MouthOffset = 1.0;
-    r.LegOffset = 10.0;
-    r.HoodWidth = 2.0;
-    r.BridgeLengthRange = {10, 30};
-    r.RootSweepRange = {-90, 90};
-    r.BridgeDipRange = {-10, 10};
-    r.HeadSweepRange = {-120, 120};
-    r.LegLengthRange = {2, 8};
-    r.CurrentPose.extension = 12.0;
-    return r;
-}
-
 SimObject JetwayObject(uint32_t id)
 {
     SimObject object;
@@ -78,7 +60,7 @@ SimObject JetwayObject(uint32_t id)
     object.SetObjectId(id);
     object.SetPlacement(0.0, 0.0, 0.0, false, false, 0, 0, 0);
     Jetway& jetway = *object.GetCurrentModel()->GetJetway();
-    jetway.SetJetwayData(ConfiguredRecord());
+    jetway.SetJetwayData(testsupport::TypeAJetwayRecord());
     jetway.SetConfig(true);
     return object;
 }
@@ -436,7 +418,7 @@ TEST_F(JetwayControlTest, FastJetwayTimes)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.fast) + " ai " + std::to_string(c.ai));
         solver.SetFastJetways(c.fast);
-        JetwayData r = ConfiguredRecord();
+        JetwayData r = testsupport::TypeAJetwayRecord();
         r.RootRotationTime = r.BridgeExtensionTime = r.DipTime = r.HeadRotationTime = r.HoodTime = 7.0;
         J().SetJetwayData(r);
         if (c.ai) {
