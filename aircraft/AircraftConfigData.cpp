@@ -3,14 +3,13 @@
 #include "foundation/ConfigFileHelper.h"
 #include "foundation/ExecutablePathHelper.h"
 #include "foundation/StringUtils.h"
+#include "foundation/Units.h"
 
 #include <log4cpp/Category.hh>
 
 #include <algorithm>
 
 namespace {
-
-constexpr double kMetresPerFoot = 0.3048;
 
 // Upper bound of a nose wheel's lateral position in feet (exclusive).
 constexpr double kNoseWheelMaxLateral = 0.51;
@@ -126,7 +125,7 @@ void AircraftConfigData::ReadReferenceDatum(const std::string& file) {
         return;
     }
     for (const double feet : numbers) {
-        referenceDatum_.push_back(feet * kMetresPerFoot);
+        referenceDatum_.push_back(feet * units::kMetresPerFoot);
     }
 }
 
@@ -144,7 +143,7 @@ void AircraftConfigData::ReadEyePoint(const std::string& file) {
         return;
     }
     for (std::size_t axis = 0; axis < 3; ++axis) {
-        eyePoint_.push_back(numbers[axis] * kMetresPerFoot);
+        eyePoint_.push_back(numbers[axis] * units::kMetresPerFoot);
         eyePointRelative_.push_back(eyePoint_[axis] + referenceDatum_[axis]);
     }
 }
@@ -195,7 +194,7 @@ void AircraftConfigData::ReadNoseWheel(const std::string& file) {
         }
         noseWheelFound_ = true;
         for (std::size_t axis = 0; axis < 3; ++axis) {
-            noseWheel_.push_back(position[axis] * kMetresPerFoot);
+            noseWheel_.push_back(position[axis] * units::kMetresPerFoot);
             noseWheelRelative_.push_back(noseWheel_[axis] + referenceDatum_[axis]);
         }
         return;
@@ -279,8 +278,8 @@ bool AircraftConfigData::ReadExits(const std::string& file, const std::string& s
         }
 
         // Without a valid datum the exits stay relative to the datum itself (zero offsets).
-        AircraftParameters::DoorData exit(feet[0] * kMetresPerFoot + Datum(0), feet[1] * kMetresPerFoot + Datum(1),
-                                          feet[2] * kMetresPerFoot + Datum(2), false);
+        AircraftParameters::DoorData exit(feet[0] * units::kMetresPerFoot + Datum(0), feet[1] * units::kMetresPerFoot + Datum(1),
+                                          feet[2] * units::kMetresPerFoot + Datum(2), false);
         if (n > 0) {
             if (previous.z - deckThreshold < exit.z && exit.z < previous.z + deckThreshold) {
                 exit.upperDeck = previous.upperDeck;

@@ -1,6 +1,7 @@
 #include "aircraft/UserAircraft.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "aircraft/AircraftConfigData.h"
 
 #include <cmath>
@@ -9,9 +10,7 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
 constexpr double kEarthRadiusKm = GeoMath::SphereRadiusKm;
-constexpr double kMetresToFeet = GeoMath::MetresToFeet;
 constexpr double kEngineRunningRpm = 500.0;
 constexpr double kBrakeIndicatorSet = 2.5;
 
@@ -34,15 +33,14 @@ bool UserAircraft::SetFromSimData(const double* block, std::size_t count) {
     if (!AllFinite(block, 6) || !AllFinite(block + 9, 2)) {
         return false;
     }
-    constexpr double toDegrees = 180.0 / kPi;
-    placement_.Set(block[0], block[1], block[2], false, false, block[3] * toDegrees, block[4] * toDegrees,
-                   block[5] * toDegrees);
+    placement_.Set(block[0], block[1], block[2], false, false, block[3] * units::kDegreesPerRadian,
+                   block[4] * units::kDegreesPerRadian, block[5] * units::kDegreesPerRadian);
     bodyVelocityZ_ = block[9];
     groundVelocity_ = block[10];
     return true;
 }
 
-double UserAircraft::GetHeadingRadians() const { return placement_.GetHeading() * kPi / 180.0; }
+double UserAircraft::GetHeadingRadians() const { return placement_.GetHeading() * units::kPi / 180.0; }
 
 bool UserAircraft::SetStateFromSimData(const double* block, std::size_t count) {
     if (block == nullptr || count < kStateDataCount) {
@@ -132,23 +130,23 @@ void UserAircraft::LoadAircraftConfig(const AircraftConfigData& config) {
 
 LLAData UserAircraft::StepFrom(const LLAData& base, double north, double east, double altitude) {
     const double latitude = base.GetLatitude();
-    const double toDegrees = 180.0 / kPi;
-    return LLAData(latitude + (north / 1000.0 / kEarthRadiusKm) * toDegrees,
+    return LLAData(latitude + (north / 1000.0 / kEarthRadiusKm) * units::kDegreesPerRadian,
                    base.GetLongitude() +
-                       (east / 1000.0 / (std::cos(latitude * kPi / 180.0) * kEarthRadiusKm)) * toDegrees,
+                       (east / 1000.0 / (std::cos(latitude * units::kPi / 180.0) * kEarthRadiusKm)) *
+                           units::kDegreesPerRadian,
                    altitude);
 }
 
 void UserAircraft::UpdateEyePointPosition() {
     const double h = GetHeadingRadians();
-    const double p = -placement_.GetPitch() * kPi / 180.0;
+    const double p = -placement_.GetPitch() * units::kPi / 180.0;
     // The longitudinal offset keeps its sign: an eye point behind the reference point stays behind it.
     const double x = eyePoint_.GetOffsetX();
     const double z = eyePoint_.GetOffsetZ();
     const double along = std::cos(p) * x - std::sin(p) * z;
     const double up = std::sin(p) * x + std::cos(p) * z;
     const LLAData position = StepFrom(placement_, std::cos(h) * along, std::sin(h) * along,
-                                      placement_.GetAltitude() + up * kMetresToFeet);
+                                      placement_.GetAltitude() + up * units::kFeetPerMetre);
     eyePoint_.Set(position.GetLatitude(), position.GetLongitude(), position.GetAltitude());
 }
 
@@ -156,7 +154,7 @@ void UserAircraft::UpdateNoseWheelPosition() {
     const double h = GetHeadingRadians();
     const double x = noseWheel_.GetOffsetX();
     const LLAData position = StepFrom(placement_, std::cos(h) * x, std::sin(h) * x,
-                                      placement_.GetAltitude() + noseWheel_.GetOffsetZ() * kMetresToFeet);
+                                      placement_.GetAltitude() + noseWheel_.GetOffsetZ() * units::kFeetPerMetre);
     noseWheel_.Set(position.GetLatitude(), position.GetLongitude(), position.GetAltitude());
 }
 
@@ -212,9 +210,9 @@ LLAData UserAircraft::GetDoorPosition(const std::string& name, double extraLongi
     const ExitData exit = GetExit(name);
     const double h = GetHeadingRadians();
     const double x = exit.x + extraLongitudinal;
-    const double altitude =
-        placement_.GetAltitude() + (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * kMetresToFeet;
-    return StepFrom(placement_, std::cos(h) * x, std::sin(h) * x, altitude);
+    const double altitudeFt = placement_.GetAltitude() +
+                              (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * units::kFeetPerMetre;
+    return StepFrom(placement_, std::cos(h) * x, std::sin(h) * x, altitudeFt);
 }
 
 LLAData UserAircraft::GetDockingDoorPosition(const std::string& name, const DoorParameters* doorParameters,
@@ -229,7 +227,7 @@ LLAData UserAircraft::GetDockingDoorPosition(const std::string& name, const Door
     double a = lateralOffset;
     double b = longitudinalOffset;
     if (rotate) {
-        const double angle = exit.GetDoorAngle() * kPi / 180.0;
+        const double angle = exit.GetDoorAngle() * units::kPi / 180.0;
         a = std::cos(angle) * lateralOffset - std::sin(angle) * longitudinalOffset;
         b = std::cos(angle) * longitudinalOffset + std::sin(angle) * lateralOffset;
     }
@@ -238,9 +236,9 @@ LLAData UserAircraft::GetDockingDoorPosition(const std::string& name, const Door
     const double h = GetHeadingRadians();
     const double north = std::cos(h) * x - std::sin(h) * y;
     const double east = std::sin(h) * x + std::cos(h) * y;
-    const double altitude =
-        placement_.GetAltitude() + (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * kMetresToFeet;
-    return StepFrom(placement_, north, east, altitude);
+    const double altitudeFt = placement_.GetAltitude() +
+                              (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * units::kFeetPerMetre;
+    return StepFrom(placement_, north, east, altitudeFt);
 }
 
 LLAData UserAircraft::OffsetPosition(const LLAData& base, double angle, double height, double verticalOffset,
@@ -248,14 +246,14 @@ LLAData UserAircraft::OffsetPosition(const LLAData& base, double angle, double h
     double lateral = lateralOffset;
     double longitudinal = longitudinalOffset;
     if (rotate) {
-        const double a = kPi - angle * kPi / 180.0;
+        const double a = units::kPi - angle * units::kPi / 180.0;
         lateral = std::cos(a) * lateralOffset - std::sin(a) * longitudinalOffset;
         longitudinal = std::sin(a) * lateralOffset - std::cos(a) * longitudinalOffset;
     }
     const double h = GetHeadingRadians();
     const double north = std::cos(h) * longitudinal - std::sin(h) * lateral;
     const double east = std::cos(h) * lateral + std::sin(h) * longitudinal;
-    return StepFrom(base, north, east, base.GetAltitude() - (0.5 * height + verticalOffset) * kMetresToFeet);
+    return StepFrom(base, north, east, base.GetAltitude() - (0.5 * height + verticalOffset) * units::kFeetPerMetre);
 }
 
 void UserAircraft::StoreStandPosition(double radius) {

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
-
 XYZData Cross(const XYZData& a, const XYZData& b) {
     return XYZData(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
@@ -19,7 +17,7 @@ XYZData ToSimAxes(const XYZData& ecef) { return XYZData(ecef.y, ecef.z, -ecef.x)
 XYZData GeoMath::LLAToECEF(double latitude, double longitude, double altitudeFt) {
     const double phi = DegToRad(latitude);
     const double lambda = DegToRad(longitude);
-    const double h = altitudeFt * FeetToMetres;
+    const double h = altitudeFt * units::kMetresPerFoot;
     const double sinPhi = std::sin(phi);
     const double n = SemiMajorAxis / std::sqrt(1.0 - EccentricitySquared * sinPhi * sinPhi);
     return XYZData((n + h) * std::cos(phi) * std::cos(lambda), (n + h) * std::cos(phi) * std::sin(lambda),
@@ -122,7 +120,8 @@ double GeoMath::FlatEarthDistance(double latitude1, double longitude1, double la
 double GeoMath::RhumbLineBearing(double latitude1, double longitude1, double latitude2, double longitude2) {
     const double phi1 = DegToRad(latitude1);
     const double phi2 = DegToRad(latitude2);
-    const double deltaPsi = std::log(std::tan(kPi / 4.0 + phi2 / 2.0) / std::tan(kPi / 4.0 + phi1 / 2.0));
+    const double deltaPsi =
+        std::log(std::tan(units::kPi / 4.0 + phi2 / 2.0) / std::tan(units::kPi / 4.0 + phi1 / 2.0));
     const double deltaLambda = DegToRad(longitude2) - DegToRad(longitude1);
     return std::atan2(deltaLambda, deltaPsi);
 }
@@ -131,18 +130,18 @@ double GeoMath::RelativeBearing(double latitude1, double longitude1, double head
                                 double longitude2) {
     double bearing = RhumbLineBearing(latitude1, longitude1, latitude2, longitude2);
     if (bearing < 0.0) {
-        bearing += 2.0 * kPi;
+        bearing += 2.0 * units::kPi;
     }
     double relative = bearing - headingRad;
     if (relative <= 0.0) {
-        relative += 2.0 * kPi;
+        relative += 2.0 * units::kPi;
     }
     return relative;
 }
 
 double GeoMath::ElevationAngle(double latitude1, double longitude1, double altitude1Ft, double latitude2,
                                double longitude2, double altitude2Ft) {
-    return std::atan2((altitude2Ft - altitude1Ft) * FeetToMetres,
+    return std::atan2((altitude2Ft - altitude1Ft) * units::kMetresPerFoot,
                       HaversineDistance(latitude1, longitude1, latitude2, longitude2));
 }
 
@@ -150,22 +149,24 @@ void GeoMath::OffsetLatLon(double latitude, double longitude, double headingDeg,
                            double& outLatitude, double& outLongitude) {
     const double d = distance / 1000.0;
     const double h = DegToRad(headingDeg);
-    outLatitude = latitude + std::cos(h) * d / SphereRadiusKm * 180.0 / kPi;
-    outLongitude = longitude + std::sin(h) * d / (std::cos(DegToRad(latitude)) * SphereRadiusKm) * 180.0 / kPi;
+    outLatitude = latitude + std::cos(h) * d / SphereRadiusKm * 180.0 / units::kPi;
+    outLongitude =
+        longitude + std::sin(h) * d / (std::cos(DegToRad(latitude)) * SphereRadiusKm) * 180.0 / units::kPi;
 }
 
 void GeoMath::OffsetLatLonAbeam(double latitude, double longitude, double headingDeg, double distance,
                                 double& outLatitude, double& outLongitude) {
     const double d = distance / 1000.0;
     const double h = DegToRad(headingDeg);
-    outLatitude = latitude - std::sin(h) * d / SphereRadiusKm * 180.0 / kPi;
-    outLongitude = longitude + std::cos(h) * d / (std::cos(DegToRad(latitude)) * SphereRadiusKm) * 180.0 / kPi;
+    outLatitude = latitude - std::sin(h) * d / SphereRadiusKm * 180.0 / units::kPi;
+    outLongitude =
+        longitude + std::cos(h) * d / (std::cos(DegToRad(latitude)) * SphereRadiusKm) * 180.0 / units::kPi;
 }
 
 void GeoMath::MetresToDegrees(double latitude, double distance, double& outLatitudeDegrees,
                               double& outLongitudeDegrees) {
-    outLatitudeDegrees = distance / SemiMinorAxis * 180.0 / kPi;
-    outLongitudeDegrees = distance / (std::cos(DegToRad(latitude)) * SemiMajorAxis) * 180.0 / kPi;
+    outLatitudeDegrees = distance / SemiMinorAxis * 180.0 / units::kPi;
+    outLongitudeDegrees = distance / (std::cos(DegToRad(latitude)) * SemiMajorAxis) * 180.0 / units::kPi;
 }
 
 void GeoMath::BuildLocalFrame(double latitude, double longitude, double altitudeFt, double headingRad,
@@ -215,7 +216,7 @@ LLAData GeoMath::ECEFToLLA(const XYZData& ecef) {
     const double heightMetres = std::fabs(cosPhi) > 1e-9 ? p / cosPhi - n
                                                          : std::fabs(ecef.z) / std::fabs(sinPhi) -
                                                                n * OneMinusEccentricitySquared;
-    return LLAData(RadToDeg(phi), RadToDeg(lambda), heightMetres * EcefMetresToFeet);
+    return LLAData(RadToDeg(phi), RadToDeg(lambda), heightMetres * units::kFeetPerMetreEcef);
 }
 
 LLAData GeoMath::SimXYZToLLA(const XYZData& sim) {
@@ -228,7 +229,7 @@ LLAData GeoMath::OffsetByBody(const LLAData& origin, double headingDeg, double l
     double longitude = 0.0;
     OffsetLatLon(origin.GetLatitude(), origin.GetLongitude(), headingDeg, longitudinal, latitude, longitude);
     OffsetLatLonAbeam(latitude, longitude, headingDeg, lateral, latitude, longitude);
-    return LLAData(latitude, longitude, origin.GetAltitude() + vertical * MetresToFeet);
+    return LLAData(latitude, longitude, origin.GetAltitude() + vertical * units::kFeetPerMetre);
 }
 
 XYZData GeoMath::LLAToECEFStub(double, double, double) { return XYZData(); }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "foundation/Records.h"
+#include "foundation/Units.h"
 
 // The inverse problem's answer.
 struct VincentyResult {
@@ -22,7 +23,7 @@ struct LocalFrame {
 
 class GeoMath {
 public:
-    static constexpr double Pi = 3.141592653589793;
+    static constexpr double Pi = units::kPi;  // the same constant under its older name
     static constexpr double SemiMajorAxis = 6378137.0;      // a, metres
     static constexpr double SemiMinorAxis = 6356752.3142;   // b, metres
     static constexpr double EccentricitySquared = 0.00669437999014;
@@ -31,15 +32,12 @@ public:
     static constexpr double Flattening = 0.0033528106718309306;
     static constexpr double SphereRadiusKm = 6378.137;
     static constexpr double SemiMinorAxisKm = 6356.7523142;
-    static constexpr double FeetToMetres = 0.3048;
-    static constexpr double MetresToFeet = 3.28084;
-    static constexpr double EcefMetresToFeet = 3.2808399;
 
     GeoMath() = default;
     virtual ~GeoMath() = default;
 
-    static double DegToRad(double degrees) { return degrees * Pi / 180.0; }
-    static double RadToDeg(double radians) { return radians * 180.0 / Pi; }
+    static double DegToRad(double degrees) { return degrees * units::kPi / 180.0; }
+    static double RadToDeg(double radians) { return radians * 180.0 / units::kPi; }
 
     static XYZData LLAToECEF(double latitude, double longitude, double altitudeFt);
     static void LLAToSimXYZ(double latitude, double longitude, double altitudeFt, XYZData& out);

@@ -1,6 +1,7 @@
 #include "jetway/AIObject.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "aircraft/AircraftTypeTable.h"
 #include "aircraft/AircraftParameters.h"
 #include "objects/SimObject.h"
@@ -12,9 +13,7 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
 constexpr double kEarthRadiusKm = GeoMath::SphereRadiusKm;
-constexpr double kMetresToFeet = GeoMath::MetresToFeet;
 
 struct StateName {
     const char* text;
@@ -95,20 +94,20 @@ LLAData AIObject::ComputeExitPositions(const std::string& doorName, double later
             stored->SetDoorParameters(*parameters);
         }
     }
-    const double angle = exit.GetDoorAngle() * kPi / 180.0;
+    const double angle = exit.GetDoorAngle() * units::kPi / 180.0;
     const double x = exit.x + std::sin(angle) * lateralDistance;
     const double y = exit.y - std::cos(angle) * lateralDistance;
-    const double h = placement_.GetHeading() * kPi / 180.0;
+    const double h = placement_.GetHeading() * units::kPi / 180.0;
     const double north = std::cos(h) * x - std::sin(h) * y;
     const double east = std::sin(h) * x + std::cos(h) * y;
     const double latitude = placement_.GetLatitude();
-    const double toDegrees = 180.0 / kPi;
-    const double altitude =
-        placement_.GetAltitude() + (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * kMetresToFeet;
-    return LLAData(latitude + (north / 1000.0 / kEarthRadiusKm) * toDegrees,
+    const double altitudeFt = placement_.GetAltitude() +
+                              (exit.z - 0.5 * exit.GetDoorHeight() + exit.GetVerticalOffset()) * units::kFeetPerMetre;
+    return LLAData(latitude + (north / 1000.0 / kEarthRadiusKm) * units::kDegreesPerRadian,
                    placement_.GetLongitude() +
-                       (east / 1000.0 / (std::cos(latitude * kPi / 180.0) * kEarthRadiusKm)) * toDegrees,
-                   altitude);
+                       (east / 1000.0 / (std::cos(latitude * units::kPi / 180.0) * kEarthRadiusKm)) *
+                           units::kDegreesPerRadian,
+                   altitudeFt);
 }
 
 bool AIObject::AssignJetwayToDoor(const std::string& doorName, int32_t jetwayObjectId) {

@@ -1,6 +1,7 @@
 #include "jetway/IKSolver.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/SimConnect.h"
 
@@ -13,12 +14,10 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
-constexpr double kTwoPi = 2.0 * GeoMath::Pi;
-constexpr double kFeet = GeoMath::FeetToMetres;
+constexpr double kTwoPi = 2.0 * units::kPi;
 
-double Rad(double degrees) { return degrees * kPi / 180.0; }
-double Deg(double radians) { return radians * 180.0 / kPi; }
+double Rad(double degrees) { return degrees * units::kPi / 180.0; }
+double Deg(double radians) { return radians * 180.0 / units::kPi; }
 
 // acos that never leaves its domain: rounding can push a cosine a little past 1.
 double SafeAcos(double x) { return std::acos(std::clamp(x, -1.0, 1.0)); }
@@ -29,7 +28,7 @@ bool ClockwiseOf(double bearing, double reference)
 {
     double m = std::fmod(bearing - reference, kTwoPi);
     if (m < 0.0) m += kTwoPi;
-    return m < kPi;
+    return m < units::kPi;
 }
 
 bool Finite(std::initializer_list<double> values)
@@ -138,7 +137,7 @@ IKSolver::Geometry IKSolver::Locate(const PlacementData& placement, JetwayData& 
     g.bearing = beta;
     g.ex = d * std::cos(alpha);
     g.ey = d * std::sin(alpha);
-    const double hd = (door.GetAltitude() - baseAltitude) * kFeet;
+    const double hd = (door.GetAltitude() - baseAltitude) * units::kMetresPerFoot;
     g.a = d - r.RootBridgeOffset;
     g.b = r.RootFloorHeight - hd;
 
@@ -151,7 +150,7 @@ IKSolver::Geometry IKSolver::Locate(const PlacementData& placement, JetwayData& 
 
 void IKSolver::SolveHead(JetwayData& r, double heading, double bearing, bool& headClamped) const
 {
-    const double u = std::fmod(Rad(r.DoorAngle + heading) + kPi / 2.0, kTwoPi);
+    const double u = std::fmod(Rad(r.DoorAngle + heading) + units::kPi / 2.0, kTwoPi);
     const double v = SafeAcos(std::sin(bearing) * std::sin(u) + std::cos(bearing) * std::cos(u));
 
     // The head stops on whole keyframes. A head range of no width or a jetway without keyframes has
@@ -246,13 +245,13 @@ bool IKSolver::Solve(const PlacementData* placement, JetwayCore* jetway, double 
     if (swinging || (type == kJetwayTypeN && r.LegOffsetFromOrigin != 0.0)) {
         Locate(*placement, r, door);
         const double baseAltitude = placement->GetAltitude() - placement->GetAltitudeOffset();
-        const double h = r.RootFloorHeight - (door.GetAltitude() - baseAltitude) * kFeet;
+        const double h = r.RootFloorHeight - (door.GetAltitude() - baseAltitude) * units::kMetresPerFoot;
         const double m = r.MouthOffset;
         const double reach = m + r.TargetExtension * std::cos(r.TargetDip);
         // The mouth's share lies within 0..1 for any real bridge; a negative mouth or a door behind the
         // root would make it any size.
         const double share = std::fabs(reach) > 1e-9 ? std::clamp(m / reach, 0.0, 1.0) : 0.0;
-        door.SetAltitude(door.GetAltitude() + share * h / kFeet);
+        door.SetAltitude(door.GetAltitude() + share * h / units::kMetresPerFoot);
     }
     const Geometry g = Locate(*placement, r, door);
 

@@ -1,6 +1,7 @@
 #include "jetway/JetwayHandler.h"
 
 #include "aircraft/ExitData.h"
+#include "foundation/Units.h"
 #include "objects/Jetway.h"
 #include "aircraft/UserAircraft.h"
 #include "objects/SimObjectList.h"
@@ -12,15 +13,14 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
-constexpr double kTwoPi = 2.0 * GeoMath::Pi;
+constexpr double kTwoPi = 2.0 * units::kPi;
 // Ahead-left of the aircraft: relative bearings strictly between 240 and 359.5 degrees.
 constexpr double kBearingLow = 4.1887902047863905;
 constexpr double kBearingHigh = 6.274458660919614;
 // Beyond 349 degrees a jetway must also face the aircraft.
 constexpr double kFacingBearing = 6.09119908946021;
 constexpr double kFacingBelow = 0.08726646259971647;  // 5 degrees
-constexpr double kFacingAbove = kPi / 2.0;             // 90 degrees
+constexpr double kFacingAbove = units::kPi / 2.0;      // 90 degrees
 
 double Wrap(double x)
 {
@@ -246,7 +246,7 @@ void JetwayHandler::QueryStandJetways(const std::string& icao, const std::string
                                       double latitude, double longitude, double headingDeg, SimObjectList& active,
                                       StandJetwayInfo& info, StandJetwayStatus& status) const
 {
-    const double headingRad = headingDeg * kPi / 180.0;
+    const double headingRad = headingDeg * units::kPi / 180.0;
     info = StandJetwayInfo{};
     status = StandJetwayStatus{};
 
@@ -403,9 +403,11 @@ bool JetwayHandler::JetwayPathsCross(const SimObject* a, const SimObject* b) con
 
     // a stays where it was last parked; b is taken where its job will bring it.
     const double headingA =
-        GeoMath::RadToDeg(std::fmod(std::fmod(a->GetHeadingRad() + kPi, kTwoPi) - recordA.SavedPose.rootRotation, kTwoPi));
+        GeoMath::RadToDeg(std::fmod(std::fmod(a->GetHeadingRad() + units::kPi, kTwoPi) - recordA.SavedPose.rootRotation,
+                                    kTwoPi));
     const double headingB =
-        GeoMath::RadToDeg(std::fmod(std::fmod(b->GetHeadingRad() + kPi, kTwoPi) - recordB.TargetRootRotation, kTwoPi));
+        GeoMath::RadToDeg(std::fmod(std::fmod(b->GetHeadingRad() + units::kPi, kTwoPi) - recordB.TargetRootRotation,
+                                    kTwoPi));
     const double reachA = recordA.SavedPose.extension + recordA.RootBridgeOffset;
     const double reachB = recordB.TargetExtension + recordB.RootBridgeOffset;
     const double halfA = recordA.HoodWidth * 0.5 * 1.2;

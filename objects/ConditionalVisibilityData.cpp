@@ -2,6 +2,7 @@
 
 #include "link/SeasonalObjectHandler.h"
 #include "foundation/StringUtils.h"
+#include "foundation/Units.h"
 #include "objects/ConditionExpression.h"
 
 #include <log4cpp/Category.hh>
@@ -15,7 +16,6 @@ namespace {
 
 log4cpp::Category& Log() { return log4cpp::Category::getInstance("VELK.XML"); }
 
-constexpr double kPi = 3.141592653589793;
 constexpr int32_t kMinutesPerDay = 1440;
 
 std::string Trimmed(std::string text)
@@ -584,8 +584,8 @@ bool CV_SeparationPlaneData::SetAngles(double elevation, double azimuth)
     if (!std::isfinite(elevation) || !std::isfinite(azimuth)) return false;
     elevation_ = elevation;
     azimuth_ = azimuth;
-    const double e = elevation * kPi / 180.0;
-    const double a = azimuth * kPi / 180.0;
+    const double e = elevation * units::kPi / 180.0;
+    const double a = azimuth * units::kPi / 180.0;
     const double sign = flipNormal_ != 0 ? -1.0 : 1.0;
     normalX_ = sign * (std::cos(a) * -std::sin(e));
     normalY_ = sign * (std::sin(a) * -std::sin(e));
@@ -675,7 +675,7 @@ void CV_SeparationPlaneData::UserPositionInObjectFrame(double distanceMetres, do
 {
     x = distanceMetres * std::cos(bearingRad - headingRad);
     y = distanceMetres * std::sin(bearingRad - headingRad);
-    z = (userAltitudeFt - objectAltitudeFt) * 0.3048;
+    z = (userAltitudeFt - objectAltitudeFt) * units::kMetresPerFoot;
 }
 
 bool CV_SeparationPlaneData::Evaluate()

@@ -249,7 +249,7 @@ public:
 
     // The user position in the object's frame: distance d (m), bearing b from the object to the user
     // (rad), the object's heading h (rad) and both altitudes (ft):
-    // (d cos(b - h), d sin(b - h), (userAlt - objectAlt) * 0.3048).
+    // (d cos(b - h), d sin(b - h), (userAlt - objectAlt) * units::kMetresPerFoot).
     static void UserPositionInObjectFrame(double distanceMetres, double bearingRad, double headingRad,
                                           double userAltitudeFt, double objectAltitudeFt, double& x,
                                           double& y, double& z);

@@ -3,6 +3,7 @@
 #include "foundation/ConfigFileHelper.h"
 #include "foundation/GeoMath.h"
 #include "foundation/StringUtils.h"
+#include "foundation/Units.h"
 #include "objects/Jetway.h"
 
 #include <log4cpp/Category.hh>
@@ -105,7 +106,7 @@ bool JetwayConfig::Read(const JetwayConfigTarget& target, const std::string& pat
     const PlacementData& placement = target.placement;
     double ground = 0.0;
     if (placement.IsAltitudeAgl() && !placement.IsAltitudeZero()) {
-        ground = placement.GetAltitude() * GeoMath::FeetToMetres;
+        ground = placement.GetAltitude() * units::kMetresPerFoot;
         if (!std::isfinite(ground) || std::fabs(ground) > kMaxMagnitude) {
             if (log_)
                 log_->error("SimObject '%s': placement altitude is out of range! Taking the ground.",

@@ -1,10 +1,6 @@
 #include "objects/SimObject.h"
 
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-}  // namespace
+#include "foundation/Units.h"
 
 std::string SimObject::GetNamePrefix() const
 {
@@ -116,7 +112,7 @@ void SimObject::SetSecondPlacement(double latitude, double longitude, double alt
     secondPlacement_.Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
 }
 
-double SimObject::GetHeadingRad() const { return placement_.GetHeading() * kPi / 180.0; }
+double SimObject::GetHeadingRad() const { return placement_.GetHeading() * units::kPi / 180.0; }
 
 void SimObject::ApplyGroundElevation(double groundElevation, double heightAboveGround, bool alsoSecond)
 {

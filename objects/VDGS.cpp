@@ -1,6 +1,7 @@
 #include "objects/VDGS.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,8 +9,7 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
-constexpr double kTwoPi = 2.0 * GeoMath::Pi;
+constexpr double kTwoPi = 2.0 * units::kPi;
 constexpr int kTicksPerSecond = 6;
 // A wait longer than this would not fit the tick counter; no state waits anywhere near it.
 constexpr int32_t kMaxWaitSeconds = 5000;
@@ -108,7 +108,7 @@ bool VDGS::Measure(double lat, double lon, double lat2, double lon2, double head
     }
     // The side test below needs the heading in [0, 2pi); a heading such as -10 or 370 degrees is the same
     // direction.
-    double h = std::fmod(heading * kPi / 180.0, kTwoPi);
+    double h = std::fmod(heading * units::kPi / 180.0, kTwoPi);
     if (h < 0.0) {
         h += kTwoPi;
     }
@@ -118,8 +118,8 @@ bool VDGS::Measure(double lat, double lon, double lat2, double lon2, double head
     const double cosine = std::clamp(-(std::sin(h) * std::sin(bearing) + std::cos(h) * std::cos(bearing)), -1.0, 1.0);
     double theta = std::acos(cosine);
     // Positive on the right of the centre line seen along the heading.
-    const double m = std::fmod(h + kPi, kTwoPi);
-    if (h >= kPi) {
+    const double m = std::fmod(h + units::kPi, kTwoPi);
+    if (h >= units::kPi) {
         if (m <= bearing && bearing < h) {
             theta = -theta;
         }

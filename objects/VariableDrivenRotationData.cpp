@@ -1,6 +1,7 @@
 #include "objects/VariableDrivenRotationData.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 
 #include <cmath>
 
@@ -78,7 +79,7 @@ RotationTurn VariableDrivenRotationData::Turn(bool byWindDirection, bool byUserA
         if (!OnTheGlobe(object) || !OnTheGlobe(user)) return turn;
         const double heading = GeoMath::RhumbLineBearing(object.GetLatitude(), object.GetLongitude(),
                                                          user.GetLatitude(), user.GetLongitude()) +
-                               GeoMath::Pi;
+                               units::kPi;
         if (!std::isfinite(heading)) return turn;
         turn.writes[turn.count++] = RotationWrite{RotationAxis::Heading, heading, true, GeoMath::RadToDeg(heading)};
         if (userAircraftPosition_.IsPointMode() && std::isfinite(object.GetAltitude()) &&

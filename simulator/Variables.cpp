@@ -1,5 +1,6 @@
 #include "simulator/Variables.h"
 
+#include "foundation/Units.h"
 #include "platform/simconnect/Wire.h"
 
 #include <cctype>
@@ -18,23 +19,21 @@ struct UnitInfo {
     double factor;  // value in the kind's base unit = value × factor
 };
 
-constexpr double kPi = 3.14159265358979323846;
-
 const UnitInfo kUnits[] = {
     {"RADIANS", 1, 1.0},
     {"RADIAN", 1, 1.0},
-    {"DEGREES", 1, kPi / 180.0},
-    {"DEGREE", 1, kPi / 180.0},
+    {"DEGREES", 1, units::kRadiansPerDegree},
+    {"DEGREE", 1, units::kRadiansPerDegree},
     {"METERS", 2, 1.0},
     {"METER", 2, 1.0},
     {"METRES", 2, 1.0},
-    {"FEET", 2, 0.3048},
-    {"FOOT", 2, 0.3048},
+    {"FEET", 2, units::kMetresPerFoot},
+    {"FOOT", 2, units::kMetresPerFoot},
     {"METER PER SECOND", 3, 1.0},
     {"METERS PER SECOND", 3, 1.0},
-    {"FEET PER SECOND", 3, 0.3048},
-    {"KNOTS", 3, 1852.0 / 3600.0},
-    {"KNOT", 3, 1852.0 / 3600.0},
+    {"FEET PER SECOND", 3, units::kMetresPerFoot},
+    {"KNOTS", 3, units::kMetresPerSecondPerKnot},
+    {"KNOT", 3, units::kMetresPerSecondPerKnot},
 };
 
 const UnitInfo* FindUnit(std::string_view unit)

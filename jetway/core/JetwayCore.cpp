@@ -1,17 +1,14 @@
 #include "jetway/core/JetwayCore.h"
 
+#include "foundation/Units.h"
 #include "platform/simconnect/SimConnect.h"
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-constexpr double kDegToRad = kPi / 180.0;
 constexpr double kEarthRadiusKm = 6378.137;
-constexpr double kFeetPerMetre = 3.28084;
 
 // K * (x - B) / (A - B), within 0..K; a zero-width range and NaN give 0.
 double ScaleToChannel(double x, double a, double b, double keyframes)
@@ -120,14 +117,14 @@ double JetwayCore::ScaleLeg(double metres) const
 
 double JetwayCore::ScaleRoot(double radians) const
 {
-    return ScaleToChannel(radians, record_.RootSweepRange.second * kDegToRad, record_.RootSweepRange.first * kDegToRad,
-                          record_.KeyframeCount);
+    return ScaleToChannel(radians, record_.RootSweepRange.second * units::kRadiansPerDegree,
+                          record_.RootSweepRange.first * units::kRadiansPerDegree, record_.KeyframeCount);
 }
 
 double JetwayCore::ScaleDip(double radians) const
 {
-    return ScaleToChannel(radians, record_.BridgeDipRange.second * kDegToRad, record_.BridgeDipRange.first * kDegToRad,
-                          record_.KeyframeCount);
+    return ScaleToChannel(radians, record_.BridgeDipRange.second * units::kRadiansPerDegree,
+                          record_.BridgeDipRange.first * units::kRadiansPerDegree, record_.KeyframeCount);
 }
 
 double JetwayCore::ScaleExtension(double metres) const
@@ -144,8 +141,8 @@ double JetwayCore::ScaleHead(double radians) const
 
 double JetwayCore::ScaleHead(double radians, bool& clamped) const
 {
-    const double a = record_.HeadSweepRange.second * kDegToRad;
-    const double b = record_.HeadSweepRange.first * kDegToRad;
+    const double a = record_.HeadSweepRange.second * units::kRadiansPerDegree;
+    const double b = record_.HeadSweepRange.first * units::kRadiansPerDegree;
     const double k = record_.KeyframeCount;
     const double v = ScaleToChannel(radians, a, b, k);
     const double raw = a == b ? 0.0 : k * (radians - b) / (a - b);
@@ -155,18 +152,18 @@ double JetwayCore::ScaleHead(double radians, bool& clamped) const
 
 double JetwayCore::ScaleHood(double radians) const
 {
-    return ScaleToChannel(radians, kPi / 4.0, 0.0, record_.KeyframeCount);
+    return ScaleToChannel(radians, units::kPi / 4.0, 0.0, record_.KeyframeCount);
 }
 
 double JetwayCore::ScaleStair(double radians) const
 {
-    return ScaleToChannel(radians, kPi / 2.0, 0.0, record_.KeyframeCount);
+    return ScaleToChannel(radians, units::kPi / 2.0, 0.0, record_.KeyframeCount);
 }
 
 double JetwayCore::QuantizeHead(double radians) const
 {
-    const double a = record_.HeadSweepRange.second * kDegToRad;
-    const double b = record_.HeadSweepRange.first * kDegToRad;
+    const double a = record_.HeadSweepRange.second * units::kRadiansPerDegree;
+    const double b = record_.HeadSweepRange.first * units::kRadiansPerDegree;
     if (record_.KeyframeCount == 0) return b;
     return (a - b) / record_.KeyframeCount * RoundKeyframe(ScaleHead(radians)) + b;
 }
@@ -179,7 +176,7 @@ double JetwayCore::StairAngle(double extension, double dip) const
     const double along = r.JetwayType == kJetwayTypeH ? r.StairOffsetFromOrigin - r.RootBridgeOffset
                                                       : extension - r.StairOffset;
     const double rise = r.RootFloorHeight - std::sin(dip) * along;
-    if (rise > r.StairLength) return kPi / 2.0 - dip;
+    if (rise > r.StairLength) return units::kPi / 2.0 - dip;
     // A stair of no length hangs straight; the ratio is kept within asin's domain.
     const double ratio = r.StairLength != 0.0 ? std::clamp(rise / r.StairLength, -1.0, 1.0) : 0.0;
     return std::asin(ratio) + dip;
@@ -222,9 +219,9 @@ JetwayAnimation JetwayCore::ComputeParkedPose()
     switch (r.JetwayType) {
     case kJetwayTypeA:
     case kJetwayTypeH:
-        pose.rootRotation = FromPercent(r.RootSweepRange, allFour ? p[0] : 0.0, kDegToRad);
-        pose.dip = FromPercent(r.BridgeDipRange, allFour ? p[1] : 0.0, kDegToRad);
-        pose.head = QuantizeHead(FromPercent(r.HeadSweepRange, allFour ? p[2] : 50.0, kDegToRad));
+        pose.rootRotation = FromPercent(r.RootSweepRange, allFour ? p[0] : 0.0, units::kRadiansPerDegree);
+        pose.dip = FromPercent(r.BridgeDipRange, allFour ? p[1] : 0.0, units::kRadiansPerDegree);
+        pose.head = QuantizeHead(FromPercent(r.HeadSweepRange, allFour ? p[2] : 50.0, units::kRadiansPerDegree));
         pose.extension = FromPercent(r.BridgeLengthRange, allFour ? p[3] : 0.0, 1.0);
         break;
     case kJetwayTypeN:
@@ -234,12 +231,12 @@ JetwayAnimation JetwayCore::ComputeParkedPose()
             r.StateWord.SetBits(17, 23, 0);
             r.StateWord.SetBits(24, 30, 0);
         } else {
-            pose.dip = FromPercent(r.BridgeDipRange, dipAndExtension ? p[1] : 0.0, kDegToRad);
+            pose.dip = FromPercent(r.BridgeDipRange, dipAndExtension ? p[1] : 0.0, units::kRadiansPerDegree);
             pose.extension = FromPercent(r.BridgeLengthRange, dipAndExtension ? p[3] : 0.0, 1.0);
         }
         break;
     default:
-        pose.dip = FromPercent(r.BridgeDipRange, dipAndExtension ? p[1] : 0.0, kDegToRad);
+        pose.dip = FromPercent(r.BridgeDipRange, dipAndExtension ? p[1] : 0.0, units::kRadiansPerDegree);
         pose.extension = FromPercent(r.BridgeLengthRange, dipAndExtension ? p[3] : 0.0, 1.0);
         break;
     }
@@ -283,7 +280,7 @@ bool JetwayCore::IsPartInjected(int slot) const
 PartPosition JetwayCore::ComputePartPositions(int slot, double h, double e, double d, double rot) const
 {
     const JetwayData& r = record_;
-    const double hd = r.JetwayHeading * kDegToRad;
+    const double hd = r.JetwayHeading * units::kRadiansPerDegree;
     double x = 0, y = 0, height = 0;
     LinkType link = LinkType::None;
     if (slot >= 1 && slot <= 6) {
@@ -348,10 +345,12 @@ PartPosition JetwayCore::ComputePartPositions(int slot, double h, double e, doub
     }
 
     PartPosition out;
-    out.latitude = r.JetwayLatitude + (-(X * std::cos(hd)) - Y * std::sin(hd)) / 1000.0 / kEarthRadiusKm * 180.0 / kPi;
+    out.latitude =
+        r.JetwayLatitude + (-(X * std::cos(hd)) - Y * std::sin(hd)) / 1000.0 / kEarthRadiusKm * 180.0 / units::kPi;
     out.longitude = r.JetwayLongitude + (Y * std::cos(hd) - X * std::sin(hd)) / 1000.0 /
-                                            (std::cos(r.JetwayLatitude * kDegToRad) * kEarthRadiusKm) * 180.0 / kPi;
-    out.altitude = H * kFeetPerMetre + r.JetwayAltitude;
+                                            (std::cos(r.JetwayLatitude * units::kRadiansPerDegree) * kEarthRadiusKm) *
+                                            180.0 / units::kPi;
+    out.altitude = H * units::kFeetPerMetre + r.JetwayAltitude;
     switch (link) {
     case LinkType::Head:
         out.heading = hd - rot - h;

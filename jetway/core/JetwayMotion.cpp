@@ -3,6 +3,7 @@
 //
 // Machine A (types "A" and "H") runs phases 1..17, machine B (types "N" and "T") phases 1, 2 and 14.
 // A docking starts with Docked false; an undocking replays the docking's increments backwards.
+#include "foundation/Units.h"
 #include "jetway/core/JetwayCodec.h"
 #include "jetway/core/JetwayCore.h"
 #include "platform/events.h"
@@ -12,11 +13,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 constexpr DWORD kReportGroup = SIMCONNECT_GROUP_PRIORITY_HIGHEST;
 
 std::atomic<uint32_t> g_outChannel{0};
@@ -123,7 +122,7 @@ void JetwayCore::ComputeDockingA()
     inc.stairExtend = Step(ScaleStair(stairAfterDip) - ScaleStair(stairTarget), nExt);
 
     // Wheels: keyframes per tick; a wheel of radius 0 does not turn.
-    const double divisor = 2.0 * kPi * r.WheelRadius * r.WheelRadius;
+    const double divisor = 2.0 * units::kPi * r.WheelRadius * r.WheelRadius;
     inc.wheelExtend = 0.0;
     inc.wheelRotate = 0.0;
     if (divisor != 0.0) {
@@ -476,11 +475,11 @@ void JetwayCore::SetHoodAngles(double dip)
     double d1 = std::fabs(r.DoorValue4);
     double d2 = std::fabs(r.DoorValue5);
     if (r.HoodWidth > 0.0) {
-        const double shift = std::sin(r.DoorAngle * kPi / 180.0) * (r.HoodWidth - 1.0) * 0.5;
+        const double shift = std::sin(r.DoorAngle * units::kPi / 180.0) * (r.HoodWidth - 1.0) * 0.5;
         d1 -= shift;
         d2 += shift;
     }
-    const double base = kPi / 2.0 - 2.0 * dip;
+    const double base = units::kPi / 2.0 - 2.0 * dip;
     auto keyframes = [&](double distance) {
         const double angle = base - SafeAcos(h / (2.0 * distance));
         return static_cast<uint64_t>(std::clamp(std::round(ScaleHood(angle)), 0.0, 127.0));
