@@ -127,31 +127,40 @@ void ForEachChild(const XMLElement* parent, const char* name, F f)
     }
 }
 
+constexpr double kMaxLatitudeDeg = 90.0;
+constexpr double kMaxLongitudeDeg = 180.0;
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+bool IsLatLonOutOfRange(double latitudeDeg, double longitudeDeg)
+{
+    return std::fabs(latitudeDeg) > kMaxLatitudeDeg || std::fabs(longitudeDeg) > kMaxLongitudeDeg;
+}
+
 struct Placement {
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double altitude = 0.0;
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+    double altitudeFt = 0.0;
     bool agl = false;
     bool zero = false;
-    double heading = 0.0;
+    double headingDeg = 0.0;
 };
 
 // Lat, Lon, Hdg and Alt; false for a missing or unusable value.
 bool ReadPlacement(const XMLElement* element, Placement& out)
 {
-    double lat = 0.0;
-    double lon = 0.0;
-    double hdg = 0.0;
-    if (!ToDouble(Attr(element, "Lat"), lat) || !ToDouble(Attr(element, "Lon"), lon) ||
-        !ToDouble(Attr(element, "Hdg"), hdg)) {
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+    double headingDeg = 0.0;
+    if (!ToDouble(Attr(element, "Lat"), latitudeDeg) || !ToDouble(Attr(element, "Lon"), longitudeDeg) ||
+        !ToDouble(Attr(element, "Hdg"), headingDeg)) {
         return false;
     }
-    if (std::fabs(lat) > 90.0 || std::fabs(lon) > 180.0) return false;
-    const char* alt = Attr(element, "Alt");
-    if (alt == nullptr) return false;
-    const std::optional<AltitudeText> parsed = ParseAltitudeText(alt);
-    if (!parsed) return false;
-    out = {lat, lon, parsed->altitude, parsed->isAgl, parsed->isZero, hdg};
+    if (IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) return false;
+    const char* altitudeText = Attr(element, "Alt");
+    if (altitudeText == nullptr) return false;
+    const std::optional<AltitudeText> altitude = ParseAltitudeText(altitudeText);
+    if (!altitude) return false;
+    out = {latitudeDeg, longitudeDeg, altitude->altitude, altitude->isAgl, altitude->isZero, headingDeg};
     return true;
 }
 
@@ -375,371 +384,554 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
 
 // ----- SimObject elements -----
 
+// Where one ReadSimObjects call puts what it reads, and the request numbers it has taken so far.
+struct PlacementReader::SimObjectBatch {
+    const std::string& baseName;
+    const XMLElement* parent;  // the element holding the SimObject elements: the root, a Group or a Stand
+    SimObjectList& objects;
+    EnviroDataProbeList& probes;
+    uint8_t configurationFlag;
+    int32_t configurationNumber;
+    uint32_t firstRequest;
+    uint32_t nextRequest;
+    int32_t taken = 0;  // request numbers taken: entries, probes and debug objects
+    int32_t added = 0;  // entries added to the object list
+};
+
+// One SimObject element while its models are read: the object they go into and what they found.
+struct PlacementReader::SimObjectReading {
+    SimObjectBatch& batch;
+    const char* name;  // the element's Name attribute
+    int32_t simIndex;
+    std::string suffix{};  // the object's name suffix, for messages
+    std::vector<Placement> placements{};
+    SimObject object{};
+    bool isProbe = false;
+    bool noTargetTitle = false;
+};
+
+namespace {
+
+// Request numbers of a VDGS's debug objects, added to the first request of its batch plus its index.
+constexpr uint32_t kVdgsTapeRequestOffset = 128000u;
+constexpr uint32_t kVdgsStopMarkerRequestOffset = 256000u;
+
+// Whether a SimObject's own TargetSim names another simulator, and the IDs it lists.
+struct ObjectTargetSim {
+    bool otherSimulator = false;
+    std::string ids;
+};
+
+ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const PlacementReaderState& state,
+                                    const std::string& suffix)
+{
+    ObjectTargetSim result;
+    if (const XMLElement* targetSim = simObject->FirstChildElement("TargetSim")) {
+        result.ids = AttrText(targetSim, "ID");
+        result.otherSimulator = !IsTokenOf(result.ids, state.platformId);
+        if (!result.otherSimulator && state.debugMode) {
+            Log().debug("SimObject '%s': TargetSim specific SimObject found.", suffix.c_str());
+        }
+    }
+    return result;
+}
+
+// The usable Placement children; each unusable one is logged and skipped.
+std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::string& suffix)
+{
+    std::vector<Placement> placements;
+    int32_t placementIndex = 0;
+    ForEachChild(simObject, "Placement", [&](const XMLElement* placementElement) {
+        Placement placement;
+        if (ReadPlacement(placementElement, placement)) {
+            placements.push_back(placement);
+        } else {
+            Log().error("SimObject '%s': Placement Data [%d] has a missing or invalid Lat, Lon, Alt or Hdg! "
+                        "Placement skipped.",
+                        suffix.c_str(), placementIndex);
+        }
+        ++placementIndex;
+    });
+    return placements;
+}
+
+// The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator. A matching
+// TargetSim without a SimTitle sets noTargetTitle.
+std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReaderState& state,
+                           const std::string& suffix, bool& noTargetTitle)
+{
+    std::string title;
+    if (const char* simTitle = modelElement->Attribute("SimTitle")) {
+        title = simTitle;
+    } else {
+        title = "XML_PARSE_ERROR_SIMTITLE_NODE_MISNAMED";
+        Log().error("SimObject '%s': A model node has a misnamed 'SimTitle' attribute!", suffix.c_str());
+    }
+    ForEachChild(modelElement, "TargetSim", [&](const XMLElement* targetSim) {
+        if (!IsTokenOf(AttrText(targetSim, "ID"), state.platformId)) return;
+        if (const char* simTitle = targetSim->Attribute("SimTitle")) {
+            title = simTitle;
+            if (state.debugMode) {
+                Log().debug("SimObject '%s': TargetSim specific Model '%s' found.", suffix.c_str(), title.c_str());
+            }
+        } else {
+            Log().error("SimObject '%s': Model '%s' has no TargetSim specific SimTitle Attribute defined!",
+                        suffix.c_str(), title.c_str());
+            noTargetTitle = true;
+        }
+    });
+    return title;
+}
+
+// The static part of a VDGS or jetway: shown from the start and switchable from the text menu.
+void AddShownStaticModel(SimObject& object, const char* staticTitle, int32_t feature)
+{
+    SimObjectModel& body = object.AddModel(staticTitle);
+    SetFeatures(object, body, {feature, FeatureTriggVisibilityTextMenu});
+    body.GetTriggVisibility()->SetVisibleOnLoad(true);
+    body.GetTriggVisibility()->SetState(true);
+    body.GetTriggVisibility()->SetVisible(true);
+}
+
+// ----- environmental data probe -----
+
+void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, const std::string& suffix)
+{
+    const char* thresholdText = probeElement->Attribute("LowVisibilityThreshold");
+    if (thresholdText == nullptr) return;
+    int32_t thresholdM = 0;
+    if (ToInt(thresholdText, thresholdM)) {
+        probe.SetLowVisibilityThreshold(thresholdM);
+    } else {
+        Log().error("Environmental Data Probe '%s': LowVisibilityThreshold '%s' is not a number!", suffix.c_str(),
+                    thresholdText);
+    }
+}
+
+// The entry names one ClientList token stands for: every SimObject of the Group of that name, or the
+// SimObject of that name.
+std::vector<std::string> ProbeClientNames(const XMLElement* parent, const std::string& token,
+                                          const std::string& suffix)
+{
+    std::vector<std::string> names;
+    if (const XMLElement* group = FindByName(parent, "Group", token)) {
+        ForEachChild(group, "SimObject", [&names](const XMLElement* member) { AddEntryNames(member, names); });
+    } else if (const XMLElement* client = FindByName(parent, "SimObject", token)) {
+        AddEntryNames(client, names);
+    } else {
+        Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist in the XML!",
+                   suffix.c_str(), token.c_str());
+    }
+    return names;
+}
+
+void ReadProbeClients(const XMLElement* probeElement, const XMLElement* parent, EnviroDataProbe& probe,
+                      const std::string& suffix)
+{
+    const char* clientList = probeElement->Attribute("ClientList");
+    if (clientList == nullptr) return;
+    for (const std::string& token : Split(clientList, ';')) {
+        if (token.empty()) continue;
+        if (token == "ALL_JETWAYS") {
+            probe.SetAllJetways(true);
+            continue;
+        }
+        for (std::string& name : ProbeClientNames(parent, token, suffix)) probe.AddClientName(std::move(name));
+    }
+}
+
+// ----- docking guidance -----
+
+// The title without its distance unit. A unit is "_FT" or "_M" standing at the end of the title or
+// before another "_" part; a title word that merely starts with M ("_Main") is no unit.
+std::string VdgsTitleWithoutUnit(const std::string& title, const std::string& suffix)
+{
+    std::string displayTitle = title;
+    for (const char* unitText : {"_FT", "_M"}) {
+        size_t at = 0;
+        const size_t length = std::strlen(unitText);
+        while ((at = displayTitle.find(unitText, at)) != std::string::npos) {
+            const size_t after = at + length;
+            if (after == displayTitle.size() || displayTitle[after] == '_') break;
+            at = after;
+        }
+        if (at != std::string::npos) {
+            Log().warn("VDGS SimObject '%s': Model '%s' contains unit! SimTitle needs to be without units! "
+                       "Removing unit...",
+                       suffix.c_str(), title.c_str());
+            displayTitle.resize(at);
+            break;
+        }
+    }
+    return displayTitle;
+}
+
+// CaptureDistance and LateralOffset; returns the lateral offset set (0 when missing).
+double ReadVdgsGeometry(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix)
+{
+    double captureDistanceM = 0.0;
+    if (ToDouble(Attr(vdgsElement, "CaptureDistance"), captureDistanceM)) {
+        vdgs.SetApproachRange(captureDistanceM);
+    } else {
+        Log().error("VDGS SimObject '%s': CaptureDistance missing or not a number!", suffix.c_str());
+    }
+    double lateralOffsetM = 0.0;
+    if (!ToDouble(Attr(vdgsElement, "LateralOffset"), lateralOffsetM)) {
+        lateralOffsetM = 0.0;
+        Log().error("VDGS SimObject '%s': LateralOffset missing or not a number! Using 0.", suffix.c_str());
+    }
+    vdgs.SetLateralOffsetBias(lateralOffsetM);
+    return lateralOffsetM;
+}
+
+void SetVdgsDisplayType(VDGS& vdgs, const std::string& displayTitle)
+{
+    vdgs.SetDisplayType(0);
+    if (displayTitle.find("APIS") != std::string::npos) {
+        vdgs.SetDisplayType(1);
+    } else if (displayTitle.find("TrafficLight") != std::string::npos) {
+        vdgs.SetDisplayType(2);
+    } else if (displayTitle.find("Honeywell") != std::string::npos) {
+        vdgs.SetDisplayType(3);
+    }
+}
+
+// The aircraft types of one Stop. A single type keeps the first stop that named it; a group of types
+// adds its stop to every type of the group.
+void AddVdgsStopTypes(const XMLElement* stop, double distanceM, VDGS& vdgs, std::set<int32_t>& definedTypes,
+                      const std::string& suffix)
+{
+    std::string types = AttrText(stop, "AircraftTypes");
+    ReplaceAll(types, ",", ";");
+    ReplaceAll(types, ":", ";");
+    for (const std::string& token : Split(types, ';')) {
+        const VdgsAircraftTypes parsed = ParseVdgsAircraftType(token);
+        for (int32_t code : parsed.codes) {
+            if (code == 0) {
+                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' is not supported by VELK!", suffix.c_str(),
+                           distanceM, token.c_str());
+            } else if (parsed.group) {
+                vdgs.AddStop(code, true, distanceM);
+            } else if (!definedTypes.insert(code).second) {
+                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' was already defined before! Not using the "
+                           "stop for this type.",
+                           suffix.c_str(), distanceM, token.c_str());
+            } else {
+                vdgs.AddStop(code, false, distanceM);
+            }
+        }
+    }
+}
+
+// The Stop children; returns the distance of every stop read, in document order.
+std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix)
+{
+    std::set<int32_t> definedTypes;
+    std::vector<double> stopDistancesM;
+    ForEachChild(vdgsElement, "Stop", [&](const XMLElement* stop) {
+        const char* distanceText = stop->Attribute("Distance");
+        if (distanceText == nullptr) return;
+        double distanceM = 0.0;
+        if (!ToDouble(distanceText, distanceM)) {
+            Log().error("[VDGS] SimObject '%s': Stop Distance '%s' is not a number! Stop skipped.", suffix.c_str(),
+                        distanceText);
+            return;
+        }
+        stopDistancesM.push_back(distanceM);
+        AddVdgsStopTypes(stop, distanceM, vdgs, definedTypes, suffix);
+    });
+    return stopDistancesM;
+}
+
+// ----- jetway -----
+
+void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
+                          const std::vector<SimObjectModel*>& targets, const std::string& suffix)
+{
+    const char* multiText = jetwayElement->Attribute("MultiIndex");
+    if (multiText == nullptr) return;
+    int32_t multiIndex = 0;
+    if (!ToInt(multiText, multiIndex)) {
+        Log().error("Jetway SimObject '%s': MultiIndex '%s' is not a number!", suffix.c_str(), multiText);
+        return;
+    }
+    multiIndex = SafeAbs(multiIndex);
+    object.SetMultiIndex(multiIndex);
+    for (SimObjectModel* target : targets) target->GetJetway()->SetMultiIndex(multiIndex);
+}
+
+// The door points of InitialState; an "R" among the first four values, or a missing InitialState,
+// draws the value from its range. Empty when a value is not a number.
+std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetwayElement, uint32_t seed,
+                                                        const std::string& suffix)
+{
+    static constexpr int32_t kRanges[4][2] = {{0, 15}, {40, 75}, {0, 100}, {0, 20}};
+    std::mt19937 random(seed);
+    auto draw = [&random](size_t position) {
+        std::uniform_int_distribution<int32_t> pick(kRanges[position][0], kRanges[position][1]);
+        return static_cast<double>(pick(random));
+    };
+    std::vector<double> values;
+    const char* initialState = jetwayElement->Attribute("InitialState");
+    if (initialState == nullptr) {
+        for (size_t position = 0; position < 4; ++position) values.push_back(draw(position));
+        return values;
+    }
+    const std::vector<std::string> tokens = Split(initialState, ';');
+    for (size_t position = 0; position < tokens.size(); ++position) {
+        if (tokens[position] == "R") {
+            if (position < 4) values.push_back(draw(position));
+            continue;
+        }
+        double value = 0.0;
+        if (!ParseLeadingDouble(tokens[position], value)) {
+            Log().error("Jetway SimObject '%s': InitialState '%s' is not valid! Door points not set.", suffix.c_str(),
+                        initialState);
+            return std::nullopt;
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+// ----- plain model -----
+
+// "PeriodMs;Steps": steps counts per cycle, one cycle every steps periods.
+void ReadModelTimer(const char* timerText, SimObjectModel& model, const std::string& suffix,
+                    const std::string& title)
+{
+    const std::vector<std::string> parts = Split(timerText, ';');
+    int32_t periodMs = 0;
+    int32_t steps = 0;
+    if (parts.size() == 2 && ToInt(parts[0], periodMs) && ToInt(parts[1], steps) && periodMs >= 0 && steps >= 0) {
+        model.GetTimer()->Define(steps, static_cast<double>(steps) * periodMs / kMillisecondsPerSecond);
+    } else {
+        Log().error("SimObject '%s': Model '%s' has an invalid Timer '%s'! Must be 'PeriodMs;Steps'.", suffix.c_str(),
+                    title.c_str(), timerText);
+    }
+}
+
+}  // namespace
+
 int32_t PlacementReader::ReadSimObjects(const std::string& baseName, const XMLElement* parent, int32_t runningCount,
                                         SimObjectList& objects, EnviroDataProbeList& probes,
                                         uint8_t configurationFlag, int32_t configurationNumber, int32_t* appended)
 {
-    int32_t taken = 0;
-    int32_t added = 0;
     const uint32_t firstRequest = static_cast<uint32_t>(objects.GetRequestIdBase()) + static_cast<uint32_t>(runningCount);
-    uint32_t nextRequest = firstRequest;
+    SimObjectBatch batch{baseName, parent, objects, probes, configurationFlag, configurationNumber, firstRequest,
+                         firstRequest};
     int32_t simIndex = -1;
+    ForEachChild(parent, "SimObject", [&](const XMLElement* element) { ReadSimObject(batch, element, ++simIndex); });
+    if (appended != nullptr) *appended = batch.added;
+    return batch.taken;
+}
 
-    ForEachChild(parent, "SimObject", [&](const XMLElement* element) {
-        ++simIndex;
-        SimObject object;
-        if (configurationFlag != 0) object.SetStandMembership(true, configurationNumber);
-        const char* nameAttr = element->Attribute("Name");
-        if (nameAttr == nullptr) {
-            Log().error("'%s': A SimObject [%d] has no 'Name' attribute! SimObject ignored.", baseName.c_str(),
-                        simIndex);
-            return;
-        }
-        object.SetName(baseName + ":" + nameAttr);
-        const std::string suffix = object.GetNameSuffix();
+void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* element, int32_t simIndex)
+{
+    const char* name = element->Attribute("Name");
+    if (name == nullptr) {
+        Log().error("'%s': A SimObject [%d] has no 'Name' attribute! SimObject ignored.", batch.baseName.c_str(),
+                    simIndex);
+        return;
+    }
+    SimObjectReading reading{batch, name, simIndex};
+    SimObject& object = reading.object;
+    if (batch.configurationFlag != 0) object.SetStandMembership(true, batch.configurationNumber);
+    object.SetName(batch.baseName + ":" + name);
+    reading.suffix = object.GetNameSuffix();
 
-        bool ignoreForTargetSim = false;
-        std::string targetIds;
-        if (const XMLElement* targetSim = element->FirstChildElement("TargetSim")) {
-            targetIds = AttrText(targetSim, "ID");
-            ignoreForTargetSim = !IsTokenOf(targetIds, state_.platformId);
-            if (!ignoreForTargetSim && state_.debugMode) {
-                Log().debug("SimObject '%s': TargetSim specific SimObject found.", suffix.c_str());
-            }
-        }
+    const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
+    reading.placements = ReadPlacements(element, reading.suffix);
+    if (reading.placements.empty()) {
+        Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
+        return;
+    }
+    ForEachChild(element, "Model", [&](const XMLElement* modelElement) { ReadModel(reading, modelElement); });
 
-        std::vector<Placement> placements;
-        int32_t placementIndex = 0;
-        ForEachChild(element, "Placement", [&](const XMLElement* placementElement) {
-            Placement placement;
-            if (ReadPlacement(placementElement, placement)) {
-                placements.push_back(placement);
-            } else {
-                Log().error("SimObject '%s': Placement Data [%d] has a missing or invalid Lat, Lon, Alt or Hdg! "
-                            "Placement skipped.",
-                            suffix.c_str(), placementIndex);
-            }
-            ++placementIndex;
-        });
-        if (placements.empty()) {
-            Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", suffix.c_str());
-            return;
-        }
-        const Placement& first = placements.front();
+    if (reading.isProbe) return;
+    if (targetSim.otherSimulator) {
+        Log().info("SimObject '%s' ignored due to different target sim [%s]!", reading.suffix.c_str(),
+                   targetSim.ids.c_str());
+        return;
+    }
+    if (reading.noTargetTitle) {
+        Log().info("SimObject '%s' ignored due to no target sim specific simtitle found!", reading.suffix.c_str());
+        return;
+    }
+    AddEntries(reading);
+}
 
-        bool noTargetTitle = false;
-        bool isProbe = false;
-        ForEachChild(element, "Model", [&](const XMLElement* modelElement) {
-            const int32_t m = object.GetModelCount();
-            std::string title;
-            if (const char* simTitle = modelElement->Attribute("SimTitle")) {
-                title = simTitle;
-            } else {
-                title = "XML_PARSE_ERROR_SIMTITLE_NODE_MISNAMED";
-                Log().error("SimObject '%s': A model node has a misnamed 'SimTitle' attribute!", suffix.c_str());
-            }
-            const char* timer = modelElement->Attribute("Timer");
+// One entry per placement, named "Name #k" when there are several.
+void PlacementReader::AddEntries(SimObjectReading& reading)
+{
+    SimObjectBatch& batch = reading.batch;
+    const bool numbered = reading.placements.size() >= 2;
+    for (size_t i = 0; i < reading.placements.size(); ++i) {
+        const Placement& placement = reading.placements[i];
+        SimObject entry = reading.object;
+        entry.SetPlacement(placement.latitudeDeg, placement.longitudeDeg, placement.altitudeFt, placement.agl,
+                           placement.zero, 0.0, 0.0, placement.headingDeg);
+        entry.SetSecondPlacement(entry.GetPlacement());
+        if (numbered) entry.SetName(reading.object.GetName() + " #" + std::to_string(i + 1));
+        entry.SetRequestId(batch.nextRequest++);
+        batch.objects.Add(entry);
+        ++batch.added;
+        ++batch.taken;
+    }
+}
 
-            ForEachChild(modelElement, "TargetSim", [&](const XMLElement* targetSim) {
-                if (!IsTokenOf(AttrText(targetSim, "ID"), state_.platformId)) return;
-                if (const char* simTitle = targetSim->Attribute("SimTitle")) {
-                    title = simTitle;
-                    if (state_.debugMode) {
-                        Log().debug("SimObject '%s': TargetSim specific Model '%s' found.", suffix.c_str(),
-                                    title.c_str());
-                    }
-                } else {
-                    Log().error("SimObject '%s': Model '%s' has no TargetSim specific SimTitle Attribute defined!",
-                                suffix.c_str(), title.c_str());
-                    noTargetTitle = true;
-                }
-            });
+// One Model element: its titles, then the reader of the kind its first feature child names.
+void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* modelElement)
+{
+    const std::string title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
+    const char* staticTitle = modelElement->Attribute("StaticSimTitle");
+    if (const XMLElement* probeElement = modelElement->FirstChildElement("EnvironmentalDataProbe")) {
+        ReadProbeModel(reading, probeElement, title);
+    } else if (modelElement->FirstChildElement("DensityAltitudeDisplay") != nullptr) {
+        SetFeatures(reading.object, reading.object.AddModel(title), {FeatureDensityAltitudeDisplay});
+    } else if (const XMLElement* vdgsElement = modelElement->FirstChildElement("VDGS")) {
+        ReadVdgsModel(reading, vdgsElement, title, staticTitle);
+    } else if (const XMLElement* jetwayElement = modelElement->FirstChildElement("Jetway")) {
+        ReadJetwayModel(reading, jetwayElement, title, staticTitle);
+    } else {
+        ReadPlainModel(reading, modelElement, title);
+    }
+}
 
-            const char* staticTitle = modelElement->Attribute("StaticSimTitle");
+// A probe goes to the probe list, at the first placement; the object it came from adds no entries.
+void PlacementReader::ReadProbeModel(SimObjectReading& reading, const XMLElement* probeElement,
+                                     const std::string& title)
+{
+    reading.isProbe = true;
+    const Placement& first = reading.placements.front();
+    if (first.agl) {
+        Log().error("Environmental Data Probe SimObject '%s' must have absolute value for altitude, not AGL! EDP "
+                    "not added!",
+                    reading.suffix.c_str());
+        return;
+    }
+    SimObjectBatch& batch = reading.batch;
+    EnviroDataProbe probe;
+    if (batch.configurationFlag != 0) probe.SetStandMembership(true, batch.configurationNumber);
+    probe.SetName(reading.object.GetName());
+    probe.SetPlacement(first.latitudeDeg, first.longitudeDeg, first.altitudeFt, first.agl, first.zero, 0.0, 0.0,
+                       first.headingDeg);
+    SimObjectModel& model = probe.AddModel(title);
+    model.SetKeepSimEnabled(true);
+    SetFeatures(probe, model, {FeatureEnvironmentalDataProbe});
+    reading.object.SetFeature(FeatureEnvironmentalDataProbe);
+    ReadProbeThreshold(probeElement, probe, reading.suffix);
+    ReadProbeClients(probeElement, batch.parent, probe, reading.suffix);
+    probe.SetRequestId(batch.nextRequest++);
+    ++batch.taken;
+    batch.probes.Add(probe);
+}
 
-            if (const XMLElement* probeElement = modelElement->FirstChildElement("EnvironmentalDataProbe")) {
-                isProbe = true;
-                if (first.agl) {
-                    Log().error("Environmental Data Probe SimObject '%s' must have absolute value for altitude, "
-                                "not AGL! EDP not added!",
-                                suffix.c_str());
-                    return;
-                }
-                EnviroDataProbe probe;
-                if (configurationFlag != 0) probe.SetStandMembership(true, configurationNumber);
-                probe.SetName(object.GetName());
-                probe.SetPlacement(first.latitude, first.longitude, first.altitude, first.agl, first.zero, 0.0, 0.0,
-                                   first.heading);
-                SimObjectModel& model = probe.AddModel(title);
-                model.SetKeepSimEnabled(true);
-                SetFeatures(probe, model, {FeatureEnvironmentalDataProbe});
-                object.SetFeature(FeatureEnvironmentalDataProbe);
-                if (const char* threshold = probeElement->Attribute("LowVisibilityThreshold")) {
-                    int32_t metres = 0;
-                    if (ToInt(threshold, metres)) {
-                        probe.SetLowVisibilityThreshold(metres);
-                    } else {
-                        Log().error("Environmental Data Probe '%s': LowVisibilityThreshold '%s' is not a number!",
-                                    suffix.c_str(), threshold);
-                    }
-                }
-                if (const char* clientList = probeElement->Attribute("ClientList")) {
-                    for (const std::string& token : Split(clientList, ';')) {
-                        if (token.empty()) continue;
-                        if (token == "ALL_JETWAYS") {
-                            probe.SetAllJetways(true);
-                            continue;
-                        }
-                        std::vector<std::string> names;
-                        if (const XMLElement* group = FindByName(parent, "Group", token)) {
-                            ForEachChild(group, "SimObject", [&names](const XMLElement* member) {
-                                AddEntryNames(member, names);
-                            });
-                        } else if (const XMLElement* client = FindByName(parent, "SimObject", token)) {
-                            AddEntryNames(client, names);
-                        } else {
-                            Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist "
-                                       "in the XML!",
-                                       suffix.c_str(), token.c_str());
-                        }
-                        for (std::string& name : names) probe.AddClientName(std::move(name));
-                    }
-                }
-                probe.SetRequestId(nextRequest++);
-                ++taken;
-                probes.Add(probe);
-            } else if (modelElement->FirstChildElement("DensityAltitudeDisplay") != nullptr) {
-                SetFeatures(object, object.AddModel(title), {FeatureDensityAltitudeDisplay});
-            } else if (const XMLElement* vdgsElement = modelElement->FirstChildElement("VDGS")) {
-                if (staticTitle == nullptr) {
-                    Log().error("VDGS SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!",
-                                suffix.c_str(), title.c_str());
-                    return;
-                }
-                {
-                    SimObjectModel& body = object.AddModel(staticTitle);
-                    SetFeatures(object, body, {FeatureVDGS, FeatureTriggVisibilityTextMenu});
-                    body.GetTriggVisibility()->SetVisibleOnLoad(true);
-                    body.GetTriggVisibility()->SetState(true);
-                    body.GetTriggVisibility()->SetVisible(true);
-                }
-                const std::string unit = AttrText(vdgsElement, "DistanceUnit") == "FT" ? "FT" : "M";
-                // A unit is "_FT" or "_M" standing at the end of the title or before another "_" part; a
-                // title word that merely starts with M ("_Main") is no unit.
-                std::string displayTitle = title;
-                for (const char* unitText : {"_FT", "_M"}) {
-                    size_t at = 0;
-                    const size_t length = std::strlen(unitText);
-                    while ((at = displayTitle.find(unitText, at)) != std::string::npos) {
-                        const size_t after = at + length;
-                        if (after == displayTitle.size() || displayTitle[after] == '_') break;
-                        at = after;
-                    }
-                    if (at != std::string::npos) {
-                        Log().warn("VDGS SimObject '%s': Model '%s' contains unit! SimTitle needs to be without units! "
-                                   "Removing unit...",
-                                   suffix.c_str(), title.c_str());
-                        displayTitle.resize(at);
-                        break;
-                    }
-                }
-                SimObjectModel& display = object.AddModel(displayTitle + "_" + unit);
-                SetFeatures(object, display, {FeatureVDGS, FeatureTriggVisibilityTextMenu});
-                VDGS* vdgs = display.GetVDGS();
-                double value = 0.0;
-                if (ToDouble(Attr(vdgsElement, "CaptureDistance"), value)) {
-                    vdgs->SetApproachRange(value);
-                } else {
-                    Log().error("VDGS SimObject '%s': CaptureDistance missing or not a number!", suffix.c_str());
-                }
-                double lateralOffset = 0.0;
-                if (ToDouble(Attr(vdgsElement, "LateralOffset"), value)) {
-                    lateralOffset = value;
-                } else {
-                    Log().error("VDGS SimObject '%s': LateralOffset missing or not a number! Using 0.", suffix.c_str());
-                }
-                vdgs->SetLateralOffsetBias(lateralOffset);
-                vdgs->SetDisplayType(0);
-                if (displayTitle.find("APIS") != std::string::npos) {
-                    vdgs->SetDisplayType(1);
-                } else if (displayTitle.find("TrafficLight") != std::string::npos) {
-                    vdgs->SetDisplayType(2);
-                } else if (displayTitle.find("Honeywell") != std::string::npos) {
-                    vdgs->SetDisplayType(3);
-                }
+// A VDGS is a static model (StaticSimTitle) and a display model named by the SimTitle and the unit.
+void PlacementReader::ReadVdgsModel(SimObjectReading& reading, const XMLElement* vdgsElement,
+                                    const std::string& title, const char* staticTitle)
+{
+    if (staticTitle == nullptr) {
+        Log().error("VDGS SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!", reading.suffix.c_str(),
+                    title.c_str());
+        return;
+    }
+    SimObject& object = reading.object;
+    AddShownStaticModel(object, staticTitle, FeatureVDGS);
+    const std::string unit = AttrText(vdgsElement, "DistanceUnit") == "FT" ? "FT" : "M";
+    const std::string displayTitle = VdgsTitleWithoutUnit(title, reading.suffix);
+    SimObjectModel& display = object.AddModel(displayTitle + "_" + unit);
+    SetFeatures(object, display, {FeatureVDGS, FeatureTriggVisibilityTextMenu});
+    VDGS& vdgs = *display.GetVDGS();
+    const double lateralOffsetM = ReadVdgsGeometry(vdgsElement, vdgs, reading.suffix);
+    SetVdgsDisplayType(vdgs, displayTitle);
+    const std::vector<double> stopDistancesM = ReadVdgsStops(vdgsElement, vdgs, reading.suffix);
+    if (vdgsElement->FirstChildElement("DebugTape") != nullptr && reading.placements.size() == 1) {
+        AddVdgsDebugObjects(reading, lateralOffsetM, stopDistancesM);
+    }
+}
 
-                std::set<int32_t> definedTypes;
-                std::vector<double> stopDistances;
-                ForEachChild(vdgsElement, "Stop", [&](const XMLElement* stop) {
-                    const char* distanceText = stop->Attribute("Distance");
-                    if (distanceText == nullptr) return;
-                    double distance = 0.0;
-                    if (!ToDouble(distanceText, distance)) {
-                        Log().error("[VDGS] SimObject '%s': Stop Distance '%s' is not a number! Stop skipped.",
-                                    suffix.c_str(), distanceText);
-                        return;
-                    }
-                    stopDistances.push_back(distance);
-                    std::string types = AttrText(stop, "AircraftTypes");
-                    ReplaceAll(types, ",", ";");
-                    ReplaceAll(types, ":", ";");
-                    for (const std::string& token : Split(types, ';')) {
-                        const VdgsAircraftTypes parsed = ParseVdgsAircraftType(token);
-                        for (int32_t code : parsed.codes) {
-                            if (code == 0) {
-                                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' is not supported by VELK!",
-                                           suffix.c_str(), distance, token.c_str());
-                            } else if (parsed.group) {
-                                vdgs->AddStop(code, true, distance);
-                            } else if (!definedTypes.insert(code).second) {
-                                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' was already defined "
-                                           "before! Not using the stop for this type.",
-                                           suffix.c_str(), distance, token.c_str());
-                            } else {
-                                vdgs->AddStop(code, false, distance);
-                            }
-                        }
-                    }
-                });
+// A tape along the guidance line and a marker at each stop, as objects of their own.
+void PlacementReader::AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
+                                          const std::vector<double>& stopDistancesM)
+{
+    SimObjectBatch& batch = reading.batch;
+    const Placement& first = reading.placements.front();
+    const uint32_t request = batch.firstRequest + static_cast<uint32_t>(reading.simIndex);
+    double tapeLatitudeDeg = first.latitudeDeg;
+    double tapeLongitudeDeg = first.longitudeDeg;
+    if (lateralOffsetM != 0.0) {
+        GeoMath::OffsetLatLonAbeam(first.latitudeDeg, first.longitudeDeg, first.headingDeg, lateralOffsetM,
+                                   tapeLatitudeDeg, tapeLongitudeDeg);
+    }
+    AddVdgsDebugObject(batch, batch.baseName + ":Tape_" + reading.name, "Quorvath_VELK_VDGS_Tape",
+                       request + kVdgsTapeRequestOffset, tapeLatitudeDeg, tapeLongitudeDeg, first.headingDeg);
+    for (double distanceM : stopDistancesM) {
+        // Where the guidance reads a distance to stop of 0.
+        const LLAData stopPoint =
+            VDGS::StopPoint(first.latitudeDeg, first.longitudeDeg, first.headingDeg, distanceM, lateralOffsetM);
+        AddVdgsDebugObject(batch, batch.baseName + ":Stop_" + reading.name, "Quorvath_VELK_VDGS_NW_Marker",
+                           request + kVdgsStopMarkerRequestOffset, stopPoint.GetLatitude(), stopPoint.GetLongitude(),
+                           first.headingDeg);
+    }
+}
 
-                if (vdgsElement->FirstChildElement("DebugTape") != nullptr && placements.size() == 1) {
-                    auto addDebugObject = [&](const std::string& name, const char* modelTitle, uint32_t request,
-                                              double lat, double lon) {
-                        SimObject debugObject;
-                        if (configurationFlag != 0) debugObject.SetStandMembership(true, configurationNumber);
-                        debugObject.SetName(name);
-                        debugObject.AddModel(modelTitle);
-                        debugObject.SetPlacement(lat, lon, 0.0, true, true, 0.0, 0.0, first.heading);
-                        debugObject.SetSecondPlacement(debugObject.GetPlacement());
-                        debugObject.SetRequestId(request);
-                        objects.Add(debugObject);
-                        ++added;
-                        ++taken;
-                    };
-                    const uint32_t base = firstRequest + static_cast<uint32_t>(simIndex);
-                    double lat = first.latitude;
-                    double lon = first.longitude;
-                    if (lateralOffset != 0.0) {
-                        GeoMath::OffsetLatLonAbeam(first.latitude, first.longitude, first.heading, lateralOffset, lat,
-                                                   lon);
-                    }
-                    addDebugObject(baseName + ":Tape_" + nameAttr, "Quorvath_VELK_VDGS_Tape", base + 128000u, lat,
-                                   lon);
-                    for (double distance : stopDistances) {
-                        // Where the guidance reads a distance to stop of 0.
-                        const LLAData point =
-                            VDGS::StopPoint(first.latitude, first.longitude, first.heading, distance, lateralOffset);
-                        addDebugObject(baseName + ":Stop_" + nameAttr, "Quorvath_VELK_VDGS_NW_Marker",
-                                       base + 256000u, point.GetLatitude(), point.GetLongitude());
-                    }
-                }
-            } else if (const XMLElement* jetwayElement = modelElement->FirstChildElement("Jetway")) {
-                object.SetFeature(FeatureJetway);
-                const bool pair = staticTitle != nullptr;
-                if (pair) {
-                    SimObjectModel& body = object.AddModel(staticTitle);
-                    SetFeatures(object, body, {FeatureJetway, FeatureTriggVisibilityTextMenu});
-                    body.GetTriggVisibility()->SetVisibleOnLoad(true);
-                    body.GetTriggVisibility()->SetState(true);
-                    body.GetTriggVisibility()->SetVisible(true);
-                } else if (state_.debugMode) {
-                    Log().info("Jetway SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!",
-                               suffix.c_str(), title.c_str());
-                }
-                SimObjectModel& moving = object.AddModel(title);
-                if (pair) {
-                    SetFeatures(object, moving, {FeatureJetway, FeatureTriggVisibilityTextMenu});
-                } else {
-                    SetFeatures(object, moving, {FeatureJetway});
-                }
-                const int32_t movingIndex = object.GetModelCount() - 1;
-                std::vector<SimObjectModel*> targets{object.GetModel(movingIndex)};
-                if (pair) targets.push_back(object.GetModel(m));
+void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
+                                         uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg)
+{
+    SimObject debugObject;
+    if (batch.configurationFlag != 0) debugObject.SetStandMembership(true, batch.configurationNumber);
+    debugObject.SetName(name);
+    debugObject.AddModel(modelTitle);
+    debugObject.SetPlacement(latitudeDeg, longitudeDeg, 0.0, true, true, 0.0, 0.0, headingDeg);
+    debugObject.SetSecondPlacement(debugObject.GetPlacement());
+    debugObject.SetRequestId(request);
+    batch.objects.Add(debugObject);
+    ++batch.added;
+    ++batch.taken;
+}
 
-                if (const char* multiText = jetwayElement->Attribute("MultiIndex")) {
-                    int32_t multi = 0;
-                    if (ToInt(multiText, multi)) {
-                        multi = SafeAbs(multi);
-                        object.SetMultiIndex(multi);
-                        for (SimObjectModel* target : targets) target->GetJetway()->SetMultiIndex(multi);
-                    } else {
-                        Log().error("Jetway SimObject '%s': MultiIndex '%s' is not a number!", suffix.c_str(),
-                                    multiText);
-                    }
-                }
+// A jetway is its moving model (SimTitle), and with a StaticSimTitle a static model before it; both
+// take the MultiIndex and the door points.
+void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElement* jetwayElement,
+                                      const std::string& title, const char* staticTitle)
+{
+    SimObject& object = reading.object;
+    const int32_t staticIndex = object.GetModelCount();
+    object.SetFeature(FeatureJetway);
+    const bool pair = staticTitle != nullptr;
+    if (pair) {
+        AddShownStaticModel(object, staticTitle, FeatureJetway);
+    } else if (state_.debugMode) {
+        Log().info("Jetway SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!", reading.suffix.c_str(),
+                   title.c_str());
+    }
+    SimObjectModel& moving = object.AddModel(title);
+    if (pair) {
+        SetFeatures(object, moving, {FeatureJetway, FeatureTriggVisibilityTextMenu});
+    } else {
+        SetFeatures(object, moving, {FeatureJetway});
+    }
+    std::vector<SimObjectModel*> targets{object.GetModel(object.GetModelCount() - 1)};
+    if (pair) targets.push_back(object.GetModel(staticIndex));
 
-                static constexpr int32_t kRanges[4][2] = {{0, 15}, {40, 75}, {0, 100}, {0, 20}};
-                std::mt19937 random(NextSeed());
-                auto draw = [&random](size_t position) {
-                    std::uniform_int_distribution<int32_t> pick(kRanges[position][0], kRanges[position][1]);
-                    return static_cast<double>(pick(random));
-                };
-                std::vector<double> values;
-                bool valid = true;
-                if (const char* initialState = jetwayElement->Attribute("InitialState")) {
-                    const std::vector<std::string> tokens = Split(initialState, ';');
-                    for (size_t position = 0; position < tokens.size(); ++position) {
-                        if (tokens[position] == "R") {
-                            if (position < 4) values.push_back(draw(position));
-                            continue;
-                        }
-                        double value = 0.0;
-                        if (!ParseLeadingDouble(tokens[position], value)) {
-                            Log().error("Jetway SimObject '%s': InitialState '%s' is not valid! Door points not set.",
-                                        suffix.c_str(), initialState);
-                            valid = false;
-                            break;
-                        }
-                        values.push_back(value);
-                    }
-                } else {
-                    for (size_t position = 0; position < 4; ++position) values.push_back(draw(position));
-                }
-                if (valid) {
-                    for (SimObjectModel* target : targets) target->GetJetway()->SetDoorPoints(values);
-                }
-            } else {
-                SimObjectModel& model = object.AddModel(title);
-                if (timer != nullptr) {
-                    const std::vector<std::string> parts = Split(timer, ';');
-                    int32_t period = 0;
-                    int32_t steps = 0;
-                    if (parts.size() == 2 && ToInt(parts[0], period) && ToInt(parts[1], steps) && period >= 0 &&
-                        steps >= 0) {
-                        model.GetTimer()->Define(steps, static_cast<double>(steps) * period / 1000.0);
-                    } else {
-                        Log().error("SimObject '%s': Model '%s' has an invalid Timer '%s'! Must be 'PeriodMs;Steps'.",
-                                    suffix.c_str(), title.c_str(), timer);
-                    }
-                }
-                ReadModelSubElements(parent, modelElement, object, m, false);
-            }
-        });
+    ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
+    if (const std::optional<std::vector<double>> doorPoints =
+            ReadJetwayDoorPoints(jetwayElement, NextSeed(), reading.suffix)) {
+        for (SimObjectModel* target : targets) target->GetJetway()->SetDoorPoints(*doorPoints);
+    }
+}
 
-        if (isProbe) return;
-        if (ignoreForTargetSim) {
-            Log().info("SimObject '%s' ignored due to different target sim [%s]!", suffix.c_str(), targetIds.c_str());
-            return;
-        }
-        if (noTargetTitle) {
-            Log().info("SimObject '%s' ignored due to no target sim specific simtitle found!", suffix.c_str());
-            return;
-        }
-        const bool numbered = placements.size() >= 2;
-        for (size_t i = 0; i < placements.size(); ++i) {
-            const Placement& p = placements[i];
-            SimObject entry = object;
-            entry.SetPlacement(p.latitude, p.longitude, p.altitude, p.agl, p.zero, 0.0, 0.0, p.heading);
-            entry.SetSecondPlacement(entry.GetPlacement());
-            if (numbered) entry.SetName(object.GetName() + " #" + std::to_string(i + 1));
-            entry.SetRequestId(nextRequest++);
-            objects.Add(entry);
-            ++added;
-            ++taken;
-        }
-    });
-    if (appended != nullptr) *appended = added;
-    return taken;
+// Any other model: its Timer and its feature elements.
+void PlacementReader::ReadPlainModel(SimObjectReading& reading, const XMLElement* modelElement,
+                                     const std::string& title)
+{
+    const int32_t modelIndex = reading.object.GetModelCount();
+    SimObjectModel& model = reading.object.AddModel(title);
+    if (const char* timerText = modelElement->Attribute("Timer")) {
+        ReadModelTimer(timerText, model, reading.suffix, title);
+    }
+    ReadModelSubElements(reading.batch.parent, modelElement, reading.object, modelIndex, false);
 }
 
 void PlacementReader::ReadGroup(const XMLElement* group, int32_t groupIndex, int32_t entryCount,
@@ -826,14 +1018,14 @@ void PlacementReader::ReadProtectionZone(const XMLElement* root, ProtectionZoneL
 {
     const XMLElement* zone = root->FirstChildElement("SimBubbleUpdateProtectionZone");
     if (zone == nullptr) return;
-    double lat = 0.0;
-    double lon = 0.0;
-    if (!ToDouble(zone->Attribute("Lat"), lat) || !ToDouble(zone->Attribute("Lon"), lon) || std::fabs(lat) > 90.0 ||
-        std::fabs(lon) > 180.0) {
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+    if (!ToDouble(zone->Attribute("Lat"), latitudeDeg) || !ToDouble(zone->Attribute("Lon"), longitudeDeg) ||
+        IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) {
         Log().error("SimBubbleUpdateProtectionZone needs a valid Lat and Lon! Zone not added.");
         return;
     }
-    zones.Add(SimBubbleProtectionZone(lat, lon));
+    zones.Add(SimBubbleProtectionZone(latitudeDeg, longitudeDeg));
 }
 
 // ----- feature elements -----

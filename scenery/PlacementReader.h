@@ -114,6 +114,27 @@ public:
     static std::string BaseName(const std::string& path);
 
 private:
+    // One ReadSimObjects call, and one SimObject element of it; defined beside the readers.
+    struct SimObjectBatch;
+    struct SimObjectReading;
+
+    // One reader per SimObject element and per kind of Model.
+    void ReadSimObject(SimObjectBatch& batch, const tinyxml2::XMLElement* element, int32_t simIndex);
+    static void AddEntries(SimObjectReading& reading);
+    void ReadModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement);
+    static void ReadProbeModel(SimObjectReading& reading, const tinyxml2::XMLElement* probeElement,
+                               const std::string& title);
+    static void ReadVdgsModel(SimObjectReading& reading, const tinyxml2::XMLElement* vdgsElement,
+                              const std::string& title, const char* staticTitle);
+    static void AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
+                                    const std::vector<double>& stopDistancesM);
+    static void AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
+                                   uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg);
+    void ReadJetwayModel(SimObjectReading& reading, const tinyxml2::XMLElement* jetwayElement,
+                         const std::string& title, const char* staticTitle);
+    void ReadPlainModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement,
+                        const std::string& title);
+
     uint32_t NextSeed() const;
 
     PlacementReaderState& state_;
