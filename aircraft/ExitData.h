@@ -2,8 +2,8 @@
 // shape the docking point at it, and the jetway docked or assigned to it.
 #pragma once
 
-#include "foundation/Records.h"
 #include "aircraft/AircraftParameters.h"
+#include "foundation/Records.h"
 
 #include <cstdint>
 #include <map>

@@ -1,8 +1,8 @@
 #include "aircraft/UserAircraft.h"
 
+#include "aircraft/AircraftConfigData.h"
 #include "foundation/GeoMath.h"
 #include "foundation/Units.h"
-#include "aircraft/AircraftConfigData.h"
 
 #include <cmath>
 #include <string>

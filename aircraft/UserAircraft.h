@@ -5,8 +5,8 @@
 // handler, the menus and the docking guidance. Main thread only.
 #pragma once
 
-#include "foundation/Records.h"
 #include "aircraft/ExitData.h"
+#include "foundation/Records.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 #include "app/FSProcess.h"
 
 #include "app/Program.h"
-#include "link/SeasonalObjectHandler.h"
 #include "app/Settings.h"
+#include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "sound/SoundBuffer.h"
 #include "sound/SoundEngine.h"
@@ -93,7 +93,7 @@ void OnSimStart()
 int32_t MainMenuRequestOf(DWORD data)
 {
     const auto request = static_cast<int32_t>(data);
-    const CustomCommandList* commands = Parts().customCommands;
+    const CustomCommandList* commands = Parts().customCommands.get();
     if (request == -1) return -1;
     if (request >= 0 && commands && static_cast<size_t>(request) < commands->size()) return request;
     return -1;
@@ -102,7 +102,7 @@ int32_t MainMenuRequestOf(DWORD data)
 void OnInjectionFinished(DWORD data)
 {
     Skip(EventText(EventInjectionFinished, data), "InjectionQueue");
-    SeasonalObjectHandler* seasonal = Parts().seasonal;
+    SeasonalObjectHandler* seasonal = Parts().seasonal.get();
     if (seasonal && !seasonal->IsChanged() && !Flags().externalMode) {
         seasonal->SetChanged(true);
         Sim().StartDateTimeRequest();
@@ -193,7 +193,7 @@ void OnFrame()
 void OnUserAircraftData(const uint8_t* record, size_t size)
 {
     Skip("user aircraft data", "UserAircraft and SimBubble");
-    SoundEngine* engine = Parts().soundEngine;
+    SoundEngine* engine = Parts().soundEngine.get();
     if (!engine || engine->IsDisabled() || size < 11 * sizeof(double)) return;
     double v[11];
     std::memcpy(v, record, sizeof(v));
@@ -203,7 +203,7 @@ void OnUserAircraftData(const uint8_t* record, size_t size)
 
 void OnDateTime(const uint8_t* record, size_t size)
 {
-    SeasonalObjectHandler* seasonal = Parts().seasonal;
+    SeasonalObjectHandler* seasonal = Parts().seasonal.get();
     if (!seasonal) return;
     if (!seasonal->IsChanged()) {
         LoopLog().info("[SEASONALOBJECTHANDLER] Skipping update...");

@@ -3,10 +3,10 @@
 #include "app/FSProcess.h"
 
 #include "app/Program.h"
-#include "link/SeasonalObjectHandler.h"
 #include "app/Settings.h"
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SeasonalObjectHandler.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/timers.h"
@@ -30,16 +30,9 @@ namespace {
 constexpr DWORD kWatchdogPeriodMs = 5000;
 constexpr DWORD kSecondaryHotkeyData = 0xFFFFFFFFu;
 
-template <typename T>
-void DeleteComponent(T*& component)
-{
-    delete component;
-    component = nullptr;
-}
-
 void MapCustomHotkeys()
 {
-    const CustomCommandList* commands = Parts().customCommands;
+    const CustomCommandList* commands = Parts().customCommands.get();
     if (!commands) return;
     for (size_t n = 0; n < commands->size(); ++n) {
         const StringTriple& command = (*commands)[n];
@@ -56,7 +49,7 @@ void MapCustomHotkeys()
 
 void MapSecondaryHotkey()
 {
-    const Settings* settings = Parts().settings;
+    const Settings* settings = Parts().settings.get();
     if (!settings || !settings->HasSecondaryTextMenuHotkey()) {
         ProcessLog().debug("Secondary Text-Menu Hotkey not defined in INI file...");
         return;
@@ -79,7 +72,7 @@ void RegisterWithSimulator()
 {
     SimConnectImpl& sim = Sim();
     program::State& flags = Flags();
-    const Settings* settings = Parts().settings;
+    const Settings* settings = Parts().settings.get();
 
     sim.MapPrivateEvents();
     sim.RequestSimState();
@@ -121,22 +114,6 @@ void RegisterWithSimulator()
 
 }  // namespace FSProcess
 
-namespace {
-
-void DeleteComponents()
-{
-    program::Components& parts = Parts();
-    // The radio click's refill reads the engine's status flags, which live in the SimStatus.
-    program::RadioClick().Stop();
-    DeleteComponent(parts.seasonal);
-    DeleteComponent(parts.geoMath);
-    DeleteComponent(parts.customCommands);
-    DeleteComponent(parts.simStatus);
-    DeleteComponent(parts.soundEngine);
-}
-
-}  // namespace
-
 namespace FSProcess {
 
 void Run()
@@ -168,7 +145,7 @@ void Run()
 
     ProcessLog().debug("Cleaning up Memory...");
     StopProcessWatchdog();
-    DeleteComponents();
+    Parts().ReleaseAtShutdown();
 
     ProcessLog().debug("Removing Top-Menu structure...");
     sim.RemoveTopMenu();
@@ -291,7 +268,7 @@ void CreateTopMenu()
 {
     SimConnectImpl& sim = Sim();
     const program::State& flags = Flags();
-    const Settings* settings = Parts().settings;
+    const Settings* settings = Parts().settings.get();
     const bool primaryDisabled = settings && settings->IsPrimaryHotkeyDisabled();
     const bool secondary = settings && settings->HasSecondaryTextMenuHotkey();
     const bool debugMode = settings && settings->IsDebugMode();

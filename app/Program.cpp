@@ -1,7 +1,27 @@
 #include "app/Program.h"
 
+#include "aircraft/AircraftConfigData.h"
+#include "aircraft/AircraftParameters.h"
+#include "app/Settings.h"
+#include "foundation/GeoMath.h"
+#include "guidance/GateNumberBox.h"
+#include "guidance/VDGSHandler.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/IKSolver.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/LinkedSimObjectHandler.h"
+#include "link/SeasonalObjectHandler.h"
+#include "link/SimStatus.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/InjectionQueue.h"
+#include "objects/SimObjectList.h"
 #include "platform/process.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SceneryFileRegistry.h"
+#include "scenery/SimBubble.h"
+#include "scenery/SimObjectsFolderManager.h"
 #include "sound/SoundBuffer.h"
+#include "sound/SoundEngine.h"
 
 #include <log4cpp/Category.hh>
 
@@ -40,9 +60,27 @@ SoundBuffer& RadioClick()
     return click;
 }
 
+Components::Components() = default;
+Components::Components(Components&&) noexcept = default;
+Components& Components::operator=(Components&&) noexcept = default;
+Components::~Components() = default;
+
+void Components::ReleaseAtShutdown()
+{
+    // The radio click's refill reads the engine's status flags, which live in the SimStatus.
+    RadioClick().Stop();
+    seasonal.reset();
+    geoMath.reset();
+    customCommands.reset();
+    simStatus.reset();
+    soundEngine.reset();
+}
+
 Components& Parts()
 {
-    static Components parts;
+    // Never destroyed: a destruction after main would come after the log's shutdown and the radio click's
+    // end, and nothing of today's shutdown releases the settings.
+    static Components& parts = *new Components();
     return parts;
 }
 

@@ -1,18 +1,19 @@
 // The program-wide objects of orvane: the simulator connection, the single-instance mutex, the
-// components (one instance each, created by WinMain and owned by the main thread) and the flags that the
-// run phase, the dispatch and the watchdog share.
+// components (one instance each, owned by one record, created by WinMain and released by the run phase's
+// shutdown on the main thread) and the flags that the run phase, the dispatch and the watchdog share.
 //
 // Components of subsystems that are not part of this build stay null; every caller checks.
 #pragma once
 
-#include "link/SimConnectImpl.h"
 #include "foundation/StringUtils.h"
+#include "link/SimConnectImpl.h"
 #include "platform/wintypes.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -67,32 +68,44 @@ DWORD InstanceMutexError();
 // The program-wide radio click, bound to the sound engine at start-up.
 SoundBuffer& RadioClick();
 
-// Components. Null when not constructed (or not part of this build).
+// Components. Null when not constructed (or not part of this build). The record owns every component;
+// start-up creates them in member order (WinMain), the run phase's shutdown releases them with
+// ReleaseAtShutdown. The record itself is never destroyed: what the shutdown leaves (the settings, or
+// everything when the run phase never connected) lives as long as the process.
 struct Components {
-    Settings* settings = nullptr;
-    SceneryFileRegistry* sceneryFileRegistry = nullptr;
-    SeasonalObjectHandler* seasonal = nullptr;
-    EnviroDataProbeList* readProbes = nullptr;
-    EnviroDataProbeList* activeProbes = nullptr;
-    SimObjectList* activeObjects = nullptr;
-    SimObjectList* allObjects = nullptr;
-    ProtectionZoneList* protectionZones = nullptr;
-    QuadTree* quadTree = nullptr;
-    GeoMath* geoMath = nullptr;
-    AircraftConfigData* aircraftConfig = nullptr;
-    AircraftParameters* aircraftParameters = nullptr;
-    SimStatus* simStatus = nullptr;
-    SoundEngine* soundEngine = nullptr;
-    SimObjectsFolderManager* folderManager = nullptr;
-    CustomCommandList* customCommands = nullptr;
-    SimBubble* simBubble = nullptr;
-    AIMonitor* aiMonitor = nullptr;
-    IKSolver* ikSolver = nullptr;
-    JetwayHandler* jetwayHandler = nullptr;
-    VDGSHandler* vdgsHandler = nullptr;
-    GateNumberBox* gateNumberBox = nullptr;
-    InjectionQueue* injectionQueue = nullptr;
-    LinkedSimObjectHandler* linkedObjectHandler = nullptr;
+    Components();
+    Components(Components&&) noexcept;
+    Components& operator=(Components&&) noexcept;
+    ~Components();
+
+    // Stops the radio click, then destroys the seasonal handler, the geo math, the custom commands, the
+    // sim status and the sound engine, in that order. The settings stay.
+    void ReleaseAtShutdown();
+
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<SceneryFileRegistry> sceneryFileRegistry;
+    std::unique_ptr<SeasonalObjectHandler> seasonal;
+    std::unique_ptr<EnviroDataProbeList> readProbes;
+    std::unique_ptr<EnviroDataProbeList> activeProbes;
+    std::unique_ptr<SimObjectList> activeObjects;
+    std::unique_ptr<SimObjectList> allObjects;
+    std::unique_ptr<ProtectionZoneList> protectionZones;
+    std::unique_ptr<QuadTree> quadTree;
+    std::unique_ptr<GeoMath> geoMath;
+    std::unique_ptr<AircraftConfigData> aircraftConfig;
+    std::unique_ptr<AircraftParameters> aircraftParameters;
+    std::unique_ptr<SimStatus> simStatus;
+    std::unique_ptr<SoundEngine> soundEngine;
+    std::unique_ptr<SimObjectsFolderManager> folderManager;
+    std::unique_ptr<CustomCommandList> customCommands;
+    std::unique_ptr<SimBubble> simBubble;
+    std::unique_ptr<AIMonitor> aiMonitor;
+    std::unique_ptr<IKSolver> ikSolver;
+    std::unique_ptr<JetwayHandler> jetwayHandler;
+    std::unique_ptr<VDGSHandler> vdgsHandler;
+    std::unique_ptr<GateNumberBox> gateNumberBox;
+    std::unique_ptr<InjectionQueue> injectionQueue;
+    std::unique_ptr<LinkedSimObjectHandler> linkedObjectHandler;
 };
 Components& Parts();
 

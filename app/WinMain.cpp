@@ -1,11 +1,11 @@
 // orvane's start-up: single-instance test, log, command line, components, main initialisation.
 #include "app/FSProcess.h"
 #include "app/Program.h"
-#include "link/SeasonalObjectHandler.h"
 #include "app/Settings.h"
-#include "link/SimStatus.h"
 #include "foundation/ExecutablePathHelper.h"
 #include "foundation/GeoMath.h"
+#include "link/SeasonalObjectHandler.h"
+#include "link/SimStatus.h"
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/process.h"
@@ -83,23 +83,23 @@ bool CheckCommandLine(int argc, char** argv)
 void ConstructComponents()
 {
     program::Components& parts = Parts();
-    parts.settings = new (std::nothrow) Settings(log4cpp::Category::getInstance("VELK.SETTINGS"));
+    parts.settings.reset(new (std::nothrow) Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
     RootLog().debug("Initializing Text Menus...");
     RootLog().debug("Initializing Seasonal Object Handler...");
-    parts.seasonal = new (std::nothrow) SeasonalObjectHandler();
+    parts.seasonal.reset(new (std::nothrow) SeasonalObjectHandler());
     RootLog().debug("Initializing SimObject Lists...");
     RootLog().debug("Initializing QuadTree...");
-    parts.geoMath = new (std::nothrow) GeoMath();
-    parts.simStatus = new (std::nothrow) SimStatus();
+    parts.geoMath.reset(new (std::nothrow) GeoMath());
+    parts.simStatus.reset(new (std::nothrow) SimStatus());
     RootLog().debug("Initializing Sound Engine...");
     if (parts.simStatus && parts.geoMath) {
         const bool disable = !parts.settings || parts.settings->IsSoundEngineDisabled();
         const bool debug = parts.settings && parts.settings->IsDebugMode();
-        parts.soundEngine = new (std::nothrow)
-            SoundEngine(log4cpp::Category::getInstance("VELK.SOUNDENGINE"), *parts.simStatus, *parts.geoMath,
-                        disable, debug);
+        parts.soundEngine.reset(new (std::nothrow)
+                                    SoundEngine(log4cpp::Category::getInstance("VELK.SOUNDENGINE"),
+                                                *parts.simStatus, *parts.geoMath, disable, debug));
     }
-    parts.customCommands = new (std::nothrow) CustomCommandList();
+    parts.customCommands.reset(new (std::nothrow) CustomCommandList());
     RootLog().debug("Initializing Sim Bubble...");
     RootLog().debug("Initializing AI Monitor...");
     RootLog().debug("Initializing IK Solver...");
@@ -113,7 +113,7 @@ void ConstructComponents()
 void InitializeInternalSounds()
 {
     RootLog().debug("Initializing Internal Sounds...");
-    SoundEngine* engine = Parts().soundEngine;
+    SoundEngine* engine = Parts().soundEngine.get();
     if (!engine) return;
     engine->PreloadSound(kRadioClick);
     SoundBuffer& click = program::RadioClick();

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "aircraft/AircraftTypeTable.h"
-#include "objects/VDGS.h"
 #include "objects/StandData.h"
+#include "objects/VDGS.h"
 
 #include <cstddef>
 #include <cstdint>

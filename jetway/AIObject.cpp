@@ -1,9 +1,9 @@
 #include "jetway/AIObject.h"
 
+#include "aircraft/AircraftParameters.h"
+#include "aircraft/AircraftTypeTable.h"
 #include "foundation/GeoMath.h"
 #include "foundation/Units.h"
-#include "aircraft/AircraftTypeTable.h"
-#include "aircraft/AircraftParameters.h"
 #include "objects/SimObject.h"
 
 #include <cctype>

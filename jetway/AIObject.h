@@ -4,9 +4,9 @@
 // only.
 #pragma once
 
-#include "foundation/Records.h"
 #include "aircraft/AircraftConfigData.h"
 #include "aircraft/ExitData.h"
+#include "foundation/Records.h"
 
 #include <cstdint>
 #include <map>

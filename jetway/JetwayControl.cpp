@@ -1,16 +1,16 @@
 #include "jetway/JetwayControl.h"
 
-#include "jetway/AIMonitor.h"
 #include "aircraft/AircraftConfigData.h"
-#include "jetway/IKSolver.h"
-#include "objects/Jetway.h"
-#include "jetway/JetwayHandler.h"
 #include "aircraft/UserAircraft.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/IKSolver.h"
+#include "jetway/JetwayHandler.h"
 #include "link/SimConnectImpl.h"
-#include "platform/simconnect/SimConnect.h"
+#include "objects/Jetway.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
 #include "objects/SimObjectModel.h"
+#include "platform/simconnect/SimConnect.h"
 
 #include <log4cpp/Category.hh>
 

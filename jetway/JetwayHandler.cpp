@@ -1,9 +1,9 @@
 #include "jetway/JetwayHandler.h"
 
 #include "aircraft/ExitData.h"
+#include "aircraft/UserAircraft.h"
 #include "foundation/Units.h"
 #include "objects/Jetway.h"
-#include "aircraft/UserAircraft.h"
 #include "objects/SimObjectList.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "jetway/LinkedSimObjectHandler.h"
 
-#include "objects/Jetway.h"
 #include "jetway/core/LinkedSimObject.h"
-#include "platform/simconnect/SimConnect.h"
 #include "objects/InjectionQueue.h"
+#include "objects/Jetway.h"
 #include "objects/SimObject.h"
+#include "platform/simconnect/SimConnect.h"
 
 #include <array>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "objects/ConditionalVisibilityData.h"
 
-#include "link/SeasonalObjectHandler.h"
 #include "foundation/StringUtils.h"
 #include "foundation/Units.h"
+#include "link/SeasonalObjectHandler.h"
 #include "objects/ConditionExpression.h"
 
 #include <log4cpp/Category.hh>

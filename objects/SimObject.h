@@ -1,9 +1,10 @@
 // One placed scenery object as a placement file describes it: its name, where it stands, the model
 // variants it can show, and the bookkeeping that ties it to the simulated object created for it.
 //
-// The object lists own objects by value; an object owns its models by value. Copies take every field
-// (models element by element) but never a running timer, motion or sound: the models see to that. Before
-// an object that may have live work is destroyed or overwritten, StopActivity ends that work.
+// An object list owns each object once, at a fixed address; an object owns its models by value. Copies
+// take every field (models element by element) but never a running timer, motion or sound: the models see
+// to that. Before an object that may have live work is destroyed or overwritten, StopActivity ends that
+// work.
 #pragma once
 
 #include "foundation/Records.h"

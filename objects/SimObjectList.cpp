@@ -19,32 +19,28 @@ SimObjectList::~SimObjectList() { Empty(); }
 
 void SimObjectList::Add(const SimObject& object)
 {
-    if (objects_.size() == objects_.capacity() && !objects_.empty()) {
-        // Growing moves every object, and the animations of one object may point at another: no timer may
-        // run while that happens.
-        for (SimObject& o : objects_) o.StopActivity();
-    }
-    objects_.push_back(object);
+    // Growing moves the owning pointers only; every object stays where it is, running or not.
+    objects_.push_back(std::make_unique<SimObject>(object));
 }
 
 SimObject* SimObjectList::At(int32_t index)
 {
     if (index < 0 || static_cast<size_t>(index) >= objects_.size()) return nullptr;
-    return &objects_[static_cast<size_t>(index)];
+    return objects_[static_cast<size_t>(index)].get();
 }
 
 const SimObject* SimObjectList::At(int32_t index) const
 {
     if (index < 0 || static_cast<size_t>(index) >= objects_.size()) return nullptr;
-    return &objects_[static_cast<size_t>(index)];
+    return objects_[static_cast<size_t>(index)].get();
 }
 
 SimObject* SimObjectList::FindByRequestId(int32_t requestId)
 {
     if (requestId == 0) return nullptr;
     const uint32_t id = static_cast<uint32_t>(requestId);
-    for (SimObject& o : objects_) {
-        if (o.GetRequestId() == id) return &o;
+    for (const std::unique_ptr<SimObject>& o : objects_) {
+        if (o->GetRequestId() == id) return o.get();
     }
     return nullptr;
 }
@@ -53,16 +49,16 @@ SimObject* SimObjectList::FindByObjectId(int32_t objectId)
 {
     if (objectId == 0) return nullptr;
     const uint32_t id = static_cast<uint32_t>(objectId);
-    for (SimObject& o : objects_) {
-        if (o.GetObjectId() == id) return &o;
+    for (const std::unique_ptr<SimObject>& o : objects_) {
+        if (o->GetObjectId() == id) return o.get();
     }
     return nullptr;
 }
 
 SimObject* SimObjectList::FindByName(std::string name)
 {
-    for (SimObject& o : objects_) {
-        if (o.GetName() == name) return &o;
+    for (const std::unique_ptr<SimObject>& o : objects_) {
+        if (o->GetName() == name) return o.get();
     }
     return nullptr;
 }
@@ -75,7 +71,7 @@ void SimObjectList::DecrementCreatedCount()
 void SimObjectList::Empty()
 {
     // Stop everything first: a running animation may reach into any other object of the list.
-    for (SimObject& o : objects_) o.StopActivity();
+    for (const std::unique_ptr<SimObject>& o : objects_) o->StopActivity();
     Release(objects_);
     Release(rotationIndices_);
     Release(animatedIndices_);
@@ -96,21 +92,14 @@ void SimObjectList::Reset()
 
 void SimObjectList::SortByGroupIndex()
 {
-    // Objects have no move: order indices, then copy each object once into its place.
-    std::vector<size_t> order(objects_.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) {
-        return objects_[a].GetGroupIndex() < objects_[b].GetGroupIndex();
-    });
-    bool sorted = true;
-    for (size_t i = 0; i < order.size() && sorted; ++i) sorted = order[i] == i;
-    if (sorted) return;
+    const auto byGroup = [](const std::unique_ptr<SimObject>& a, const std::unique_ptr<SimObject>& b) {
+        return a->GetGroupIndex() < b->GetGroupIndex();
+    };
+    if (std::is_sorted(objects_.begin(), objects_.end(), byGroup)) return;
 
-    for (SimObject& o : objects_) o.StopActivity();
-    std::vector<SimObject> reordered;
-    reordered.reserve(objects_.size());
-    for (size_t i : order) reordered.push_back(objects_[i]);
-    objects_.swap(reordered);
+    // The objects stay where they are; only their indices change, and handlers know objects by index.
+    for (const std::unique_ptr<SimObject>& o : objects_) o->StopActivity();
+    std::stable_sort(objects_.begin(), objects_.end(), byGroup);
 }
 
 void SimObjectList::SortByDistance()

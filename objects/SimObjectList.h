@@ -1,18 +1,20 @@
-// A list of placed objects held by value, with the user aircraft record, the request-id base, the
-// creation counters and what each sim-bubble filtering pass derives from the objects: six index lists by
-// feature and the two candidate vectors the menus and the radio-click handler walk.
+// A list of placed objects, each held at a fixed address, with the user aircraft record, the request-id
+// base, the creation counters and what each sim-bubble filtering pass derives from the objects: six index
+// lists by feature and the two candidate vectors the menus and the radio-click handler walk.
 //
 // Two instances live for the whole run: every object read from the placement files, and copies of the
 // objects inside the current sim bubble. An object's index in the list is its index everywhere in the
-// program. Adding may move the objects: pointers into the list (probe clients, synchronised objects,
-// quadtree entries) are rebuilt after every change by whoever fills the list. Main thread only.
+// program. An object stays at its address from Add until Empty (or the list's end), whatever is added
+// after it and however the list is sorted, so handlers may keep pointers to it (probe clients,
+// synchronised objects, quadtree entries); sorting changes indices only. Main thread only.
 #pragma once
 
-#include "foundation/GeoMath.h"
 #include "aircraft/UserAircraft.h"
+#include "foundation/GeoMath.h"
 #include "objects/SimObject.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,8 @@ public:
     SimObjectList& operator=(const SimObjectList&) = delete;
     ~SimObjectList();
 
-    // Appends a copy.
+    // Appends a copy (which never carries running work). Objects already in the list are neither moved
+    // nor copied nor stopped; amortised constant time.
     void Add(const SimObject& object);
     // The object at the index; null outside the list.
     SimObject* At(int32_t index);
@@ -71,6 +74,7 @@ public:
     void Reset();
 
     // Objects without a group (-1) first, then ascending group index; equal indices keep their order.
+    // When the order changes, every object's running work is stopped first: indices change.
     void SortByGroupIndex();
     // Measures each nearby candidate from the user aircraft to its first object and sorts the candidates
     // nearest first. A record without a valid first index sorts last.
@@ -89,7 +93,7 @@ private:
     GeoMath geoMath_;
     UserAircraft userAircraft_;
     int16_t requestIdBase_ = kDefaultRequestIdBase;
-    std::vector<SimObject> objects_;
+    std::vector<std::unique_ptr<SimObject>> objects_;  // never null
     int32_t requestedCount_ = 0;
     int32_t createdCount_ = 0;
     std::vector<int32_t> rotationIndices_;

@@ -9,12 +9,12 @@
 #pragma once
 
 #include "foundation/BitField64.h"
-#include "objects/VDGS.h"
-#include "objects/Jetway.h"
 #include "objects/AnimationDataContainer.h"
 #include "objects/ConditionalVisibilityData.h"
+#include "objects/Jetway.h"
 #include "objects/TimerData.h"
 #include "objects/VariableDrivenRotationData.h"
+#include "objects/VDGS.h"
 #include "objects/VisibilityData.h"
 
 #include <array>

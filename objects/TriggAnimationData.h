@@ -5,9 +5,9 @@
 #pragma once
 
 #include "foundation/BitField64.h"
-#include "platform/wintypes.h"
 #include "objects/AnimationData.h"
 #include "objects/VisibilityData.h"
+#include "platform/wintypes.h"
 #include "sound/SoundBuffer.h"
 
 #include <array>

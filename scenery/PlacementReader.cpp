@@ -5,14 +5,14 @@
 #include "foundation/AltitudeText.h"
 #include "foundation/GeoMath.h"
 #include "foundation/StringUtils.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/SimObject.h"
+#include "objects/SimObjectList.h"
 #include "objects/VDGS.h"
 #include "platform/files.h"
 #include "platform/process.h"
-#include "objects/EnviroDataProbe.h"
 #include "scenery/QuadTree.h"
 #include "scenery/SceneryLibrary.h"
-#include "objects/SimObject.h"
-#include "objects/SimObjectList.h"
 #include "sound/SoundBuffer.h"
 
 #include <log4cpp/Category.hh>

@@ -1,9 +1,9 @@
 #include "scenery/SceneryFileRegistry.h"
 
 #include "foundation/ExecutablePathHelper.h"
-#include "platform/files.h"
 #include "objects/EnviroDataProbe.h"
 #include "objects/SimObjectList.h"
+#include "platform/files.h"
 #include "scenery/ZipArchive.h"
 
 #include <log4cpp/Category.hh>

@@ -1,10 +1,10 @@
 #include "scenery/SimBubble.h"
 
 #include "foundation/BBox.h"
-#include "objects/JetwayConfig.h"
 #include "objects/EnviroDataProbe.h"
-#include "scenery/QuadTree.h"
+#include "objects/JetwayConfig.h"
 #include "objects/SimObjectList.h"
+#include "scenery/QuadTree.h"
 #include "scenery/SimObjectsFolderManager.h"
 
 #include <log4cpp/Category.hh>

@@ -2,12 +2,12 @@
 
 #include "scenery/RandomSeed.h"
 
+#include "objects/SimObjectList.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
-#include "objects/SimObjectList.h"
 
 #include <log4cpp/Category.hh>
 #include <tinyxml2.h>

@@ -2,10 +2,10 @@
 // eye point and nose wheel, exits, door positions and the stored stand position.
 #include "aircraft/UserAircraft.h"
 
+#include "aircraft/AircraftConfigData.h"
+#include "foundation/GeoMath.h"
 #include "tests/aircraft/AircraftTestSupport.h"
 #include "tests/support/CaseNames.h"
-#include "foundation/GeoMath.h"
-#include "aircraft/AircraftConfigData.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The dispatch handler: each message kind, event, request and data word against what follows it, the
 // flags it keeps, and messages that are short or hostile.
-#include "tests/app/CoreTestSupport.h"
 #include "app/FSProcess.h"
 #include "app/Program.h"
-#include "link/SeasonalObjectHandler.h"
 #include "app/Settings.h"
+#include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "simulator/Simulator.h"
+#include "tests/app/CoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
 // The run phase against the in-process simulator: connection, registrations in their order, the loop
 // until the simulator quits, the shutdown; the failed connection; the watchdog's stop and its process test.
-#include "tests/app/CoreTestSupport.h"
 #include "app/FSProcess.h"
 #include "app/Program.h"
-#include "link/SeasonalObjectHandler.h"
 #include "app/Settings.h"
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SeasonalObjectHandler.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/timers.h"
 #include "simulator/Simulator.h"
+#include "tests/app/CoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

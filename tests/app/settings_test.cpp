@@ -1,6 +1,6 @@
 // The settings file: defaults, the boolean and text rules, the summary lines, a reload.
-#include "tests/app/CoreTestSupport.h"
 #include "app/Settings.h"
+#include "tests/app/CoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@
 
 namespace {
 
-constexpr double kPi = GeoMath::Pi;
+using units::kPi;
 
 double Length(const XYZData& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 double Dot(const XYZData& a, const XYZData& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }

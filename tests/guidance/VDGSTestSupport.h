@@ -2,9 +2,9 @@
 // a stand with a display and the user aircraft rolling towards it, stepped tick by tick.
 #pragma once
 
+#include "aircraft/UserAircraft.h"
 #include "foundation/GeoMath.h"
 #include "guidance/VDGSHandler.h"
-#include "aircraft/UserAircraft.h"
 
 #include <array>
 #include <cstdint>

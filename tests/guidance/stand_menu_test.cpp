@@ -1,10 +1,10 @@
 #include "guidance/StandTextMenu.h"
 
-#include "VDGSTestSupport.h"
 #include "guidance/VDGSHandler.h"
 #include "jetway/JetwayHandler.h"
-#include "platform/simconnect/SimConnect.h"
 #include "objects/SimObject.h"
+#include "platform/simconnect/SimConnect.h"
+#include "VDGSTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,11 @@
 // point at a door, the jetway-to-door assignment by MultiIndex, the parking text and hostile input.
 #include "jetway/AIObject.h"
 
-#include "tests/aircraft/AircraftTestSupport.h"
-#include "aircraft/AircraftTypeTable.h"
 #include "aircraft/AircraftParameters.h"
+#include "aircraft/AircraftTypeTable.h"
+#include "foundation/Units.h"
 #include "objects/SimObject.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ namespace {
 using aircrafttest::AircraftFilesTest;
 
 constexpr double kFt = 0.3048;
-constexpr double kPi = 3.141592653589793;
+using units::kPi;
 constexpr const char* kFolder = "C:\\Sim\\Airplanes\\A320\\";
 
 struct StateCase {

@@ -7,10 +7,11 @@
 // atan2(east / a, north / M).
 #include "jetway/IKSolver.h"
 
-#include "tests/aircraft/AircraftTestSupport.h"
+#include "foundation/Units.h"
 #include "jetway/core/JetwayCore.h"
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 #include "tests/simulator/SimTestSupport.h"
 #include "tests/support/JetwayRecords.h"
 
@@ -29,7 +30,7 @@ using aircrafttest::LogCapture;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-constexpr double kPi = 3.14159265358979323846;
+using units::kPi;
 constexpr double kA = 6378137.0;
 constexpr double kE2 = 0.00669437999014;
 constexpr double kM = kA * (1.0 - kE2);

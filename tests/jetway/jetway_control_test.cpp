@@ -6,21 +6,22 @@
 // heads east with its left door about 22 m south of the jetway's root.
 #include "jetway/JetwayControl.h"
 
-#include "tests/support/JetwayRecords.h"
-#include "tests/aircraft/AircraftTestSupport.h"
-#include "jetway/AIMonitor.h"
-#include "jetway/IKSolver.h"
-#include "objects/Jetway.h"
-#include "jetway/core/JetwayCodec.h"
-#include "jetway/JetwayHandler.h"
 #include "aircraft/UserAircraft.h"
-#include "platform/clock.h"
-#include "platform/simconnect/SimConnect.h"
+#include "foundation/Units.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/core/JetwayCodec.h"
+#include "jetway/IKSolver.h"
+#include "jetway/JetwayHandler.h"
+#include "objects/Jetway.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
 #include "objects/SimObjectModel.h"
+#include "platform/clock.h"
+#include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 #include "tests/simulator/SimTestSupport.h"
+#include "tests/support/JetwayRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ using aircrafttest::LogCapture;
 using simtest::Drain;
 using simtest::Events;
 
-constexpr double kPi = 3.14159265358979323846;
+using units::kPi;
 constexpr double kA = 6378137.0;
 constexpr double kM = kA * (1.0 - 0.00669437999014);
 constexpr double kFt = 0.3048;
@@ -537,7 +538,9 @@ TEST_F(JetwayControlTest, LinkWritesJobsOnlyIntoJobAreas)
         record.JetwayObjectId = ++id;
         record.ClientDataAreaId = c.area;
         EXPECT_EQ(c.written != nullptr, linkOwner->SendJetwayData(record));
-        if (c.written) EXPECT_EQ(id, Decode(sim.ClientData(c.written)).JetwayObjectId);
+        if (c.written) {
+            EXPECT_EQ(id, Decode(sim.ClientData(c.written)).JetwayObjectId);
+        }
     }
     // The refused jobs went nowhere else either.
     for (const char* untouched : {"VELK.JetwayData.In.2", "VELK.JetwayData.In.3"}) {

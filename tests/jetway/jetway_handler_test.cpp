@@ -1,8 +1,8 @@
 #include "jetway/JetwayHandler.h"
 
+#include "aircraft/UserAircraft.h"
 #include "foundation/GeoMath.h"
 #include "objects/Jetway.h"
-#include "aircraft/UserAircraft.h"
 #include "objects/SimObjectList.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,11 @@
 // taken back after a foreign report.
 #include "jetway/LinkedSimObjectHandler.h"
 
-#include "objects/Jetway.h"
-#include "tests/jetway/core/JetwayTestSupport.h"
-#include "platform/clock.h"
 #include "objects/InjectionQueue.h"
+#include "objects/Jetway.h"
 #include "objects/SimObject.h"
+#include "platform/clock.h"
+#include "tests/jetway/core/JetwayTestSupport.h"
 #include "tests/simulator/SimTestSupport.h"
 
 #include <gtest/gtest.h>

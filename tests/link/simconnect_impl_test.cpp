@@ -1,10 +1,10 @@
 // The connection wrapper against the in-process simulator: what each id reaches, which record each data
 // definition yields, and the edges of the texts, object data and result areas.
-#include "tests/app/CoreTestSupport.h"
-#include "link/SimConnectImpl.h"
 #include "foundation/Records.h"
 #include "jetway/core/JetwayData.h"
+#include "link/SimConnectImpl.h"
 #include "simulator/Simulator.h"
+#include "tests/app/CoreTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // and stopping or destroying what still runs.
 #include "objects/AnimationDataContainer.h"
 
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "platform/resources.h"

@@ -2,11 +2,11 @@
 // linked parts, the sound, and files made to hurt.
 #include "objects/JetwayConfig.h"
 
-#include "tests/aircraft/AircraftTestSupport.h"
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SimStatus.h"
 #include "objects/Jetway.h"
 #include "sound/SoundEngine.h"
+#include "tests/aircraft/AircraftTestSupport.h"
 #include "tests/platform/media_riff_builder.h"
 #include "tests/support/TempMachineRoot.h"
 

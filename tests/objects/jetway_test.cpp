@@ -1,8 +1,8 @@
 // The main program's Jetway: copies and the jetway sound.
 #include "objects/Jetway.h"
 
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "platform/window.h"

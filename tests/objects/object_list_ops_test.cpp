@@ -1,6 +1,6 @@
 // The object list: lookups (id 0 never found, first match wins, exact names), counters, emptying between
-// filtering passes, sorting by group and by distance, and that nothing of a list keeps running timers
-// when its objects are dropped or moved.
+// filtering passes, sorting by group and by distance, objects that keep their address while the list
+// grows, and that nothing of a list keeps running timers when its objects are dropped or reordered.
 #include "objects/SimObjectList.h"
 
 #include "foundation/GeoMath.h"
@@ -57,6 +57,38 @@ TEST(SimObjectList, AddKeepsACopy)
     list.Add(o);
     o.SetName("changed");
     EXPECT_EQ(list.At(0)->GetName(), "original");
+}
+
+// Handlers keep pointers to listed objects: an object stays where it was put however many follow it.
+TEST(SimObjectList, ObjectsKeepTheirAddressWhileTheListGrows)
+{
+    SimObjectList list;
+    std::vector<const SimObject*> seen;
+    for (int i = 0; i < 10000; ++i) {
+        list.Add(Named("o" + std::to_string(i), static_cast<uint32_t>(i + 1)));
+        seen.push_back(list.At(i));
+    }
+    ASSERT_EQ(list.Count(), 10000);
+    int moved = 0;
+    for (int32_t i = 0; i < list.Count(); ++i) moved += list.At(i) == seen[static_cast<size_t>(i)] ? 0 : 1;
+    EXPECT_EQ(moved, 0);
+    EXPECT_EQ(list.At(0)->GetName(), "o0");
+    EXPECT_EQ(list.FindByRequestId(5000), seen[4999]);
+}
+
+TEST(SimObjectList, SortingChangesIndicesButNotAddresses)
+{
+    SimObjectList list;
+    list.Add(Named("g1", 0, 0, 1));
+    list.Add(Named("none", 0, 0, -1));
+    list.Add(Named("g0", 0, 0, 0));
+    const SimObject* g1 = list.At(0);
+    const SimObject* none = list.At(1);
+    const SimObject* g0 = list.At(2);
+    list.SortByGroupIndex();
+    EXPECT_EQ(list.At(0), none);
+    EXPECT_EQ(list.At(1), g0);
+    EXPECT_EQ(list.At(2), g1);
 }
 
 class ListLookupTest : public ::testing::Test {
@@ -279,19 +311,23 @@ TEST_F(LiveListTest, AddedCopiesDoNotRun)
     source.StopActivity();
 }
 
-TEST_F(LiveListTest, ObjectsMovedByGrowthOrSortingComeOutStopped)
+TEST_F(LiveListTest, GrowingTheListLeavesRunningObjectsInPlaceAndRunning)
 {
     SimObjectList list;
     list.Add(Running("b"));
     StartAll(list);
-    // Adding until the storage grows: the objects are moved, so their work is stopped first.
-    const size_t before = static_cast<size_t>(list.Count());
-    while (static_cast<size_t>(list.Count()) == before || RunningCount(list) != 0) {
-        list.Add(Running("x"));
-        if (list.Count() > 64) break;
-    }
-    EXPECT_EQ(RunningCount(list), 0);
+    SimObject* first = list.At(0);
+    // Far beyond any initial storage: nothing already in the list is moved, copied or stopped.
+    for (int i = 0; i < 1000; ++i) list.Add(Running("x"));
+    EXPECT_EQ(list.At(0), first);
+    EXPECT_TRUE(first->GetModel(0)->GetTimer()->IsRunning());
+    EXPECT_TRUE(first->GetModel(0)->GetTriggerableAnimation(3)->IsRunning());
+    EXPECT_EQ(RunningCount(list), 2);  // the added copies do not run
+    list.Empty();
+}
 
+TEST_F(LiveListTest, ObjectsReorderedBySortingComeOutStopped)
+{
     SimObjectList grouped;
     SimObject late = Running("late");
     late.SetGroupIndex(3);

@@ -4,6 +4,7 @@
 #include "objects/VariableDrivenRotationData.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "platform/simconnect/SimConnect.h"
 #include "simulator/Simulator.h"
 #include "tests/simulator/SimTestSupport.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using units::kPi;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kUnwritten = -1234.5;

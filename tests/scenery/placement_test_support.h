@@ -3,9 +3,9 @@
 #pragma once
 
 #include "objects/EnviroDataProbe.h"
+#include "objects/SimObjectList.h"
 #include "scenery/PlacementReader.h"
 #include "scenery/QuadTree.h"
-#include "objects/SimObjectList.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/OstreamAppender.hh>

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "objects/EnviroDataProbe.h"
-#include "scenery/QuadTree.h"
-#include "scenery/SceneryFileRegistry.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
-#include "tests/support/TempMachineRoot.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SceneryFileRegistry.h"
 #include "tests/scenery/placement_test_support.h"
 #include "tests/scenery/zip_fixture_writer.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <memory>
 #include <string>

@@ -4,9 +4,9 @@
 
 #include "foundation/GeoMath.h"
 #include "objects/EnviroDataProbe.h"
+#include "objects/SimObjectList.h"
 #include "scenery/QuadTree.h"
 #include "scenery/SimBubble.h"
-#include "objects/SimObjectList.h"
 
 #include <gtest/gtest.h>
 #include <log4cpp/Category.hh>

@@ -3,8 +3,8 @@
 #include "scenery/ZipArchive.h"
 
 #include "platform/files.h"
-#include "tests/support/TempMachineRoot.h"
 #include "tests/scenery/zip_fixture_writer.h"
+#include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 

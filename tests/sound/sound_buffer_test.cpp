@@ -1,7 +1,7 @@
 #include "sound/SoundBuffer.h"
 
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/resources.h"
 #include "platform/window.h"

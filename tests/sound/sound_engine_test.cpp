@@ -1,7 +1,7 @@
 #include "sound/SoundEngine.h"
 
-#include "link/SimStatus.h"
 #include "foundation/GeoMath.h"
+#include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "tests/platform/media_riff_builder.h"

@@ -1,5 +1,6 @@
 // JetwayCore without a running motion: part positions, channel scaling, parked pose, setters, copies,
 // and the numeric edge cases that must give defined results.
+#include "foundation/Units.h"
 #include "tests/jetway/core/JetwayTestSupport.h"
 
 #include <cmath>
@@ -9,7 +10,7 @@ using namespace jetwaytest;
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+using units::kPi;
 constexpr double kMetreInDegrees = 1.0 / 1000.0 / 6378.137 * 180.0 / kPi;
 
 JetwayCore JetwayWithPart(uint32_t type, const char* link, double x, double y, double z)
