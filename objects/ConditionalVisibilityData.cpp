@@ -96,19 +96,29 @@ void LogInvalidValueString(const char* variable)
     Log().error("Variable '%s': Invalid Value String!", variable);
 }
 
-// One keyword or "A-B" of keywords; unknown marks a name the table does not know.
+// One keyword or "A-B" of keywords; unknown is the number the table gives a name it does not know.
+// With knownOnly, an unknown name rejects the item. Without it, the name stands for that number as the
+// table gives it (a warning says so), since placement files in use rely on it: "XYZ-MAR" is every month
+// up to March.
 template <typename Lookup>
 bool AddKeywordItem(EnumeratedOptionsData& options, const std::string& rawItem, const char* variable,
-                    Lookup lookup, int32_t unknown, bool rangesAllowed)
+                    Lookup lookup, int32_t unknown, bool rangesAllowed, bool knownOnly)
 {
     const std::string item = Trimmed(rawItem);
     const std::vector<std::string> parts = Split(item, '-');
     if (parts.size() == 1 || (rangesAllowed && parts.size() == 2)) {
-        const int32_t first = lookup(Trimmed(parts.front()));
-        const int32_t last = lookup(Trimmed(parts.back()));
+        const std::string firstName = Trimmed(parts.front());
+        const std::string lastName = Trimmed(parts.back());
+        const int32_t first = lookup(firstName);
+        const int32_t last = lookup(lastName);
         if (first == unknown || last == unknown) {
-            Log().error("Variable '%s': Invalid Value String! Unknown name in '%s'.", variable, item.c_str());
-            return false;
+            if (knownOnly) {
+                Log().error("Variable '%s': Invalid Value String! Unknown name in '%s'.", variable, item.c_str());
+                return false;
+            }
+            const std::string& name = first == unknown ? firstName : lastName;
+            Log().warn("Variable '%s': Unknown name '%s' in '%s' is read as %d.", variable, name.c_str(),
+                       item.c_str(), unknown);
         }
         if (last < first) {
             Log().error("Variable '%s': Invalid Value String! Range '%s' runs backwards.", variable,
@@ -131,21 +141,27 @@ bool ParseDayRange(const std::string& rawItem, int32_t lowest, int32_t highest, 
     return lowest <= min && min <= max && max <= highest;
 }
 
-// One half of a time item: four digits HHMM, optionally followed by "LT".
+// One half of a time item: its first four characters are the digits HHMM; what follows them is not
+// read, except that "LT" anywhere in it marks local time ("0600Z" is zulu, "0600 LT" local).
 bool ParseClockTime(const std::string& rawHalf, int32_t& minutes, bool& local)
 {
     const std::string half = Trimmed(rawHalf);
     if (half.size() < 4 || !IsDigit(half[0]) || !IsDigit(half[1]) || !IsDigit(half[2]) || !IsDigit(half[3])) {
         return false;
     }
-    const std::string rest = Trimmed(half.substr(4));
-    if (!rest.empty() && rest != "LT") return false;
     const int32_t hours = (half[0] - '0') * 10 + (half[1] - '0');
     const int32_t mins = (half[2] - '0') * 10 + (half[3] - '0');
     if (hours > 23 || mins > 59) return false;
     minutes = hours * 60 + mins;
-    local = !rest.empty();
+    local = half.find("LT", 4) != std::string::npos;
     return true;
+}
+
+// The characters that end an ID in a logic expression: the evaluator's blanks, operators and parentheses.
+bool IsExpressionDelimiter(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '$' || c == '|' ||
+           c == '!' || c == '(' || c == ')';
 }
 
 }  // namespace
@@ -268,24 +284,38 @@ CV_TimeOfDayData::~CV_TimeOfDayData() = default;
 CV_DayOfWeekData::~CV_DayOfWeekData() = default;
 CV_MetPrecipitationData::~CV_MetPrecipitationData() = default;
 
+// The unknown numbers an unknown name stands for (0, 7) are also what the date record holds before it
+// knows the date: they must not make the condition visible.
+bool CV_MonthOfYearData::Evaluate(int32_t month)
+{
+    SetVisible(month >= 1 && month <= 12 && HasOption(month));
+    return IsVisible();
+}
+
+bool CV_DayOfWeekData::Evaluate(int32_t day)
+{
+    SetVisible(day >= 0 && day <= 6 && HasOption(day));
+    return IsVisible();
+}
+
 bool CV_MonthOfYearData::AddItem(const std::string& item)
 {
-    return AddKeywordItem(*this, item, "MonthOfYear", MonthKeywordValue, 0, true);
+    return AddKeywordItem(*this, item, "MonthOfYear", MonthKeywordValue, 0, true, false);
 }
 
 bool CV_TimeOfDayData::AddItem(const std::string& item)
 {
-    return AddKeywordItem(*this, item, "TimeOfDay", TimeOfDayKeywordValue, 0, true);
+    return AddKeywordItem(*this, item, "TimeOfDay", TimeOfDayKeywordValue, 0, true, true);
 }
 
 bool CV_DayOfWeekData::AddItem(const std::string& item)
 {
-    return AddKeywordItem(*this, item, "DayOfWeek", DayOfWeekKeywordValue, 7, true);
+    return AddKeywordItem(*this, item, "DayOfWeek", DayOfWeekKeywordValue, 7, true, false);
 }
 
 bool CV_MetPrecipitationData::AddItem(const std::string& item)
 {
-    return AddKeywordItem(*this, item, "MetPrecipitation", PrecipitationKeywordValue, 0, false);
+    return AddKeywordItem(*this, item, "MetPrecipitation", PrecipitationKeywordValue, 0, false, true);
 }
 
 // ----- day ranges -----
@@ -540,12 +570,16 @@ bool CV_TimeData::AddItem(const std::string& item)
         ok = ParseClockTime(parts[0], start, endLocal);
         end = start;
     } else if (parts.size() == 2) {
-        // "LT" belongs after the end time; on the start time it is a mistake, not a mark.
-        ok = ParseClockTime(parts[0], start, startLocal) && !startLocal && ParseClockTime(parts[1], end, endLocal);
+        ok = ParseClockTime(parts[0], start, startLocal) && ParseClockTime(parts[1], end, endLocal);
     }
     if (!ok) {
         LogInvalidValueString("Time");
         return false;
+    }
+    // Only the end time carries the mark; on the start time it is read past like any other suffix.
+    if (startLocal && !endLocal) {
+        Log().warn("Variable 'Time': 'LT' on the start time of '%s' is not read: the range is zulu time.",
+                   Trimmed(item).c_str());
     }
     AddRange(start, end);
     if (endLocal) localTime_ = 1;
@@ -693,6 +727,14 @@ ConditionType ConditionalVisibilityData::AddCondition(const std::string& id, con
     // An unknown kind is still entered: its ID then gives "" in the expression instead of passing for a
     // literal of the evaluator.
     if (!id.empty()) conditions_[id] = type;
+    for (char c : id) {
+        if (IsExpressionDelimiter(c)) {
+            Log().warn("Condition ID '%s' holds a blank, an operator or a parenthesis: the logic expression "
+                       "cannot refer to it.",
+                       id.c_str());
+            break;
+        }
+    }
 
     auto addItems = [&value, &variable](auto& condition) {
         bool any = false;
@@ -757,21 +799,23 @@ std::string ConditionalVisibilityData::GetResultText(ConditionType type) const
 
 std::string ConditionalVisibilityData::BuildExpression() const
 {
-    // One linear pass per ID; the search goes on after each inserted text.
-    std::string expression = logicExpression_;
-    for (const auto& [id, type] : conditions_) {
-        if (id.empty() || expression.find(id) == std::string::npos) continue;
-        const std::string result = GetResultText(type);
-        std::string replaced;
-        replaced.reserve(expression.size());
-        size_t from = 0;
-        for (size_t at = expression.find(id); at != std::string::npos; at = expression.find(id, from)) {
-            replaced.append(expression, from, at - from);
-            replaced += result;
-            from = at + id.size();
+    // Whole tokens only, in one pass: an ID is never found inside another token ("1" in "10" or "A1"),
+    // and a result text just put in ("0", "1") is never taken for an ID. Tokens that are no registered
+    // ID stay as they are.
+    std::string expression;
+    expression.reserve(logicExpression_.size());
+    size_t at = 0;
+    while (at < logicExpression_.size()) {
+        if (IsExpressionDelimiter(logicExpression_[at])) {
+            expression += logicExpression_[at++];
+            continue;
         }
-        replaced.append(expression, from, std::string::npos);
-        expression.swap(replaced);
+        size_t end = at;
+        while (end < logicExpression_.size() && !IsExpressionDelimiter(logicExpression_[end])) ++end;
+        const std::string token = logicExpression_.substr(at, end - at);
+        const auto found = conditions_.find(token);
+        expression += found == conditions_.end() ? token : GetResultText(found->second);
+        at = end;
     }
     return expression;
 }

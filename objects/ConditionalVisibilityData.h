@@ -84,8 +84,11 @@ public:
 class CV_MonthOfYearData : public CV_OptionsCondition {
 public:
     ~CV_MonthOfYearData() override;
-    // "MAR" or "FEB-APR"; an unknown name, a reversed pair or more than two names add nothing.
+    // "MAR" or "FEB-APR"; a reversed pair or more than two names add nothing. An unknown name is read as
+    // 0 with a warning ("XYZ-MAR" adds 0 to 3).
     bool AddItem(const std::string& item);
+    // Visible when the month (1..12) is one of the options; 0, the unknown month, never is.
+    bool Evaluate(int32_t month);
 };
 
 class CV_TimeOfDayData : public CV_OptionsCondition {
@@ -97,7 +100,10 @@ public:
 class CV_DayOfWeekData : public CV_OptionsCondition {
 public:
     ~CV_DayOfWeekData() override;
-    bool AddItem(const std::string& item);  // "MON" or "MON-FRI"
+    // "MON" or "MON-FRI"; an unknown name is read as 7 with a warning ("MON-XYZ" adds 1 to 7).
+    bool AddItem(const std::string& item);
+    // Visible when the day (0..6) is one of the options; 7, the unknown day, never is.
+    bool Evaluate(int32_t day);
 };
 
 class CV_MetPrecipitationData : public CV_OptionsCondition {
@@ -192,8 +198,9 @@ private:
 class CV_TimeData : public VisibilityData, public MultiRangeData {
 public:
     ~CV_TimeData() override;
-    // "HHMM" or "HHMM-HHMM" (hours 00..23, minutes 00..59); "LT" after the end time (or the single
-    // time) marks the condition as local time.
+    // "HHMM" or "HHMM-HHMM" (hours 00..23, minutes 00..59), each time read from its first four
+    // characters ("0600Z-0800Z" is valid); "LT" anywhere after the end time (or the single time) marks
+    // the condition as local time.
     bool AddItem(const std::string& item);
     void SetLocalTime(bool local) { localTime_ = local ? 1 : 0; }
     bool IsLocalTime() const { return localTime_ != 0; }
@@ -286,7 +293,8 @@ public:
 
     // "1" or "0" from the kind's last result; "1" for the separation plane; "" for None or unknown.
     std::string GetResultText(ConditionType type) const;
-    // The logic expression with every registered ID (ascending ID text) replaced by its result text.
+    // The logic expression with every token (the text between blanks, "$", "|", "!" and parentheses)
+    // that is a registered ID replaced by its result text; other tokens stay.
     std::string BuildExpression() const;
 
     // Evaluates the conditions whose kind bit (1u << kind) is set in kinds, in the order the injection

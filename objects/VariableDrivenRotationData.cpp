@@ -44,13 +44,18 @@ RotationAxis VDR_WindDirData::GetAxis() const
 
 void VDR_WindDirData::Feed(double directionDegrees)
 {
-    if (!std::isfinite(directionDegrees)) {
-        changed_ = 0;
-        return;
-    }
-    const double previous = targetAngle_;
+    if (!std::isfinite(directionDegrees)) return;
+    // Compared with what was turned to, not with the previous feed: a direction fed twice before the
+    // next turn, or a first wind from 0 degrees, is still turned to.
     targetAngle_ = directionDegrees;
-    changed_ = directionDegrees != previous ? 1 : 0;
+    changed_ = turned_ == 0 || directionDegrees != turnedAngle_ ? 1 : 0;
+}
+
+void VDR_WindDirData::NoteTurned()
+{
+    changed_ = 0;
+    turned_ = 1;
+    turnedAngle_ = targetAngle_;
 }
 
 void VDR_WindDirData::FeedFromProbe(double directionDegrees, double windVelocity, bool turningPositive,
@@ -93,7 +98,7 @@ RotationTurn VariableDrivenRotationData::Turn(bool byWindDirection, bool byUserA
         return turn;
     }
     if (byWindDirection && windDirection_.IsChanged()) {
-        windDirection_.SetChanged(false);
+        windDirection_.NoteTurned();
         const RotationAxis axis = windDirection_.GetAxis();
         const double degrees = windDirection_.GetTargetAngle();
         if (axis != RotationAxis::None)

@@ -47,8 +47,11 @@ public:
     double GetTargetAngle() const { return targetAngle_; }
 
     // A probe's wind direction (degrees) arrives: it becomes the target, and changed tells whether it
-    // differs from the previous target. A direction that is not a finite number is ignored (changed 0).
+    // differs from the angle last turned to (any direction before the first turn, 0 included). A
+    // direction that is not a finite number is ignored: a pending turn stays pending.
     void Feed(double directionDegrees);
+    // The rotation pass has used the target: changed 0, and the target is the angle turned to.
+    void NoteTurned();
     // The same, with what the probe-data handler keeps beside it: the wind velocity (knots) as factor,
     // whether the wind turned towards positive angles, and applied = (the turn was 0).
     void FeedFromProbe(double directionDegrees, double windVelocity, bool turningPositive, double change);
@@ -71,6 +74,8 @@ private:
     uint8_t turningPositive_ = 0;
     uint8_t applied_ = 0;
     double currentAngle_ = 0.0;
+    uint8_t turned_ = 0;       // a target has been turned to
+    double turnedAngle_ = 0.0;  // the last target turned to, degrees
 };
 
 // A rotation by the hours of the day; no element fills it and no handler reads it.

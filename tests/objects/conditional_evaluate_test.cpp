@@ -344,13 +344,13 @@ TEST(ConditionalEvaluateTest, BuildExpressionReplacesEachId)
     named.SetLogicExpression("rain$warm|!rain$!warm|odd");
     EXPECT_EQ(named.BuildExpression(), "1$0|!1$!0|");
 
-    // IDs inside one another are replaced in ascending text order: "1" goes first, also inside "10".
+    // IDs inside one another are each replaced as a whole: "1" is not found inside "10".
     ConditionalVisibilityData nested;
     nested.AddCondition("1", "Year", "2000");
     nested.AddCondition("10", "Year", "2000");
     nested.GetYear().Evaluate(1999);
     nested.SetLogicExpression("10$1");
-    EXPECT_EQ(nested.BuildExpression(), "00$0");
+    EXPECT_EQ(nested.BuildExpression(), "0$0");
 }
 
 TEST(ConditionalEvaluateTest, BuildExpressionOnALongTextIsLinear)
@@ -382,6 +382,72 @@ ConditionDateTime SummerMonday()
 }
 
 constexpr uint32_t Bit(ConditionType type) { return ConditionalVisibilityData::KindBit(type); }
+
+// IDs are replaced as whole tokens in one pass: the result put in for one ID ("0", "1") is never taken
+// for another ID, and an ID is never found inside a longer token.
+TEST(ConditionalEvaluateTest, BuildExpressionReplacesWholeTokensOnly)
+{
+    XmlLogCapture log;
+    ConditionalVisibilityData data;
+    data.AddCondition("0", "MonthOfYear", "JUL");   // true
+    data.AddCondition("1", "DayOfWeek", "SUN");     // false
+    data.AddCondition("10", "Year", "2024");        // true
+    data.AddCondition("A1", "DayOfMonth", "1");     // false
+    data.AddCondition("x1y", "TimeOfDay", "DAY");   // true
+    const ConditionDateTime when = SummerMonday();
+    const uint32_t kinds = Bit(ConditionType::MonthOfYear) | Bit(ConditionType::DayOfWeek) |
+                           Bit(ConditionType::Year) | Bit(ConditionType::DayOfMonth) |
+                           Bit(ConditionType::TimeOfDay);
+
+    struct Case {
+        const char* label;
+        const char* expression;
+        const char* built;
+        bool result;
+    };
+    const Case cases[] = {
+        {"0 or 1", "0|1", "1|0", true},
+        {"1 or 0", "1|0", "0|1", true},
+        {"0 and not 1", "0$!1", "1$!0", true},
+        {"1 and 0", "1 $ 0", "0 $ 1", false},
+        {"not 0 or 1", "!0|1", "!1|0", false},
+        {"parentheses", "(0)$(!1)", "(1)$(!0)", true},
+        {"1 beside 10", "10$!1", "1$!0", true},
+        {"10 beside 1", "1|!10", "0|!1", false},
+        {"digit inside a name", "A1|1", "0|0", false},
+        {"digit inside a longer name", "x1y$!A1", "1$!0", true},
+        {"blanks kept", " 0\t|\n1 ", " 1\t|\n0 ", true},
+        {"unregistered token stays", "01$0", "01$1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        data.SetLogicExpression(c.expression);
+        ConditionExpression evaluator;
+        EXPECT_EQ(data.EvaluateConditions(kinds, when, nullptr, evaluator), std::optional<bool>(c.result));
+        EXPECT_EQ(data.BuildExpression(), c.built);
+    }
+}
+
+// An unknown month or day name is read as 0 or 7, the values of a date record that does not know the
+// date yet: such an option never makes the condition visible.
+TEST(ConditionalEvaluateTest, UnknownNamesNeverMatchAnUnknownDate)
+{
+    XmlLogCapture log;
+    ConditionalVisibilityData data;
+    data.AddCondition("m", "MonthOfYear", "XYZ-FEB");
+    data.AddCondition("w", "DayOfWeek", "FRI-XYZ");
+    ASSERT_TRUE(data.GetMonthOfYear().HasOption(0));
+    ASSERT_TRUE(data.GetDayOfWeek().HasOption(7));
+    for (const ValueCase& c : std::vector<ValueCase>{{0, false}, {1, true}, {2, true}, {3, false}, {-1, false}}) {
+        EXPECT_EQ(data.GetMonthOfYear().Evaluate(static_cast<int32_t>(c.value)), c.visible) << c.value;
+    }
+    for (const ValueCase& c : std::vector<ValueCase>{{7, false}, {5, true}, {6, true}, {4, false}, {8, false}}) {
+        EXPECT_EQ(data.GetDayOfWeek().Evaluate(static_cast<int32_t>(c.value)), c.visible) << c.value;
+    }
+    const ConditionDateTime unknown = ConditionDateTime::From(SeasonalObjectHandler());
+    EXPECT_EQ(data.EvaluateConditions(Bit(ConditionType::MonthOfYear), unknown, nullptr), std::optional<bool>(false));
+    EXPECT_EQ(data.EvaluateConditions(Bit(ConditionType::DayOfWeek), unknown, nullptr), std::optional<bool>(false));
+}
 
 TEST(ConditionalEvaluateTest, CombiningNoneOneOrSeveral)
 {

@@ -107,20 +107,22 @@ TEST(ConditionalParseTest, OptionItems)
         {"MonthOfYear", "JAN-FEB-MAR", {}, true},
         {"MonthOfYear", "MAR-MAR", {3}, false},
         {"MonthOfYear", " MAY ; JUN ;", {5, 6}, false},
-        {"MonthOfYear", "XYZ", {}, true},
-        {"MonthOfYear", "XYZ-FEB", {}, true},  // an unknown name never stands for a number
-        {"MonthOfYear", "JAN;BAD;DEC", {1, 12}, true},
+        {"MonthOfYear", "XYZ", {0}, true},  // unknown names: see UnknownMonthAndDayNames
+        {"MonthOfYear", "XYZ-FEB", {0, 1, 2}, true},
+        {"MonthOfYear", "JAN;BAD;DEC", {1, 0, 12}, true},
         {"TimeOfDay", "DAWN-DUSK", {1, 2, 3}, false},
         {"TimeOfDay", "NIGHT", {4}, false},
         {"TimeOfDay", "NIGHT-DAWN", {}, true},
         {"DayOfWeek", "MON-FRI", {1, 2, 3, 4, 5}, false},
         {"DayOfWeek", "SUN;SAT", {0, 6}, false},
         {"DayOfWeek", "SAT-SUN", {}, true},
-        {"DayOfWeek", "SAT-XYZ", {}, true},
+        {"DayOfWeek", "SAT-XYZ", {6, 7}, true},
         {"MetPrecipitation", "RAIN;SNOW", {4, 8}, false},
         {"MetPrecipitation", "NONE", {2}, false},
         {"MetPrecipitation", "RAIN-SNOW", {}, true},
         {"MetPrecipitation", "HAIL", {}, true},
+        {"TimeOfDay", "NOON", {}, true},
+        {"TimeOfDay", "NOON-DUSK", {}, true},
         {"MetPrecipitation", "", {}, true},
     };
     for (const OptionCase& c : cases) {
@@ -131,8 +133,74 @@ TEST(ConditionalParseTest, OptionItems)
         const auto lines = log.Lines();
         EXPECT_EQ(!lines.empty(), c.logged) << c.variable << " " << c.value;
         for (const std::string& line : lines) {
-            EXPECT_EQ(line.rfind("ERROR Variable '" + std::string(c.variable) + "': Invalid Value String!", 0), 0u)
-                << line;
+            const bool rejected =
+                line.rfind("ERROR Variable '" + std::string(c.variable) + "': Invalid Value String!", 0) == 0;
+            const bool readAnyway = line.rfind("WARN Variable '" + std::string(c.variable) + "': Unknown name", 0) == 0;
+            EXPECT_TRUE(rejected || readAnyway) << line;
+        }
+    }
+}
+
+// Placement files in use rely on unknown month and day names standing for the number the keyword
+// table gives them (0 for a month, 7 for a day of the week): read so, with a warning.
+TEST(ConditionalParseTest, UnknownMonthAndDayNames)
+{
+    struct Case {
+        const char* label;
+        const char* variable;
+        const char* value;
+        std::vector<int32_t> options;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"month alone", "MonthOfYear", "XYZ", {0},
+         {"WARN Variable 'MonthOfYear': Unknown name 'XYZ' in 'XYZ' is read as 0."}},
+        {"month range from it", "MonthOfYear", "Mar-MAY", {0, 1, 2, 3, 4, 5},
+         {"WARN Variable 'MonthOfYear': Unknown name 'Mar' in 'Mar-MAY' is read as 0."}},
+        {"month range to it runs backwards", "MonthOfYear", "JAN-XYZ", {},
+         {"WARN Variable 'MonthOfYear': Unknown name 'XYZ' in 'JAN-XYZ' is read as 0.",
+          "ERROR Variable 'MonthOfYear': Invalid Value String! Range 'JAN-XYZ' runs backwards."}},
+        {"among known months", "MonthOfYear", "JAN;SEPT;DEC", {1, 0, 12},
+         {"WARN Variable 'MonthOfYear': Unknown name 'SEPT' in 'SEPT' is read as 0."}},
+        {"day alone", "DayOfWeek", "THUR", {7},
+         {"WARN Variable 'DayOfWeek': Unknown name 'THUR' in 'THUR' is read as 7."}},
+        {"day range to it", "DayOfWeek", "THU-SUNDAY", {4, 5, 6, 7},
+         {"WARN Variable 'DayOfWeek': Unknown name 'SUNDAY' in 'THU-SUNDAY' is read as 7."}},
+        {"day range from it runs backwards", "DayOfWeek", "mon-FRI", {},
+         {"WARN Variable 'DayOfWeek': Unknown name 'mon' in 'mon-FRI' is read as 7.",
+          "ERROR Variable 'DayOfWeek': Invalid Value String! Range 'mon-FRI' runs backwards."}},
+        {"three names still rejected", "DayOfWeek", "XYZ-MON-TUE", {},
+         {"ERROR Variable 'DayOfWeek': Invalid Value String!"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        XmlLogCapture log;
+        ConditionalVisibilityData data;
+        EXPECT_EQ(data.AddCondition("u", c.variable, c.value), ParseConditionType(c.variable));
+        EXPECT_EQ(Options(OptionsOf(data, c.variable)), c.options);
+        EXPECT_EQ(log.Lines(), c.lines);
+    }
+}
+
+TEST(ConditionalParseTest, IdThatAnExpressionCannotNameIsWarnedOf)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"a b", true}, {"x|y", true}, {"(1)", true}, {"!a", true}, {"a$", true}, {"a\tb", true},
+        {"rain_1", false}, {"10", false}, {"A-1", false},
+    };
+    for (const auto& [id, warned] : cases) {
+        XmlLogCapture log;
+        ConditionalVisibilityData data;
+        data.AddCondition(id, "Year", "2020");
+        EXPECT_EQ(data.GetConditionTable().count(id), 1u) << id;  // registered all the same
+        const auto lines = log.Lines();
+        if (warned) {
+            ASSERT_EQ(lines.size(), 1u) << id;
+            EXPECT_EQ(lines[0], "WARN Condition ID '" + std::string(id) +
+                                    "' holds a blank, an operator or a parenthesis: the logic expression cannot "
+                                    "refer to it.");
+        } else {
+            EXPECT_TRUE(lines.empty()) << id;
         }
     }
 }
@@ -179,29 +247,39 @@ TEST(ConditionalParseTest, DayRangeItems)
 
 TEST(ConditionalParseTest, TimeItems)
 {
+    const std::string rejected = "ERROR Variable 'Time': Invalid Value String!";
     struct Case {
         const char* value;
         std::vector<std::pair<int32_t, int32_t>> ranges;
         bool local;
-        bool logged;
+        std::string message;  // the one line logged, "" for none
     };
     const Case cases[] = {
-        {"2200-0600LT", {{1320, 360}}, true, false},
-        {"0930", {{570, 570}}, false, false},
-        {"1200LT", {{720, 720}}, true, false},
-        {"0000-2359", {{0, 1439}}, false, false},
-        {"0800-1000;1400-1600LT", {{480, 600}, {840, 960}}, true, false},
-        {"0600 - 0700 LT", {{360, 420}}, true, false},
-        {"2400", {}, false, true},
-        {"1260", {}, false, true},
-        {"22-06", {}, false, true},
-        {"930", {}, false, true},
-        {"2200LT-0600", {}, false, true},  // the mark belongs after the end time
-        {"ab00-0600", {}, false, true},
-        {"0600X", {}, false, true},
-        {"LT0600", {}, false, true},
-        {"0100-0200-0300", {}, false, true},
-        {"-0600", {}, false, true},
+        {"2200-0600LT", {{1320, 360}}, true, ""},
+        {"0930", {{570, 570}}, false, ""},
+        {"1200LT", {{720, 720}}, true, ""},
+        {"0000-2359", {{0, 1439}}, false, ""},
+        {"0800-1000;1400-1600LT", {{480, 600}, {840, 960}}, true, ""},
+        {"0600 - 0700 LT", {{360, 420}}, true, ""},
+        // Each time is read from its first four digits; "LT" anywhere after the end time marks local time.
+        {"0600Z-0800Z", {{360, 480}}, false, ""},
+        {"0600Z-0800Z LT", {{360, 480}}, true, ""},
+        {"0600-0800 (LT)", {{360, 480}}, true, ""},
+        {"0600X", {{360, 360}}, false, ""},
+        {"1200 local", {{720, 720}}, false, ""},  // only "LT" marks local time
+        {"2200LT-0600", {{1320, 360}}, false,
+         "WARN Variable 'Time': 'LT' on the start time of '2200LT-0600' is not read: the range is zulu time."},
+        {"2200LT-0600LT", {{1320, 360}}, true, ""},
+        {"2400", {}, false, rejected},
+        {"1260", {}, false, rejected},
+        {"22-06", {}, false, rejected},
+        {"930", {}, false, rejected},
+        {"930Z", {}, false, rejected},
+        {"ab00-0600", {}, false, rejected},
+        {"LT0600", {}, false, rejected},
+        {"0600-LT", {}, false, rejected},
+        {"0100-0200-0300", {}, false, rejected},
+        {"-0600", {}, false, rejected},
     };
     for (const Case& c : cases) {
         XmlLogCapture log;
@@ -209,8 +287,9 @@ TEST(ConditionalParseTest, TimeItems)
         EXPECT_EQ(data.AddCondition("t", "Time", c.value), ConditionType::Time);
         EXPECT_EQ(Ranges(data.GetTime()), c.ranges) << c.value;
         EXPECT_EQ(data.GetTime().IsLocalTime(), c.local) << c.value;
-        EXPECT_EQ(!log.Lines().empty(), c.logged) << c.value;
-        for (const std::string& line : log.Lines()) EXPECT_EQ(line, "ERROR Variable 'Time': Invalid Value String!");
+        const std::vector<std::string> expected =
+            c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message};
+        EXPECT_EQ(log.Lines(), expected) << c.value;
     }
 }
 

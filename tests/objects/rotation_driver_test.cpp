@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,22 +127,34 @@ TEST(WindDriver, FreshDriver)
     EXPECT_EQ(drivers.GetTimeHrs()->GetOptionCount(), 0u);
 }
 
-TEST(WindDriver, ChangedOnlyWhenTheDirectionMoves)
+TEST(WindDriver, ChangedUntilTheDirectionIsTurnedTo)
 {
+    // A feed is changed when it differs from the angle last turned to; the rotation pass (NoteTurned)
+    // uses the change up.
+    constexpr double kTurn = -999.0;  // a step that is the rotation pass, not a feed
     struct Step {
         double direction;
         bool changed;
         double target;
     } steps[] = {
-        {0.0, false, 0.0},  // equal to the target at construction
-        {270.0, true, 270.0}, {270.0, false, 270.0}, {271.0, true, 271.0},
-        {kNaN, false, 271.0},  // not a direction: ignored
-        {kInf, false, 271.0},  {-10.0, true, -10.0},
+        {0.0, true, 0.0},  // a first wind from north: nothing was turned to yet
+        {kTurn, false, 0.0},
+        {0.0, false, 0.0},  // what the object already shows
+        {270.0, true, 270.0}, {270.0, true, 270.0},  // fed again before the turn: still to turn
+        {kTurn, false, 270.0},
+        {270.0, false, 270.0}, {271.0, true, 271.0},
+        {kNaN, true, 271.0},  // not a direction: ignored, the pending turn stays
+        {kInf, true, 271.0},
+        {270.0, false, 270.0},  // back to the angle turned to before the pass came
+        {-10.0, true, -10.0},
     };
     VDR_WindDirData wind;
     for (const Step& s : steps) {
         SCOPED_TRACE(s.direction);
-        wind.Feed(s.direction);
+        if (s.direction == kTurn)
+            wind.NoteTurned();
+        else
+            wind.Feed(s.direction);
         EXPECT_EQ(wind.IsChanged(), s.changed);
         EXPECT_EQ(wind.GetTargetAngle(), s.target);
     }
@@ -158,7 +171,7 @@ TEST(WindDriver, ProbeFeedKeepsVelocityTurnAndApplied)
     EXPECT_FALSE(wind.IsApplied());
 
     wind.FeedFromProbe(120.0, 9.0, false, 0.0);
-    EXPECT_FALSE(wind.IsChanged());
+    EXPECT_TRUE(wind.IsChanged());  // not turned to yet
     EXPECT_EQ(wind.GetFactor(), 9.0);
     EXPECT_FALSE(wind.IsTurningPositive());
     EXPECT_TRUE(wind.IsApplied());
@@ -271,6 +284,31 @@ TEST_F(RotationTurnTest, WindTurnsItsAxisOncePerChange)
         turn = Turn(true, false);
         ASSERT_EQ(turn.count, 1u);
         EXPECT_DOUBLE_EQ(Written(c.variable), 0.5 * kPi);
+    }
+}
+
+TEST_F(RotationTurnTest, WindFedBeforeThePassIsTurnedTo)
+{
+    struct Case {
+        const char* label;
+        std::vector<double> feeds;  // before the first pass
+        double written;             // radians on the heading
+    } cases[] = {
+        {"first wind from north", {0.0}, 0.0},
+        {"same direction twice", {270.0, 270.0}, 1.5 * kPi},
+        {"north twice", {0.0, 0.0}, 0.0},
+        {"then not a number", {90.0, kNaN}, 0.5 * kPi},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(sim.SetNumber(objectId, "PLANE HEADING DEGREES TRUE", "Radians", kUnwritten));
+        drivers = VariableDrivenRotationData();
+        VDR_WindDirData& wind = *drivers.GetWindDirection();
+        wind.AddAxis("HEADING");
+        for (double direction : c.feeds) wind.Feed(direction);
+        ASSERT_EQ(Turn(true, false).count, 1u);
+        EXPECT_DOUBLE_EQ(Written("PLANE HEADING DEGREES TRUE"), c.written);
+        EXPECT_EQ(Turn(true, false).count, 0u);  // once only
     }
 }
 
