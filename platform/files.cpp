@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -255,6 +256,76 @@ BOOL DeleteFileA(const char* path)
     }
     if (Attributes(info) != FILE_ATTRIBUTE_NORMAL || ::unlink(resolved->c_str()) != 0) {
         // Folders and read-only files are refused, as Windows refuses them.
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL MoveFileExA(const char* existingName, const char* newName, DWORD flags)
+{
+    if (existingName == nullptr || newName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    const std::optional<fs::path> source = platform::ResolveExisting(existingName, &error);
+    if (!source) {
+        SetLastError(error);
+        return FALSE;
+    }
+    const platform::winpath::ParsedPath parsed = platform::winpath::Parse(newName);
+    if (!parsed.valid || parsed.empty || parsed.components.empty()) {
+        SetLastError(!parsed.valid ? ERROR_INVALID_NAME : parsed.empty ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    error = ERROR_PATH_NOT_FOUND;
+    const std::optional<fs::path> parent = platform::winpath::Resolve(parsed, parsed.components.size() - 1, &error);
+    struct stat info {};
+    if (!parent || !StatPath(*parent, info) || !S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    const std::string& name = parsed.components.back();
+    const fs::path target = *parent / platform::winpath::FindEntry(*parent, name).value_or(name);
+    if (StatPath(target, info)) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        if (Attributes(info) != FILE_ATTRIBUTE_NORMAL) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+    }
+    if (::rename(source->c_str(), target.c_str()) != 0) {
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL SetFileAttributesA(const char* path, DWORD attributes)
+{
+    if (path == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    const std::optional<fs::path> resolved = platform::ResolveExisting(path, &error);
+    if (!resolved) {
+        SetLastError(error);
+        return FALSE;
+    }
+    struct stat info {};
+    if (!StatPath(*resolved, info)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (S_ISDIR(info.st_mode)) return TRUE;
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (info.st_mode & ~static_cast<mode_t>(0222))
+                                                               : (info.st_mode | S_IWUSR);
+    if (::chmod(resolved->c_str(), mode & 07777) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

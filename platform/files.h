@@ -44,6 +44,15 @@ BOOL FindClose(HANDLE find);
 BOOL CreateDirectoryA(const char* path, void* securityAttributes);
 BOOL DeleteFileA(const char* path);
 
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+// Renames a file (within one drive). An existing file of the new name is replaced only with
+// MOVEFILE_REPLACE_EXISTING (else 183); a read-only one or a folder is refused with 5, as on Windows.
+// 2 or 3 when the file or the new name's folder is missing.
+BOOL MoveFileExA(const char* existingName, const char* newName, DWORD flags);
+// Only FILE_ATTRIBUTE_READONLY is kept by the host file system; the other bits are accepted and
+// ignored. FALSE with 2 or 3 for a missing path.
+BOOL SetFileAttributesA(const char* path, DWORD attributes);
+
 // Path of the running program file (module null only): its Windows form when it lies inside the
 // machine root, else the host path. Returns the length copied; a name that does not fit is cut to
 // size - 1 characters and terminated, and the result is then size with last error 122, as on Windows.

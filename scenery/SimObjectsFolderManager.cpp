@@ -53,6 +53,59 @@ bool Exists(const std::string& path)
     return true;
 }
 
+void AppendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Some installers write add-on.xml as UTF-16 with a byte order mark (little- or big-endian); the
+// parser reads UTF-8, so such text is converted, mark dropped. Text without the mark is left as it
+// is. False for text that claims UTF-16 but is not (an odd number of bytes, a lone surrogate).
+bool ConvertUtf16ToUtf8(std::string& text)
+{
+    if (text.size() < 2) return true;
+    const auto first = static_cast<uint8_t>(text[0]);
+    const auto second = static_cast<uint8_t>(text[1]);
+    const bool little = first == 0xFF && second == 0xFE;
+    if (!little && !(first == 0xFE && second == 0xFF)) return true;
+    if (text.size() % 2 != 0) return false;
+    auto unit = [&text, little](size_t at) {
+        const auto lo = static_cast<uint8_t>(text[little ? at : at + 1]);
+        const auto hi = static_cast<uint8_t>(text[little ? at + 1 : at]);
+        return static_cast<uint32_t>(lo | (hi << 8));
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 2; at < text.size(); at += 2) {
+        uint32_t c = unit(at);
+        if (c >= 0xDC00 && c <= 0xDFFF) return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (text.size() - at < 4) return false;
+            const uint32_t low = unit(at + 2);
+            if (low < 0xDC00 || low > 0xDFFF) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            at += 2;
+        }
+        AppendUtf8(out, c);
+    }
+    text = std::move(out);
+    return true;
+}
+
 std::string_view TrimBlanks(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -361,6 +414,8 @@ std::vector<std::string> SimObjectsFolderManager::ReadAddOnPackages(const std::s
             error = tinyxml2::XML_ERROR_FILE_NOT_FOUND;
         else if (size > kMaxAddOnXmlBytes || !platform::ReadWholeFile(description, text))
             error = tinyxml2::XML_ERROR_FILE_READ_ERROR;
+        else if (!ConvertUtf16ToUtf8(text))
+            error = tinyxml2::XML_ERROR_PARSING;
         else
             error = document.Parse(text.data(), text.size());
         if (error != tinyxml2::XML_SUCCESS) {

@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -28,6 +29,9 @@ constexpr size_t kEndRecordSize = 22;
 constexpr size_t kEndSearchSpan = 65535;
 constexpr size_t kEncryptionHeaderSize = 12;
 constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint16_t kZip64ExtraTag = 0x0001;
+constexpr uint32_t kZip64Mark32 = 0xFFFFFFFFu;
+constexpr uint16_t kZip64Mark16 = 0xFFFF;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDescriptor = 0x0008;
 constexpr uint16_t kMethodStored = 0;
@@ -52,6 +56,59 @@ uint32_t Le32(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint64_t Le64(const uint8_t* p)
+{
+    return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+}
+
+// The data of the first block with the tag in an extra field; false when there is none (or the
+// blocks before it do not fit the field).
+bool FindExtraBlock(const uint8_t* extra, size_t length, uint16_t tag, const uint8_t** data, size_t* size)
+{
+    size_t pos = 0;
+    while (length - pos >= 4) {
+        const uint16_t blockTag = Le16(extra + pos);
+        const size_t blockSize = Le16(extra + pos + 2);
+        if (blockSize > length - pos - 4) return false;
+        if (blockTag == tag) {
+            *data = extra + pos + 4;
+            *size = blockSize;
+            return true;
+        }
+        pos += 4 + blockSize;
+    }
+    return false;
+}
+
+// Sizes and offsets too large for their 32-bit header fields are written as 0xFFFFFFFF there and
+// given in full, in this order, in the zip64 block of the extra field: uncompressed size, compressed
+// size, local header offset (null: a local header has none). False when a marked value is missing.
+bool ReadZip64Values(const uint8_t* extra, size_t length, uint64_t* unc, uint64_t* comp, uint64_t* offset)
+{
+    uint64_t* const fields[] = {unc, comp, offset};
+    bool marked = false;
+    for (const uint64_t* field : fields) marked = marked || (field != nullptr && *field == kZip64Mark32);
+    if (!marked) return true;
+    const uint8_t* block = nullptr;
+    size_t size = 0;
+    if (!FindExtraBlock(extra, length, kZip64ExtraTag, &block, &size)) return false;
+    // A local header's block always holds both sizes when it is there at all.
+    const bool bothSizes = offset == nullptr && size >= 16;
+    size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        uint64_t* field = fields[i];
+        if (field == nullptr) continue;
+        if (*field == kZip64Mark32) {
+            if (size - at < 8) return false;
+            *field = Le64(block + at);
+            at += 8;
+        } else if (bothSizes) {
+            at += 8;
+        }
+    }
+    return true;
 }
 
 const std::array<uint32_t, 256>& CrcTable()
@@ -154,11 +211,11 @@ struct CentralEntry {
     uint16_t dosTime = 0;
     uint16_t dosDate = 0;
     uint32_t crc = 0;
-    uint32_t compSize = 0;
-    uint32_t uncSize = 0;
+    uint64_t compSize = 0;
+    uint64_t uncSize = 0;
     uint16_t nameLength = 0;
     uint32_t externalAttributes = 0;
-    uint32_t localOffset = 0;
+    uint64_t localOffset = 0;
     std::string extra;
     std::string safeName;
 
@@ -340,18 +397,46 @@ bool SetBase(ReaderState& state, const std::string& directory)
     return true;
 }
 
-// Where a zip64 end record (the common 56-byte form) starts, when its locator lies right before the
-// end record at recordPosition.
-std::optional<uint64_t> Zip64RecordStart(Input& input, uint64_t recordPosition)
+// What the end records say about the central directory.
+struct DirectoryEnd {
+    uint64_t start = 0;  // where the end record (or the zip64 end record before it) starts
+    uint64_t thisDisk = 0;
+    uint64_t directoryDisk = 0;
+    uint64_t entriesHere = 0;
+    uint64_t entriesTotal = 0;
+    uint64_t directorySize = 0;
+    uint64_t directoryOffset = 0;
+};
+
+// The zip64 end record, when its locator lies right before the end record at recordPosition. The
+// locator gives the record's offset from the archive's start, which bytes in front of the archive
+// shift: the record is looked for there and where a record of the common 56-byte form would end at
+// the locator, and taken only where it ends exactly at the locator.
+std::optional<DirectoryEnd> ReadZip64End(Input& input, uint64_t recordPosition)
 {
     if (recordPosition < kZip64LocatorSize + kZip64RecordSize) return std::nullopt;
-    uint8_t bytes[kZip64RecordSize + kZip64LocatorSize];
-    const uint64_t start = recordPosition - sizeof(bytes);
-    if (!input.ReadAt(start, bytes, sizeof(bytes))) return std::nullopt;
-    const uint8_t* locator = bytes + kZip64RecordSize;
-    if (Le32(locator) != kZip64LocatorSignature || Le32(bytes) != kZip64EndSignature) return std::nullopt;
-    if (Le32(bytes + 4) != kZip64RecordSize - 12 || Le32(bytes + 8) != 0) return std::nullopt;
-    return start;
+    const uint64_t locatorPosition = recordPosition - kZip64LocatorSize;
+    uint8_t locator[kZip64LocatorSize];
+    if (!input.ReadAt(locatorPosition, locator, sizeof(locator))) return std::nullopt;
+    if (Le32(locator) != kZip64LocatorSignature || Le32(locator + 4) != 0 || Le32(locator + 16) > 1) {
+        return std::nullopt;
+    }
+    for (const uint64_t start : {locatorPosition - kZip64RecordSize, Le64(locator + 8)}) {
+        if (start > locatorPosition || locatorPosition - start < kZip64RecordSize) continue;
+        uint8_t record[kZip64RecordSize];
+        if (!input.ReadAt(start, record, sizeof(record))) continue;
+        if (Le32(record) != kZip64EndSignature || Le64(record + 4) != locatorPosition - start - 12) continue;
+        DirectoryEnd end;
+        end.start = start;
+        end.thisDisk = Le32(record + 16);
+        end.directoryDisk = Le32(record + 20);
+        end.entriesHere = Le64(record + 24);
+        end.entriesTotal = Le64(record + 32);
+        end.directorySize = Le64(record + 40);
+        end.directoryOffset = Le64(record + 48);
+        return end;
+    }
+    return std::nullopt;
 }
 
 // Finds the end record within the last 64 KiB (the record and its comment) and reads the whole
@@ -376,29 +461,41 @@ bool ReadDirectory(ReaderState& state)
     if (!found) return false;
     const uint8_t* record = &tail[*found];
     const uint64_t recordPosition = length - span + *found;
-    const uint16_t thisDisk = Le16(record + 4);
-    const uint16_t directoryDisk = Le16(record + 6);
-    const uint16_t entriesHere = Le16(record + 8);
-    const uint16_t entriesTotal = Le16(record + 10);
-    const uint32_t directorySize = Le32(record + 12);
-    const uint32_t directoryOffset = Le32(record + 16);
-    if (thisDisk != 0 || directoryDisk != 0 || entriesHere != entriesTotal) return false;
-    const uint64_t directoryEnd = static_cast<uint64_t>(directoryOffset) + directorySize;
-    // The directory ends where the end record starts, unless a zip64 end record and its locator
-    // (what zip writes for data it reads from a pipe) sit between them: they are no prefix.
-    const uint64_t afterDirectory = Zip64RecordStart(input, recordPosition).value_or(recordPosition);
-    if (afterDirectory < directoryEnd) return false;
-    state.prefix = afterDirectory - directoryEnd;
+    DirectoryEnd end;
+    end.start = recordPosition;
+    end.thisDisk = Le16(record + 4);
+    end.directoryDisk = Le16(record + 6);
+    end.entriesHere = Le16(record + 8);
+    end.entriesTotal = Le16(record + 10);
+    end.directorySize = Le32(record + 12);
+    end.directoryOffset = Le32(record + 16);
+    // A zip64 end record and its locator may sit between the directory and the end record (zip
+    // writes them with -fz, for data read from a pipe, and for archives too large for the end
+    // record's fields, which it then leaves at their all-ones marks). Its values are the whole ones;
+    // the directory ends where it starts, so it is no prefix.
+    const bool marked = end.entriesHere == kZip64Mark16 || end.entriesTotal == kZip64Mark16 ||
+                        end.directorySize == kZip64Mark32 || end.directoryOffset == kZip64Mark32;
+    if (const std::optional<DirectoryEnd> zip64 = ReadZip64End(input, recordPosition)) {
+        end = *zip64;
+    } else if (marked) {
+        return false;
+    }
+    if (end.thisDisk != 0 || end.directoryDisk != 0 || end.entriesHere != end.entriesTotal) return false;
+    if (end.directorySize > end.start || end.directoryOffset > end.start - end.directorySize) return false;
+    const uint64_t directoryEnd = end.directoryOffset + end.directorySize;
+    state.prefix = end.start - directoryEnd;
+    const uint64_t directorySize = end.directorySize;
+    const uint64_t entriesTotal = end.entriesTotal;
 
     // Every header takes 46 bytes at least: a count the directory cannot hold is refused before
     // anything is reserved for it.
-    if (static_cast<uint64_t>(entriesTotal) * kCentralHeaderSize > directorySize) return false;
-    std::vector<uint8_t> directory(directorySize);
-    if (!input.ReadAt(state.prefix + directoryOffset, directory.data(), directory.size())) return false;
+    if (entriesTotal > directorySize / kCentralHeaderSize) return false;
+    std::vector<uint8_t> directory(static_cast<size_t>(directorySize));
+    if (!input.ReadAt(state.prefix + end.directoryOffset, directory.data(), directory.size())) return false;
 
     state.entries.reserve(entriesTotal);
     size_t pos = 0;
-    for (unsigned i = 0; i < entriesTotal; ++i) {
+    for (uint64_t i = 0; i < entriesTotal; ++i) {
         if (directory.size() - pos < kCentralHeaderSize) return false;
         const uint8_t* h = directory.data() + pos;
         if (Le32(h) != kCentralSignature) return false;
@@ -425,6 +522,8 @@ bool ReadDirectory(ReaderState& state)
         const size_t shown = std::min<size_t>({terminated, MAX_PATH - 1});
         entry.safeName = ZipArchive::SafeEntryName(std::string(name, shown));
         entry.extra.assign(name + nameLength, extraLength);
+        const auto* extra = reinterpret_cast<const uint8_t*>(entry.extra.data());
+        if (!ReadZip64Values(extra, extraLength, &entry.uncSize, &entry.compSize, &entry.localOffset)) return false;
         state.entries.push_back(std::move(entry));
         pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
     }
@@ -436,29 +535,39 @@ bool ReadDirectory(ReaderState& state)
 bool CheckLocalHeader(ReaderState& state, const CentralEntry& entry, uint64_t* dataStart)
 {
     uint8_t h[kLocalHeaderSize];
+    const uint64_t length = state.input->Length();  // the prefix lies inside it
+    if (entry.localOffset > length - state.prefix) return false;
     const uint64_t offset = state.prefix + entry.localOffset;
     if (!state.input->ReadAt(offset, h, sizeof(h))) return false;
     if (Le32(h) != kLocalSignature) return false;
     const uint16_t flags = Le16(h + 6);
     const uint16_t method = Le16(h + 8);
     if (method != entry.method || (method != kMethodStored && method != kMethodDeflated)) return false;
-    if (!(flags & kFlagDescriptor) &&
-        (Le32(h + 14) != entry.crc || Le32(h + 18) != entry.compSize || Le32(h + 22) != entry.uncSize)) {
-        return false;
-    }
     if (Le16(h + 26) != entry.nameLength) return false;
+    if (!(flags & kFlagDescriptor)) {
+        // The sizes may be in the zip64 block of the local extra field, as the central ones may.
+        uint64_t compSize = Le32(h + 18);
+        uint64_t uncSize = Le32(h + 22);
+        if (compSize == kZip64Mark32 || uncSize == kZip64Mark32) {
+            const size_t extraLength = Le16(h + 28);
+            const uint64_t extraStart = offset + kLocalHeaderSize + entry.nameLength;
+            if (extraStart > length || extraLength > length - extraStart) return false;
+            std::vector<uint8_t> extra(extraLength);
+            if (!state.input->ReadAt(extraStart, extra.data(), extra.size())) return false;
+            if (!ReadZip64Values(extra.data(), extra.size(), &uncSize, &compSize, nullptr)) return false;
+        }
+        if (Le32(h + 14) != entry.crc || compSize != entry.compSize || uncSize != entry.uncSize) return false;
+    }
 
     // Sizes that cannot belong together are refused before any byte is read.
+    const uint64_t start = offset + kLocalHeaderSize + Le16(h + 26) + Le16(h + 28);
+    if (start > length || entry.compSize > length - start) return false;
     const uint64_t header = entry.Encrypted() ? kEncryptionHeaderSize : 0;
     if (entry.compSize < header) return false;
     if (method == kMethodStored && entry.compSize - header != entry.uncSize) return false;
     // Deflate cannot expand more than 1032 to 1: a larger stated size is a lie that would only make
     // a caller allocate for it.
     if (method == kMethodDeflated && entry.uncSize > (entry.compSize - header) * kMaxDeflateRatio + 1024) return false;
-
-    const uint64_t start = offset + kLocalHeaderSize + Le16(h + 26) + Le16(h + 28);
-    const uint64_t length = state.input->Length();
-    if (start > length || entry.compSize > length - start) return false;
     *dataStart = start;
     return true;
 }
@@ -802,17 +911,41 @@ uint32_t ZipArchive::UnzipItemToFile(ZipHandle* zip, int index, const char* targ
     }
 
     MakeFolders(path, false);
-    const DWORD attributes = entry.attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                           FILE_ATTRIBUTE_ARCHIVE);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A folder or a read-only file of that name cannot be replaced: refused before anything is read.
+    const DWORD existing = GetFileAttributesA(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        return Result(ZipResult::OpenFailed);
+    }
+
+    // The entry is written to a new file beside the target, which takes the target's name only once
+    // the whole entry was read and its CRC-32 checked out: a wrong password or damaged data leave a
+    // file already there as it was, and no half-written file behind.
+    std::string temporary;
+    for (int n = 0; n < 100; ++n) {
+        std::string candidate = path + ".~unzip" + std::to_string(n);
+        if (GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            temporary = std::move(candidate);
+            break;
+        }
+    }
+    if (temporary.empty()) return Result(ZipResult::OpenFailed);
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) return Result(ZipResult::OpenFailed);
-    const uint32_t code = ExtractTo(*state, index, file);
+    uint32_t code = ExtractTo(*state, index, file);
     if (code == ZipResult::Success) SetFileTime(file, &entry.ctime, &entry.atime, &entry.mtime);
     CloseHandle(file);
-    // A half-written file must not pass for the entry (a read-only one the layer cannot remove).
-    if (code != ZipResult::Success) DeleteFileA(path.c_str());
-    return Result(code);
+    if (code == ZipResult::Success && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        code = ZipResult::OpenFailed;
+    }
+    if (code != ZipResult::Success) {
+        DeleteFileA(temporary.c_str());
+        return Result(code);
+    }
+    const DWORD attributes = entry.attr & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                           FILE_ATTRIBUTE_ARCHIVE);
+    if (attributes != 0) SetFileAttributesA(path.c_str(), attributes);
+    return Result(ZipResult::Success);
 }
 
 uint32_t ZipArchive::UnzipItemToHandle(ZipHandle* zip, int index, HANDLE target)

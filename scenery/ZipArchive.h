@@ -1,5 +1,5 @@
-// Read-only zip archive reader (PKWARE format: stored and deflated entries, traditional encryption)
-// over a file, a Win32 file handle or a memory block.
+// Read-only zip archive reader (PKWARE format: stored and deflated entries, traditional encryption,
+// data descriptors, zip64 sizes and offsets) over a file, a Win32 file handle or a memory block.
 //
 // Hardened against hostile archives: every size, offset, count and length the archive states is
 // checked against the archive and the buffers before use, so a bad archive gives an error result and
@@ -103,7 +103,9 @@ public:
     // same index continues.
     static uint32_t UnzipItemToMemory(ZipHandle* zip, int index, void* block, size_t length,
                                       size_t* written = nullptr);
-    // A relative target lies under the base directory and must not climb out of it with "..".
+    // A relative target lies under the base directory and must not climb out of it with "..". The
+    // entry is written beside the target and replaces it only when all of it was read and checked,
+    // so a failed extraction (a wrong password, damaged data) leaves an existing file untouched.
     static uint32_t UnzipItemToFile(ZipHandle* zip, int index, const char* target);
     static uint32_t UnzipItemToHandle(ZipHandle* zip, int index, HANDLE target);
     static uint32_t SetBaseDir(ZipHandle* zip, const char* directory);

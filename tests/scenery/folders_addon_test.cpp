@@ -78,6 +78,62 @@ TEST_F(FoldersAddOnTest, ComponentPathsAreCompletedFromThePackageFolder)
     }
 }
 
+// UTF-8 text as UTF-16 with a byte order mark, the way some installers write add-on.xml.
+std::string Utf16WithMark(const std::string& utf8, bool bigEndian)
+{
+    std::string out;
+    auto put = [&out, bigEndian](uint32_t unit) {
+        const char lo = static_cast<char>(unit & 0xFF);
+        const char hi = static_cast<char>(unit >> 8);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    };
+    put(0xFEFF);
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<uint8_t>(utf8[i]);
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
+        for (size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
+        i += length;
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+// A description written as UTF-16 (either byte order) reads as its UTF-8 form does, characters
+// beyond ASCII and beyond the 16-bit range included; paths come out in UTF-8.
+TEST_F(FoldersAddOnTest, Utf16DescriptionsWithAByteOrderMarkAreRead)
+{
+    // "Gebäude\✈ Gates 🛫": two-byte, three-byte and four-byte (surrogate pair) characters.
+    const std::string folder = "Geb\xC3\xA4ude\\\xE2\x9C\x88 Gates \xF0\x9F\x9B\xAB";
+    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                             "<SimBase.Document Type=\"AddOnXml\" version=\"4,0\" id=\"add-on\">\r\n"
+                             "<AddOn.Name>P\xC3\xA4" "ckchen</AddOn.Name>\r\n" +
+                             Component("SimObjects", folder) + Component("SimObjects", "D:\\Lib") +
+                             "</SimBase.Document>\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"UTF-16, little-endian", Utf16WithMark(utf8, false)},
+        {"UTF-16, big-endian", Utf16WithMark(utf8, true)},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
+        {"UTF-8", utf8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearLog();
+        EXPECT_EQ(ReadPackage("C:\\Addons\\Pkg", c.bytes), (Strings{"C:\\Addons\\Pkg\\" + folder, "D:\\Lib"}));
+        EXPECT_TRUE(Logged("DEBUG Extracting SimObject Paths from 'C:\\Addons\\Pkg\\add-on.xml'"));
+    }
+}
+
 TEST_F(FoldersAddOnTest, OnlySimObjectsComponentsWithAPathAreTaken)
 {
     const std::string xml =
@@ -137,6 +193,18 @@ TEST_F(FoldersAddOnTest, BrokenDescriptionsAreSkippedWithTheirMessage)
         {"type differs in case", "<SimBase.Document Type=\"addonxml\"/>",
          "WARN 'C:\\Addons\\Pkg' is not a valid P3D Add-On xml file! Ignoring..."},
         {"no type", "<SimBase.Document>" + Component("SimObjects", "S") + "</SimBase.Document>", ""},
+        // Text that claims UTF-16 by its mark but cannot be.
+        {"UTF-16 of an odd length", Utf16WithMark(Document(Component("SimObjects", "S")), false) + "x",
+         "ERROR Failed to load xml file '" + description + "' (Code="},
+        {"UTF-16 with a lone low surrogate",
+         Utf16WithMark("<SimBase.Document Type=\"AddOnXml\"/>", true) + std::string("\xDC\x00", 2),
+         "ERROR Failed to load xml file '" + description + "' (Code="},
+        {"UTF-16 ending inside a surrogate pair", Utf16WithMark("<a/>", false) + std::string("\x3D\xD8", 2),
+         "ERROR Failed to load xml file '" + description + "' (Code="},
+        {"UTF-16 with a high surrogate before a plain character",
+         Utf16WithMark("<a>", false) + std::string("\x3D\xD8\x41\x00", 4) + Utf16WithMark("</a>", false).substr(2),
+         "ERROR Failed to load xml file '" + description + "' (Code="},
+        {"UTF-16 mark alone", std::string("\xFF\xFE", 2), "ERROR Failed to load xml file '" + description + "' (Code="},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

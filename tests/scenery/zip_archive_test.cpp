@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -194,6 +197,111 @@ TEST_F(ZipArchiveTest, Zip64EndRecordBeforeTheEndRecordIsNoPrefix)
         ASSERT_NE(h, nullptr);
         uint32_t result = 0;
         EXPECT_EQ(UnzipAll(h, 0, &result), kXml);
+        EXPECT_EQ(result, ZipResult::Success);
+        ZipArchive::Close(h);
+    }
+}
+
+// ---- Archives made by the zip tool (fixtures/zip; its README says how each was made) -------------------
+
+std::string ToolFixturePath(const std::string& name)
+{
+    return std::string(VELK_TEST_SOURCE_DIR) + "/fixtures/zip/" + name;
+}
+
+std::string ReadToolFixture(const std::string& name)
+{
+    std::ifstream in(ToolFixturePath(name), std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct ToolArchive {
+    const char* file;
+    const char* how;
+    const char* name;      // as the tool stored it ("-" for standard input)
+    const char* password;  // the one it was made with
+    long compSize;
+    bool zip64End;         // a zip64 end record sits before the end record
+};
+
+const ToolArchive kToolArchives[] = {
+    {"zip64.zip", "zip -fz: sizes in zip64 blocks, directory offset in the zip64 end record", "placement.xml",
+     nullptr, 298, true},
+    {"zip64_stored.zip", "zip -fz -0: stored", "placement.xml", nullptr, 1684, true},
+    {"zip64_password.zip", "zip -fz -P: encrypted, data descriptor", "placement.xml", kPassword, 310, true},
+    {"streamed.zip", "cat | zip - - | cat: zip64 data descriptor", "-", nullptr, 298, false},
+    {"streamed_password.zip", "cat | zip -P - - | cat: encrypted, zip64 data descriptor", "-", kPassword, 310,
+     false},
+    {"streamed_to_file.zip", "cat | zip - - > file: local sizes only in the zip64 block", "-", nullptr, 298, true},
+    {"password.zip", "zip -P: encrypted, data descriptor", "placement.xml", kPassword, 310, false},
+};
+
+TEST_F(ZipArchiveTest, ReadsArchivesMadeByTheZipTool)
+{
+    const std::string expected = ReadToolFixture("placement.xml");
+    ASSERT_EQ(expected.size(), 1684u);
+    for (const ToolArchive& c : kToolArchives) {
+        SCOPED_TRACE(std::string(c.file) + " (" + c.how + ")");
+        const std::string bytes = ReadToolFixture(c.file);
+        for (bool fromMemory : {false, true}) {
+            SCOPED_TRACE(fromMemory ? "memory" : "file");
+            const std::string path = ToolFixturePath(c.file);
+            ZipHandle* h = fromMemory ? ZipArchive::OpenFromMemory(bytes.data(), bytes.size(), c.password)
+                                      : ZipArchive::Open(path.c_str(), c.password);
+            ASSERT_NE(h, nullptr);
+            ZipEntry entry;
+            ASSERT_EQ(ZipArchive::GetItem(h, -1, &entry), ZipResult::Success);
+            EXPECT_EQ(entry.index, 1);
+            ASSERT_EQ(ZipArchive::GetItem(h, 0, &entry), ZipResult::Success);
+            EXPECT_STREQ(entry.name, c.name);
+            EXPECT_EQ(entry.unc_size, 1684);
+            EXPECT_EQ(entry.comp_size, c.compSize);
+            uint32_t result = 0;
+            EXPECT_TRUE(UnzipAll(h, 0, &result) == expected);
+            EXPECT_EQ(result, ZipResult::Success);
+            ZipArchive::Close(h);
+        }
+        if (c.password != nullptr) {
+            ZipHandle* h = ZipArchive::OpenFromMemory(bytes.data(), bytes.size(), "qx7-tower.sdx");
+            ASSERT_NE(h, nullptr);
+            uint32_t result = 0;
+            UnzipAll(h, 0, &result);
+            EXPECT_EQ(result, ZipResult::PasswordRequired);
+            ZipArchive::Close(h);
+        }
+    }
+}
+
+TEST_F(ZipArchiveTest, ToolArchivesKeepTheirTimesAndExtractToFiles)
+{
+    // zip64.zip holds an extended timestamp block beside its zip64 block: 2024-05-01 12:00:00 UTC.
+    const std::string bytes = ReadToolFixture("zip64.zip");
+    ZipHandle* h = ZipArchive::OpenFromMemory(bytes.data(), bytes.size(), nullptr);
+    ASSERT_NE(h, nullptr);
+    ZipEntry entry;
+    ASSERT_EQ(ZipArchive::GetItem(h, 0, &entry), ZipResult::Success);
+    const uint64_t ticks = (static_cast<uint64_t>(entry.mtime.dwHighDateTime) << 32) | entry.mtime.dwLowDateTime;
+    EXPECT_EQ(ticks, 1714564800ULL * 10000000ULL + 116444736000000000ULL);
+    MakeFolder("c/Out");
+    ASSERT_EQ(ZipArchive::SetBaseDir(h, "C:\\Out"), ZipResult::Success);
+    EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, entry.name), ZipResult::Success);
+    EXPECT_TRUE(ReadHost("c/Out/placement.xml") == ReadToolFixture("placement.xml"));
+    ZipArchive::Close(h);
+}
+
+TEST_F(ZipArchiveTest, BytesInFrontOfAToolMadeZip64ArchiveAreAPrefix)
+{
+    // The zip64 end record's locator counts from the archive's start, not the file's.
+    const std::string expected = ReadToolFixture("placement.xml");
+    for (const ToolArchive& c : kToolArchives) {
+        if (!c.zip64End) continue;
+        SCOPED_TRACE(c.file);
+        const std::string bytes = std::string(777, 'S') + ReadToolFixture(c.file);
+        ZipHandle* h = ZipArchive::OpenFromMemory(bytes.data(), bytes.size(), c.password);
+        ASSERT_NE(h, nullptr);
+        uint32_t result = 0;
+        EXPECT_TRUE(UnzipAll(h, 0, &result) == expected);
         EXPECT_EQ(result, ZipResult::Success);
         ZipArchive::Close(h);
     }
@@ -615,6 +723,71 @@ TEST_F(ZipArchiveTest, ExtractionFailuresReportAndLeaveNoFile)
     MakeFolder("c/Out/taken");
     EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "taken"), ZipResult::OpenFailed);
     EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "bad*name.xml"), ZipResult::OpenFailed);
+    ZipArchive::Close(h);
+}
+
+// A file already at the target keeps every byte unless the entry was read whole and checked: the
+// entry goes to a file beside it first, and nothing of that is left behind.
+TEST_F(ZipArchiveTest, FailedExtractionLeavesAFileAlreadyThereAsItWas)
+{
+    const std::string precious = "precious settings that must survive\n";
+    ZipFixture damaged = BuildZip({{"a.xml", kXml, false}});
+    const uint32_t wrongCrc = velk::test::FixtureCrc(kXml) ^ 0x00010000u;
+    damaged.Put32(damaged.local[0] + 14, wrongCrc);
+    damaged.Put32(damaged.central[0] + 16, wrongCrc);
+    struct Case {
+        const char* what;
+        std::string archive;
+        const char* password;
+        uint32_t result;
+    };
+    const Case cases[] = {
+        {"wrong password", BuildZip({{"a.xml", kXml, true, kPassword}}).bytes, "wrong", ZipResult::PasswordRequired},
+        {"no password", BuildZip({{"a.xml", kXml, false, kPassword}}).bytes, nullptr, ZipResult::PasswordRequired},
+        {"wrong password, archive made by zip -P", ReadToolFixture("password.zip"), "Qx7-tower.sdX",
+         ZipResult::PasswordRequired},
+        {"CRC-32 does not check out", damaged.bytes, nullptr, ZipResult::Corrupt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(Host("c/Out"));
+        MakeFile("c/Out/a.xml", precious);
+        ZipHandle* h = ZipArchive::OpenFromMemory(c.archive.data(), c.archive.size(), c.password);
+        ASSERT_NE(h, nullptr);
+        ASSERT_EQ(ZipArchive::SetBaseDir(h, "C:\\Out"), ZipResult::Success);
+        EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "a.xml"), c.result);
+        EXPECT_EQ(ReadHost("c/Out/a.xml"), precious);
+        // The same through an absolute target.
+        EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "C:\\Out\\a.xml"), c.result);
+        EXPECT_EQ(ReadHost("c/Out/a.xml"), precious);
+        ZipArchive::Close(h);
+        std::vector<std::string> names;
+        for (const auto& item : std::filesystem::directory_iterator(Host("c/Out"))) {
+            names.push_back(item.path().filename().string());
+        }
+        EXPECT_EQ(names, std::vector<std::string> {"a.xml"});
+    }
+
+    // The right password replaces the file, and leaves nothing else beside it either.
+    std::filesystem::remove_all(Host("c/Out"));
+    MakeFile("c/Out/a.xml", precious);
+    MakeFile("c/Out/a.xml.~unzip0", "somebody else's file");
+    ZipFixtureEntry readOnly {"a.xml", kXml, true, kPassword};
+    readOnly.external = 0x21;
+    const ZipFixture zip = BuildZip({readOnly});
+    ZipHandle* h = ZipArchive::OpenFromMemory(zip.bytes.data(), zip.bytes.size(), kPassword);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(ZipArchive::SetBaseDir(h, "C:\\Out"), ZipResult::Success);
+    EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "a.xml"), ZipResult::Success);
+    EXPECT_EQ(ReadHost("c/Out/a.xml"), kXml);
+    EXPECT_EQ(GetFileAttributesA("C:\\Out\\a.xml"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ReadHost("c/Out/a.xml.~unzip0"), "somebody else's file");
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(Host("c/Out"))) ++count;
+    EXPECT_EQ(count, 2u);
+    // Now read-only, the file is not replaced, and stays as it is.
+    EXPECT_EQ(ZipArchive::UnzipItemToFile(h, 0, "a.xml"), ZipResult::OpenFailed);
+    EXPECT_EQ(ReadHost("c/Out/a.xml"), kXml);
     ZipArchive::Close(h);
 }
 
