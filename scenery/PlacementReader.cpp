@@ -172,17 +172,17 @@ void SetFeatures(SimObject& object, SimObjectModel& model, std::initializer_list
     }
 }
 
-// The names under which a SimObject element's entries are listed: Name, or Name #k per placement.
-void AddEntryNames(const XMLElement* simObject, std::vector<std::string>& names)
+// The name of the entry of the index-th usable placement out of count: Name, or Name #k when there
+// are several. Entries and the links to them are both named here.
+std::string EntryName(const std::string& name, size_t index, size_t count)
 {
-    const char* name = Attr(simObject, "Name");
-    if (name == nullptr) return;
-    const int16_t placements = CountChildElements(simObject, "Placement");
-    if (placements >= 2) {
-        for (int16_t k = 1; k <= placements; ++k) names.push_back(std::string(name) + " #" + std::to_string(k));
-    } else {
-        names.emplace_back(name);
-    }
+    return count >= 2 ? name + " #" + std::to_string(index + 1) : name;
+}
+
+// Whether a TargetSim element lists the running simulator among its ";"-separated IDs.
+bool NamesPlatform(const XMLElement* targetSim, const std::string& platformId)
+{
+    return IsTokenOf(AttrText(targetSim, "ID"), platformId);
 }
 
 const XMLElement* FindByName(const XMLElement* parent, const char* elementName, const std::string& name)
@@ -388,6 +388,7 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
 struct PlacementReader::SimObjectBatch {
     const std::string& baseName;
     const XMLElement* parent;  // the element holding the SimObject elements: the root, a Group or a Stand
+    const std::string& platformId;
     SimObjectList& objects;
     EnviroDataProbeList& probes;
     uint8_t configurationFlag;
@@ -428,7 +429,7 @@ ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const Placement
     ObjectTargetSim result;
     if (const XMLElement* targetSim = simObject->FirstChildElement("TargetSim")) {
         result.ids = AttrText(targetSim, "ID");
-        result.otherSimulator = !IsTokenOf(result.ids, state.platformId);
+        result.otherSimulator = !NamesPlatform(targetSim, state.platformId);
         if (!result.otherSimulator && state.debugMode) {
             Log().debug("SimObject '%s': TargetSim specific SimObject found.", suffix.c_str());
         }
@@ -468,7 +469,7 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
         Log().error("SimObject '%s': A model node has a misnamed 'SimTitle' attribute!", suffix.c_str());
     }
     ForEachChild(modelElement, "TargetSim", [&](const XMLElement* targetSim) {
-        if (!IsTokenOf(AttrText(targetSim, "ID"), state.platformId)) return;
+        if (!NamesPlatform(targetSim, state.platformId)) return;
         if (const char* simTitle = targetSim->Attribute("SimTitle")) {
             title = simTitle;
             if (state.debugMode) {
@@ -482,6 +483,141 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
     });
     return title;
 }
+
+// ----- links to other SimObjects -----
+
+// Whether ReadSimObject drops the whole element after reading its models: a probe, a TargetSim naming
+// another simulator, or a Model whose TargetSim for this simulator has no SimTitle.
+bool IsDroppedWhole(const XMLElement* simObject, const std::string& platformId)
+{
+    if (const XMLElement* targetSim = simObject->FirstChildElement("TargetSim")) {
+        if (!NamesPlatform(targetSim, platformId)) return true;
+    }
+    bool dropped = false;
+    ForEachChild(simObject, "Model", [&](const XMLElement* model) {
+        if (model->FirstChildElement("EnvironmentalDataProbe") != nullptr) dropped = true;
+        ForEachChild(model, "TargetSim", [&](const XMLElement* targetSim) {
+            if (NamesPlatform(targetSim, platformId) && targetSim->Attribute("SimTitle") == nullptr) dropped = true;
+        });
+    });
+    return dropped;
+}
+
+// The entries ReadSimObject adds for a SimObject element, worked out from the element alone by the same
+// rules, so that a link read before its target (or to a target in a later Group) names exactly the
+// entries the target gets: a skipped placement takes no number, and the numbers after it close up.
+struct PlannedEntries {
+    std::vector<std::string> names;          // without the file base name; empty when none is added
+    std::vector<int32_t> skippedPlacements;  // indices of the Placement children that get no entry
+};
+
+PlannedEntries PlanEntries(const XMLElement* simObject, const std::string& platformId)
+{
+    PlannedEntries plan;
+    size_t usable = 0;
+    int32_t index = 0;
+    ForEachChild(simObject, "Placement", [&](const XMLElement* element) {
+        Placement placement;
+        if (ReadPlacement(element, placement)) {
+            ++usable;
+        } else {
+            plan.skippedPlacements.push_back(index);
+        }
+        ++index;
+    });
+    const char* name = simObject->Attribute("Name");
+    if (name == nullptr || usable == 0 || IsDroppedWhole(simObject, platformId)) return plan;
+    for (size_t i = 0; i < usable; ++i) plan.names.push_back(EntryName(name, i, usable));
+    return plan;
+}
+
+// The entry names one ClientList or SyncStateWith links to, each once, in link order. A link that
+// reaches no entry is logged, naming it, and left out; it never falls to a neighbouring entry.
+class LinkList {
+public:
+    // owner and list start the messages: "Environmental Data Probe 'P'" and "ClientList".
+    LinkList(std::string owner, const char* list, const std::string& platformId)
+        : owner_(std::move(owner)), list_(list), platformId_(platformId)
+    {
+    }
+
+    // False, logged, for an empty token or one listed before: the caller skips it.
+    bool TakeToken(const std::string& token)
+    {
+        if (token.empty()) {
+            Log().warn("%s: %s has an empty name! Skipped.", owner_.c_str(), list_);
+            return false;
+        }
+        if (!tokens_.insert(token).second) {
+            Log().warn("%s: %s lists '%s' more than once! Skipped.", owner_.c_str(), list_, token.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    // The entries of the SimObject children of parent named token (one per simulator, say); false when
+    // no child has that name.
+    bool AddSimObjects(const XMLElement* parent, const std::string& token)
+    {
+        bool found = false;
+        bool added = false;
+        ForEachChild(parent, "SimObject", [&](const XMLElement* simObject) {
+            const char* name = simObject->Attribute("Name");
+            if (name == nullptr || token != name) return;
+            found = true;
+            const PlannedEntries plan = PlanEntries(simObject, platformId_);
+            if (plan.names.empty()) return;
+            added = true;
+            AddPlanned(name, plan);
+        });
+        if (found && !added) NotAdded(token.c_str());
+        return found;
+    }
+
+    // The entries of one SimObject element (a member of a listed Group).
+    void AddSimObject(const XMLElement* simObject)
+    {
+        const char* name = simObject->Attribute("Name");
+        if (name == nullptr) return;  // logged when the element itself is read
+        const PlannedEntries plan = PlanEntries(simObject, platformId_);
+        if (plan.names.empty()) {
+            NotAdded(name);
+        } else {
+            AddPlanned(name, plan);
+        }
+    }
+
+    std::vector<std::string> TakeNames() { return std::move(names_); }
+
+private:
+    void NotAdded(const char* name) const
+    {
+        Log().warn("%s: %s SimObject '%s' is not added! Not linked.", owner_.c_str(), list_, name);
+    }
+
+    void AddPlanned(const char* name, const PlannedEntries& plan)
+    {
+        for (int32_t index : plan.skippedPlacements) {
+            Log().warn("%s: %s SimObject '%s' Placement [%d] was skipped! Not linked.", owner_.c_str(), list_, name,
+                       index);
+        }
+        for (const std::string& entry : plan.names) {
+            if (linked_.insert(entry).second) {
+                names_.push_back(entry);
+            } else {
+                Log().warn("%s: %s entry '%s' is linked already! Not linked again.", owner_.c_str(), list_,
+                           entry.c_str());
+            }
+        }
+    }
+
+    std::string owner_;
+    const char* list_;
+    const std::string& platformId_;
+    std::set<std::string> tokens_;
+    std::set<std::string> linked_;
+    std::vector<std::string> names_;
+};
 
 // The static part of a VDGS or jetway: shown from the start and switchable from the text menu.
 void AddShownStaticModel(SimObject& object, const char* staticTitle, int32_t feature)
@@ -508,36 +644,24 @@ void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, 
     }
 }
 
-// The entry names one ClientList token stands for: every SimObject of the Group of that name, or the
-// SimObject of that name.
-std::vector<std::string> ProbeClientNames(const XMLElement* parent, const std::string& token,
-                                          const std::string& suffix)
-{
-    std::vector<std::string> names;
-    if (const XMLElement* group = FindByName(parent, "Group", token)) {
-        ForEachChild(group, "SimObject", [&names](const XMLElement* member) { AddEntryNames(member, names); });
-    } else if (const XMLElement* client = FindByName(parent, "SimObject", token)) {
-        AddEntryNames(client, names);
-    } else {
-        Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist in the XML!",
-                   suffix.c_str(), token.c_str());
-    }
-    return names;
-}
-
 void ReadProbeClients(const XMLElement* probeElement, const XMLElement* parent, EnviroDataProbe& probe,
-                      const std::string& suffix)
+                      const std::string& suffix, const std::string& platformId)
 {
     const char* clientList = probeElement->Attribute("ClientList");
     if (clientList == nullptr) return;
+    LinkList links("Environmental Data Probe '" + suffix + "'", "ClientList", platformId);
     for (const std::string& token : Split(clientList, ';')) {
-        if (token.empty()) continue;
+        if (!links.TakeToken(token)) continue;
         if (token == "ALL_JETWAYS") {
             probe.SetAllJetways(true);
-            continue;
+        } else if (const XMLElement* group = FindByName(parent, "Group", token)) {
+            ForEachChild(group, "SimObject", [&links](const XMLElement* member) { links.AddSimObject(member); });
+        } else if (!links.AddSimObjects(parent, token)) {
+            Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist in the XML!",
+                       suffix.c_str(), token.c_str());
         }
-        for (std::string& name : ProbeClientNames(parent, token, suffix)) probe.AddClientName(std::move(name));
     }
+    for (std::string& name : links.TakeNames()) probe.AddClientName(std::move(name));
 }
 
 // ----- docking guidance -----
@@ -718,8 +842,8 @@ int32_t PlacementReader::ReadSimObjects(const std::string& baseName, const XMLEl
                                         uint8_t configurationFlag, int32_t configurationNumber, int32_t* appended)
 {
     const uint32_t firstRequest = static_cast<uint32_t>(objects.GetRequestIdBase()) + static_cast<uint32_t>(runningCount);
-    SimObjectBatch batch{baseName, parent, objects, probes, configurationFlag, configurationNumber, firstRequest,
-                         firstRequest};
+    SimObjectBatch batch{baseName,          parent,       state_.platformId, objects, probes, configurationFlag,
+                         configurationNumber, firstRequest, firstRequest};
     int32_t simIndex = -1;
     ForEachChild(parent, "SimObject", [&](const XMLElement* element) { ReadSimObject(batch, element, ++simIndex); });
     if (appended != nullptr) *appended = batch.added;
@@ -748,6 +872,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     }
     ForEachChild(element, "Model", [&](const XMLElement* modelElement) { ReadModel(reading, modelElement); });
 
+    // PlanEntries makes the same drops from the element alone, for the links to this object.
     if (reading.isProbe) return;
     if (targetSim.otherSimulator) {
         Log().info("SimObject '%s' ignored due to different target sim [%s]!", reading.suffix.c_str(),
@@ -765,14 +890,13 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
 void PlacementReader::AddEntries(SimObjectReading& reading)
 {
     SimObjectBatch& batch = reading.batch;
-    const bool numbered = reading.placements.size() >= 2;
     for (size_t i = 0; i < reading.placements.size(); ++i) {
         const Placement& placement = reading.placements[i];
         SimObject entry = reading.object;
         entry.SetPlacement(placement.latitudeDeg, placement.longitudeDeg, placement.altitudeFt, placement.agl,
                            placement.zero, 0.0, 0.0, placement.headingDeg);
         entry.SetSecondPlacement(entry.GetPlacement());
-        if (numbered) entry.SetName(reading.object.GetName() + " #" + std::to_string(i + 1));
+        entry.SetName(EntryName(reading.object.GetName(), i, reading.placements.size()));
         entry.SetRequestId(batch.nextRequest++);
         batch.objects.Add(entry);
         ++batch.added;
@@ -821,7 +945,7 @@ void PlacementReader::ReadProbeModel(SimObjectReading& reading, const XMLElement
     SetFeatures(probe, model, {FeatureEnvironmentalDataProbe});
     reading.object.SetFeature(FeatureEnvironmentalDataProbe);
     ReadProbeThreshold(probeElement, probe, reading.suffix);
-    ReadProbeClients(probeElement, batch.parent, probe, reading.suffix);
+    ReadProbeClients(probeElement, batch.parent, probe, reading.suffix, batch.platformId);
     probe.SetRequestId(batch.nextRequest++);
     ++batch.taken;
     batch.probes.Add(probe);
@@ -1063,7 +1187,7 @@ void PlacementReader::ReadModelSubElements(const XMLElement* parent, const XMLEl
         set(ReadControllableAnimation(element, *model->GetControllableAnimation(0), group));
     }
     if (const XMLElement* element = holder->FirstChildElement("TriggerableAnimation")) {
-        set(ReadTriggerableAnimation(element, parent, *model->GetTriggerableAnimation(3), group));
+        set(ReadTriggerableAnimation(element, parent, state_.platformId, *model->GetTriggerableAnimation(3), group));
     }
     if (const XMLElement* element = holder->FirstChildElement("TriggerableVisibility")) {
         model->GetTriggVisibility()->SetVisibleOnLoad(false);
@@ -1150,7 +1274,8 @@ int32_t PlacementReader::ReadControllableAnimation(const XMLElement* element, Co
 }
 
 int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, const XMLElement* parent,
-                                                  TriggAnimationData& data, bool group)
+                                                  const std::string& platformId, TriggAnimationData& data,
+                                                  bool group)
 {
     const std::string input = AttrText(element, "Input");
     if (input != "TextMenu") {
@@ -1182,13 +1307,15 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, con
         if (parent == nullptr) {
             Log().warn("TriggerableAnimation: SyncStateWith '%s' is not supported in a Group element!", sync);
         } else {
+            LinkList links("TriggerableAnimation", "SyncStateWith", platformId);
             for (const std::string& name : Split(sync, ';')) {
-                if (const XMLElement* match = FindByName(parent, "SimObject", name)) {
-                    std::vector<std::string> entries;
-                    AddEntryNames(match, entries);
-                    for (const std::string& entry : entries) data.AddSyncName(entry);
+                if (links.TakeToken(name) && !links.AddSimObjects(parent, name)) {
+                    Log().warn("TriggerableAnimation: SyncStateWith SimObject '%s' does not exist in the XML! "
+                               "Skipped.",
+                               name.c_str());
                 }
             }
+            for (const std::string& entry : links.TakeNames()) data.AddSyncName(entry);
         }
     }
 

@@ -104,8 +104,9 @@ public:
     static int32_t ReadConditions(const tinyxml2::XMLElement* element, ConditionalVisibilityData& data);
     static int32_t ReadControllableAnimation(const tinyxml2::XMLElement* element, ControllableAnimationData& data,
                                              bool group);
+    // SyncStateWith names the entries the listed SimObject children of parent get under platformId.
     static int32_t ReadTriggerableAnimation(const tinyxml2::XMLElement* element, const tinyxml2::XMLElement* parent,
-                                            TriggAnimationData& data, bool group);
+                                            const std::string& platformId, TriggAnimationData& data, bool group);
     static int32_t ReadTriggerableVisibility(const tinyxml2::XMLElement* element, TriggVisibilityData& data,
                                              bool group);
     static int32_t ReadRandomizedVisibility(const tinyxml2::XMLElement* element, RandomizedVisibilityData& data);
