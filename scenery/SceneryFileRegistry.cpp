@@ -158,7 +158,7 @@ int32_t SceneryFileRegistry::BuildListsFromSdx(int32_t count, StringTripleList& 
         const auto position = static_cast<int32_t>(configurations.size());
         const std::string folder = sdxFolder_ + record.first + "\\";
         std::vector<std::string> containers;
-        FindFiles(folder, "sdx", containers);
+        if (!record.first.empty()) FindFiles(folder, "sdx", containers);
         for (const std::string& name : containers) {
             count = ReadPlacementFile(count, base + folder + name, true, objects, probes, zones, record.complete,
                                       position);
@@ -181,7 +181,13 @@ int32_t SceneryFileRegistry::ReadSdxCustomConfig(const std::string& fileName, St
     }
     const tinyxml2::XMLElement* root = document.FirstChildElement("VELK");
     const tinyxml2::XMLElement* configuration = root ? root->FirstChildElement("CustomConfiguration") : nullptr;
-    const char* name = configuration ? configuration->Attribute("Name") : nullptr;
+    if (configuration == nullptr) {
+        // Still a command of the list (later configurations keep their positions), but one without a
+        // folder: no placement files are read for it.
+        log_.warn("SDX Custom Config '%s' has no CustomConfiguration element!", fileName.c_str());
+        return 0;
+    }
+    const char* name = configuration->Attribute("Name");
     if (name == nullptr) {
         log_.error("SDX Custom Config '%s' has no CustomConfiguration Name!", fileName.c_str());
         return kNoConfiguration;

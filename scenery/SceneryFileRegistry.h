@@ -65,8 +65,10 @@ public:
     int32_t BuildListsFromXml(int32_t count, SimObjectList& objects, EnviroDataProbeList& probes,
                               ProtectionZoneList* zones);
 
-    // 0 when the configuration container could be read and names a configuration: record gets Name,
-    // and KeyStroke and MenuTitle with the complete flag when both are given. Otherwise the error code.
+    // 0 when the configuration container could be read: record gets Name, and KeyStroke and MenuTitle
+    // with the complete flag when both are given; a container without a CustomConfiguration element
+    // (or without a VELK root) leaves the record empty, a configuration with no placement files.
+    // Otherwise the error code.
     int32_t ReadSdxCustomConfig(const std::string& fileName, StringTriple& record);
     // 0 when the container's text was extracted whole and parsed into the document; messages name the
     // container by displayName.
@@ -88,7 +90,7 @@ public:
     PlacementReader& GetPlacementReader() { return reader_; }
 
     // Result codes of ReadSdxCustomConfig besides those of OpenSdxFile.
-    static constexpr int32_t kNoConfiguration = 2;  // no VELK root, no CustomConfiguration or no Name
+    static constexpr int32_t kNoConfiguration = 2;  // a CustomConfiguration without a Name
     static constexpr int32_t kUnsafeName = 3;       // a Name that is no plain folder name
 
 private:

@@ -174,8 +174,6 @@ TEST_F(RegistryTest, UnreadableOrNamelessConfigurationsAreSkippedWithTheirCode)
     };
     const std::vector<Case> cases = {
         {Configuration("Name=\"Main\""), "wrong", 1},
-        {"<VELK/>", "", SceneryFileRegistry::kNoConfiguration},
-        {"<Other><CustomConfiguration Name=\"Main\"/></Other>", "", SceneryFileRegistry::kNoConfiguration},
         {Configuration("KeyStroke=\"K\" MenuTitle=\"M\""), "", SceneryFileRegistry::kNoConfiguration},
         {Configuration("Name=\"..\\..\\..\\Windows\""), "", SceneryFileRegistry::kUnsafeName},
         {Configuration("Name=\"..\""), "", SceneryFileRegistry::kUnsafeName},
@@ -196,6 +194,32 @@ TEST_F(RegistryTest, UnreadableOrNamelessConfigurationsAreSkippedWithTheirCode)
     EXPECT_TRUE(configurations.empty());
     EXPECT_EQ(objects.Count(), 0);
     EXPECT_TRUE(log.Has("ERROR Config File Error [3]: 'Custom.sdx'"));
+}
+
+// A container without a CustomConfiguration element is read as an empty configuration: it takes its
+// command's position, and no placement files are read for it (an empty name names no folder).
+TEST_F(RegistryTest, ContainerWithoutConfigurationElementIsAnEmptyConfiguration)
+{
+    for (const char* text : {"<VELK/>", "<Other><CustomConfiguration Name=\"Main\"/></Other>"}) {
+        SCOPED_TRACE(text);
+        MakeSdx("cfg/A.sdx", Strings{text});
+        StringTriple record;
+        EXPECT_EQ(registry->ReadSdxCustomConfig("A.sdx", record), 0);
+        EXPECT_EQ(record.first, "");
+        EXPECT_FALSE(record.complete);
+    }
+
+    MakeSdx("cfg/A.sdx", Strings{"<VELK/>"});
+    MakeSdx("cfg/B.sdx", Configuration("Name=\"Bravo\" KeyStroke=\"2\" MenuTitle=\"Bravo\""));
+    MakeSdx("sdx/Loose.sdx", Placement("Loose"));  // what "\sdx\\" would have found
+    MakeSdx("sdx/Bravo/b.sdx", Placement("InBravo"));
+    LoadAll();
+    ASSERT_EQ(configurations.size(), 2u);
+    EXPECT_EQ(configurations[0].first, "");
+    EXPECT_EQ(configurations[1].first, "Bravo");
+    ASSERT_EQ(objects.Count(), 1);
+    EXPECT_EQ(objects.At(0)->GetStandMembership().second, 1);  // Bravo kept its position
+    EXPECT_TRUE(log.Has("WARN SDX Custom Config 'A.sdx' has no CustomConfiguration element!"));
 }
 
 TEST_F(RegistryTest, ConfigurationObjectsCarryThePositionOfTheirCommand)
