@@ -23,7 +23,6 @@ struct LocalFrame {
 
 class GeoMath {
 public:
-    static constexpr double Pi = units::kPi;  // the same constant under its older name
     static constexpr double SemiMajorAxis = 6378137.0;      // a, metres
     static constexpr double SemiMinorAxis = 6356752.3142;   // b, metres
     static constexpr double EccentricitySquared = 0.00669437999014;

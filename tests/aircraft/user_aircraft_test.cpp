@@ -4,6 +4,7 @@
 
 #include "aircraft/AircraftConfigData.h"
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "tests/aircraft/AircraftTestSupport.h"
 #include "tests/support/CaseNames.h"
 
@@ -18,9 +19,9 @@
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kDeg = GeoMath::Pi / 180.0;
+constexpr double kDeg = units::kPi / 180.0;
 // Metres per degree of latitude on the sphere the record uses.
-constexpr double kMetresPerDegree = GeoMath::SphereRadiusKm * 1000.0 * GeoMath::Pi / 180.0;
+constexpr double kMetresPerDegree = GeoMath::SphereRadiusKm * 1000.0 * units::kPi / 180.0;
 
 using SimBlock = std::array<double, UserAircraft::kSimDataCount>;
 using StateBlock = std::array<double, UserAircraft::kStateDataCount>;
@@ -63,7 +64,7 @@ TEST(UserAircraftTest, NewRecordIsEmpty)
 TEST(UserAircraftTest, PositionBlockConvertsAnglesAndKeepsBodyAndGroundVelocity)
 {
     UserAircraft aircraft;
-    const SimBlock block = {47.5, 8.25, 1400.0, -0.1, 0.2, GeoMath::Pi / 2.0, 11.0, 12.0, 13.0, 3.5, 6.75};
+    const SimBlock block = {47.5, 8.25, 1400.0, -0.1, 0.2, units::kPi / 2.0, 11.0, 12.0, 13.0, 3.5, 6.75};
     ASSERT_TRUE(aircraft.SetFromSimData(block.data(), block.size()));
     EXPECT_EQ(aircraft.GetLatitude(), 47.5);
     EXPECT_EQ(aircraft.GetLongitude(), 8.25);
@@ -71,7 +72,7 @@ TEST(UserAircraftTest, PositionBlockConvertsAnglesAndKeepsBodyAndGroundVelocity)
     EXPECT_NEAR(aircraft.GetPitch(), -0.1 / kDeg, 1e-12);
     EXPECT_NEAR(aircraft.GetBank(), 0.2 / kDeg, 1e-12);
     EXPECT_NEAR(aircraft.GetHeading(), 90.0, 1e-12);
-    EXPECT_NEAR(aircraft.GetHeadingRadians(), GeoMath::Pi / 2.0, 1e-12);
+    EXPECT_NEAR(aircraft.GetHeadingRadians(), units::kPi / 2.0, 1e-12);
     EXPECT_EQ(aircraft.GetBodyVelocityZ(), 3.5);
     EXPECT_EQ(aircraft.GetGroundVelocity(), 6.75);
     EXPECT_FALSE(aircraft.GetPlacement().IsAltitudeAgl());

@@ -2,6 +2,7 @@
 #include "scenery/SimObjectClusterer.h"
 
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ namespace {
 using Indices = std::vector<size_t>;
 
 // Degrees of longitude on the equator for a distance in metres on the clusterer's sphere.
-double EquatorDegrees(double metres) { return metres / (GeoMath::SphereRadiusKm * 1000.0) * 180.0 / GeoMath::Pi; }
+double EquatorDegrees(double metres) { return metres / (GeoMath::SphereRadiusKm * 1000.0) * 180.0 / units::kPi; }
 
 std::vector<int> Labels(const SimObjectClusterer& clusterer)
 {
