@@ -237,23 +237,32 @@ BOOL CreateDirectoryA(const char* path, void* /*securityAttributes*/)
     return TRUE;
 }
 
-BOOL DeleteFileA(const char* path)
+// The host path and status of an existing file or folder; nullopt with the last error set as Windows
+// sets it (87 for a null path, 2 or 3 for a missing one).
+static std::optional<fs::path> ResolveExistingEntry(const char* path, struct stat& info)
 {
     if (path == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return std::nullopt;
     }
     DWORD error = ERROR_FILE_NOT_FOUND;
-    const std::optional<fs::path> resolved = platform::ResolveExisting(path, &error);
+    std::optional<fs::path> resolved = platform::ResolveExisting(path, &error);
     if (!resolved) {
         SetLastError(error);
-        return FALSE;
+        return std::nullopt;
     }
-    struct stat info {};
     if (!StatPath(*resolved, info)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
+        return std::nullopt;
     }
+    return resolved;
+}
+
+BOOL DeleteFileA(const char* path)
+{
+    struct stat info {};
+    const std::optional<fs::path> resolved = ResolveExistingEntry(path, info);
+    if (!resolved) return FALSE;
     if (Attributes(info) != FILE_ATTRIBUTE_NORMAL || ::unlink(resolved->c_str()) != 0) {
         // Folders and read-only files are refused, as Windows refuses them.
         SetLastError(ERROR_ACCESS_DENIED);
@@ -307,21 +316,9 @@ BOOL MoveFileExA(const char* existingName, const char* newName, DWORD flags)
 
 BOOL SetFileAttributesA(const char* path, DWORD attributes)
 {
-    if (path == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    DWORD error = ERROR_FILE_NOT_FOUND;
-    const std::optional<fs::path> resolved = platform::ResolveExisting(path, &error);
-    if (!resolved) {
-        SetLastError(error);
-        return FALSE;
-    }
     struct stat info {};
-    if (!StatPath(*resolved, info)) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
+    const std::optional<fs::path> resolved = ResolveExistingEntry(path, info);
+    if (!resolved) return FALSE;
     if (S_ISDIR(info.st_mode)) return TRUE;
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (info.st_mode & ~static_cast<mode_t>(0222))
                                                                : (info.st_mode | S_IWUSR);
