@@ -3,8 +3,14 @@
 
 #include "platform/simconnect/SimConnect.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+class EnviroDataProbe;
+class LinkedSimObject;
+class SimObject;
 
 // The program's entry: the steps before, around and after the run phase. Takes the runtime's argument
 // count and vector; returns 0 on every path.
@@ -38,10 +44,70 @@ bool IsProcessRunning(const std::string& name);
 // The SimConnect dispatch callback.
 void Dispatch(SIMCONNECT_RECV* data, DWORD size, void* context);
 
+// Start-up steps 8 and 9: every component, in its order, with its progress line written once it exists.
+void ConstructComponents();
+// Start-up steps 11 and 12: the SimObjects folder map, the model check over every object read, the fast
+// jetway setting.
+void BuildInternalMaps();
+
+// ---- Reload and sim-bubble cycle ------------------------------------------------------------------------
 // Start-up (false) and "Reload All!" (true).
 void ReloadAll(bool reload);
+// Asks the simulator about every jetway with a job: an exception for the packet marks it unreachable.
+void ProbeExternalObjects();
 void InitDataRequests();
 void RequestPositionInit(int mode);
+// The program's bubble-update event (mode 0, 1 or 2) at the user aircraft's position.
+void OnSimBubbleUpdate(int32_t mode, double latitude, double longitude, double altitudeFeet);
+// The module has reset its jetways: removal, filtering and the first creation batch.
+void UpdateSimBubble(double latitude, double longitude, double altitudeFeet);
+// The next creation batch, or the probes when none is left.
+void RefreshSimBubble();
+// Injects active objects first .. first + count - 1; true when a creation was sent.
+bool FilterNormalObjects(int32_t first, int32_t count);
+// Injects every active probe; true when a creation was sent.
+bool FilterProbeObjects();
+// The simulator created part object `slot` (1 to 6) of a jetway.
+void PlaceCreatedObject(uint32_t slot, SimObject* jetway, DWORD objectId);
+// Shows the stand selection page again when it is on screen.
+void ReopenStandsMenu();
+
+// ---- Injection and removal ------------------------------------------------------------------------------
+// Decides which model the object shows now and creates, replaces or removes its simulated object. The
+// request id of a creation call that was sent, else 0.
+int32_t InjectSimObject(SimObject* object, std::string reason);
+// The bookkeeping after a removal: the object's running work stopped, out of the simulation.
+void RemoveSimObject(SimObject* object, bool replacing);
+// Switches a stand's jetway between its static (0) and its moving (1) model.
+void SetStandJetwaysActive(bool active, SimObject* object);
+
+// ---- Frame and periodic passes ---------------------------------------------------------------------------
+void AnimateObjectsPerFrame();
+void UpdateSeparationPlanes();
+void UpdateVariableDrivenRotations();
+void UpdateGroundPolygonShift();
+// check: a COM record arrived (record, size); otherwise the one-second tick (record null).
+void UpdateRadioClickTriggers(bool check, const uint8_t* record, size_t size);
+void UpdateProximityTriggers();
+// Jetway lights by time of day and the probe's visibility.
+void ApplyTimeOfDayToJetway(SimObject* object, EnviroDataProbe* probe);
+
+// ---- Object data and created objects -------------------------------------------------------------------
+// The record of an object-data answer (SIMOBJECT_DATA), by request id.
+void OnUserAircraftData(const uint8_t* record, size_t size);
+void OnUserAircraftState(const uint8_t* record, size_t size);
+void OnProbeWeather(DWORD objectId, const uint8_t* record, size_t size);
+void OnDateTime(const uint8_t* record, size_t size);
+void OnGroundAltitude(DWORD objectId, const uint8_t* record, size_t size);
+// Feature 2: the density altitude from the probe's weather, written to the object's display.
+void WriteDensityAltitude(SimObject* object, const EnviroDataProbe& probe);
+// The simulator created an object the program asked for (ASSIGNED_OBJECT_ID).
+void OnAssignedObjectId(DWORD requestId, DWORD objectId);
+// The simulator refused a creation (exception CREATE_OBJECT_FAILED for that send id).
+void OnCreateObjectFailed(DWORD sendId);
+// Writes the stand's number to the jetway object (part null) or to one of its parts.
+void WriteGateNumber(SimObject* object, LinkedSimObject* part);
+
 // Builds the add-on menu.
 void CreateTopMenu();
 

@@ -5,6 +5,8 @@
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
 #include "guidance/GateNumberBox.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/TriggerObjectTextMenu.h"
 #include "guidance/VDGSHandler.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
@@ -69,11 +71,42 @@ void Components::ReleaseAtShutdown()
 {
     // The radio click's refill reads the engine's status flags, which live in the SimStatus.
     RadioClick().Stop();
+    // The objects first: their timers and sounds point at the status flags and the sound engine.
     seasonal.reset();
+    activeObjects.reset();
+    allObjects.reset();
+    protectionZones.reset();
+    quadTree.reset();
+    readProbes.reset();
+    activeProbes.reset();
+    simBubble.reset();
     geoMath.reset();
+    aircraftConfig.reset();
+    aircraftParameters.reset();
     customCommands.reset();
     simStatus.reset();
+    sceneryFileRegistry.reset();
+    folderManager.reset();
+    aiMonitor.reset();
+    ikSolver.reset();
+    jetwayHandler.reset();
+    vdgsHandler.reset();
+    gateNumberBox.reset();
+    injectionQueue.reset();
+    linkedObjectHandler.reset();
     soundEngine.reset();
+}
+
+StandTextMenu& StandMenu()
+{
+    static StandTextMenu menu;
+    return menu;
+}
+
+TriggerObjectTextMenu& TriggerMenu()
+{
+    static TriggerObjectTextMenu menu;
+    return menu;
 }
 
 Components& Parts()

@@ -42,6 +42,8 @@ class SimObjectsFolderManager;
 class SimStatus;
 class SoundBuffer;
 class SoundEngine;
+class StandTextMenu;
+class TriggerObjectTextMenu;
 class VDGSHandler;
 
 // A custom text-menu command: name, key stroke, menu title; complete when key stroke and title were given.
@@ -68,6 +70,10 @@ DWORD InstanceMutexError();
 // The program-wide radio click, bound to the sound engine at start-up.
 SoundBuffer& RadioClick();
 
+// The program-wide text menus: the stand selection page and the main (trigger-object) menu.
+StandTextMenu& StandMenu();
+TriggerObjectTextMenu& TriggerMenu();
+
 // Components. Null when not constructed (or not part of this build). The record owns every component;
 // start-up creates them in member order (WinMain), the run phase's shutdown releases them with
 // ReleaseAtShutdown. The record itself is never destroyed: what the shutdown leaves (the settings, or
@@ -78,8 +84,8 @@ struct Components {
     Components& operator=(Components&&) noexcept;
     ~Components();
 
-    // Stops the radio click, then destroys the seasonal handler, the geo math, the custom commands, the
-    // sim status and the sound engine, in that order. The settings stay.
+    // Stops the radio click, then destroys every component but the settings, the objects first and the
+    // sound engine last.
     void ReleaseAtShutdown();
 
     std::unique_ptr<Settings> settings;

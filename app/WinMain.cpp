@@ -3,7 +3,24 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/ExecutablePathHelper.h"
+#include "aircraft/AircraftConfigData.h"
+#include "aircraft/AircraftParameters.h"
 #include "foundation/GeoMath.h"
+#include "guidance/GateNumberBox.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/TriggerObjectTextMenu.h"
+#include "guidance/VDGSHandler.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/IKSolver.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/LinkedSimObjectHandler.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/InjectionQueue.h"
+#include "objects/SimObjectList.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SceneryFileRegistry.h"
+#include "scenery/SimBubble.h"
+#include "scenery/SimObjectsFolderManager.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "platform/files.h"
@@ -27,6 +44,7 @@ namespace {
 
 constexpr const char* kPlatforms[] = {"FSX", "FSX-SE", "FSX:SE", "P3Dv2", "P3Dv3", "P3Dv4", "P3Dv5"};
 constexpr const char* kRadioClick = "RADIO_CLICK_LOOP";
+constexpr int16_t kRequestIdBase = 105;
 
 void SetUpLog()
 {
@@ -80,36 +98,6 @@ bool CheckCommandLine(int argc, char** argv)
     return true;
 }
 
-void ConstructComponents()
-{
-    program::Components& parts = Parts();
-    parts.settings.reset(new (std::nothrow) Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-    RootLog().debug("Initializing Text Menus...");
-    RootLog().debug("Initializing Seasonal Object Handler...");
-    parts.seasonal.reset(new (std::nothrow) SeasonalObjectHandler());
-    RootLog().debug("Initializing SimObject Lists...");
-    RootLog().debug("Initializing QuadTree...");
-    parts.geoMath.reset(new (std::nothrow) GeoMath());
-    parts.simStatus.reset(new (std::nothrow) SimStatus());
-    RootLog().debug("Initializing Sound Engine...");
-    if (parts.simStatus && parts.geoMath) {
-        const bool disable = !parts.settings || parts.settings->IsSoundEngineDisabled();
-        const bool debug = parts.settings && parts.settings->IsDebugMode();
-        parts.soundEngine.reset(new (std::nothrow)
-                                    SoundEngine(log4cpp::Category::getInstance("VELK.SOUNDENGINE"),
-                                                *parts.simStatus, *parts.geoMath, disable, debug));
-    }
-    parts.customCommands.reset(new (std::nothrow) CustomCommandList());
-    RootLog().debug("Initializing Sim Bubble...");
-    RootLog().debug("Initializing AI Monitor...");
-    RootLog().debug("Initializing IK Solver...");
-    RootLog().debug("Initializing Jetway Handler...");
-    RootLog().debug("Initializing VDGS Handler...");
-    RootLog().debug("Initializing GateNumberBox Handler...");
-    RootLog().debug("Initializing Injection Handler...");
-    RootLog().debug("Initializing LinkedSimObject Handler...");
-}
-
 void InitializeInternalSounds()
 {
     RootLog().debug("Initializing Internal Sounds...");
@@ -123,6 +111,80 @@ void InitializeInternalSounds()
 }
 
 }  // namespace
+
+namespace FSProcess {
+
+void ConstructComponents()
+{
+    program::Components& parts = Parts();
+    log4cpp::Category& loop = program::LoopLog();
+    parts.settings.reset(new (std::nothrow) Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
+    parts.sceneryFileRegistry.reset(new (std::nothrow) SceneryFileRegistry(log4cpp::Category::getInstance("VELK.XML")));
+    // The text menus are program-wide objects: they exist already.
+    program::StandMenu();
+    program::TriggerMenu();
+    RootLog().debug("Initializing Text Menus...");
+    parts.seasonal.reset(new (std::nothrow) SeasonalObjectHandler());
+    if (parts.seasonal) RootLog().debug("Initializing Seasonal Object Handler...");
+    parts.readProbes.reset(new (std::nothrow) EnviroDataProbeList());
+    parts.activeProbes.reset(new (std::nothrow) EnviroDataProbeList());
+    parts.activeObjects.reset(new (std::nothrow) SimObjectList());
+    parts.allObjects.reset(new (std::nothrow) SimObjectList());
+    parts.protectionZones.reset(new (std::nothrow) ProtectionZoneList());
+    if (parts.activeObjects && parts.allObjects) RootLog().debug("Initializing SimObject Lists...");
+    parts.quadTree.reset(new (std::nothrow) QuadTree(QuadTree::WorldBox()));
+    if (parts.quadTree) RootLog().debug("Initializing QuadTree...");
+    parts.geoMath.reset(new (std::nothrow) GeoMath());
+    parts.aircraftConfig.reset(new (std::nothrow)
+                                   AircraftConfigData(&log4cpp::Category::getInstance("VELK.ACFTEXITS")));
+    parts.aircraftParameters.reset(new (std::nothrow)
+                                       AircraftParameters(&log4cpp::Category::getInstance("VELK.ACFTPARAMS")));
+    parts.simStatus.reset(new (std::nothrow) SimStatus());
+    if (parts.simStatus && parts.geoMath) {
+        const bool disable = !parts.settings || parts.settings->IsSoundEngineDisabled();
+        const bool debug = parts.settings && parts.settings->IsDebugMode();
+        parts.soundEngine.reset(new (std::nothrow)
+                                    SoundEngine(log4cpp::Category::getInstance("VELK.SOUNDENGINE"),
+                                                *parts.simStatus, *parts.geoMath, disable, debug));
+    }
+    if (parts.soundEngine) RootLog().debug("Initializing Sound Engine...");
+    parts.folderManager.reset(new (std::nothrow) SimObjectsFolderManager(
+        log4cpp::Category::getInstance("VELK.FOLDERMANAGER"), parts.soundEngine.get()));
+    parts.customCommands.reset(new (std::nothrow) CustomCommandList());
+    parts.simBubble.reset(new (std::nothrow) SimBubble(loop, parts.soundEngine.get(), parts.folderManager.get()));
+    if (parts.simBubble) RootLog().debug("Initializing Sim Bubble...");
+    parts.aiMonitor.reset(new (std::nothrow) AIMonitor(&loop));
+    if (parts.aiMonitor) RootLog().debug("Initializing AI Monitor...");
+    parts.ikSolver.reset(new (std::nothrow) IKSolver(&log4cpp::Category::getInstance("VELK.IKSOLVER")));
+    if (parts.ikSolver) RootLog().debug("Initializing IK Solver...");
+    parts.jetwayHandler.reset(new (std::nothrow) JetwayHandler());
+    if (parts.jetwayHandler) RootLog().debug("Initializing Jetway Handler...");
+    parts.vdgsHandler.reset(new (std::nothrow) VDGSHandler());
+    if (parts.vdgsHandler) RootLog().debug("Initializing VDGS Handler...");
+    parts.gateNumberBox.reset(new (std::nothrow) GateNumberBox());
+    if (parts.gateNumberBox) RootLog().debug("Initializing GateNumberBox Handler...");
+    parts.injectionQueue.reset(new (std::nothrow) InjectionQueue());
+    if (parts.injectionQueue) RootLog().debug("Initializing Injection Handler...");
+    parts.linkedObjectHandler.reset(new (std::nothrow) LinkedSimObjectHandler(&loop));
+    if (parts.linkedObjectHandler) RootLog().debug("Initializing LinkedSimObject Handler...");
+
+    // Request ids of the placed objects start here in both lists.
+    if (parts.allObjects) parts.allObjects->SetRequestIdBase(kRequestIdBase);
+    if (parts.activeObjects) parts.activeObjects->SetRequestIdBase(kRequestIdBase);
+}
+
+void BuildInternalMaps()
+{
+    program::Components& parts = Parts();
+    RootLog().debug("Build internal SimObject map!");
+    if (parts.folderManager) {
+        parts.folderManager->BuildSimObjectsMap();
+        if (parts.allObjects) parts.folderManager->CheckModels(*parts.allObjects);
+    }
+    if (parts.ikSolver && parts.settings) parts.ikSolver->SetFastJetways(parts.settings->IsFastJetwaysEnabled());
+}
+
+}  // namespace FSProcess
 
 std::string MakeVersionString()
 {
@@ -155,11 +217,11 @@ int WinMain(int argc, char** argv)
     RootLog().info("VELK Version '%s'", MakeVersionString().c_str());
     if (!CheckCommandLine(argc, argv)) return Terminate();
 
-    ConstructComponents();
+    FSProcess::ConstructComponents();
 
     RootLog().debug("Start Main Initialization!");
     FSProcess::ReloadAll(false);
-    RootLog().debug("Build internal SimObject map!");
+    FSProcess::BuildInternalMaps();
     InitializeInternalSounds();
     FSProcess::StartProcessWatchdog();
 

@@ -139,7 +139,8 @@ void LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32
         return;
     }
     const uint32_t requestId = jetway->GetRequestId();
-    SimConnect_AICreateSimulatedObject(simConnect_, title.c_str(), position, requestId);
+    SimConnect_AICreateSimulatedObject(simConnect_, title.c_str(), position,
+                                       queue ? queue->TagRequest(requestId) : requestId);
     DWORD packetId = 0;
     if (queue != nullptr && SUCCEEDED(SimConnect_GetLastSentPacketID(simConnect_, &packetId)) &&
         packetId <= static_cast<DWORD>(std::numeric_limits<int32_t>::max()) &&

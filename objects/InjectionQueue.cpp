@@ -13,6 +13,7 @@ void InjectionQueue::Reset()
     cancelled_ = false;
     batches_.clear();
     requests_.clear();
+    generation_ = (generation_ + 1) & 0xFFu;
 }
 
 void InjectionQueue::SplitIntoBatches(int32_t objectCount)

@@ -18,8 +18,22 @@ public:
     InjectionQueue() = default;
     ~InjectionQueue() = default;
 
-    // Back to the constructed state; the batch size stays.
+    // Back to the constructed state; the batch size stays. A new creation generation begins: answers to
+    // creations sent before the reset no longer match (see TagRequest).
     void Reset();
+
+    // Creation answers arrive with the request id the creation call carried, and an answer may arrive
+    // after a rebuild has handed the same object request id to a new creation. Creation calls therefore
+    // carry the object's request id (below 2^24) with the generation in the top byte.
+    static constexpr uint32_t kRequestIdMask = 0x00FFFFFFu;
+    uint32_t TagRequest(uint32_t requestId) const { return (requestId & kRequestIdMask) | (generation_ << 24); }
+    // The object request id of a tagged id; false when the tag belongs to an earlier generation.
+    bool ReadTag(uint32_t tagged, uint32_t& requestId) const
+    {
+        requestId = tagged & kRequestIdMask;
+        return (tagged >> 24) == generation_;
+    }
+    uint32_t GetGeneration() const { return generation_; }
 
     // Replaces the queued batches: nothing for up to one batch of objects (the caller creates them in
     // one pass), else full batches and then the remainder, if any. A negative count queues nothing.
@@ -73,4 +87,5 @@ private:
     std::vector<int32_t> batches_;  // front first
     int32_t total_ = 0;
     std::map<int32_t, int32_t> requests_;  // send id -> request id
+    uint32_t generation_ = 0;               // 0 to 255
 };

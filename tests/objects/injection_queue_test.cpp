@@ -260,3 +260,26 @@ TEST(InjectionQueue, EveryObjectOfABubbleIsCreatedOnce)
 }
 
 }  // namespace
+
+// A creation answer names the request id its call carried. After a reset (a bubble rebuild) the same
+// object request id belongs to a new creation, and an answer to the old one must not be taken for it.
+TEST(InjectionQueue, TagsTellCreationsOfEarlierGenerationsApart)
+{
+    InjectionQueue queue;
+    const uint32_t before = queue.TagRequest(105);
+    uint32_t request = 0;
+    EXPECT_TRUE(queue.ReadTag(before, request));
+    EXPECT_EQ(request, 105u);
+
+    queue.Reset();
+    const uint32_t after = queue.TagRequest(105);
+    EXPECT_NE(before, after);
+    EXPECT_FALSE(queue.ReadTag(before, request));
+    EXPECT_EQ(request, 105u);
+    EXPECT_TRUE(queue.ReadTag(after, request));
+
+    // Ids above the tag's room keep their low 24 bits; the generation wraps after 256 resets.
+    EXPECT_EQ(queue.TagRequest(0x01000069u) & InjectionQueue::kRequestIdMask, 0x69u);
+    for (int i = 0; i < 255; ++i) queue.Reset();
+    EXPECT_TRUE(queue.ReadTag(after, request));
+}
