@@ -280,6 +280,6 @@ TEST(InjectionQueue, TagsTellCreationsOfEarlierGenerationsApart)
 
     // Ids above the tag's room keep their low 24 bits; the generation wraps after 256 resets.
     EXPECT_EQ(queue.TagRequest(0x01000069u) & InjectionQueue::kRequestIdMask, 0x69u);
-    for (int i = 0; i < 255; ++i) queue.Reset();
+    for (int i = 0; i < 256; ++i) queue.Reset();
     EXPECT_TRUE(queue.ReadTag(after, request));
 }
