@@ -4,10 +4,15 @@
 
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "jetway/JetwayHandler.h"
+#include "objects/InjectionQueue.h"
+#include "objects/Jetway.h"
+#include "objects/SimObjectList.h"
+#include "scenery/SimBubble.h"
+#include "scenery/SimObjectsFolderManager.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "sound/SoundBuffer.h"
-#include "sound/SoundEngine.h"
 
 #include <log4cpp/Category.hh>
 
@@ -57,11 +62,10 @@ bool IsDebugMode()
     return Parts().settings && Parts().settings->IsDebugMode();
 }
 
-// The day of week arrives one higher on the newer platforms.
-bool DayOfWeekAsIs()
+// The user aircraft as its last answer placed it; null without the active list.
+UserAircraft* User()
 {
-    const std::string& platform = Flags().targetPlatform;
-    return platform != "P3Dv3" && platform != "P3Dv4" && platform != "P3Dv5";
+    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
 }
 
 void OnPositionChanged()
@@ -99,14 +103,27 @@ int32_t MainMenuRequestOf(DWORD data)
     return -1;
 }
 
-void OnInjectionFinished(DWORD data)
+void OnInjectionFinished()
 {
-    Skip(EventText(EventInjectionFinished, data), "InjectionQueue");
+    if (Parts().injectionQueue) Parts().injectionQueue->SetCancelled(true);
     SeasonalObjectHandler* seasonal = Parts().seasonal.get();
     if (seasonal && !seasonal->IsChanged() && !Flags().externalMode) {
         seasonal->SetChanged(true);
         Sim().StartDateTimeRequest();
     }
+}
+
+// The module has stopped its jetways after a reset request: the jobs' sounds end, and a pending bubble
+// cycle goes on.
+void OnModuleReset()
+{
+    if (JetwayHandler* handler = Parts().jetwayHandler.get())
+        for (const auto& job : handler->GetJobs())
+            if (job.second) job.second->StopSound();
+    const SimBubble* bubble = Parts().simBubble.get();
+    const UserAircraft* user = User();
+    if (bubble && user && bubble->IsUpdatePending())
+        FSProcess::UpdateSimBubble(user->GetLatitude(), user->GetLongitude(), user->GetAltitude());
 }
 
 void OnEvent(const SIMCONNECT_RECV_EVENT& event)
@@ -123,8 +140,15 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         break;
     case EventPositionChanged: OnPositionChanged(); break;
     case Event4Sec: Skip("4sec event", "AI detection, auto-docking and stand tracking"); break;
-    case Event1Sec: Skip("1sec event", "VDGS, radio-click and proximity triggers"); break;
-    case Event6Hz: Skip("6Hz event", "VDGS guidance and ground shift"); break;
+    case Event1Sec:
+        Skip("1sec event", "VDGS and aircraft variables");
+        FSProcess::UpdateRadioClickTriggers(false, nullptr, 0);
+        FSProcess::UpdateProximityTriggers();
+        break;
+    case Event6Hz:
+        Skip("6Hz event", "VDGS guidance");
+        FSProcess::UpdateGroundPolygonShift();
+        break;
     case EventShowMainMenu:
         flags.lastMainMenuRequest = MainMenuRequestOf(data);
         Skip(EventText(event.uEventID, data), "main text menu");
@@ -152,16 +176,17 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
     case EventMenuReloadAll:
         LoopLog().info(">>> >>> >>> >>> RELOADING ALL <<< <<< <<< <<<");
         FSProcess::ReloadAll(true);
+        if (Parts().folderManager && Parts().allObjects) Parts().folderManager->CheckModels(*Parts().allObjects);
         break;
     case EventMenuDumpMaps:
         LoopLog().info("Dumping Maps...%s", flags.logFolder.c_str());
-        Skip(EventText(event.uEventID, data), "SimObjectsFolderManager");
+        if (Parts().folderManager) Parts().folderManager->DumpMaps(flags.logFolder);
         break;
     case EventMenuAiDetection: Skip(EventText(event.uEventID, data), "AIMonitor"); break;
     case EventJetwayDone:
     case EventJetwayIntermediate:
-    case EventJetwayDataReceived:
-    case EventReloadAll: Skip(EventText(event.uEventID, data), "JetwayHandler"); break;
+    case EventJetwayDataReceived: Skip(EventText(event.uEventID, data), "JetwayHandler"); break;
+    case EventReloadAll: OnModuleReset(); break;
     case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
     case EventJetwayQuery:
     case EventJetwayTrigger:
@@ -169,10 +194,12 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
     case EventStandInform:
     case EventJetwayMassQuery:
     case EventStandInformLite: Skip(EventText(event.uEventID, data), "API"); break;
-    case EventInjectionFinished: OnInjectionFinished(data); break;
+    case EventInjectionFinished: OnInjectionFinished(); break;
     case EventSimBubbleUpdate:
         if (IsDebugMode()) LoopLog().debug("[SIMBUBBLE] Handling Update (%d)", static_cast<int>(data));
-        Skip(EventText(event.uEventID, data), "SimBubble");
+        if (const UserAircraft* user = User())
+            FSProcess::OnSimBubbleUpdate(static_cast<int32_t>(data), user->GetLatitude(), user->GetLongitude(),
+                                         user->GetAltitude());
         break;
     case EventAcftLVarsResponse: Sim().RequestAcftLVars(); break;
     case EventJetwayImmediateStop:
@@ -187,72 +214,13 @@ void OnFrame()
     program::State& flags = Flags();
     if (++flags.frameCounter < kFrameWorkEvery) return;
     flags.frameCounter = 0;
-    Skip("frame work", "eye-point, animations, separation planes and rotations");
-}
-
-void OnUserAircraftData(const uint8_t* record, size_t size)
-{
-    Skip("user aircraft data", "UserAircraft and SimBubble");
-    SoundEngine* engine = Parts().soundEngine.get();
-    if (!engine || engine->IsDisabled() || size < 11 * sizeof(double)) return;
-    double v[11];
-    std::memcpy(v, record, sizeof(v));
-    // Latitude, longitude, altitude, pitch, bank, heading, world velocities x, y, z, ...
-    engine->UpdateListener(v[0], v[1], v[2], v[5], v[6], v[7], v[8]);
-}
-
-void OnDateTime(const uint8_t* record, size_t size)
-{
-    SeasonalObjectHandler* seasonal = Parts().seasonal.get();
-    if (!seasonal) return;
-    if (!seasonal->IsChanged()) {
-        LoopLog().info("[SEASONALOBJECTHANDLER] Skipping update...");
-        return;
+    if (UserAircraft* user = User()) {
+        user->UpdateEyePointPosition();
+        user->UpdateNoseWheelPosition();
     }
-    if (size < 48) return;
-    double day[4];
-    int32_t time[4];
-    std::memcpy(day, record, sizeof(day));
-    std::memcpy(time, record + sizeof(day), sizeof(time));
-    const double month = day[0], dayOfYear = day[1], dayOfWeek = day[2], dayOfMonth = day[3];
-    const int32_t zoneOffset = time[0], zulu = time[1], timeOfDay = time[2], year = time[3];
-
-    const int32_t before[8] = {seasonal->GetMonthOfYear(), seasonal->GetDayOfYear(),    seasonal->GetTimeOfDay(),
-                               seasonal->GetTimeZoneOffset(), seasonal->GetZuluTime(), seasonal->GetLocalYear(),
-                               seasonal->GetDayOfMonth(),   seasonal->GetDayOfWeek()};
-    seasonal->SetMonthOfYear(month);
-    seasonal->SetDayOfYear(dayOfYear);
-    seasonal->SetTimeOfDay(timeOfDay);
-    seasonal->SetTimeZoneOffset(zoneOffset);
-    seasonal->SetZuluTime(zulu);
-    seasonal->SetLocalYear(year);
-    seasonal->SetDayOfMonth(dayOfMonth);
-    seasonal->SetDayOfWeek(dayOfWeek, DayOfWeekAsIs());
-
-    if (!seasonal->IsInitialised()) {
-        // No injection pass can have been cancelled without an injection queue.
-        const bool cancelled = false;
-        LoopLog().info("[SEASONALOBJECTHANDLER] Variables initialized!");
-        if (!cancelled) {
-            seasonal->SetInitialised();
-            return;
-        }
-        seasonal->SetChanged(false);
-        Sim().StopDateTimeRequest();
-        seasonal->SetInitialised();
-    } else {
-        LoopLog().info("[SEASONALOBJECTHANDLER] Refreshing Season/Time Data...");
-    }
-
-    const int32_t after[8] = {seasonal->GetMonthOfYear(), seasonal->GetDayOfYear(),    seasonal->GetTimeOfDay(),
-                              seasonal->GetTimeZoneOffset(), seasonal->GetZuluTime(), seasonal->GetLocalYear(),
-                              seasonal->GetDayOfMonth(),   seasonal->GetDayOfWeek()};
-    if (std::memcmp(before, after, sizeof(before)) == 0) return;
-    Skip("date and time change", "object lists");
-    if (!seasonal->IsChanged()) {
-        seasonal->SetChanged(true);
-        Sim().StartDateTimeRequest();
-    }
+    FSProcess::AnimateObjectsPerFrame();
+    FSProcess::UpdateSeparationPlanes();
+    FSProcess::UpdateVariableDrivenRotations();
 }
 
 void OnObjectData(const SIMCONNECT_RECV* data, DWORD size)
@@ -263,15 +231,15 @@ void OnObjectData(const SIMCONNECT_RECV* data, DWORD size)
     const size_t recordSize = size - SIMCONNECT_DATA_OFFSET;
     const DWORD request = message.dwRequestID;
     if (request >= RequestProbeFirst && request <= RequestProbeLast) {
-        Skip("probe weather data", "environmental data probes");
+        FSProcess::OnProbeWeather(message.dwObjectID, record, recordSize);
         return;
     }
     switch (request) {
-    case RequestUserAircraft: OnUserAircraftData(record, recordSize); break;
-    case RequestComRadios: Skip("COM radio data", "radio-click triggers"); break;
-    case RequestDateTime: OnDateTime(record, recordSize); break;
-    case RequestObjectAltitude: Skip("object ground altitude", "object lists"); break;
-    case RequestUserAircraftState: Skip("user aircraft state", "UserAircraft"); break;
+    case RequestUserAircraft: FSProcess::OnUserAircraftData(record, recordSize); break;
+    case RequestComRadios: FSProcess::UpdateRadioClickTriggers(true, record, recordSize); break;
+    case RequestDateTime: FSProcess::OnDateTime(record, recordSize); break;
+    case RequestObjectAltitude: FSProcess::OnGroundAltitude(message.dwObjectID, record, recordSize); break;
+    case RequestUserAircraftState: FSProcess::OnUserAircraftState(record, recordSize); break;
     default: break;
     }
 }
@@ -332,10 +300,7 @@ void OnException(const SIMCONNECT_RECV* data, DWORD size)
     if (!ReadRecord(data, size, exception)) return;
     program::State& flags = Flags();
     switch (exception.dwException) {
-    case SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED:
-        // Without an injection queue no creation request is waiting for this send id.
-        LoopLog().error("SimConnect EXCEPTION! Not able to create SimObject '%s'", "");
-        break;
+    case SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED: FSProcess::OnCreateObjectFailed(exception.dwSendID); break;
     case SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID: {
         const auto probe = exception.dwIndex == 3 ? flags.reachabilityProbes.find(exception.dwSendID)
                                                   : flags.reachabilityProbes.end();
@@ -408,7 +373,11 @@ void Dispatch(SIMCONNECT_RECV* data, DWORD size, void*)
             Skip("AI traffic scan", "AIMonitor");
         break;
     }
-    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: Skip("assigned object id", "object lists"); break;
+    case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: {
+        SIMCONNECT_RECV_ASSIGNED_OBJECT_ID assigned;
+        if (ReadRecord(data, size, assigned)) FSProcess::OnAssignedObjectId(assigned.dwRequestID, assigned.dwObjectID);
+        break;
+    }
     case SIMCONNECT_RECV_ID_RESERVED_KEY: OnReservedKey(data, size); break;
     case SIMCONNECT_RECV_ID_SYSTEM_STATE: OnSystemState(data, size); break;
     case SIMCONNECT_RECV_ID_CLIENT_DATA: OnClientData(data, size); break;

@@ -5,6 +5,8 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
+#include "jetway/IKSolver.h"
+#include "jetway/LinkedSimObjectHandler.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "platform/clock.h"
@@ -134,6 +136,8 @@ void Run()
         LoopLog().warn("No SimObjects inside Lists! VELK runs in 'External Jetway Triggering Mode' only...");
 
     RegisterWithSimulator();
+    if (Parts().ikSolver) Parts().ikSolver->SetConnection(sim.GetHandle());
+    if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->SetHandle(sim.GetHandle());
 
     if (flags.quit.load() == 0) {
         ProcessLog().debug("Entering FS Dispatch Loop.");
@@ -221,47 +225,6 @@ void OnProcessWatchdog(void*, BOOLEAN)
     if (IsProcessRunning(SimProcessName(Flags().targetPlatform))) return;
     program::WatchdogLog().fatal("Sim Process running test failed!");
     Flags().quit.store(1);
-}
-
-void ReloadAll(bool reload)
-{
-    // Placement files, object lists, quadtree and aircraft parameters belong to components that this
-    // build does not have; their steps only leave their progress lines.
-    RootLog().debug("Trying to read Settings from orvanes.ini file...");
-    if (Parts().settings) Parts().settings->Read();
-    RootLog().debug("Trying to find Custom Configuration files...");
-    RootLog().debug("Trying to build SimObject List out of Custom Config files...");
-    RootLog().debug("Trying to find XML Definition files...");
-    RootLog().debug("Trying to build SimObject List out of XML definition files...");
-    RootLog().debug("List generated! Trying now to insert into QuadTree...");
-    RootLog().debug("QuadTree populated with SimObject references.");
-    RootLog().debug("Trying to generate Aircraft Parameter Map from the INI file...");
-    if (!reload) {
-        RootLog().debug("SDX/XML/INI Handling done! Start FS Processing...");
-        return;
-    }
-    RootLog().debug("SDX/XML/INI Handling done! Going back to the Dispatch Loop...");
-    LoopLog().debug("Initialize Position after Reset.");
-    if (!Flags().externalMode) RequestPositionInit(1);
-}
-
-void InitDataRequests()
-{
-    if (!Flags().externalMode && Parts().seasonal) {
-        Parts().seasonal->SetChanged(true);
-        Sim().StartDateTimeRequest();
-    }
-    Sim().StartUserAircraftRequests();
-}
-
-void RequestPositionInit(int mode)
-{
-    program::State& flags = Flags();
-    if (flags.externalMode) return;
-    flags.positionInitialisation = true;
-    Sim().TransmitEventWithData(EventSimBubbleUpdate, static_cast<DWORD>(mode));
-    flags.positionInitialised = true;
-    flags.uiPositionChange = false;
 }
 
 void CreateTopMenu()

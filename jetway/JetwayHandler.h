@@ -81,6 +81,8 @@ public:
     bool IsRegistered(uint32_t id) const;
     bool IsEmpty() const { return jobs_.empty(); }
     std::size_t GetJobCount() const { return jobs_.size(); }
+    // Every job: the jetway's object id and its jetway.
+    const std::map<uint32_t, Jetway*>& GetJobs() const { return jobs_; }
 
     // Jobs answered through the API. Id 0 is never added.
     bool AddActive(uint32_t id);
