@@ -104,6 +104,9 @@ public:
         return titles;
     }
 
+    // A file in the machine root (host path below it), written before Start.
+    void AddFile(const std::string& relative, const std::string& text) { root_.MakeFile(relative, text); }
+
     simulator::Simulator& Sim() { return sim_; }
     coretest::LogCapture& Log() { return log_; }
     const std::filesystem::path& Root() const { return root_.Root(); }
