@@ -478,6 +478,100 @@ std::vector<PartSpec> ReadParts(const tinyxml2::XMLElement* job, Attrs& attrs)
     return parts;
 }
 
+// The weather variables of a Weather element: attribute, variable, unit, range.
+struct WeatherAttribute {
+    const char* attribute;
+    const char* variable;
+    const char* unit;
+    double lo, hi;
+};
+
+const WeatherAttribute kWeatherAttributes[] = {
+    {"windDirection", "AMBIENT WIND DIRECTION", "Degrees", 0, 360},
+    {"windSpeed", "AMBIENT WIND VELOCITY", "Knots", 0, 400},
+    {"visibility", "AMBIENT VISIBILITY", "Meters", 0, 1e6},
+    {"precipitation", "AMBIENT PRECIP STATE", "Mask", 0, 255},
+    {"temperature", "AMBIENT TEMPERATURE", "Celsius", -100, 100},
+    {"pressure", "SEA LEVEL PRESSURE", "Hectopascal", 800, 1200},
+};
+
+// The precipitation keywords; other values are masks given as numbers.
+std::optional<double> PrecipitationMask(const std::string& text)
+{
+    const std::string t = Upper(Trim(text));
+    if (t == "NONE") return 2;
+    if (t == "RAIN") return 4;
+    if (t == "SNOW") return 8;
+    return std::nullopt;
+}
+
+// A local date and time; zoneOffset is the simulator's TIME ZONE OFFSET: zulu minus local, in minutes.
+struct LocalDateTime {
+    int year = 2026, month = 7, day = 15, hour = 12, minute = 0, zoneOffset = 0;
+    int timeOfDay = -1;  // the simulator's TIME OF DAY (0 dawn, 1 day, 2 dusk, 3 night); -1: from the hour
+};
+
+bool IsLeapYear(int y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : days[m - 1];
+}
+
+int DayOfYear(const LocalDateTime& t)
+{
+    int day = t.day;
+    for (int m = 1; m < t.month; ++m) day += DaysInMonth(t.year, m);
+    return day;
+}
+
+// 0 = Sunday.
+int Weekday(const LocalDateTime& t)
+{
+    // Days since Sunday, 31 December of year 0 in the proleptic Gregorian calendar.
+    const long y = t.year - 1;
+    const long days = y * 365 + y / 4 - y / 100 + y / 400 + DayOfYear(t);
+    return static_cast<int>(days % 7);
+}
+
+// Dawn 05:00, day 07:00, dusk 18:00, night 20:00.
+int TimeOfDay(const LocalDateTime& t)
+{
+    if (t.timeOfDay >= 0) return t.timeOfDay;
+    if (t.hour < 5 || t.hour >= 20) return 3;
+    if (t.hour < 7) return 0;
+    return t.hour < 18 ? 1 : 2;
+}
+
+// Sets the date and time variables of the user aircraft. weekdayFromOne: the platform counts the days of
+// the week 1 (Sunday) to 7; otherwise 0 to 6.
+void SetDateTime(Simulator& sim, const LocalDateTime& t, bool weekdayFromOne)
+{
+    const int local = t.hour * 60 + t.minute;
+    const int zulu = ((local + t.zoneOffset) % 1440 + 1440) % 1440;
+    const int weekday = Weekday(t) + (weekdayFromOne ? 1 : 0);
+    sim.SetNumber(0, "LOCAL YEAR", "Number", t.year);
+    sim.SetNumber(0, "LOCAL MONTH OF YEAR", "Number", t.month);
+    sim.SetNumber(0, "LOCAL DAY OF MONTH", "Number", t.day);
+    sim.SetNumber(0, "LOCAL DAY OF YEAR", "Number", DayOfYear(t));
+    sim.SetNumber(0, "LOCAL DAY OF WEEK", "Number", weekday);
+    sim.SetNumber(0, "TIME ZONE OFFSET", "Minutes", t.zoneOffset);
+    sim.SetNumber(0, "ZULU TIME", "Minutes", zulu);
+    sim.SetNumber(0, "TIME OF DAY", "Enum", TimeOfDay(t));
+    static const char* const kTimesOfDay[] = {"dawn", "day", "dusk", "night"};
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "local date and time %04d-%02d-%02d %02d:%02d (day %d of the year, weekday %d, zulu %02d:%02d, "
+                  "offset %d min, %s)",
+                  t.year, t.month, t.day, t.hour, t.minute, DayOfYear(t), weekday, zulu / 60, zulu % 60,
+                  t.zoneOffset, kTimesOfDay[TimeOfDay(t)]);
+    sim.Note(text);
+}
+
 }  // namespace
 
 struct Scenario::State {
@@ -507,6 +601,7 @@ struct Scenario::State {
     std::map<std::string, ScenarioClient> clients;  // by name
     std::map<std::string, AiAircraft> ai;           // by key
     std::map<std::string, ObjectId> aiIds;          // by key
+    LocalDateTime dateTime;  // of the DateTime element read last: what the next one leaves out
 
     void Warn(const std::string& text) const
     {
@@ -553,6 +648,8 @@ struct Scenario::State {
     void ReadClientEvent(const Element& element);
     void ReadText(const Element& element);
     void ReadJob(const Element& element);
+    void ReadWeather(const Element& element);
+    void ReadDateTime(const Element& element);
     // An object of a client, in an ApiClient or on its own; nothing (and the problems reported) when it has any.
     std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml);
 
@@ -620,6 +717,8 @@ void Scenario::State::ReadElement(const tinyxml2::XMLElement* xml)
         {"ClientEvent", &State::ReadClientEvent},
         {"Text", &State::ReadText},
         {"JetwayJob", &State::ReadJob},
+        {"Weather", &State::ReadWeather},
+        {"DateTime", &State::ReadDateTime},
     };
     const std::string kind = xml->Name();
     Attrs attrs(xml);
@@ -833,6 +932,58 @@ void Scenario::State::ReadClientEvent(const Element& element)
         if (!object.empty()) keys.push_back(object);
         Defer(client, keys, "ClientEvent " + Quote(name),
               [=](Simulator&, ScenarioClient& c) { c.SendEvent(name, object, data); });
+    });
+}
+
+void Scenario::State::ReadWeather(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    std::vector<std::pair<const WeatherAttribute*, double>> values;
+    for (const WeatherAttribute& w : kWeatherAttributes) {
+        if (!attrs.Has(w.attribute)) continue;
+        const auto keyword = w.unit == std::string("Mask") ? PrecipitationMask(attrs.Str(w.attribute)) : std::nullopt;
+        values.emplace_back(&w, keyword ? *keyword : attrs.Num(w.attribute, 0, w.lo, w.hi));
+    }
+    if (values.empty()) attrs.Problem("needs at least one of windDirection, windSpeed, visibility, precipitation, "
+                                      "temperature, pressure");
+    if (!attrs.Clean()) return;
+    Add(element.at, [=](Simulator& sim) {
+        std::string text = "weather:";
+        const char* separator = " ";
+        for (const auto& [w, value] : values) {
+            sim.SetWeather(w->variable, w->unit, value);
+            text += separator + std::string(w->variable) + " = " + Number(value) + " (" + w->unit + ")";
+            separator = ", ";
+        }
+        sim.Note(text);
+    });
+}
+
+void Scenario::State::ReadDateTime(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    LocalDateTime t = dateTime;
+    t.year = static_cast<int>(attrs.Num("year", t.year, 1, 9999));
+    t.month = static_cast<int>(attrs.Num("month", t.month, 1, 12));
+    t.day = static_cast<int>(attrs.Num("day", t.day, 1, 31));
+    t.hour = static_cast<int>(attrs.Num("hour", t.hour, 0, 23));
+    t.minute = static_cast<int>(attrs.Num("minute", t.minute, 0, 59));
+    t.zoneOffset = static_cast<int>(attrs.Num("zoneOffset", t.zoneOffset, -1440, 1440));
+    const std::string timeOfDay = Upper(Trim(attrs.Str("timeOfDay")));
+    static const char* const kNames[] = {"DAWN", "DAY", "DUSK", "NIGHT"};
+    auto named = std::find(std::begin(kNames), std::end(kNames), timeOfDay);
+    t.timeOfDay = named == std::end(kNames) ? -1 : static_cast<int>(named - std::begin(kNames));
+    if (!timeOfDay.empty() && named == std::end(kNames)) attrs.Problem("timeOfDay must be dawn, day, dusk or night");
+    if (attrs.Clean())
+        for (const char* whole : {"year", "month", "day", "hour", "minute", "zoneOffset"})
+            if (auto v = attrs.OptionalNum(whole); v && *v != std::floor(*v))
+                attrs.Problem(std::string(whole) + " is not whole");
+    if (attrs.Clean() && t.day > DaysInMonth(t.year, t.month)) attrs.Problem("no such day in that month");
+    if (!attrs.Clean()) return;
+    dateTime = t;
+    Add(element.at, [=, this](Simulator& sim) {
+        const std::string& p = settings.platform;
+        SetDateTime(sim, t, p == "P3Dv3" || p == "P3Dv4" || p == "P3Dv5");
     });
 }
 

@@ -364,6 +364,12 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     ObjectId nextObject = kUserId + 1;
     std::map<ObjectId, SimObject> objects;
     std::set<std::string> refusedTitles;
+    // World weather, by upper-case name: every object carries it.
+    struct WorldValue {
+        std::string name, unit;
+        double value;
+    };
+    std::map<std::string, WorldValue> weather;
     int creationDelay = 0;
     std::vector<PendingCreation> creations;
 
@@ -387,6 +393,13 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
         user.type = SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT;
         user.vars.SetNumber("IS USER SIM", "Bool", 1);
         user.vars.SetNumber("SIM ON GROUND", "Bool", 1);
+        for (const WorldValue& w : std::initializer_list<WorldValue>{{"AMBIENT WIND DIRECTION", "Degrees", 270},
+                                                                     {"AMBIENT WIND VELOCITY", "Knots", 8},
+                                                                     {"AMBIENT VISIBILITY", "Meters", 20000},
+                                                                     {"AMBIENT PRECIP STATE", "Mask", 2},
+                                                                     {"AMBIENT TEMPERATURE", "Celsius", 15},
+                                                                     {"SEA LEVEL PRESSURE", "Hectopascal", 1013}})
+            SetWeather(w);
     }
 
     // ---- helpers ----
@@ -666,6 +679,12 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
 
     // ---- objects ----
 
+    void SetWeather(const WorldValue& w)
+    {
+        weather[Upper(w.name)] = w;
+        for (auto& [id, o] : objects) o.vars.SetNumber(w.name, w.unit, w.value);
+    }
+
     SimObject& NewObject(const std::string& title, DWORD type, uint32_t owner)
     {
         const ObjectId id = nextObject++;
@@ -676,6 +695,7 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
         o.owner = owner;
         o.vars.SetText("TITLE", title);
         o.vars.SetNumber("IS USER SIM", "Bool", 0);
+        for (const auto& [key, w] : weather) o.vars.SetNumber(w.name, w.unit, w.value);
         return o;
     }
 
@@ -1911,6 +1931,12 @@ std::optional<std::string> Simulator::Text(ObjectId id, const std::string& name)
     std::lock_guard lock(impl_->mutex);
     const SimObject* o = impl_->FindObject(id);
     return o ? o->vars.Text(name) : std::nullopt;
+}
+
+void Simulator::SetWeather(const std::string& name, const std::string& unit, double value)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->SetWeather({name, unit, value});
 }
 
 void Simulator::RefuseTitle(const std::string& title)

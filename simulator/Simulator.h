@@ -122,6 +122,11 @@ public:
     std::optional<double> Number(ObjectId id, const std::string& name, const std::string& unit) const;
     bool SetText(ObjectId id, const std::string& name, const std::string& text);
     std::optional<std::string> Text(ObjectId id, const std::string& name) const;
+    // World weather: the variable is set on every object, the user aircraft included, and on every object
+    // created later. At start: AMBIENT WIND DIRECTION 270 Degrees, AMBIENT WIND VELOCITY 8 Knots,
+    // AMBIENT VISIBILITY 20000 Meters, AMBIENT PRECIP STATE 2 Mask (none), AMBIENT TEMPERATURE 15 Celsius,
+    // SEA LEVEL PRESSURE 1013 Hectopascal.
+    void SetWeather(const std::string& name, const std::string& unit, double value);
     // Creation of this title fails with exception CREATE_OBJECT_FAILED.
     void RefuseTitle(const std::string& title);
     // Creations are answered after this many frames (0: at once).

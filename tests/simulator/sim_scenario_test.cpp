@@ -278,4 +278,191 @@ TEST(ScenarioTest, AJetwayJobWhoseObjectCouldNotBeCreatedIsSkipped)
     EXPECT_FALSE(p.Saw("written by 'C'"));
 }
 
+// Reads objects' variables as the program asks for them: its weather definition (six INT32) and its date
+// and time definition (four FLOAT64, then four INT32).
+struct Reader {
+    HANDLE h = OpenClient("reader");
+    DWORD nextRequest = 1;
+
+    Reader()
+    {
+        for (auto [name, unit] : {std::pair{"AMBIENT WIND DIRECTION", "Degrees"}, {"AMBIENT WIND VELOCITY", "Knots"},
+                                  {"AMBIENT VISIBILITY", "Meters"}, {"AMBIENT PRECIP STATE", "Mask"},
+                                  {"AMBIENT TEMPERATURE", "Celsius"}, {"SEA LEVEL PRESSURE", "Hectopascal"}})
+            SimConnect_AddToDataDefinition(h, 9, name, unit, SIMCONNECT_DATATYPE_INT32);
+        for (const char* name : {"LOCAL MONTH OF YEAR", "LOCAL DAY OF YEAR", "LOCAL DAY OF WEEK", "LOCAL DAY OF MONTH"})
+            SimConnect_AddToDataDefinition(h, 5, name, "Number");
+        for (auto [name, unit] : {std::pair{"TIME ZONE OFFSET", "Minutes"}, {"ZULU TIME", "Minutes"},
+                                  {"TIME OF DAY", "Enum"}, {"LOCAL YEAR", "Number"}})
+            SimConnect_AddToDataDefinition(h, 5, name, unit, SIMCONNECT_DATATYPE_INT32);
+    }
+    ~Reader() { SimConnect_Close(h); }
+
+    std::vector<uint8_t> Read(DWORD definition, DWORD object)
+    {
+        SimConnect_RequestDataOnSimObject(h, nextRequest++, definition, object, SIMCONNECT_PERIOD_ONCE);
+        for (const Message& m : Drain(h))
+            if (Kind(m) == SIMCONNECT_RECV_ID_SIMOBJECT_DATA) return Record(m);
+        ADD_FAILURE() << "no data for object " << object;
+        return {};
+    }
+
+    static int32_t IntAt(const std::vector<uint8_t>& record, size_t offset)
+    {
+        int32_t v = 0;
+        if (offset + 4 <= record.size()) std::memcpy(&v, record.data() + offset, 4);
+        return v;
+    }
+
+    // wind direction, wind speed, visibility, precipitation, temperature, pressure
+    std::vector<int32_t> Weather(DWORD object)
+    {
+        auto record = Read(9, object);
+        std::vector<int32_t> out;
+        for (size_t i = 0; i < 6; ++i) out.push_back(IntAt(record, i * 4));
+        return out;
+    }
+
+    // month, day of year, weekday, day of month, zone offset, zulu minutes, time of day, year
+    std::vector<int32_t> DateTime()
+    {
+        auto record = Read(5, SIMCONNECT_OBJECT_ID_USER);
+        std::vector<int32_t> out;
+        for (size_t i = 0; i < 4; ++i) out.push_back(static_cast<int32_t>(DoubleAt(record, i * 8)));
+        for (size_t i = 0; i < 4; ++i) out.push_back(IntAt(record, 32 + i * 4));
+        return out;
+    }
+};
+
+DWORD ObjectOf(const simulator::Simulator& sim, const std::string& title)
+{
+    for (const auto& o : sim.Objects())
+        if (o.title == title) return o.id;
+    ADD_FAILURE() << "no object " << title;
+    return 0;
+}
+
+TEST(ScenarioTest, TheWeatherReachesTheUserAircraftAndEveryObjectOldOrNew)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<ApiClient time=\"0\" name=\"C\"><Object key=\"early\" title=\"Early Probe\"/></ApiClient>"
+                       "<Weather time=\"1\" windDirection=\"90\" windSpeed=\"25\" visibility=\"800\""
+                       "         precipitation=\"snow\" temperature=\"-3\" pressure=\"990\"/>"
+                       "<Object time=\"2\" client=\"C\" key=\"late\" title=\"Late Probe\"/>"
+                       "<Weather time=\"3\" windSpeed=\"5\" precipitation=\"4\"/>"));
+    Reader reader;
+    const std::vector<int32_t> calm{270, 8, 20000, 2, 15, 1013};
+    p.PlayUntil(0.5);
+    const DWORD early = ObjectOf(p.sim, "Early Probe");
+    EXPECT_EQ(reader.Weather(early), calm);
+    EXPECT_EQ(reader.Weather(SIMCONNECT_OBJECT_ID_USER), calm);
+
+    const std::vector<int32_t> snow{90, 25, 800, 8, -3, 990};
+    p.PlayUntil(2.5);
+    EXPECT_TRUE(p.Saw("weather: AMBIENT WIND DIRECTION = 90 (Degrees), AMBIENT WIND VELOCITY = 25 (Knots), "
+                      "AMBIENT VISIBILITY = 800 (Meters), AMBIENT PRECIP STATE = 8 (Mask), "
+                      "AMBIENT TEMPERATURE = -3 (Celsius), SEA LEVEL PRESSURE = 990 (Hectopascal)"));
+    const DWORD late = ObjectOf(p.sim, "Late Probe");
+    for (DWORD object : {early, late, static_cast<DWORD>(SIMCONNECT_OBJECT_ID_USER)})
+        EXPECT_EQ(reader.Weather(object), snow) << "object " << object;
+
+    // Only what a step names changes.
+    p.PlayUntil(3.5);
+    EXPECT_TRUE(p.Saw("weather: AMBIENT WIND VELOCITY = 5 (Knots), AMBIENT PRECIP STATE = 4 (Mask)"));
+    const std::vector<int32_t> rain{90, 5, 800, 4, -3, 990};
+    for (DWORD object : {early, late, static_cast<DWORD>(SIMCONNECT_OBJECT_ID_USER)})
+        EXPECT_EQ(reader.Weather(object), rain) << "object " << object;
+    // Units of one kind convert.
+    EXPECT_NEAR(*p.sim.Number(late, "AMBIENT VISIBILITY", "Feet"), 2624.67, 0.01);
+}
+
+struct DateTimeCase {
+    const char* platform;
+    const char* element;
+    std::vector<int32_t> expected;  // as Reader::DateTime gives them
+    const char* note;
+};
+
+class ScenarioDateTime : public ::testing::TestWithParam<DateTimeCase> {};
+
+TEST_P(ScenarioDateTime, SetsTheEightVariablesOfTheUserAircraftConsistently)
+{
+    const DateTimeCase& c = GetParam();
+    Played p;
+    ASSERT_TRUE(p.Load(std::string("<DateTime time=\"1\" ") + c.element + "/>",
+                       std::string("frameRate=\"20\" platform=\"") + c.platform + "\""));
+    Reader reader;
+    p.PlayUntil(1.5);
+    EXPECT_EQ(reader.DateTime(), c.expected);
+    EXPECT_TRUE(p.Saw(c.note)) << c.note;
+    EXPECT_TRUE(p.warnings.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Days, ScenarioDateTime,
+    ::testing::Values(
+        // A Wednesday in summer at noon, two hours east of Greenwich; P3Dv4 counts the weekday from 1.
+        DateTimeCase{"P3Dv4", "year=\"2026\" month=\"7\" day=\"15\" hour=\"12\" minute=\"0\" zoneOffset=\"-120\"",
+                     {7, 196, 4, 15, -120, 600, 1, 2026},
+                     "local date and time 2026-07-15 12:00 (day 196 of the year, weekday 4, zulu 10:00, offset -120 "
+                     "min, day)"},
+        // New Year's Eve of a leap year, late at night west of Greenwich: zulu is past midnight; FSX counts from 0.
+        DateTimeCase{"FSX", "year=\"2024\" month=\"12\" day=\"31\" hour=\"23\" minute=\"30\" zoneOffset=\"60\"",
+                     {12, 366, 2, 31, 60, 30, 3, 2024},
+                     "local date and time 2024-12-31 23:30 (day 366 of the year, weekday 2, zulu 00:30, offset 60 min, "
+                     "night)"},
+        // A Sunday at dawn, east of Greenwich across midnight backwards.
+        DateTimeCase{"P3Dv5", "year=\"2026\" month=\"1\" day=\"4\" hour=\"5\" minute=\"10\" zoneOffset=\"-600\"",
+                     {1, 4, 1, 4, -600, 1150, 0, 2026}, "(day 4 of the year, weekday 1, zulu 19:10"},
+        // The leap day of a century divisible by 400, at dusk; a time of day given outright wins over the hour.
+        DateTimeCase{"P3Dv4", "year=\"2000\" month=\"3\" day=\"1\" hour=\"19\" minute=\"59\"",
+                     {3, 61, 4, 1, 0, 1199, 2, 2000}, "2000-03-01 19:59 (day 61 of the year, weekday 4"},
+        DateTimeCase{"P3Dv4", "year=\"2000\" month=\"2\" day=\"29\" hour=\"12\" timeOfDay=\"Night\"",
+                     {2, 60, 3, 29, 0, 720, 3, 2000}, "(day 60 of the year, weekday 3, zulu 12:00, offset 0 min, night)"}));
+
+TEST(ScenarioTest, ADateTimeKeepsWhatItLeavesOutFromTheOneBefore)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("<DateTime time=\"1\" year=\"2026\" month=\"1\" day=\"12\" hour=\"6\" zoneOffset=\"-60\"/>"
+                       "<DateTime time=\"2\" hour=\"19\" minute=\"45\"/>"));
+    Reader reader;
+    p.PlayUntil(1.5);
+    EXPECT_EQ(reader.DateTime(), (std::vector<int32_t>{1, 12, 2, 12, -60, 300, 0, 2026}));
+    p.PlayUntil(2.5);
+    EXPECT_EQ(reader.DateTime(), (std::vector<int32_t>{1, 12, 2, 12, -60, 1125, 2, 2026}));
+}
+
+TEST(ScenarioTest, BadWeatherAndDateTimeAreReportedAndSkipped)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("\n<Weather time=\"1\" windDirection=\"400\"/>"
+                       "\n<Weather time=\"1\" precipitation=\"hail\"/>"
+                       "\n<Weather time=\"1\"/>"
+                       "\n<DateTime time=\"1\" year=\"2025\" month=\"2\" day=\"29\"/>"
+                       "\n<DateTime time=\"1\" month=\"4\" day=\"31\"/>"
+                       "\n<DateTime time=\"1\" hour=\"24\"/>"
+                       "\n<DateTime time=\"1\" minute=\"7.5\"/>"
+                       "\n<DateTime time=\"1\" timeOfDay=\"noon\"/>"
+                       "\n<DateTime time=\"1\" year=\"2026\" month=\"4\" day=\"30\" zoneOffset=\"nan\"/>"));
+    const std::vector<std::string> expected{
+        "scenario:2: Weather: attribute 'windDirection' is not a number within 0..360: '400' (element skipped)",
+        "scenario:3: Weather: attribute 'precipitation' is not a number within 0..255: 'hail' (element skipped)",
+        "scenario:4: Weather: needs at least one of windDirection, windSpeed, visibility, precipitation, "
+        "temperature, pressure (element skipped)",
+        "scenario:5: DateTime: no such day in that month (element skipped)",
+        "scenario:6: DateTime: no such day in that month (element skipped)",
+        "scenario:7: DateTime: attribute 'hour' is not a number within 0..23: '24' (element skipped)",
+        "scenario:8: DateTime: minute is not whole (element skipped)",
+        "scenario:9: DateTime: timeOfDay must be dawn, day, dusk or night (element skipped)",
+        "scenario:10: DateTime: attribute 'zoneOffset' is not a number within -1440..1440: 'nan' (element skipped)",
+    };
+    EXPECT_EQ(p.warnings, expected);
+    Reader reader;
+    p.PlayUntil(1.5);
+    EXPECT_EQ(reader.Weather(SIMCONNECT_OBJECT_ID_USER), (std::vector<int32_t>{270, 8, 20000, 2, 15, 1013}));
+    EXPECT_FALSE(p.sim.Number(0, "LOCAL YEAR", "Number").has_value());
+    EXPECT_FALSE(p.Saw("weather:"));
+    EXPECT_FALSE(p.Saw("local date and time"));
+}
+
 }  // namespace
