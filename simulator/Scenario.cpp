@@ -684,6 +684,7 @@ bool Scenario::State::Read(const tinyxml2::XMLDocument& doc, const std::string& 
     settings.waitClient = a.Str("waitClient");
     settings.waitTimeoutSeconds = a.Num("waitTimeout", settings.waitTimeoutSeconds, 0, kMaxSeconds);
     settings.creationDelayFrames = static_cast<int>(a.Num("creationDelay", 0, 0, 10000));
+    if (a.Has("groundElevation")) settings.groundElevationFeet = a.Num("groundElevation", 0, -2000, 30000);
     for (const std::string& p : a.Problems())
         Warn(file + ":" + std::to_string(root->GetLineNum()) + ": Scenario: " + p + " (default used)");
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,7 @@ struct ScenarioSettings {
     std::string waitClient;
     double waitTimeoutSeconds = 60;  // 0: wait for ever
     int creationDelayFrames = 0;
+    double groundElevationFeet = std::numeric_limits<double>::quiet_NaN();  // NaN: none
 };
 
 class Scenario {

@@ -371,6 +371,7 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     };
     std::map<std::string, WorldValue> weather;
     int creationDelay = 0;
+    std::optional<double> groundElevationFeet;  // where objects created on the ground stand; none: as asked
     std::vector<PendingCreation> creations;
 
     std::map<std::string, Area> areas;  // by upper-case name
@@ -720,8 +721,10 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
             return Fail(c, SIMCONNECT_EXCEPTION_CREATE_OBJECT_FAILED, p.sendId, 1);
         }
         SimObject& o = NewObject(p.title, SIMCONNECT_SIMOBJECT_TYPE_GROUND, c.id);
-        PlaceObject(o, p.position.Latitude, p.position.Longitude, p.position.Altitude, p.position.Pitch,
-                    p.position.Bank, p.position.Heading);
+        // An object created on the ground stands on the ground, whatever altitude it asked for.
+        const double altitude = p.position.OnGround && groundElevationFeet ? *groundElevationFeet : p.position.Altitude;
+        PlaceObject(o, p.position.Latitude, p.position.Longitude, altitude, p.position.Pitch, p.position.Bank,
+                    p.position.Heading);
         o.vars.SetNumber("SIM ON GROUND", "Bool", p.position.OnGround ? 1 : 0);
         o.vars.SetNumber("AIRSPEED TRUE", "knots", p.position.Airspeed);
         Log("object " + Describe(o) + " created for " + Quote(ClientName(c)) + " (request " +
@@ -1949,6 +1952,13 @@ void Simulator::SetCreationDelayFrames(int frames)
 {
     std::lock_guard lock(impl_->mutex);
     impl_->creationDelay = std::max(0, frames);
+}
+
+void Simulator::SetGroundElevation(double feet)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->groundElevationFeet.reset();
+    if (std::isfinite(feet)) impl_->groundElevationFeet = feet;
 }
 
 bool Simulator::PressKey(const std::string& key)

@@ -131,6 +131,9 @@ public:
     void RefuseTitle(const std::string& title);
     // Creations are answered after this many frames (0: at once).
     void SetCreationDelayFrames(int frames);
+    // The ground under every place (feet): objects created on the ground stand on it. Not a number: no
+    // ground known, objects stand where they asked to (so at start).
+    void SetGroundElevation(double feet);
 
     // ---- Input, menus, texts ----
     // A key pressed: the reserved key's event, and every enabled input mapping of the key.

@@ -78,7 +78,8 @@ const char* const kUsage =
     "\n"
     "Scenario format: <Scenario> with the attributes platform, machineRoot, module, frameRate (frames per\n"
     "simulated second, default 30), duration (end time in seconds), waitClient, waitTimeout, creationDelay\n"
-    "(frames before an object creation is answered). Its elements each happen at time=\"SECONDS\"\n"
+    "(frames before an object creation is answered), groundElevation (feet: objects created on the ground\n"
+    "stand on it). Its elements each happen at time=\"SECONDS\"\n"
     "(default 0):\n"
     "  <Aircraft title file latitude longitude altitude heading/>   the user aircraft (file: its .air path,\n"
     "                                                               sent as AircraftLoaded)\n"
@@ -247,6 +248,7 @@ int main(int argc, char** argv)
     sim.SetTimelineRegistrations(o.registrations);
     sim.SetFrameRate(s.frameRate);
     sim.SetCreationDelayFrames(s.creationDelayFrames);
+    sim.SetGroundElevation(s.groundElevationFeet);
     if (!sim.Listen(&error)) {
         std::fprintf(stderr, "simhost: %s\n", error.c_str());
         return 1;

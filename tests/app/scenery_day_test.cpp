@@ -191,3 +191,4 @@ TEST(SceneryRebuild, TimePassingAcrossAConditionBoundaryShowsAndHides)
 }
 
 }  // namespace
+

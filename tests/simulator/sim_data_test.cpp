@@ -383,3 +383,22 @@ TEST_F(DataTest, PrintedTextsShowForTheirTimeWithoutResultForEventZero)
 }
 
 }  // namespace
+
+// With a ground elevation known, an object created on the ground stands on it; one created in the air
+// keeps its altitude. Without one, both stand where they asked to.
+TEST_F(DataTest, ObjectsCreatedOnTheGroundStandOnTheGroundElevation)
+{
+    SIMCONNECT_DATA_INITPOSITION onGround{47.1, 8.2, 28, 0, 0, 0, 1, 0};
+    SIMCONNECT_DATA_INITPOSITION inTheAir{47.1, 8.2, 3000, 0, 0, 0, 0, 0};
+    auto created = [&](const SIMCONNECT_DATA_INITPOSITION& pos) {
+        EXPECT_EQ(SimConnect_AICreateSimulatedObject(a, "Cone", pos, 105), S_OK);
+        auto assigned = OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(Drain(a), SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
+        return assigned.empty() ? DWORD{0} : assigned[0].dwObjectID;
+    };
+    EXPECT_DOUBLE_EQ(*sim.Number(created(onGround), "PLANE ALTITUDE", "Feet"), 28);
+    sim.SetGroundElevation(1650);
+    EXPECT_DOUBLE_EQ(*sim.Number(created(onGround), "PLANE ALTITUDE", "Feet"), 1650);
+    EXPECT_DOUBLE_EQ(*sim.Number(created(inTheAir), "PLANE ALTITUDE", "Feet"), 3000);
+    sim.SetGroundElevation(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_DOUBLE_EQ(*sim.Number(created(onGround), "PLANE ALTITUDE", "Feet"), 28);
+}
