@@ -39,8 +39,8 @@ bool ReadRecord(const SIMCONNECT_RECV* data, DWORD size, T& record)
     return true;
 }
 
-// A branch whose work belongs to a component this build does not have. Logged the first time only: some of
-// them come with every frame.
+// A branch whose handler this build does not have yet. Logged the first time only: some of them come with
+// every frame.
 void Skip(const std::string& branch, const std::string& component)
 {
     if (!Flags().notedSkips.insert(branch).second) return;
@@ -182,10 +182,10 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         LoopLog().info("Dumping Maps...%s", flags.logFolder.c_str());
         if (Parts().folderManager) Parts().folderManager->DumpMaps(flags.logFolder);
         break;
-    case EventMenuAiDetection: Skip(EventText(event.uEventID, data), "AIMonitor"); break;
+    case EventMenuAiDetection: Skip(EventText(event.uEventID, data), "AI detection toggle"); break;
     case EventJetwayDone:
     case EventJetwayIntermediate:
-    case EventJetwayDataReceived: Skip(EventText(event.uEventID, data), "JetwayHandler"); break;
+    case EventJetwayDataReceived: Skip(EventText(event.uEventID, data), "jetway job handling"); break;
     case EventReloadAll: OnModuleReset(); break;
     case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
     case EventJetwayQuery:
@@ -258,14 +258,14 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
         break;
     }
     switch (message.dwRequestID) {
-    case velk_ids::RequestJetwayDataOut: Skip("jetway report", "JetwayHandler"); break;
+    case velk_ids::RequestJetwayDataOut: Skip("jetway report", "jetway job handling"); break;
     case velk_ids::RequestJetwayQuery:
     case velk_ids::RequestJetwayTrigger:
     case velk_ids::RequestJetwayInform:
     case velk_ids::RequestStandInform:
     case velk_ids::RequestJetwayMassQuery:
     case velk_ids::RequestStandInformLite: Skip("API request " + std::to_string(message.dwRequestID), "API"); break;
-    case velk_ids::RequestAcftLVars: Skip("aircraft variables", "UserAircraft"); break;
+    case velk_ids::RequestAcftLVars: Skip("aircraft variables", "aircraft variable handling"); break;
     default: break;
     }
 }
@@ -289,7 +289,7 @@ void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)
         }
         break;
     }
-    case velk_ids::RequestAircraftLoaded: Skip("aircraft loaded state", "AircraftConfigData"); break;
+    case velk_ids::RequestAircraftLoaded: Skip("aircraft loaded state", "aircraft configuration handling"); break;
     default: break;
     }
 }
@@ -370,7 +370,7 @@ void Dispatch(SIMCONNECT_RECV* data, DWORD size, void*)
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: {
         SIMCONNECT_RECV_SIMOBJECT_DATA message;
         if (ReadRecord(data, size, message) && message.dwRequestID == RequestAiScan)
-            Skip("AI traffic scan", "AIMonitor");
+            Skip("AI traffic scan", "AI traffic scan handling");
         break;
     }
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: {
