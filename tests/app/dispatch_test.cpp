@@ -281,6 +281,7 @@ TEST_F(DispatchTest, MainMenuDataOutsideTheCommandsCountsAsTheMainMenu)
     }
 }
 
+// The passes themselves are tested over real objects in the frame-pass tests; here only their rhythm.
 TEST_F(DispatchTest, EveryThirdFrameRunsTheFrameWork)
 {
     auto frame = Event(EventFrame, 0, SIMCONNECT_RECV_ID_EVENT_FRAME);
@@ -290,20 +291,15 @@ TEST_F(DispatchTest, EveryThirdFrameRunsTheFrameWork)
     Send(f);
     Send(f);
     EXPECT_EQ(Flags().frameCounter, 2);
-    EXPECT_FALSE(log.Has("frame work"));
     Send(f);
     EXPECT_EQ(Flags().frameCounter, 0);
-    EXPECT_TRUE(log.Has("DEBUG VELK.FSLOOP : [DISPATCH] frame work"));
     // Another frame id is no visual frame.
     f.uEventID = 9;
     Send(f);
     EXPECT_EQ(Flags().frameCounter, 0);
-    // The skipped work is noted once, not on every third frame.
-    for (int i = 0; i < 9; ++i) {
-        f.uEventID = EventFrame;
-        Send(f);
-    }
-    EXPECT_EQ(log.Count("frame work"), 1);
+    f.uEventID = EventFrame;
+    Send(f);
+    EXPECT_EQ(Flags().frameCounter, 1);
 }
 
 TEST_F(DispatchTest, SimStartInExternalModeStartsTheAircraftRequestsOnly)
@@ -523,7 +519,6 @@ TEST_F(DispatchTest, DateTimeIsTakenOverOnlyWhileRequested)
     log.Clear();
     SendDateTime(june);
     EXPECT_TRUE(log.Has("[SEASONALOBJECTHANDLER] Refreshing Season/Time Data..."));
-    EXPECT_FALSE(log.Has("[DISPATCH] date and time change"));
 
     DateTime july = june;
     july.month = 7.0;
@@ -532,7 +527,6 @@ TEST_F(DispatchTest, DateTimeIsTakenOverOnlyWhileRequested)
     july.dayOfMonth = 15;
     SendDateTime(july);
     EXPECT_EQ(seasonal.GetDayOfMonth(), 15);
-    EXPECT_TRUE(log.Has("[DISPATCH] date and time change"));
 }
 
 TEST_F(DispatchTest, DayOfWeekAsItComesOnTheOlderPlatforms)

@@ -86,10 +86,13 @@ protected:
         placement.SetLatitude(kLatitude);
         placement.SetLongitude(kLongitude);
         EXPECT_EQ(S_OK, Sim().CreateObject("Target", 900, placement));
-        const auto assigned = OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(Drain(Sim().GetHandle()),
-                                                                        SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
-        EXPECT_EQ(1u, assigned.size());
-        return assigned.empty() ? 0 : assigned.back().dwObjectID;
+        // Answers to the program's own creations may be waiting too.
+        DWORD id = 0;
+        for (const auto& answer : OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(Drain(Sim().GetHandle()),
+                                                                           SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID))
+            if (answer.dwRequestID == 900) id = answer.dwObjectID;
+        EXPECT_NE(0u, id);
+        return id;
     }
 
     // One model with the features, at the objects' place (altitude in feet), in the simulation with a
@@ -285,10 +288,14 @@ TEST_F(FramePassesTest, GroundShiftTogglesOnlyWhenTheHeightCrossesTheThreshold)
         Add(MakeObject("Apron", {FeatureGroundPolygonShift}, true, 1000.0), List().GetGroundShiftIndices());
     GroundPolygonShiftData& shift = *object.GetCurrentModel()->GetGroundPolygonShift();
     ASSERT_TRUE(shift.SetValues(500.0, -20.0));
-    // The object as the simulator has it again after a re-creation.
+    // The program's re-creation answered: the object is in the simulation again under its new id.
     const auto recreated = [&] {
+        const auto assigned = OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(Drain(Sim().GetHandle()),
+                                                                        SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
+        ASSERT_EQ(1u, assigned.size()) << "the shift recreates the object once";
+        object.SetCreatePending(false);
         object.SetInSimulation(true);
-        object.SetObjectId(SimulatedObject());
+        object.SetObjectId(assigned.back().dwObjectID);
     };
 
     MoveUser(0.0, 1400.0);
@@ -312,12 +319,12 @@ TEST_F(FramePassesTest, GroundShiftTogglesOnlyWhenTheHeightCrossesTheThreshold)
     EXPECT_TRUE(shift.IsActive());
     EXPECT_EQ(1, TimelineCount(" removed by ")) << "staying above recreates nothing";
 
-    recreated();
     MoveUser(0.0, 1500.0);
     FSProcess::UpdateGroundPolygonShift();
     EXPECT_FALSE(shift.IsActive());
     EXPECT_DOUBLE_EQ(1000.0, object.GetAltitude());
     EXPECT_EQ(2, TimelineCount(" removed by "));
+    recreated();
 }
 
 // ---- proximity pass -------------------------------------------------------------------------------------
@@ -392,7 +399,8 @@ TEST_F(ProximityTest, EachCaseSetsStateAndVisibilityPair)
         const std::string label = std::to_string(c.north) + (c.present ? " present" : " absent");
         EXPECT_EQ(c.stateAfter, Trigger(object).GetState()) << label;
         EXPECT_EQ(c.visible, Trigger(object).IsVisible()) << label;
-        if (c.present) EXPECT_EQ("", object.GetCreatedSimTitle()) << label;
+        EXPECT_EQ(!c.present, object.IsCreatePending()) << label;
+        if (c.present) EXPECT_FALSE(object.IsInSimulation()) << label;
     }
     EXPECT_EQ(0, TimelineCount("VELK.ShowMainMenu")) << "no menu on screen";
 }
@@ -595,10 +603,11 @@ TEST_F(RadioClickTest, GroupTriggerWithoutDefaultRemovesEveryMemberWhenTheCountd
     for (SimObject* object : {&lead, &member}) {
         EXPECT_FALSE(Trigger(*object).GetState()) << object->GetName();
         EXPECT_FALSE(Trigger(*object).IsVisible()) << object->GetName();
-        EXPECT_EQ("", object->GetCreatedSimTitle()) << object->GetName();
+        EXPECT_FALSE(object->IsInSimulation()) << object->GetName();
         EXPECT_EQ(60, Trigger(*object).GetCountdown()) << object->GetName();
     }
     EXPECT_FALSE(Trigger(lead).IsCountdownActive());
+    EXPECT_EQ(2, TimelineCount(" removed by "));
 }
 
 TEST_F(RadioClickTest, ElapsedCountdownReturnsToTheDefaultModelAndWarnsBeforehand)
@@ -622,9 +631,18 @@ TEST_F(RadioClickTest, ElapsedCountdownReturnsToTheDefaultModelAndWarnsBeforehan
     EXPECT_TRUE(bright.GetTriggVisibility()->IsCountdownActive());
     Tick();
     EXPECT_FALSE(bright.GetTriggVisibility()->IsCountdownActive());
-    const TriggVisibilityData& fallback = *object.GetModel(0)->GetTriggVisibility();
-    EXPECT_TRUE(fallback.IsVisible() && fallback.IsShown()) << "the default is marked to show";
+    // The default model replaces the bright one in the simulation.
+    EXPECT_EQ(0, object.GetCurrentModelIndex());
+    EXPECT_TRUE(object.GetModel(0)->GetTriggVisibility()->IsVisible());
     EXPECT_FALSE(bright.GetTriggVisibility()->IsVisible() || bright.GetTriggVisibility()->IsShown());
+    EXPECT_EQ(1, TimelineCount(" removed by "));
+    const auto assigned = OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(Drain(Sim().GetHandle()),
+                                                                    SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
+    ASSERT_EQ(1u, assigned.size());
+    std::string created;
+    for (const simulator::ObjectInfo& info : sim.Objects())
+        if (info.id == assigned[0].dwObjectID) created = info.title;
+    EXPECT_EQ("Lights:Edge Title", created);
 }
 
 // ---- jetway lights --------------------------------------------------------------------------------------

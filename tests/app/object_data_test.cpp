@@ -273,10 +273,12 @@ protected:
         vane.SetHeading(42.0);
         vane.SetObjectId(ForeignObject());
         vane.SetInSimulation(true);
+        vane.SetLinkedIndex(0);
         EnviroDataProbe probe;
         probe.SetName("Probe");
         probe.SetLinkedIndex(0);
         probe.SetObjectId(ForeignObject());
+        probe.SetInSimulation(true);
         Parts().activeProbes->Add(probe);
         Probe().AddClient(&vane);
         log.Clear();
@@ -320,7 +322,7 @@ TEST_F(ProbeWeatherTest, TheProbeKeepsTheWeather)
     Probe().SetWindDirection(std::numeric_limits<int32_t>::min());
     SendWeather(Probe().GetObjectId(), {std::numeric_limits<int32_t>::max(), 1, 1, 1, 1, 1});
     EXPECT_EQ(Probe().GetWindDirection(), std::numeric_limits<int32_t>::max());
-    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{});
 }
 
 TEST_F(ProbeWeatherTest, AnUnknownProbeIsReported)
