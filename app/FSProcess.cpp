@@ -6,8 +6,10 @@
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
 #include "jetway/IKSolver.h"
+#include "jetway/JetwayControl.h"
 #include "jetway/LinkedSimObjectHandler.h"
 #include "link/SeasonalObjectHandler.h"
+#include "objects/SimObjectList.h"
 #include "link/SimStatus.h"
 #include "platform/clock.h"
 #include "platform/process.h"
@@ -17,6 +19,7 @@
 
 #include <log4cpp/Category.hh>
 
+#include <memory>
 #include <strings.h>
 
 using namespace velk_ids;
@@ -63,6 +66,23 @@ void MapSecondaryHotkey()
         ProcessLog().debug("Secondary Text-Menu Hotkey set -> '%s'", key.c_str());
     } else if (result == E_FAIL) {
         ProcessLog().debug("Setting of secondary Text-Menu Hotkey '%s' failed!", key.c_str());
+    }
+}
+
+// The jetway jobs go out through the program's connection; made once it is open.
+void CreateJetwayControl()
+{
+    program::Components& parts = Parts();
+    if (!parts.jetwayHandler || !parts.ikSolver || !parts.activeObjects) return;
+    parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(Sim().GetHandle());
+    parts.jetwayControl = std::make_unique<JetwayControl>(
+        *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
+        parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(), &LoopLog());
+    if (const Settings* settings = parts.settings.get()) {
+        JetwayControlSettings control;
+        control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
+        control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
+        parts.jetwayControl->SetSettings(control);
     }
 }
 
@@ -138,6 +158,7 @@ void Run()
     RegisterWithSimulator();
     if (Parts().ikSolver) Parts().ikSolver->SetConnection(sim.GetHandle());
     if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->SetHandle(sim.GetHandle());
+    CreateJetwayControl();
 
     if (flags.quit.load() == 0) {
         ProcessLog().debug("Entering FS Dispatch Loop.");

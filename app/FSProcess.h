@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+class AIObject;
 class EnviroDataProbe;
 class LinkedSimObject;
 class SimObject;
+class StandData;
+class UserAircraft;
 
 // The program's entry: the steps before, around and after the run phase. Takes the runtime's argument
 // count and vector; returns 0 on every path.
@@ -110,5 +113,58 @@ void WriteGateNumber(SimObject* object, LinkedSimObject* part);
 
 // Builds the add-on menu.
 void CreateTopMenu();
+
+// ---- Menus -----------------------------------------------------------------------------------------------
+// "VELK.ShowMainMenu": shows the main menu, or closes the main menu or the stand operations page when open.
+void ShowMainTextMenu();
+// Fills the main menu for the request (-1 or a custom command); true when the caller is to show it.
+bool BuildTriggerObjectMenu(int32_t request);
+// The ICAO code of the airport whose jetways or guidance displays are nearest the user aircraft, or "NONE".
+std::string FindNearestAirport();
+void ShowStandOperationsMenu();
+void ShowStandsMenu();
+void ShowJetwayMenu(bool fromStandOperations);
+void ShowSubMenu();
+// The simulator's answer (data) to one of the program's text menus, by its result event.
+void OnMenuResult(DWORD event, DWORD data);
+
+// ---- Stand selection and docking guidance ----------------------------------------------------------------
+// The stand chosen in the stand menu becomes the selected one; true when it was selected already.
+bool ActivateStandVdgs(bool showMessage);
+void DeselectStand(bool showMessage);
+void OnStandOccupiedByAi(const StandData& stand);
+void ResetStandJetways(bool activate, const StandData& stand);
+// "4sec": forgets the stand once the user aircraft has left it.
+void CheckUserLeftStand();
+// "6Hz": one tick of the active guidance display.
+void UpdateVdgsGuidance();
+
+// ---- Jetway jobs for the user aircraft and AI traffic ------------------------------------------------------
+void On4SecEvent();
+void OnUserAircraftStateChange();
+bool SelectUserAircraftStand(UserAircraft& user, bool showMessage);
+bool DockUserJetways(int32_t origin);
+bool UndockUserJetways(int32_t origin);
+// The AI detection toggle; true while jetway jobs run (the toggle waits for them).
+bool ToggleAiTrafficDetection();
+// Whether the jetway was given a door of the AI aircraft.
+bool DecideAiDocking(SimObject* jetway, AIObject& ai, const std::string& door, bool skipStaticSwitch, bool apiRequest);
+// Sends the first tracked AI job to the module, one at a time.
+void SendAiJetwayJob();
+void UndockAiJetway(AIObject& ai);
+// The module's reports: "VELK.JetwayAction.Done" (id x 10 + area), ".Intermediate" (id), ".DataReceived" (id).
+void OnJetwayDone(DWORD data);
+void OnJetwayIntermediate(DWORD data);
+// The AI part of an Intermediate report for a jetway moving for an AI job.
+void OnAiJetwayIntermediate(uint32_t jetwayId, SimObject& jetway);
+void OnJetwayDataReceived(DWORD data);
+// The jetway record of a finished job (request 89).
+void OnJetwayReport(const uint8_t* record, size_t size);
+// The three aircraft variables of the user aircraft (request 102).
+void OnAircraftVariables(const uint8_t* record, size_t size);
+// The loaded aircraft's file path (system state "AircraftLoaded").
+void OnAircraftLoaded(const std::string& path);
+// One answer of the AI traffic scan (request 90); size is the message's size.
+void OnAiScanAnswer(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE& message, DWORD size);
 
 }  // namespace FSProcess

@@ -10,6 +10,7 @@
 #include "guidance/VDGSHandler.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
+#include "jetway/JetwayControl.h"
 #include "jetway/JetwayHandler.h"
 #include "jetway/LinkedSimObjectHandler.h"
 #include "link/SeasonalObjectHandler.h"
@@ -73,6 +74,8 @@ void Components::ReleaseAtShutdown()
     RadioClick().Stop();
     // The objects first: their timers and sounds point at the status flags and the sound engine.
     seasonal.reset();
+    jetwayControl.reset();
+    jetwayLink.reset();
     activeObjects.reset();
     allObjects.reset();
     protectionZones.reset();

@@ -29,6 +29,8 @@ class GateNumberBox;
 class GeoMath;
 class IKSolver;
 class InjectionQueue;
+class JetwayControl;
+class JetwayControlLink;
 class JetwayHandler;
 class LinkedSimObjectHandler;
 class ProtectionZoneList;
@@ -112,6 +114,9 @@ struct Components {
     std::unique_ptr<GateNumberBox> gateNumberBox;
     std::unique_ptr<InjectionQueue> injectionQueue;
     std::unique_ptr<LinkedSimObjectHandler> linkedObjectHandler;
+    // Jobs for the module: made once the connection is open (the link writes through it).
+    std::unique_ptr<JetwayControlLink> jetwayLink;
+    std::unique_ptr<JetwayControl> jetwayControl;
 };
 Components& Parts();
 
