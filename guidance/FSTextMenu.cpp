@@ -221,6 +221,11 @@ void FSTextMenu::OnMenuResult(int32_t result)
         answered_ = true;
     } else if (result == static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_DISPLAYED)) {
         displayed_ = true;
+    } else if (result == static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_REMOVED) ||
+               result == static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_REPLACED) ||
+               result == static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_TIMEOUT)) {
+        // Gone from the screen without an answer: the menu can be shown again.
+        displayed_ = false;
     }
 }
 

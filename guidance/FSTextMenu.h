@@ -51,7 +51,8 @@ public:
     void BuildSubMenuText(const std::vector<std::string>& items);
 
     // Takes the simulator's text result for the shown menu: a chosen line (0 to 9) that is on the page
-    // selects it; "displayed" sets the displayed flag; anything else only clears answered.
+    // selects it; "displayed" sets the displayed flag; "removed", "replaced" and "timeout" clear it (the
+    // menu is gone unanswered and may be shown again); anything else only clears answered.
     void OnMenuResult(int32_t result);
 
     // The id of the selected line; -1 when the selected index is not a line of the page.

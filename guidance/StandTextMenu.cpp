@@ -97,6 +97,13 @@ void SplitStandKey(const std::string& key, std::string& airport, std::string& ga
     if (gate.empty()) gate = kNone;
 }
 
+// A stand key: an airport ident of any length (three to five characters are common), ":", the gate.
+bool IsStandKey(const std::string& text)
+{
+    const size_t colon = text.find(':');
+    return colon != std::string::npos && colon > 0 && colon + 1 < text.size();
+}
+
 }  // namespace
 
 int32_t StandTextMenu::LeadingNumber(const std::string& text)
@@ -216,7 +223,7 @@ void StandTextMenu::OnSelect(const std::string& text)
             key = found->second;
             designator = text;
             custom = true;
-        } else if (text.find(':') == 4) {
+        } else if (IsStandKey(text)) {
             for (const auto& [name, standKey] : designators_) {
                 if (standKey == text) {
                     designator = name;

@@ -15,6 +15,7 @@
 #include <log4cpp/Category.hh>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 using namespace jetway_control;
@@ -89,6 +90,24 @@ void JetwayControl::SendApiStatus(uint32_t objectId, uint32_t status, uint32_t e
     link_.TransmitEventWithData(EventJetwayTriggerStatus, eventData);
 }
 
+std::string JetwayControl::DoorProblem(uint32_t objectId, bool useGivenDoor, const double* doorOverride,
+                                       const std::string& doorName) const
+{
+    const std::string jetway = "[JETWAY CONTROL SYSTEM] Jetway [" + std::to_string(objectId) + "]: ";
+    if (useGivenDoor) {
+        if (doorOverride == nullptr) return jetway + "no door given!";
+        for (size_t i = 0; i < kDoorOverrideCount; ++i) {
+            if (!std::isfinite(doorOverride[i])) return jetway + "the given door is not a number!";
+        }
+        return std::string();
+    }
+    // Without exits there is no door at all: the solver is not asked and a docked jetway still undocks.
+    if (aircraft_.HasExits() && !aircraft_.HasExit(doorName)) {
+        return jetway + "the aircraft has no door '" + doorName + "'!";
+    }
+    return std::string();
+}
+
 bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source,
                                          bool useGivenDoor, const double* doorOverride, bool checkOnly)
 {
@@ -105,19 +124,24 @@ bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& d
     const bool rotate = r->JetwayType != kJetwayTypeN && r->JetwayType != kJetwayTypeT;
     const double mouth = r->MouthOffset;
 
+    // A door that cannot be placed is refused whether the jetway is docked or not: a docked jetway must
+    // not be released for a request that names no real door.
+    const std::string problem = DoorProblem(objectId, useGivenDoor, doorOverride, doorName);
+    if (!problem.empty()) {
+        if (log_) log_->error("%s", problem.c_str());
+        if (IsApi(source)) SendApiStatus(objectId, kStatusNoSolution, 0);
+        return false;
+    }
+
     bool haveDoor = false;
     LLAData door;
     if (useGivenDoor) {
-        if (doorOverride == nullptr) {
-            if (log_) log_->error("[JETWAY CONTROL SYSTEM] No door given for Jetway [%u]!", objectId);
-        } else {
-            const double* o = doorOverride;
-            door = aircraft_.OffsetPosition(LLAData(o[0], o[1], o[2]), o[5], o[3], o[4], mouth, kLongitudinalOffset,
-                                            rotate);
-            jetway->SetDoorLateralOffset(0.0);
-            jetway->SetDockingValues(o[5], o[3], o[4], o[6], o[7]);
-            haveDoor = true;
-        }
+        const double* o = doorOverride;
+        door = aircraft_.OffsetPosition(LLAData(o[0], o[1], o[2]), o[5], o[3], o[4], mouth, kLongitudinalOffset,
+                                        rotate);
+        jetway->SetDoorLateralOffset(0.0);
+        jetway->SetDockingValues(o[5], o[3], o[4], o[6], o[7]);
+        haveDoor = true;
     } else if (aircraft_.HasExits()) {
         const DoorParameters* parameters = config_ ? config_->GetDoorParameters(doorName) : nullptr;
         if (parameters == nullptr && !docked && log_) {

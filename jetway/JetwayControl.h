@@ -97,6 +97,9 @@ public:
     // True when a docking solution exists.
     bool OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source, bool useGivenDoor,
                               const double* doorOverride, bool checkOnly);
+    // The eight values of a given door.
+    static constexpr size_t kDoorOverrideCount = 8;
+
     // Sends the job of the first pending jetway; false when none could be sent.
     bool TriggerJetway(int32_t source);
     // Prepares the record of the jetway for an AI job (the sender writes and starts it).
@@ -113,6 +116,9 @@ public:
 
 private:
     void SendApiStatus(uint32_t objectId, uint32_t status, uint32_t eventData);
+    // Why the requested door cannot be used (a ready log line), empty when it can.
+    std::string DoorProblem(uint32_t objectId, bool useGivenDoor, const double* doorOverride,
+                            const std::string& doorName) const;
     // Steps shared by user and AI jobs: the working record with its exchange fields and In channel,
     // stored back into the jetway.
     JetwayData PrepareJob(Jetway& jetway, uint32_t objectId, bool aiTimes);

@@ -7,11 +7,18 @@
 #include "objects/SimObjectList.h"
 
 #include <algorithm>
+#include <limits>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 
 namespace {
+
+// The number of jetways a stand answer reports (its entries stop at four).
+uint32_t CountOf(std::size_t jetways)
+{
+    return static_cast<uint32_t>(std::min<std::size_t>(jetways, std::numeric_limits<uint32_t>::max()));
+}
 
 constexpr double kTwoPi = 2.0 * units::kPi;
 // Ahead-left of the aircraft: relative bearings strictly between 240 and 359.5 degrees.
@@ -202,8 +209,8 @@ StandJetwayInfo JetwayHandler::GetStandJetwayInfo(const std::string& icao, const
     if (!found) return info;
     std::vector<SimObject*> list = *found;
     SortByMultiIndex(list);
-    info.count = static_cast<uint32_t>(std::min<std::size_t>(list.size(), StandJetwayInfo::kSlots));
-    for (uint32_t i = 0; i < info.count; ++i) {
+    info.count = CountOf(list.size());
+    for (uint32_t i = 0; i < info.Entries(); ++i) {
         info.objectIds[i] = list[i]->GetObjectId();
         info.multiIndices[i] = list[i]->GetMultiIndex();
     }
@@ -252,8 +259,8 @@ void JetwayHandler::QueryStandJetways(const std::string& icao, const std::string
 
     const std::vector<SimObject*>* found = FindStand(icao, gate, number);
     if (found) {
-        info.count = static_cast<uint32_t>(std::min<std::size_t>(found->size(), StandJetwayInfo::kSlots));
-        for (uint32_t i = 0; i < info.count; ++i) {
+        info.count = CountOf(found->size());
+        for (uint32_t i = 0; i < info.Entries(); ++i) {
             SimObject& object = *(*found)[i];
             const double d =
                 geoMath_.HaversineDistance(latitude, longitude, object.GetLatitude(), object.GetLongitude());
@@ -278,13 +285,13 @@ void JetwayHandler::QueryStandJetways(const std::string& icao, const std::string
                 }
             }
         }
-        for (uint32_t i = info.count; i < StandJetwayInfo::kSlots; ++i) status.states[i] = StandJetwayStatus::kStateEmpty;
+        for (uint32_t i = info.Entries(); i < StandJetwayInfo::kSlots; ++i) status.states[i] = StandJetwayStatus::kStateEmpty;
         return;
     }
 
     const std::vector<SimObject*> nearby = FindJetwaysNear(active, latitude, longitude, headingRad, false);
-    info.count = static_cast<uint32_t>(std::min<std::size_t>(nearby.size(), StandJetwayInfo::kSlots));
-    for (uint32_t i = 0; i < info.count; ++i) {
+    info.count = CountOf(nearby.size());
+    for (uint32_t i = 0; i < info.Entries(); ++i) {
         const SimObject& object = *nearby[i];
         info.objectIds[i] = object.GetObjectId();
         info.multiIndices[i] = object.GetMultiIndex();
@@ -363,7 +370,7 @@ std::map<uint32_t, std::string> JetwayHandler::MatchDoorsToStandJetways(const St
 
     for (const auto& [name, exit] : exits) {
         const int32_t n = exits.size() == 1 ? 2 : DoorNumber(name);
-        for (uint32_t i = 0; i < info.count; ++i) {
+        for (uint32_t i = 0; i < info.Entries(); ++i) {
             if (info.multiIndices[i] == n || (n == 11 && info.multiIndices[i] == 3)) {
                 result[info.objectIds[i]] = name;
                 break;

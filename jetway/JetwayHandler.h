@@ -26,12 +26,15 @@ struct StandJetwayInfo {
     static constexpr uint32_t kSlots = 4;
     static constexpr uint32_t kNameSize = 64;
 
-    uint32_t count = 0;  // jetways described below, never more than kSlots
+    uint32_t count = 0;  // jetways at the stand; the entries below describe the first kSlots of them
     uint32_t objectIds[kSlots] = {};
     int32_t multiIndices[kSlots] = {};
     char names[kSlots][kNameSize] = {};  // the object name after its first ":", cut to 63 characters
     double distances[kSlots] = {};       // metres from the reference position
     double bearings[kSlots] = {};        // radians, relative to the reference heading
+
+    // How many entries are filled: count, at most kSlots.
+    uint32_t Entries() const { return count < kSlots ? count : kSlots; }
 };
 
 // The second answer record of a stand query.

@@ -81,18 +81,20 @@ uint32_t LinkedSimObjectHandler::InjectMissingParts(SimObject* jetway, uint32_t 
         if (!record->HasPart(s) || record->IsPartInjected(s)) {
             continue;
         }
-        CreatePart(jetway, slot, creationTag, queue);
+        if (!CreatePart(jetway, slot, creationTag, queue)) {
+            continue;
+        }
         PartOf(*record, slot).SetInjected(true);
         ++created;
     }
     return created;
 }
 
-void LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32_t creationTag,
+bool LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32_t creationTag,
                                         InjectionQueue* queue) {
     Jetway* record = JetwayOf(jetway);
     if (record == nullptr || slot < kFirstSlot || slot > kLastSlot) {
-        return;
+        return false;
     }
     const double altitude = jetway->GetAltitude();
     const double latitude = jetway->GetLatitude();
@@ -102,7 +104,7 @@ void LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32
         if (log_ != nullptr) {
             log_->debug("Parent '%s' is not a Jetway!", CurrentTitle(*jetway).c_str());
         }
-        return;
+        return false;
     }
     LinkedSimObject& part = PartOf(*record, slot);
     part.SetParentObjectId(jetway->GetObjectId());
@@ -113,7 +115,7 @@ void LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32
             log_->debug("Linked SimObject #%d of Parent '%s' not injected! (SimTitle empty)", static_cast<int>(slot),
                         CurrentTitle(*jetway).c_str());
         }
-        return;
+        return false;
     }
     SIMCONNECT_DATA_INITPOSITION position{};
     position.Latitude = latitude;
@@ -129,23 +131,60 @@ void LinkedSimObjectHandler::CreatePart(SimObject* jetway, uint32_t slot, uint32
             log_->error("Linked SimObject #%d of Parent '%s' not injected! (position not a number)",
                         static_cast<int>(slot), CurrentTitle(*jetway).c_str());
         }
-        return;
+        return false;
     }
     if (simConnect_ == nullptr) {
         if (log_ != nullptr) {
             log_->error("Linked SimObject #%d of Parent '%s' not injected! (no connection)", static_cast<int>(slot),
                         CurrentTitle(*jetway).c_str());
         }
-        return;
+        return false;
     }
     const uint32_t requestId = jetway->GetRequestId();
-    SimConnect_AICreateSimulatedObject(simConnect_, title.c_str(), position,
-                                       queue ? queue->TagRequest(requestId) : requestId);
+    if (FAILED(SimConnect_AICreateSimulatedObject(simConnect_, title.c_str(), position,
+                                                  queue ? queue->TagRequest(requestId) : requestId))) {
+        if (log_ != nullptr) {
+            log_->error("Linked SimObject #%d of Parent '%s' not injected! (request not sent)", static_cast<int>(slot),
+                        CurrentTitle(*jetway).c_str());
+        }
+        return false;
+    }
     DWORD packetId = 0;
-    if (queue != nullptr && SUCCEEDED(SimConnect_GetLastSentPacketID(simConnect_, &packetId)) &&
-        packetId <= static_cast<DWORD>(std::numeric_limits<int32_t>::max()) &&
+    if (FAILED(SimConnect_GetLastSentPacketID(simConnect_, &packetId))) {
+        return true;
+    }
+    ForgetCreations(jetway, slot);
+    creations_[packetId] = PartCreation{jetway, slot};
+    if (queue != nullptr && packetId <= static_cast<DWORD>(std::numeric_limits<int32_t>::max()) &&
         requestId <= static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
         queue->MapRequest(static_cast<int32_t>(packetId), static_cast<int32_t>(requestId));
+    }
+    return true;
+}
+
+uint32_t LinkedSimObjectHandler::OnPartCreationFailed(SimObject* jetway, DWORD sendId) {
+    const auto found = creations_.find(sendId);
+    if (found == creations_.end() || jetway == nullptr || found->second.jetway != jetway) {
+        return 0;
+    }
+    const uint32_t slot = found->second.slot;
+    creations_.erase(found);
+    if (Jetway* record = JetwayOf(jetway)) {
+        PartOf(*record, slot).SetInjected(false);
+    }
+    if (log_ != nullptr) {
+        log_->error("Linked SimObject #%u of Parent '%s' refused by the simulator!", slot, CurrentTitle(*jetway).c_str());
+    }
+    return slot;
+}
+
+void LinkedSimObjectHandler::ForgetCreations(const SimObject* jetway, uint32_t slot) {
+    for (auto it = creations_.begin(); it != creations_.end();) {
+        if (it->second.jetway == jetway && it->second.slot == slot) {
+            it = creations_.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 
@@ -158,6 +197,7 @@ LinkedSimObject* LinkedSimObjectHandler::TakePartId(uint32_t slot, SimObject* je
         }
         return nullptr;
     }
+    ForgetCreations(jetway, slot);
     LinkedSimObject& part = PartOf(*record, slot);
     part.SetInjected(false);
     part.SetObjectId(objectId);

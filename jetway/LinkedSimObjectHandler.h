@@ -10,6 +10,7 @@
 #include "platform/wintypes.h"
 
 #include <cstdint>
+#include <map>
 
 namespace log4cpp {
 class Category;
@@ -33,16 +34,27 @@ public:
     LinkedSimObjectHandler& operator=(const LinkedSimObjectHandler&) = delete;
     virtual ~LinkedSimObjectHandler() = default;
 
-    void SetHandle(HANDLE simConnect) { simConnect_ = simConnect; }
+    // A new connection numbers its packets afresh: creations sent over the old one are forgotten.
+    void SetHandle(HANDLE simConnect)
+    {
+        simConnect_ = simConnect;
+        creations_.clear();
+    }
     HANDLE GetHandle() const { return simConnect_; }
 
     // Requests every titled part that is not yet requested, when the object shows its dynamic model (or
-    // has only one). Marks each requested slot pending, even when its creation was refused here, so it
-    // is not tried again until its id arrives. Returns the number of slots tried. creationTag: the
-    // object's previous object id (0 for a first creation).
+    // has only one). Marks each slot whose request was sent pending, so it is not tried again until its
+    // id or its refusal arrives; a slot refused here stays free, so the ids that follow (which the caller
+    // hands to the first pending slot) never land in it. Returns the number of requests sent.
+    // creationTag: the object's previous object id (0 for a first creation).
     uint32_t InjectMissingParts(SimObject* jetway, uint32_t creationTag, InjectionQueue* queue);
-    // One part's creation request; queue may be null (no packet mapping then).
-    void CreatePart(SimObject* jetway, uint32_t slot, uint32_t creationTag, InjectionQueue* queue);
+    // One part's creation request; queue may be null (no packet mapping then). The request's send id is
+    // recorded with its slot. True when the request was sent.
+    bool CreatePart(SimObject* jetway, uint32_t slot, uint32_t creationTag, InjectionQueue* queue);
+    // The simulator refused the creation with this send id: when it was a part of this jetway, that slot
+    // alone is no longer pending and its slot number is returned; 0 when the send id is not one of this
+    // jetway's part creations (the refusal is then the caller's own).
+    uint32_t OnPartCreationFailed(SimObject* jetway, DWORD sendId);
 
     // The simulator's id for a created part: pending cleared, id stored. Null for a slot outside 1..6 or
     // an object without a jetway.
@@ -72,6 +84,15 @@ public:
 private:
     LinkedSimObject* TakePartId(uint32_t slot, SimObject* jetway, uint32_t objectId, bool external);
 
+    // A part creation in flight: which jetway object (compared, never followed) and which slot.
+    struct PartCreation {
+        const SimObject* jetway;
+        uint32_t slot;
+    };
+    // Drops the creation in flight for this slot of the jetway, if any.
+    void ForgetCreations(const SimObject* jetway, uint32_t slot);
+
     log4cpp::Category* log_;
     HANDLE simConnect_ = nullptr;
+    std::map<DWORD, PartCreation> creations_;
 };

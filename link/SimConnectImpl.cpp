@@ -579,6 +579,9 @@ void SimConnectImpl::MapMenuEvents()
     SimConnect_MapClientEventToSimEvent(handle_, EventShowStandsMenu, "VELK.ShowStandsMenu");
     for (DWORD e = EventShowSubMenu; e <= EventShowStandsMenu; ++e)
         SimConnect_AddClientEventToNotificationGroup(handle_, GroupMenu, e, TRUE);
+    // The text menus' answers come back under these events: the simulator delivers only mapped ones.
+    for (DWORD e = EventMainMenuResult; e <= EventStandOpsPageResult; ++e)
+        SimConnect_MapClientEventToSimEvent(handle_, e, "");
 }
 
 void SimConnectImpl::DefineObjectData()

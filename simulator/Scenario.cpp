@@ -259,6 +259,8 @@ struct ScenarioClient {
     {
         const DWORD eventId = nextEvent++;
         texts[eventId] = text.what;
+        // The answer comes as a private event of this client, which it maps like any other.
+        SimConnect_MapClientEventToSimEvent(handle, eventId, "");
         SimConnect_Text(handle, text.type, static_cast<float>(seconds), eventId, static_cast<DWORD>(text.block.size()),
                         const_cast<char*>(text.block.data()));
         Remember(text.what);

@@ -598,13 +598,11 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
 
     // An event of the client raised by the simulator (hotkey, add-on menu): through its groups as if the
     // client had sent it at the highest priority.
+    // Like the real simulator, an event id the client never mapped reaches nobody.
     void RaiseClientEvent(Client& c, DWORD eventId, DWORD data)
     {
         auto ev = c.events.find(eventId);
-        if (ev == c.events.end()) {
-            Push(c, sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, eventId, data));
-            return;
-        }
+        if (ev == c.events.end()) return;
         Deliver(c, eventId, ev->second, data, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
     }
 
@@ -745,11 +743,13 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
 
     // ---- texts and menus ----
 
+    // The result of a text or menu, as the event the client named; only when the client mapped it.
     void TextResult(uint32_t clientId, DWORD eventId, DWORD result)
     {
         if (eventId == 0) return;
         auto it = clients.find(clientId);
-        if (it != clients.end()) Push(it->second, sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, eventId, result));
+        if (it == clients.end() || !it->second.events.count(eventId)) return;
+        Push(it->second, sc::MakeEvent(SIMCONNECT_UNKNOWN_GROUP, eventId, result));
     }
 
     void CloseMenu(DWORD result, const std::string& why)

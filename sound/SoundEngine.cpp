@@ -99,6 +99,9 @@ bool SoundEngine::LoadWavFile(const std::string& key, bool fromResource)
     WaveFile wave;
     if (FAILED(wave.Open(key.c_str(), nullptr, WAVEFILE_READ, fromResource))) {
         log_.error("Not able to load WavFile '%s'", key.c_str());
+        if (!wave.GetFormatError().empty()) {
+            log_.error("WavFile '%s' refused: %s", key.c_str(), wave.GetFormatError().c_str());
+        }
         return false;
     }
     cache_.try_emplace(key, wave);  // the copy is closed

@@ -22,13 +22,20 @@ DWORD Read32(const unsigned char* p)
            (static_cast<DWORD>(p[3]) << 24);
 }
 
-// What the sound buffers can stream: their buffer arithmetic needs whole frames and exact rates.
-bool IsPlayablePcm(const WAVEFORMATEX& f)
+// What the sound buffers can stream: their buffer arithmetic needs whole frames and exact rates. The
+// reason a format is refused, or null when it is playable. A block align or byte rate that does not follow
+// from channels, bits and rate would make the buffers size themselves from a made-up number.
+const char* PcmProblem(const WAVEFORMATEX& f)
 {
-    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
-           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nBlockAlign > 0 && f.nSamplesPerSec >= 100 &&
-           f.nSamplesPerSec <= 200000 &&
-           uint64_t{f.nAvgBytesPerSec} == uint64_t{f.nSamplesPerSec} * f.nBlockAlign;
+    if (f.wFormatTag != WAVE_FORMAT_PCM) return "not PCM";
+    if (f.nChannels != 1 && f.nChannels != 2) return "not 1 or 2 channels";
+    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) return "not 8 or 16 bits per sample";
+    if (f.nSamplesPerSec < 100 || f.nSamplesPerSec > 200000) return "samples per second not within 100..200000";
+    if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return "block align is not channels x bits / 8";
+    if (uint64_t{f.nAvgBytesPerSec} != uint64_t{f.nSamplesPerSec} * f.nBlockAlign) {
+        return "bytes per second are not samples per second x block align";
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -68,6 +75,7 @@ HRESULT WaveFile::Open(const char* name, WAVEFORMATEX* format, DWORD mode, bool 
 {
     if (name == nullptr || mode != WAVEFILE_READ) return E_INVALIDARG;
     Close();
+    error_.clear();
     fromResource_ = fromResource;
     HRESULT hr = OpenSource(name);
     if (FAILED(hr)) return hr;
@@ -137,7 +145,10 @@ HRESULT WaveFile::ReadHeader()
     format.nBlockAlign = Read16(pcm + 12);
     format.wBitsPerSample = Read16(pcm + 14);
     format.cbSize = 0;
-    if (!IsPlayablePcm(format)) return E_FAIL;
+    if (const char* problem = PcmProblem(format)) {
+        error_ = problem;
+        return E_FAIL;
+    }
     format_ = format;
 
     if (mmioAscend(file_, &fmt, 0) != MMSYSERR_NOERROR) return E_FAIL;

@@ -24,7 +24,8 @@ public:
     // name: a Windows path, or a resource name when fromResource. format (may be null) receives the format.
     // Refused with E_FAIL: anything but a RIFF/WAVE with a "fmt " of at least 16 bytes describing PCM of
     // 1 or 2 channels, 8 or 16 bits, 100 to 200000 samples per second, a block align above 0 and bytes per
-    // second equal to samples per second times block align, followed by a "data" chunk.
+    // second equal to samples per second times block align, followed by a "data" chunk. The block align
+    // must be channels times bits / 8.
     // A "data" chunk that claims more bytes than the file holds is cut to the bytes present, and to whole
     // frames. E_INVALIDARG for a null name or another mode.
     HRESULT Open(const char* name, WAVEFORMATEX* format, DWORD mode, bool fromResource);
@@ -35,6 +36,8 @@ public:
     void Close();
 
     bool IsOpen() const { return file_ != nullptr; }
+    // Why the last Open refused the sound's format; empty when it did not (or failed for another reason).
+    const std::string& GetFormatError() const { return error_; }
     bool IsFromResource() const { return fromResource_; }
     const WAVEFORMATEX& GetFormat() const { return format_; }
     // Bytes of sample data, as found at opening.
@@ -55,4 +58,5 @@ private:
     DWORD dataSize_ = 0;
     int64_t fileSize_ = 0;
     std::vector<char> resourceCopy_;  // the memory file of a resource, alive while open
+    std::string error_;
 };

@@ -64,8 +64,16 @@ JetwayData& JetwayCore::CopyJetwayData(JetwayData& out) const
 
 double JetwayCore::WrapWheel(double value)
 {
-    if (value > 100.0) return value - 100.0;
-    if (value < 0.0) return value + 100.0;
+    // As often 100 off as it takes: a fast job steps the wheel by more than a whole turn per tick.
+    if (!std::isfinite(value)) return 0.0;
+    if (value > 100.0) {
+        const double rest = std::fmod(value, 100.0);
+        return rest == 0.0 ? 100.0 : rest;
+    }
+    if (value < 0.0) {
+        const double rest = std::fmod(value, 100.0);
+        return rest < 0.0 ? std::min(rest + 100.0, 100.0) : 0.0;
+    }
     return value;
 }
 

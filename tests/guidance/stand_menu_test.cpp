@@ -266,7 +266,10 @@ TEST(StandMenuSelection, OnSelectResolvesCategoryTexts)
         {"", false, "NONE:NONE", "NONE", false},
         {":", false, "NONE:NONE", "NONE", false},
         {"EDDFX:GATE_B", false, "EDDFX:GATE_B", "NONE", false},
-        {"EDDFX:GATE_B", true, "NONE:NONE", "NONE", false},
+        {"EDDFX:GATE_B", true, "EDDFX:GATE_B", "NONE", false},  // idents of any length
+        {"YBA:GATE_B", true, "YBA:GATE_B", "NONE", false},
+        {"LSZH:", true, "NONE:NONE", "NONE", false},
+        {":GATE_B", true, "NONE:NONE", "NONE", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -429,6 +432,37 @@ TEST(StandMenuAnswers, SelectionFlowAcrossModes)
     EXPECT_EQ(menu.GetMode(), StandTextMenu::kModeSelected);
     EXPECT_EQ(menu.GetSelectedStand().GetStandKey(), "LSZH:GATE_A");
     EXPECT_EQ(menu.GetSelectedStand().GetParkingNumber(), 10);
+}
+
+// Airports whose ident is not four characters long: a plain stand beside a custom designator is chosen
+// through both pages like any other.
+TEST(StandMenuAnswers, StandsAreSelectedAtIdentsOfAnyLength)
+{
+    for (const std::string icao : {"K3", "YBA", "LSZH", "EDDFX", "ZZ-123"}) {
+        SCOPED_TRACE(icao);
+        Airport a;
+        a.Jetway(icao, "GATE_A", 7);
+        a.Jetway(icao, "PARKING", 40, "Apron 5", "12");
+        StandTextMenu menu;
+        a.Build(menu, icao);
+        ASSERT_NE(LineOf(menu, icao + ":GATE_A"), -1);
+        EXPECT_EQ(menu.HandleAnswer(LineOf(menu, icao + ":GATE_A")), StandMenuAction::ShowStandsMenu);
+        EXPECT_EQ(menu.GetSelectedStand().GetStandKey(), icao + ":GATE_A");
+        a.Build(menu, icao);
+        EXPECT_EQ(menu.HandleAnswer(LineOf(menu, "7")), StandMenuAction::ActivateStand);
+        EXPECT_TRUE(menu.IsStandSelected());
+        EXPECT_EQ(menu.GetSelectedStand().GetAirportIcao(), icao);
+        EXPECT_EQ(menu.GetSelectedStand().GetParkingNumber(), 7);
+
+        // The custom designator of the same airport.
+        menu.SetMode(StandTextMenu::kModeCategory);
+        a.Build(menu, icao);
+        EXPECT_EQ(menu.HandleAnswer(LineOf(menu, "Apron 5")), StandMenuAction::ShowStandsMenu);
+        a.Build(menu, icao);
+        EXPECT_EQ(menu.HandleAnswer(LineOf(menu, "12")), StandMenuAction::ActivateStand);
+        EXPECT_EQ(menu.GetSelectedStand().GetStandKey(), icao + ":PARKING");
+        EXPECT_EQ(menu.GetSelectedStand().GetParkingNumber(), 40);
+    }
 }
 
 TEST(StandMenuAnswers, ExitWithoutSelectionAndNoneText)

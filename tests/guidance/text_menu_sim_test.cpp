@@ -3,6 +3,7 @@
 
 #include "tests/simulator/SimTestSupport.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,18 +26,20 @@ protected:
     {
         sim.ServeInProcess();
         h = OpenClient("orvane");
+        // The menu's result event is private to the client, and mapped like any other of its events.
+        ASSERT_EQ(SimConnect_MapClientEventToSimEvent(h, kResultEvent, ""), S_OK);
     }
     void TearDown() override { SimConnect_Close(h); }
 
     // Build the current page afresh and show a copy, as the simulator link does.
-    void Show()
+    void Show(float seconds = 0.0f)
     {
         menu.ClearBuffer();
         menu.SetTitle("VELK Stand Selection");
         menu.SetPrompt("Select Stand");
         menu.BuildPage(Items(12), "No stands", nullptr, 0, 0);
         const FSTextMenu copy(menu);
-        ASSERT_EQ(SimConnect_Text(h, SIMCONNECT_TEXT_TYPE_MENU, 0.0f, kResultEvent, copy.GetBufferSize(),
+        ASSERT_EQ(SimConnect_Text(h, SIMCONNECT_TEXT_TYPE_MENU, seconds, kResultEvent, copy.GetBufferSize(),
                                   const_cast<char*>(copy.GetBuffer())),
                   S_OK);
     }
@@ -102,6 +105,46 @@ TEST_F(TextMenuSimTest, ReplacedMenuIsNoAnswer)
     EXPECT_FALSE(menu.IsAnswered());
     EXPECT_EQ(menu.GetSelectedId(), -1);
     SimConnect_Close(other);
+}
+
+// A menu that leaves the screen without an answer (closed by its client, replaced by another menu, timed
+// out) is no longer displayed, so the key that shows it works again.
+TEST_F(TextMenuSimTest, MenuGoneUnansweredIsNoLongerDisplayed)
+{
+    const char other[] = "Other\0Prompt\0Line\0";
+    const char empty[4] = {};
+    const struct {
+        const char* name;
+        float seconds;
+        std::function<void(HANDLE)> close;
+    } cases[] = {
+        {"removed by its client", 0.0f,
+         [&](HANDLE) {
+             ASSERT_EQ(SimConnect_Text(h, SIMCONNECT_TEXT_TYPE_MENU, 0.0f, kResultEvent, sizeof(empty),
+                                       const_cast<char*>(empty)),
+                       S_OK);
+         }},
+        {"replaced by another client's menu", 0.0f,
+         [&](HANDLE second) {
+             ASSERT_EQ(SimConnect_Text(second, SIMCONNECT_TEXT_TYPE_MENU, 0.0f, 5, sizeof(other),
+                                       const_cast<char*>(other)),
+                       S_OK);
+         }},
+        {"timed out", 3.0f, [&](HANDLE) { sim.Advance(3000); }},
+    };
+    HANDLE second = OpenClient("other");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Show(c.seconds);
+        Deliver();
+        ASSERT_TRUE(menu.IsDisplayed());
+        c.close(second);
+        Deliver();
+        EXPECT_FALSE(menu.IsDisplayed());
+        EXPECT_FALSE(menu.IsAnswered());
+        Drain(second);
+    }
+    SimConnect_Close(second);
 }
 
 }  // namespace

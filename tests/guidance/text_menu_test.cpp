@@ -373,6 +373,34 @@ TEST(TextMenuResult, EveryTextResult)
     }
 }
 
+// A menu that leaves the screen unanswered is no longer displayed, so it can be shown again; a chosen line
+// leaves the flag to the caller.
+TEST(TextMenuResult, DisplayedUntilRemovedReplacedOrTimedOut)
+{
+    const struct {
+        const char* name;
+        int32_t result;
+        bool displayed;
+    } cases[] = {
+        {"displayed", SIMCONNECT_TEXT_RESULT_DISPLAYED, true},
+        {"queued", SIMCONNECT_TEXT_RESULT_QUEUED, true},
+        {"removed", SIMCONNECT_TEXT_RESULT_REMOVED, false},
+        {"replaced", SIMCONNECT_TEXT_RESULT_REPLACED, false},
+        {"timeout", SIMCONNECT_TEXT_RESULT_TIMEOUT, false},
+        {"line 1", SIMCONNECT_TEXT_RESULT_MENU_SELECT_1, true},
+        {"unknown", 0x00010005, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FSTextMenu menu = Built(10, 1);
+        menu.OnMenuResult(SIMCONNECT_TEXT_RESULT_DISPLAYED);
+        ASSERT_TRUE(menu.IsDisplayed());
+        menu.OnMenuResult(c.result);
+        EXPECT_EQ(menu.IsDisplayed(), c.displayed);
+        EXPECT_FALSE(menu.IsAnswered() && c.result >= SIMCONNECT_TEXT_RESULT_DISPLAYED);
+    }
+}
+
 // A line number that the page does not have (a stale answer, or another client's) selects nothing.
 TEST(TextMenuResult, LinesBeyondThePageSelectNothing)
 {

@@ -404,6 +404,65 @@ TEST_F(JetwayControlTest, DockedJetwayUndocksWithoutSolution)
     }
 }
 
+// A door that cannot be placed is refused before anything moves: a docked jetway is not released and an
+// undocked one does not dock at the aircraft's reference point; an API caller hears no solution.
+TEST_F(JetwayControlTest, UnusableDoorIsRefusedDockedOrNot)
+{
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    std::vector<double> nanAltitude = Override();
+    nanAltitude[2] = kNaN;
+    std::vector<double> infiniteValue = Override();
+    infiniteValue[7] = -kInf;
+    const struct {
+        const char* name;
+        bool docked;
+        int32_t source;
+        bool given;
+        std::vector<double> door;
+        const char* doorName;
+        const char* error;
+    } cases[] = {
+        {"docked, given altitude not a number", true, kSourceApiActive, true, nanAltitude, "1L",
+         "ERROR [JETWAY CONTROL SYSTEM] Jetway [2345]: the given door is not a number!"},
+        {"docked, given value infinite", true, kSourceApiRegistry, true, infiniteValue, "1L",
+         "ERROR [JETWAY CONTROL SYSTEM] Jetway [2345]: the given door is not a number!"},
+        {"docked, door the aircraft lacks", true, kSourceApiActive, false, {}, "3R",
+         "ERROR [JETWAY CONTROL SYSTEM] Jetway [2345]: the aircraft has no door '3R'!"},
+        {"undocked, door the aircraft lacks", false, kSourceApiActive, false, {}, "3R",
+         "ERROR [JETWAY CONTROL SYSTEM] Jetway [2345]: the aircraft has no door '3R'!"},
+        {"undocked, menu, door the aircraft lacks", false, kSourceMenu, false, {}, "2L",
+         "ERROR [JETWAY CONTROL SYSTEM] Jetway [2345]: the aircraft has no door '2L'!"},
+    };
+    AddDoor();  // "1L" at the reference point, well in reach
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Clear();
+        handler.ClearPendingDoors();
+        J().SetDocked(c.docked);
+        aircraft.AssignJetwayToExit("1L", c.docked ? static_cast<int32_t>(kJetwayId) : -1);
+        const double targetBefore = J().GetRecord().TargetExtension;
+        for (bool checkOnly : {false, true}) {
+            EXPECT_FALSE(control->OperateJetwayForUser(Object(), c.doorName, c.source, c.given,
+                                                      c.door.empty() ? nullptr : c.door.data(), checkOnly));
+            EXPECT_TRUE(log.Has(c.error));
+            if (c.source == kSourceMenu) {
+                EXPECT_TRUE(ModuleEvents().empty());  // no answer, no start
+            } else {
+                EXPECT_EQ(kStatusNoSolution, U32At(ApiOut(), kApiStatus));
+                const auto events = ModuleEvents();
+                ASSERT_EQ(1u, events.size());  // the status event only, no start
+                EXPECT_EQ(2u, events[0].event);
+            }
+            EXPECT_EQ(0u, handler.GetPendingDoorCount());
+            EXPECT_EQ(c.docked, J().IsDocked());
+            EXPECT_FALSE(J().IsMoving());
+            EXPECT_EQ(targetBefore, J().GetRecord().TargetExtension);  // the solver was not asked
+            EXPECT_EQ(c.docked ? static_cast<int32_t>(kJetwayId) : -1, aircraft.GetExit("1L").GetJetwayId());
+            if (!c.given) EXPECT_FALSE(aircraft.HasExit(c.doorName));  // the lookup added no exit
+        }
+    }
+}
+
 TEST_F(JetwayControlTest, FastJetwayTimes)
 {
     const struct {

@@ -274,7 +274,7 @@ TEST(JetwayHandlerDoors, DoorNumbers)
 
 // ---- Stand list ---------------------------------------------------------------------------------------
 
-TEST(JetwayHandlerStands, StandInfoSortsByMultiIndexAndCapsAtFour)
+TEST(JetwayHandlerStands, StandInfoCountsEveryJetwayAndDescribesFour)
 {
     Scene s;
     s.Build({{.id = 5, .multiIndex = 3},
@@ -284,7 +284,8 @@ TEST(JetwayHandlerStands, StandInfoSortsByMultiIndexAndCapsAtFour)
              {.id = 9, .multiIndex = 4},
              {.id = 10, .gate = "GATE_B", .multiIndex = 1}});
     const StandJetwayInfo info = s.handler.GetStandJetwayInfo("LSZH", "gate a", 1);  // readers normalise
-    EXPECT_EQ(info.count, 4u);
+    EXPECT_EQ(info.count, 5u);  // every jetway of the stand counts; four are described
+    EXPECT_EQ(info.Entries(), 4u);
     EXPECT_EQ(std::vector<uint32_t>(info.objectIds, info.objectIds + 4), (std::vector<uint32_t>{6, 8, 5, 9}));
     EXPECT_EQ(std::vector<int32_t>(info.multiIndices, info.multiIndices + 4), (std::vector<int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(info.names[0][0], '\0');
@@ -537,6 +538,19 @@ TEST(JetwayHandlerQuery, KnownStandInListOrderWithStates)
     EXPECT_EQ(status.reserved[3], 0);
 }
 
+TEST(JetwayHandlerQuery, StandWithMoreThanFourJetwaysCountsThemAll)
+{
+    Scene s;
+    s.Build({{.id = 1}, {.id = 2}, {.id = 3}, {.id = 4}, {.id = 5}, {.id = 6}});
+    RecordOf(s.Object(6)).Docked = true;  // beyond the entries: described nowhere
+    StandJetwayInfo info;
+    StandJetwayStatus status;
+    s.handler.QueryStandJetways("LSZH", "GATE_A", 1, kLat, kLon, 0.0, s.active, info, status);
+    EXPECT_EQ(info.count, 6u);
+    EXPECT_EQ(std::vector<uint32_t>(info.objectIds, info.objectIds + 4), (std::vector<uint32_t>{1, 2, 3, 4}));
+    for (int32_t state : status.states) EXPECT_EQ(state, StandJetwayStatus::kStateUndocked);
+}
+
 TEST(JetwayHandlerQuery, StateCodes)
 {
     const struct {
@@ -563,7 +577,8 @@ TEST(JetwayHandlerQuery, UnknownStandFallsBackToNearestJetways)
     StandJetwayInfo info;
     StandJetwayStatus status;
     s.handler.QueryStandJetways("LSZH", "GATE_Z", 3, kLat, kLon, 0.0, s.active, info, status);
-    EXPECT_EQ(info.count, 4u);
+    EXPECT_EQ(info.count, 5u);
+    EXPECT_EQ(info.Entries(), 4u);
     EXPECT_EQ(std::vector<uint32_t>(info.objectIds, info.objectIds + 4), (std::vector<uint32_t>{1, 2, 3, 4}));
     EXPECT_NEAR(info.distances[0], 10.0, 0.1);
     EXPECT_STREQ(info.names[3], "JW4");

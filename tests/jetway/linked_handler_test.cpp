@@ -155,6 +155,62 @@ TEST_F(LinkedHandlerTest, RefusedCreationIsTracedToTheJetwayThroughTheQueue)
     EXPECT_EQ(queue.TakeRequest(static_cast<int32_t>(exceptions[0].dwSendID)), static_cast<int32_t>(kRequestId));
 }
 
+// The caller hands each assigned id to the first pending slot, so a refused part must leave the
+// pending set, and only that part: the ids that follow then reach their own slots.
+TEST_F(LinkedHandlerTest, RefusedPartFreesOnlyItsOwnSlot)
+{
+    const struct {
+        const char* name;
+        const char* refused;
+        uint32_t slot;
+    } cases[] = {{"first part refused", "Test Part Head", 1},
+                 {"middle part refused", "Test Part Bridge", 3},
+                 {"last part refused", "Test Part Root", 6}};
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Titles of this round only, as the simulator keeps refusing a title once refused.
+        const std::string suffix = " " + std::to_string(++round);
+        sim.RefuseTitle(c.refused + suffix);
+        SimObject object = JetwayObject();
+        for (auto& part : Record(object).Parts) {
+            if (!part.GetSimTitle().empty()) part.SetSimTitle(part.GetSimTitle() + suffix);
+        }
+        SimObject bystander = JetwayObject();
+        ASSERT_EQ(handler.InjectMissingParts(&object, 0, &queue), 3u);
+        std::vector<SIMCONNECT_RECV_EXCEPTION> exceptions;
+        const std::vector<DWORD> ids = Assigned(&exceptions);
+        ASSERT_EQ(ids.size(), 2u);
+        ASSERT_EQ(exceptions.size(), 1u);
+        // Only the jetway whose part it was takes the refusal.
+        EXPECT_EQ(handler.OnPartCreationFailed(&bystander, exceptions[0].dwSendID), 0u);
+        EXPECT_EQ(handler.OnPartCreationFailed(&object, exceptions[0].dwSendID), c.slot);
+        EXPECT_EQ(handler.OnPartCreationFailed(&object, exceptions[0].dwSendID), 0u);  // taken once
+
+        // The ids go, in order of their answers, to the first pending slot as the caller does it.
+        for (DWORD id : ids) {
+            uint32_t slot = LinkedSimObjectHandler::kFirstSlot;
+            while (slot <= LinkedSimObjectHandler::kLastSlot && !Record(object).Parts[slot - 1].GetInjected()) ++slot;
+            ASSERT_LE(slot, LinkedSimObjectHandler::kLastSlot);
+            handler.SetPartId(slot, &object, id);
+        }
+        for (uint32_t slot : {1u, 3u, 6u}) {
+            const LinkedSimObject& part = Record(object).Parts[slot - 1];
+            EXPECT_FALSE(part.GetInjected()) << slot;
+            if (slot == c.slot) {
+                EXPECT_EQ(part.GetObjectId(), 0u) << slot;
+                continue;
+            }
+            const auto created = sim.Object(part.GetObjectId());
+            ASSERT_TRUE(created.has_value()) << slot;
+            EXPECT_EQ(created->title, part.GetSimTitle()) << slot;
+        }
+        for (const auto& o : sim.Objects()) {
+            if (o.createdBy == "linked" && o.id != jetwayObjectId) sim.RemoveObject(o.id);
+        }
+    }
+}
+
 TEST_F(LinkedHandlerTest, WhichObjectsGetParts)
 {
     struct Case {
@@ -168,7 +224,7 @@ TEST_F(LinkedHandlerTest, WhichObjectsGetParts)
     const Case cases[] = {
         {"two models, static one shown", 2, 0, true, 0, 0},
         {"two models, dynamic one shown", 2, 1, true, 3, 3},
-        {"not a jetway: slots marked, nothing created", 1, 0, false, 3, 0},
+        {"not a jetway: nothing created, nothing pending", 1, 0, false, 0, 0},
     };
     for (const Case& c : cases) {
         SimObject object = JetwayObject(c.models, c.feature);
@@ -205,18 +261,24 @@ TEST_F(LinkedHandlerTest, HostileInputCreatesNothing)
     EXPECT_EQ(handler.InjectMissingParts(&object, 0, &queue), 0u);
     EXPECT_FALSE(Record(object).Parts[0].GetInjected());
 
-    // A position that is not a number is not sent.
+    // A position that is not a number is not sent, and leaves no slot waiting for an id.
     SimObject lost = JetwayObject();
     lost.SetPlacement(std::numeric_limits<double>::quiet_NaN(), 8.0, kAltitude, false, false, 0, 0, 0);
-    EXPECT_EQ(handler.InjectMissingParts(&lost, 0, nullptr), 3u);
+    EXPECT_EQ(handler.InjectMissingParts(&lost, 0, nullptr), 0u);
+    EXPECT_FALSE(Record(lost).Parts[0].GetInjected());
     EXPECT_TRUE(Assigned().empty());
 
     // Without a connection nothing is sent either.
     LinkedSimObjectHandler unconnected;
     SimObject other = JetwayObject();
-    EXPECT_EQ(unconnected.InjectMissingParts(&other, 0, &queue), 3u);
+    EXPECT_EQ(unconnected.InjectMissingParts(&other, 0, &queue), 0u);
+    EXPECT_FALSE(Record(other).Parts[5].GetInjected());
     unconnected.MoveParts(&other);
     EXPECT_TRUE(Assigned().empty());
+
+    // A refusal that is not one of this handler's part creations is the caller's own.
+    EXPECT_EQ(handler.OnPartCreationFailed(&object, 12345), 0u);
+    EXPECT_EQ(handler.OnPartCreationFailed(nullptr, 12345), 0u);
 }
 
 TEST_F(LinkedHandlerTest, MovesWriteTheTargetPoseToThePartObjects)

@@ -168,6 +168,18 @@ TEST_F(SoundEngineTest, SoundsThatCannotBeLoadedAreOneErrorLine)
     EXPECT_THAT(log.Lines(), ElementsAre("ERROR Not able to load WavFile 'C:\\Models\\sound\\missing.wav'",
                                          "ERROR Not able to load WavFile 'NO_SUCH_SOUND'"));
     EXPECT_FALSE(e.HasWave("C:\\Models\\sound\\missing.wav"));
+
+    // A crafted format is refused with its reason.
+    Format crafted;
+    crafted.blockAlign = 0xFFFF;
+    crafted.avgBytesPerSec = 22050u * 0xFFFF;
+    machine.Write("Models/sound/crafted.wav", Wave(crafted, Ramp(100)));
+    log.Clear();
+    EXPECT_FALSE(e.LoadSoundFile("C:\\Models\\", "crafted.wav"));
+    EXPECT_THAT(log.Lines(),
+                ElementsAre("ERROR Not able to load WavFile 'C:\\Models\\sound\\crafted.wav'",
+                            "ERROR WavFile 'C:\\Models\\sound\\crafted.wav' refused: block align is not channels x bits / 8"));
+    EXPECT_FALSE(e.HasWave("C:\\Models\\sound\\crafted.wav"));
     EXPECT_EQ(nullptr, e.FindWave("NO_SUCH_SOUND"));
 }
 

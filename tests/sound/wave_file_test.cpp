@@ -55,6 +55,15 @@ TEST(WaveFile, FilesOpenOnlyWhenTheyAreStreamablePcm)
     Format absurdRate = mono;
     absurdRate.samplesPerSec = 0x40000000;
     absurdRate.avgBytesPerSec = 0x40000000;
+    // Rate and byte rate agree with the block align, but the block align is no frame: a buffer sized
+    // from it would ask for gigabytes.
+    Format hugeAlign = mono;
+    hugeAlign.samplesPerSec = 200000;
+    hugeAlign.blockAlign = 0xFFFF;
+    hugeAlign.avgBytesPerSec = 200000u * 0xFFFF;
+    Format shortAlign = Stereo16();
+    shortAlign.blockAlign = 2;
+    shortAlign.avgBytesPerSec = 22050;
 
     struct Case {
         const char* what;
@@ -96,6 +105,8 @@ TEST(WaveFile, FilesOpenOnlyWhenTheyAreStreamablePcm)
         {"bytes per second not rate times align", Wave(wrongRate, ramp), E_FAIL, 0, {}},
         {"no samples per second", Wave(noSamples, ramp), E_FAIL, 0, {}},
         {"absurd rate", Wave(absurdRate, ramp), E_FAIL, 0, {}},
+        {"block align above a frame", Wave(hugeAlign, ramp), E_FAIL, 0, {}},
+        {"block align below a frame", Wave(shortAlign, ramp), E_FAIL, 0, {}},
         {"no data", Form("RIFF", "WAVE", {Chunk("fmt ", FmtBody(mono)), Chunk("fact", {0, 0, 0, 0})}), E_FAIL, 0, {}},
         {"data after the RIFF chunk",
          [&] {
@@ -122,6 +133,32 @@ TEST(WaveFile, FilesOpenOnlyWhenTheyAreStreamablePcm)
         EXPECT_EQ(WAVE_FORMAT_PCM, format.wFormatTag) << c.what;
         EXPECT_EQ(0, format.cbSize) << c.what;
         EXPECT_EQ(c.samples, ReadAll(wave)) << c.what;
+    }
+}
+
+TEST(WaveFile, RefusedFormatSaysWhy)
+{
+    Format align = Stereo16();
+    align.blockAlign = 0xFFFF;
+    align.avgBytesPerSec = 11025u * 0xFFFF;
+    Format rate = Stereo16();
+    rate.avgBytesPerSec = 44101;
+    const struct {
+        const char* what;
+        Bytes image;
+        const char* error;
+    } cases[] = {
+        {"block align", Wave(align, Ramp(8)), "block align is not channels x bits / 8"},
+        {"byte rate", Wave(rate, Ramp(8)), "bytes per second are not samples per second x block align"},
+        {"valid", Wave(Stereo16(), Ramp(8)), ""},
+        {"no fmt: not a format refusal", Form("RIFF", "WAVE", {Chunk("data", Ramp(8))}), ""},
+    };
+    TempMachine machine;
+    WaveFile wave;  // one reader: a later open forgets the earlier refusal
+    for (const auto& c : cases) {
+        const std::string path = machine.Write(std::string("sound/") + c.what + ".wav", c.image);
+        wave.Open(path.c_str(), nullptr, WAVEFILE_READ, false);
+        EXPECT_EQ(c.error, wave.GetFormatError()) << c.what;
     }
 }
 

@@ -203,10 +203,16 @@ TEST(JetwayGeometry, HoodAngleOfADoorCloserThanHalfTheHoodIsClamped)
 TEST(JetwayCoreObject, SettersKeepTheirRules)
 {
     JetwayCore core;
-    core.SetWheelChannel(130);
-    EXPECT_EQ(core.GetWheelChannel(), 30);
-    core.SetWheelChannel(-20);
-    EXPECT_EQ(core.GetWheelChannel(), 80);
+    // The wheel channel stays within 0..100 for a step of any size: 100 off as often as it takes.
+    const struct {
+        double value;
+        double stored;
+    } wheel[] = {{130, 30},  {-20, 80},  {0, 0},     {100, 100}, {250, 50},   {-250, 50},
+                 {1000, 100}, {-300, 0}, {1e12 + 7, 7}, {-1e-300, 100}, {std::nan(""), 0}, {-HUGE_VAL, 0}};
+    for (const auto& w : wheel) {
+        core.SetWheelChannel(w.value);
+        EXPECT_EQ(core.GetWheelChannel(), w.stored) << w.value;
+    }
 
     core.SetDoorPoints({1, 2, 3, 4});
     core.SetDoorPoints({7, 8, 9});
