@@ -41,6 +41,8 @@ public:
     static std::string MakeObjectItemText(const std::string& prefix, const SimObject* object, int32_t kind);
 
     // Ascending by value; items of equal value keep their order so that a rebuild shows the same page.
+    // Appends an item as it is: a line of free text.
+    void AddItem(const TriggerMenuItem& item) { items_.push_back(item); }
     void SortItemsByValue();
 
     // The page of the item texts with "EXIT..."; head and tail are cut to the item count.
