@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/simconnect/Transport.h"
 #include "platform/window.h"
+#include "simulator/MapPicture.h"
 #include "simulator/ModuleHost.h"
 #include "simulator/Scenario.h"
 #include "simulator/Simulator.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include <string>
 #include <sys/prctl.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -62,6 +65,16 @@ const char* const kUsage =
     "                         requests, data and client-data definitions, client-data names, data and\n"
     "                         system-state requests, add-on menu sub-items. Off by default: the timeline\n"
     "                         stays short.\n"
+    "  --map FILE.svg         draw the world from above into this SVG file when the run ends: the objects\n"
+    "                         the simulator holds (jetways with their parts, guidance displays and gate\n"
+    "                         number boxes marked by their titles) and the aircraft as outlines, each at\n"
+    "                         its place and heading, within 3 km of the user aircraft, with a scale bar\n"
+    "                         and a north arrow, and a close view of the 120 m around the user aircraft.\n"
+    "                         A path that cannot be written is refused at start.\n"
+    "  --map-at SECONDS[,SECONDS...]\n"
+    "                         take the pictures at these simulated times instead (the first frame at or\n"
+    "                         after each; a time the run does not reach is taken at its end): one panel\n"
+    "                         per time, side by side in the one file.\n"
     "  --help                 this text.\n"
     "\n"
     "Fast mode (the default) runs frame after frame without waiting for real time. After each frame it\n"
@@ -73,8 +86,9 @@ const char* const kUsage =
     "Clients connect on the Unix socket <machine root>/simconnect.sock; SimConnect_Open of a program with\n"
     "the same machine root finds it. The first timeline line names it (\"listening at PATH\").\n"
     "While simhost runs, the simulator's main window (class \"FS98MAIN\") is registered in this process.\n"
-    "Exit status: 0 when the scenario ended, 1 on a bad scenario, module or socket, or when the awaited\n"
-    "client did not come, 2 on a bad command line, 128 + signal when interrupted.\n"
+    "Exit status: 0 when the scenario ended, 1 on a bad scenario, module or socket, when the awaited client\n"
+    "did not come or the map could not be written at the end, 2 on a bad command line (a map path that\n"
+    "cannot be written included), 128 + signal when interrupted.\n"
     "\n"
     "Scenario format: <Scenario> with the attributes platform, machineRoot, module, frameRate (frames per\n"
     "simulated second, default 30), duration (end time in seconds), waitClient, waitTimeout, creationDelay\n"
@@ -136,6 +150,8 @@ struct Options {
     std::string scenario, module, machineRoot, platform, waitClient;
     std::optional<double> duration, waitTimeout;
     bool realtime = false, quiet = false, noWaitClient = false, registrations = false;
+    std::string map;
+    std::vector<uint64_t> mapAtMs;  // ascending, no repeats
 };
 
 bool ParseSeconds(const std::string& text, double& out)
@@ -144,6 +160,24 @@ bool ParseSeconds(const std::string& text, double& out)
     const double v = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !(v >= 0 && v <= 1e7)) return false;
     out = v;
+    return true;
+}
+
+// "S[,S...]" as times in ms, ascending without repeats; false when a part is not a number of seconds.
+bool ParseTimes(const std::string& text, std::vector<uint64_t>& out)
+{
+    out.clear();
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        double seconds = 0;
+        if (!ParseSeconds(text.substr(start, comma - start), seconds)) return false;
+        out.push_back(static_cast<uint64_t>(std::llround(seconds * 1000.0)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return true;
 }
 
@@ -198,14 +232,30 @@ int main(int argc, char** argv)
         else if (arg == "--no-wait-client") o.noWaitClient = true;
         else if (arg == "--quiet") o.quiet = true;
         else if (arg == "--registrations") o.registrations = true;
-        else {
+        else if (arg == "--map") o.map = value();
+        else if (arg == "--map-at") {
+            const std::string text = value();
+            if (!ParseTimes(text, o.mapAtMs)) {
+                std::fprintf(stderr, "simhost: --map-at needs seconds separated by commas, not '%s'\n", text.c_str());
+                return 2;
+            }
+        } else {
             std::fprintf(stderr, "simhost: unknown option %s (see --help)\n", arg.c_str());
             return 2;
         }
     }
 
-    simulator::Scenario scenario;
     std::string error;
+    if (!o.mapAtMs.empty() && o.map.empty()) {
+        std::fprintf(stderr, "simhost: --map-at needs --map FILE.svg\n");
+        return 2;
+    }
+    if (!o.map.empty() && !simulator::CheckMapPath(o.map, &error)) {
+        std::fprintf(stderr, "simhost: %s\n", error.c_str());
+        return 2;
+    }
+
+    simulator::Scenario scenario;
     if (!o.scenario.empty() && !scenario.LoadFile(o.scenario, &error)) {
         std::fprintf(stderr, "simhost: %s\n", error.c_str());
         return 1;
@@ -295,6 +345,23 @@ int main(int argc, char** argv)
         }
     }
 
+    // The pictures of the world for --map, taken at the first frame at or after each asked time.
+    std::vector<simulator::MapScene> mapScenes;
+    size_t mapNext = 0;
+    auto takePictures = [&](bool atEnd) {
+        if (o.map.empty()) return;
+        if (o.mapAtMs.empty()) {
+            if (atEnd) mapScenes.push_back(simulator::CaptureMap(sim));
+            return;
+        }
+        bool due = false;
+        while (mapNext < o.mapAtMs.size() && (atEnd || sim.NowMs() >= o.mapAtMs[mapNext])) {
+            ++mapNext;
+            due = true;
+        }
+        if (due) mapScenes.push_back(simulator::CaptureMap(sim));
+    };
+
     const auto started = std::chrono::steady_clock::now();
     bool slowNoted = false;
     while (g_signal == 0 && !scenario.Ended(sim.NowMs())) {
@@ -307,6 +374,7 @@ int main(int argc, char** argv)
         }
         host.Pump();
         scenario.PumpClients(sim);
+        takePictures(false);
         std::fflush(stdout);
         if (o.realtime) {
             std::this_thread::sleep_until(started + std::chrono::milliseconds(sim.NowMs()));
@@ -316,6 +384,13 @@ int main(int argc, char** argv)
         }
     }
     const int signal = g_signal;
+    takePictures(true);
+    bool mapWritten = true;
+    if (!o.map.empty()) {
+        mapWritten = simulator::WriteMap(o.map, mapScenes, &error);
+        if (mapWritten) sim.Note("map written to " + o.map);
+        else std::fprintf(stderr, "simhost: %s\n", error.c_str());
+    }
     finish();
-    return signal != 0 ? 128 + signal : 0;
+    return signal != 0 ? 128 + signal : mapWritten ? 0 : 1;
 }

@@ -331,6 +331,9 @@ TEST_F(DataTest, ClientDataErrorsAndUpdatesOnEveryWrite)
 TEST_F(DataTest, MenusReportDisplayedChosenReplacedRemovedAndTimeout)
 {
     const char menu[] = "VELK\0Choose:\0Dock\0Undock\0EXIT...\0\0\0\0";
+    // The results come as the private events each client mapped for its menus.
+    for (DWORD event : {21u, 22u, 24u}) ASSERT_EQ(SimConnect_MapClientEventToSimEvent(a, event, ""), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(b, 5, ""), S_OK);
     ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_MENU, 0, 21, sizeof(menu), const_cast<char*>(menu)), S_OK);
     auto open = sim.OpenMenu();
     ASSERT_TRUE(open);
@@ -367,6 +370,25 @@ TEST_F(DataTest, MenusReportDisplayedChosenReplacedRemovedAndTimeout)
     events = Events(Drain(a));
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].dwData, static_cast<DWORD>(SIMCONNECT_TEXT_RESULT_TIMEOUT));
+}
+
+// Like the real simulator, a result event that the client never mapped is not delivered: the menu works,
+// its client hears nothing.
+TEST_F(DataTest, MenuResultsNeedTheirEventMapped)
+{
+    const char menu[] = "VELK\0Choose:\0Dock\0Undock\0\0";
+    char text[64] = "Jetway docked";
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(b, 23, "VELK.SomeNamedEvent"), S_OK);  // b's, not a's
+    ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_MENU, 1.0f, 23, sizeof(menu), const_cast<char*>(menu)), S_OK);
+    ASSERT_TRUE(sim.OpenMenu());
+    EXPECT_TRUE(sim.ChooseMenuLine(0));
+    ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_MENU, 1.0f, 23, sizeof(menu), const_cast<char*>(menu)), S_OK);
+    sim.Advance(1000);
+    EXPECT_FALSE(sim.OpenMenu());  // timed out
+    ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_PRINT_WHITE, 1.0f, 23, sizeof(text), text), S_OK);
+    sim.Advance(1000);
+    EXPECT_TRUE(Drain(a).empty());
+    EXPECT_TRUE(Events(Drain(b)).empty());
 }
 
 TEST_F(DataTest, PrintedTextsShowForTheirTimeWithoutResultForEventZero)

@@ -287,6 +287,30 @@ TEST_F(EventsTest, ReservedKeyGoesToTheFirstFreeChoice)
     EXPECT_EQ(events[0].uEventID, 31u);
 }
 
+// Like the real simulator, a key or an add-on menu item raises only events that the client mapped.
+TEST_F(EventsTest, UnmappedEventsOfKeysAndMenuItemsReachNobody)
+{
+    ASSERT_EQ(SimConnect_MapInputEventToClientEvent(a, 0, "shift+ctrl+v", 15, 3), S_OK);
+    ASSERT_EQ(SimConnect_SetInputGroupState(a, 0, SIMCONNECT_STATE_ON), S_OK);
+    ASSERT_EQ(SimConnect_RequestReservedKey(a, 31, "s"), S_OK);
+    ASSERT_EQ(SimConnect_MenuAddItem(a, "VELK", 30, 0), S_OK);
+    ASSERT_EQ(SimConnect_MenuAddSubItem(a, 30, "Reload All!", 32, 0), S_OK);
+    // The other client maps the same ids: still not a's events.
+    for (DWORD event : {15u, 30u, 31u, 32u}) {
+        ASSERT_EQ(SimConnect_MapClientEventToSimEvent(b, event, ""), S_OK);
+        ASSERT_EQ(SimConnect_AddClientEventToNotificationGroup(b, 8, event), S_OK);
+    }
+    Drain(a);
+    Drain(b);
+
+    sim.PressKey("Shift+Ctrl+V");
+    sim.PressKey("s");
+    EXPECT_TRUE(sim.ChooseAddonMenuItem("VELK"));
+    EXPECT_TRUE(sim.ChooseAddonMenuItem("VELK", "Reload All!"));
+    EXPECT_TRUE(Events(Drain(a)).empty());
+    EXPECT_TRUE(Events(Drain(b)).empty());
+}
+
 TEST_F(EventsTest, AddonMenuItemsRaiseTheirEvents)
 {
     ASSERT_EQ(SimConnect_MapClientEventToSimEvent(a, 30, ""), S_OK);
