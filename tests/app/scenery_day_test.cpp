@@ -28,6 +28,10 @@ const std::multiset<std::string> kAlwaysAtXvlk = {
     "Quorvath_VELK_JetwayN_Static", "Quorvath_VELK_JetwayN_Static", "Quorvath_VELK_JetwayN_Static",
     "Quorvath_VELK_StairTruck",     "Quorvath_VELK_VDGS_Static",    "Quorvath_VELK_VDGS_Static",
     "Quorvath_VELK_VDGS_Static",    "Quorvath_VELK_VDGS_Static",    "Quorvath_VELK_Windsock",
+    // Pier B (XVLK_PierB.xml): stands B21..B23.
+    "Quorvath_VELK_JetwayT_Static", "Quorvath_VELK_JetwayT_Static", "Quorvath_VELK_JetwayH_Static",
+    "Quorvath_VELK_JetwayH_Static", "Quorvath_VELK_JetwayH_Static", "Quorvath_VELK_JetwayH_Static",
+    "Quorvath_VELK_VDGS_Static",    "Quorvath_VELK_VDGS_Static",    "Quorvath_VELK_VDGS_Static",
 };
 
 struct LocalTime {

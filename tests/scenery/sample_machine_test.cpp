@@ -36,6 +36,7 @@ const std::filesystem::path kSampleMachine =
 constexpr const char* kPlatform = "P3Dv4";
 constexpr int32_t kApronObjects = 22;     // XVLK_Apron.xml: 8 loose (one with two placements), 3 carts, 11 on stands
 constexpr int32_t kTerminal2Objects = 3;  // the stand of the custom configuration
+constexpr int32_t kPierBObjects = 9;      // XVLK_PierB.xml: stands B21..B23, six jetways and three displays
 
 class SampleMachineTest : public testsupport::MachineRootTest {
 protected:
@@ -124,8 +125,8 @@ TEST_F(SampleMachineTest, FindsEveryPlacementFileAndReadsTheExpectedObjects)
 {
     EXPECT_THAT(registry_->GetSdxCfgFiles(), ElementsAre("XVLK_Terminal2.sdx"));
     EXPECT_THAT(registry_->GetXmlFiles(),
-                UnorderedElementsAre("XVLK\\XVLK_Apron.xml", "XVLK\\XVLK_CargoRamp.xml"));
-    EXPECT_EQ(objects_.Count(), kApronObjects + kTerminal2Objects);
+                UnorderedElementsAre("XVLK\\XVLK_Apron.xml", "XVLK\\XVLK_CargoRamp.xml", "XVLK\\XVLK_PierB.xml"));
+    EXPECT_EQ(objects_.Count(), kApronObjects + kTerminal2Objects + kPierBObjects);
     ASSERT_EQ(probes_.Count(), 1);
     EXPECT_EQ(probes_.At(0)->GetName(), "XVLK_Apron:XVLK Weather Probe");
     EXPECT_EQ(zones_.Count(), 1);
@@ -216,9 +217,11 @@ TEST_F(SampleMachineTest, PlacesStandsWithOneTwoAndThreeJetways)
         if (object->HasObjectFeature(FeatureVDGS)) ++displays[key];
     }
     EXPECT_EQ(jetways, (std::map<std::string, int>{
-                           {"XVLK GATE_A 1", 1}, {"XVLK GATE_A 2", 2}, {"XVLK GATE_A 3", 3}, {"XVLK GATE_B 11", 1}}));
+                           {"XVLK GATE_A 1", 1}, {"XVLK GATE_A 2", 2}, {"XVLK GATE_A 3", 3}, {"XVLK GATE_B 11", 1},
+                           {"XVLK GATE_B 21", 1}, {"XVLK GATE_B 22", 2}, {"XVLK GATE_B 23", 3}}));
     EXPECT_EQ(displays, (std::map<std::string, int>{
-                            {"XVLK GATE_A 1", 1}, {"XVLK GATE_A 2", 1}, {"XVLK GATE_A 3", 1}, {"XVLK GATE_B 11", 1}}));
+                            {"XVLK GATE_A 1", 1}, {"XVLK GATE_A 2", 1}, {"XVLK GATE_A 3", 1}, {"XVLK GATE_B 11", 1},
+                            {"XVLK GATE_B 21", 1}, {"XVLK GATE_B 22", 1}, {"XVLK GATE_B 23", 1}}));
 }
 
 TEST_F(SampleMachineTest, FindsTheSimObjectsFoldersOfTheInstallation)
@@ -229,7 +232,7 @@ TEST_F(SampleMachineTest, FindsTheSimObjectsFoldersOfTheInstallation)
               "C:\\Prepar3D v4\\SimObjects\\Airplanes\\Quorvath A320\\");
     EXPECT_NE(manager_->FindAircraftTitle("Quorvath AI B737-800 Nordlink"), "");
     EXPECT_NE(manager_->FindAircraftTitle("Quorvath AI CRJ-700 Velkair Regional"), "");
-    EXPECT_EQ(manager_->GetAircraftMap().size(), 3u);
+    EXPECT_EQ(manager_->GetAircraftMap().size(), 4u);
 }
 
 TEST_F(SampleMachineTest, FindsEveryPlacedTitleInTheSimObjectsFolders)
@@ -251,7 +254,7 @@ TEST_F(SampleMachineTest, ReadsTheJetwayConfigurationOfEveryJetway)
     folderLog_.Clear();
     const JetwayConfig reader(&folderLog_.category(), nullptr);
     const std::vector<const SimObject*> jetways = ObjectsWith(FeatureJetway);
-    ASSERT_EQ(jetways.size(), 7u);
+    ASSERT_EQ(jetways.size(), 13u);
     std::set<uint32_t> types;
     for (const SimObject* object : jetways) {
         // The moving model follows the static one; its folder holds jetway.cfg.
@@ -272,7 +275,7 @@ TEST_F(SampleMachineTest, ReadsTheJetwayConfigurationOfEveryJetway)
                 << object->GetName() << ": " << part.GetSimTitle();
         }
     }
-    EXPECT_EQ(types, (std::set<uint32_t>{kJetwayTypeA, kJetwayTypeN}));
+    EXPECT_EQ(types, (std::set<uint32_t>{kJetwayTypeA, kJetwayTypeN, kJetwayTypeT, kJetwayTypeH}));
     EXPECT_THAT(folderLog_.Priority("ERROR"), IsEmpty());
     EXPECT_THAT(folderLog_.Priority("WARN"), IsEmpty());
 }
