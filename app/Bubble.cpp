@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "guidance/StandTextMenu.h"
 #include "guidance/TriggerObjectTextMenu.h"
+#include "guidance/StandFacilitiesTextMenu.h"
 #include "guidance/VDGSHandler.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
@@ -59,7 +60,7 @@ void EmptyForReload()
     if (parts.readProbes) parts.readProbes->Clear();
     if (parts.protectionZones) parts.protectionZones->Clear();
     if (parts.aircraftParameters) parts.aircraftParameters->Clear();
-    if (parts.vdgsHandler) parts.vdgsHandler->Reset();
+    FSProcess::ResetVdgsDisplays();
     FSProcess::ProbeExternalObjects();
     if (parts.jetwayHandler) parts.jetwayHandler->Reset();
     program::StandMenu().Reset();
@@ -151,8 +152,13 @@ void ResetForRebuild()
         parts.activeObjects->GetUserAircraft().ResetExitStates();
     }
     if (parts.jetwayHandler) parts.jetwayHandler->ResetAllJetways();
+    FSProcess::DeselectStand(false);
     Sleep(kBatchPauseMs);
-    if (parts.vdgsHandler) parts.vdgsHandler->Reset();
+    if (program::StandOpsMenu().IsDisplayed()) {
+        Sim().CloseTextMenu(EventStandOpsPageResult);
+        program::StandOpsMenu().SetDisplayed(false);
+    }
+    FSProcess::ResetVdgsDisplays();
     if (parts.aiMonitor) parts.aiMonitor->ClearTrackedJobs();
     Sim().TransmitEvent(EventJetwayResetAll);
     Flags().positionInitialisation = false;

@@ -4,6 +4,9 @@
 
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/VDGSHandler.h"
+#include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
 #include "objects/InjectionQueue.h"
 #include "objects/Jetway.h"
@@ -60,6 +63,14 @@ bool IsPaused()
 bool IsDebugMode()
 {
     return Parts().settings && Parts().settings->IsDebugMode();
+}
+
+// The guidance record of the active display; null when none is active.
+VDGS* ActiveGuidance()
+{
+    const VDGSHandler* handler = Parts().vdgsHandler.get();
+    VDGSDisplayObject* display = handler ? handler->GetActiveVDGS() : nullptr;
+    return display ? display->GetCurrentVDGS() : nullptr;
 }
 
 // The user aircraft as its last answer placed it; null without the active list.
@@ -139,29 +150,37 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         if (Parts().simStatus) Parts().simStatus->SetSoundOff(data == 0);
         break;
     case EventPositionChanged: OnPositionChanged(); break;
-    case Event4Sec: Skip("4sec event", "AI detection, auto-docking and stand tracking"); break;
+    case Event4Sec: FSProcess::On4SecEvent(); break;
     case Event1Sec:
-        Skip("1sec event", "VDGS and aircraft variables");
+        if (VDGS* guidance = ActiveGuidance()) guidance->AdvanceSlowCounter();
         FSProcess::UpdateRadioClickTriggers(false, nullptr, 0);
         FSProcess::UpdateProximityTriggers();
+        if (const UserAircraft* user = User(); user && user->UsesLVars() && user->IsOnGround())
+            Sim().TransmitEvent(EventAcftLVarsQuery);
         break;
     case Event6Hz:
-        Skip("6Hz event", "VDGS guidance");
+        if (VDGS* guidance = ActiveGuidance()) guidance->AdvanceFastCounter();
+        FSProcess::UpdateVdgsGuidance();
         FSProcess::UpdateGroundPolygonShift();
         break;
     case EventShowMainMenu:
         flags.lastMainMenuRequest = MainMenuRequestOf(data);
-        Skip(EventText(event.uEventID, data), "main text menu");
+        FSProcess::ShowMainTextMenu();
         break;
-    case EventShowSubMenu:
-    case EventShowJetwayMenu:
-    case EventShowJetwayMenuStandOps:
-    case EventShowStandsMenu: Skip(EventText(event.uEventID, data), "text menus"); break;
+    case EventShowSubMenu: FSProcess::ShowSubMenu(); break;
+    case EventShowJetwayMenu: FSProcess::ShowJetwayMenu(false); break;
+    case EventShowJetwayMenuStandOps: FSProcess::ShowJetwayMenu(true); break;
+    case EventShowStandsMenu: {
+        const int32_t mode = program::StandMenu().GetMode();
+        if (mode == StandTextMenu::kModeCategory || mode == StandTextMenu::kModeNumber) FSProcess::ShowStandsMenu();
+        else if (mode == StandTextMenu::kModeSelected) FSProcess::ShowStandOperationsMenu();
+        break;
+    }
     case EventMainMenuResult:
     case EventAnimationPageResult:
     case EventJetwayPageResult:
     case EventStandPageResult:
-    case EventStandOpsPageResult: Skip(EventText(event.uEventID, data), "text menus"); break;
+    case EventStandOpsPageResult: FSProcess::OnMenuResult(event.uEventID, data); break;
     case EventVoiceCaptureStart:
         if (!flags.voiceCaptureActive) {
             flags.voiceCaptureActive = true;
@@ -182,10 +201,15 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         LoopLog().info("Dumping Maps...%s", flags.logFolder.c_str());
         if (Parts().folderManager) Parts().folderManager->DumpMaps(flags.logFolder);
         break;
-    case EventMenuAiDetection: Skip(EventText(event.uEventID, data), "AI detection toggle"); break;
-    case EventJetwayDone:
-    case EventJetwayIntermediate:
-    case EventJetwayDataReceived: Skip(EventText(event.uEventID, data), "jetway job handling"); break;
+    case EventMenuAiDetection:
+        if (Parts().aiMonitor) Parts().aiMonitor->SetToggleRequested(true);
+        Sim().RemoveTopMenuItem(EventMenuAiDetection);
+        if (FSProcess::ToggleAiTrafficDetection())
+            Sim().PrintMessageFor("[VELK] Waiting for all Jetway Operations to stop...", 3.0);
+        break;
+    case EventJetwayDone: FSProcess::OnJetwayDone(data); break;
+    case EventJetwayIntermediate: FSProcess::OnJetwayIntermediate(data); break;
+    case EventJetwayDataReceived: FSProcess::OnJetwayDataReceived(data); break;
     case EventReloadAll: OnModuleReset(); break;
     case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
     case EventJetwayQuery:
@@ -258,14 +282,20 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
         break;
     }
     switch (message.dwRequestID) {
-    case velk_ids::RequestJetwayDataOut: Skip("jetway report", "jetway job handling"); break;
+    case velk_ids::RequestJetwayDataOut:
+        FSProcess::OnJetwayReport(reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET,
+                                  size - SIMCONNECT_DATA_OFFSET);
+        break;
     case velk_ids::RequestJetwayQuery:
     case velk_ids::RequestJetwayTrigger:
     case velk_ids::RequestJetwayInform:
     case velk_ids::RequestStandInform:
     case velk_ids::RequestJetwayMassQuery:
     case velk_ids::RequestStandInformLite: Skip("API request " + std::to_string(message.dwRequestID), "API"); break;
-    case velk_ids::RequestAcftLVars: Skip("aircraft variables", "aircraft variable handling"); break;
+    case velk_ids::RequestAcftLVars:
+        FSProcess::OnAircraftVariables(reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET,
+                                       size - SIMCONNECT_DATA_OFFSET);
+        break;
     default: break;
     }
 }
@@ -289,7 +319,9 @@ void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)
         }
         break;
     }
-    case velk_ids::RequestAircraftLoaded: Skip("aircraft loaded state", "aircraft configuration handling"); break;
+    case velk_ids::RequestAircraftLoaded:
+        FSProcess::OnAircraftLoaded(std::string(state.szString, strnlen(state.szString, sizeof(state.szString))));
+        break;
     default: break;
     }
 }
@@ -368,9 +400,9 @@ void Dispatch(SIMCONNECT_RECV* data, DWORD size, void*)
     }
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA: OnObjectData(data, size); break;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: {
-        SIMCONNECT_RECV_SIMOBJECT_DATA message;
+        SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE message;
         if (ReadRecord(data, size, message) && message.dwRequestID == RequestAiScan)
-            Skip("AI traffic scan", "AI traffic scan handling");
+            FSProcess::OnAiScanAnswer(*reinterpret_cast<const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE*>(data), size);
         break;
     }
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: {

@@ -267,7 +267,10 @@ void CreateTopMenu()
             item += settings->GetSecondaryTextMenuHotkey();
         }
         if (primaryDisabled && !secondary) item += "NONE";
-        sim.AddTopMenuItemMapped(item, EventReservedKey);
+        // The reserved key's event is mapped by the key request; without the primary hotkey nothing mapped
+        // it, and the item maps it itself so that choosing it still opens the main menu.
+        if (primaryDisabled) sim.AddTopMenuItem(item, EventReservedKey);
+        else sim.AddTopMenuItemMapped(item, EventReservedKey);
     }
     sim.AddTopMenuItem("Test DLL Connection!", EventMenuTestDll);
     if (!flags.externalMode) {

@@ -138,6 +138,10 @@ void ResetStandJetways(bool activate, const StandData& stand);
 void CheckUserLeftStand();
 // "6Hz": one tick of the active guidance display.
 void UpdateVdgsGuidance();
+// A guidance display of the active list, created in the simulator, enters the VDGS handler's stand map.
+void RegisterVdgsDisplay(SimObject* object);
+// Empties the VDGS handler's stand map (the active list is about to change).
+void ResetVdgsDisplays();
 
 // ---- Jetway jobs for the user aircraft and AI traffic ------------------------------------------------------
 void On4SecEvent();

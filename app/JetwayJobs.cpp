@@ -1,17 +1,461 @@
-// Jetway jobs for the user aircraft: docking and undocking by aircraft state, the module's reports.
+// Jetway jobs for the user aircraft: the stand the aircraft stands at, docking and undocking by the
+// aircraft's state or a menu choice, and the module's reports of jobs that moved or finished. Also the
+// four-second checks, the aircraft variables and the loaded aircraft's configuration.
 #include "app/FSProcess.h"
+
+#include "app/Program.h"
+#include "app/Settings.h"
+#include "aircraft/AircraftConfigData.h"
+#include "aircraft/AircraftParameters.h"
+#include "guidance/StandFacilitiesTextMenu.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/VDGSHandler.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/JetwayControl.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/LinkedSimObjectHandler.h"
+#include "jetway/core/JetwayCodec.h"
+#include "objects/Jetway.h"
+#include "objects/SimObjectList.h"
+
+#include <log4cpp/Category.hh>
+
+#include <cstring>
+#include <map>
+#include <vector>
+
+using namespace velk_ids;
+using program::Flags;
+using program::LoopLog;
+using program::Parts;
+using program::Sim;
+
+namespace {
+
+constexpr double kAiScanCeilingFeet = 18000.0;
+constexpr double kRollingKnots = 0.1;
+constexpr double kStandSearchMetres = 5000.0;
+constexpr double kDockedStandRadius = 24.0;
+constexpr uint32_t kApiStatusAborted = 6;
+constexpr uint32_t kApiStatusNoObject = 7;
+constexpr uint32_t kApiStatusDocked = 3;
+constexpr uint32_t kApiStatusUndocked = 5;
+
+bool IsDebugMode()
+{
+    return Parts().settings && Parts().settings->IsDebugMode();
+}
+
+UserAircraft* User()
+{
+    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
+}
+
+SimObject* FindActive(uint32_t id)
+{
+    return id != 0 && Parts().activeObjects ? Parts().activeObjects->FindByObjectId(id) : nullptr;
+}
+
+// The jetway object of an id: the active list's, else the jetway handler's registered one.
+SimObject* FindJetwayObject(uint32_t id)
+{
+    if (id == 0) return nullptr;
+    if (SimObject* object = FindActive(id)) return object;
+    return Parts().jetwayHandler ? Parts().jetwayHandler->FindJetway(id) : nullptr;
+}
+
+Jetway* SoundJetway(SimObject& object)
+{
+    SimObjectModel* model = object.HasMultipleModels() ? object.GetModel(0) : object.GetCurrentModel();
+    return model ? model->GetJetway() : nullptr;
+}
+
+Jetway* CurrentJetway(SimObject& object)
+{
+    SimObjectModel* model = object.GetCurrentModel();
+    return model ? model->GetJetway() : nullptr;
+}
+
+void ShowStandsMenuAgain()
+{
+    Sim().TransmitEventWithDataLowPriority(EventShowStandsMenu, static_cast<DWORD>(Flags().lastMainMenuRequest));
+}
+
+// The stand key of a jetway's stand: ICAO, gate name, parking number, custom designator and number.
+std::string StandKey(const StandData& stand)
+{
+    return stand.GetAirportIcao() + ":" + stand.GetGateName() + ":" + std::to_string(stand.GetParkingNumber()) + ":" +
+           stand.GetCustomDesignator() + ":" + stand.GetCustomNumber();
+}
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// Starts the queued jobs; false without the jetway control.
+bool TriggerJetway(int32_t origin)
+{
+    JetwayControl* control = Parts().jetwayControl.get();
+    return control && control->TriggerJetway(origin);
+}
+
+bool OperateJetwayForUser(SimObject& object, const std::string& door, bool checkOnly)
+{
+    JetwayControl* control = Parts().jetwayControl.get();
+    return control &&
+           control->OperateJetwayForUser(object, door, jetway_control::kSourceMenu, false, nullptr, checkOnly);
+}
+
+// A finished job of a jetway that an API client registered: the answer goes back to the client.
+void ReportApiJob(uint32_t id, JetwayData& received, bool aborted, bool mismatch)
+{
+    uint8_t answer[kApiRecordSize] = {};
+    uint32_t status = 0;
+    SimObject* object = FindJetwayObject(id);
+    if (!object) {
+        status = aborted ? kApiStatusAborted : kApiStatusNoObject;
+    } else if (Jetway* jetway = CurrentJetway(*object); jetway && aborted) {
+        jetway->SetDataValues4(object->GetLatitude(), object->GetLongitude(), object->GetAltitude(),
+                               object->GetHeading());
+        const JetwayMotionRecord pose = jetway->ComputeParkedPose();
+        Sim().SetJetwayMotion(object->GetObjectId(), &pose);
+        jetway->SetMoving(false);
+        jetway->SetAbortRequested(false);
+        status = kApiStatusAborted;
+    } else if (jetway) {
+        received.OutChannel = 0;
+        const bool dockedBefore = jetway->IsDocked();
+        jetway->SetJetwayData(received);
+        if (mismatch) {
+            jetway->SetMoving(false);
+            jetway->SetDocked(!dockedBefore);
+        }
+        if (Jetway* sound = SoundJetway(*object)) sound->StopSound();
+        status = received.Docked ? kApiStatusDocked : kApiStatusUndocked;
+    }
+    std::memcpy(answer + jetway_control::kApiObjectId, &id, sizeof(id));
+    std::memcpy(answer + jetway_control::kApiStatus, &status, sizeof(status));
+    const uint32_t version = jetway_control::kApiVersionValue;
+    std::memcpy(answer + jetway_control::kApiVersion, &version, sizeof(version));
+    if (Parts().jetwayLink) Parts().jetwayLink->SendApiDataOut(answer, sizeof(answer));
+    const bool aiOccupant = object && object->GetStandData().IsOccupiedByAI();
+    Sim().TransmitEventWithData(EventJetwayTriggerStatus, aiOccupant ? id * 10 + status : 0);
+}
+
+// An AI job's jetway whose aircraft left: the stand is free again and the jetway goes back to its static
+// model.
+void ReleaseAiStand(SimObject& object, const char* logLine, const char* reason)
+{
+    StandData& stand = object.GetStandData();
+    stand.SetOccupiedByAI(false);
+    stand.SetOccupantId(0);
+    FSProcess::ReopenStandsMenu();
+    if (!object.HasMultipleModels()) return;
+    LoopLog().info("%s", logLine);
+    object.SelectModel(0);
+    FSProcess::InjectSimObject(&object, reason);
+}
+
+// A finished job of one of the program's own jetways.
+void ReportInternalJob(SimObject* object, JetwayData& received, bool aborted, bool mismatch, bool aiJob)
+{
+    if (aborted) {
+        received.AbortRequested = false;
+        received.Moving = false;
+    }
+    if (!object) return;
+    Jetway* jetway = CurrentJetway(*object);
+    if (!jetway) return;
+    received.OutChannel = 0;
+    const bool dockedBefore = jetway->IsDocked();
+    const JetwayData present = jetway->GetRecord();
+    jetway->SetJetwayData(received);
+    if (mismatch) {
+        jetway->SetMoving(false);
+        jetway->SetDocked(!dockedBefore);
+        if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->OnPartCreated(object, present);
+    }
+    if (Jetway* sound = SoundJetway(*object)) sound->StopSound();
+
+    StandFacilitiesTextMenu& standOps = program::StandOpsMenu();
+    const JetwayHandler* handler = Parts().jetwayHandler.get();
+    if (handler && !handler->HasQueued() && !aiJob && standOps.GetAutoDockState() == 2)
+        standOps.SetAutoDockState(0);
+    if (!aiJob) return;
+    if (!jetway->IsDocked()) {
+        if (jetway->IsMoving()) LoopLog().warn("[JETWAY CONTROL SYSTEM:AI] Danger! Mismatch in Object IDs due to client data invalidation!!!");
+        ReleaseAiStand(*object,
+                       "[JETWAY CONTROL SYSTEM:AI] Jetway undocked but AI pushed back or vanished during movement! "
+                       "Trying to swap to static mode",
+                       "Active undocked Jetway Removal due to AI Object removed");
+        return;
+    }
+    AIMonitor* monitor = Parts().aiMonitor.get();
+    const uint32_t occupant = object->GetStandData().GetOccupantId();
+    if (monitor && (occupant == 0 || !monitor->FindAIObject(static_cast<int32_t>(occupant)))) {
+        if (jetway->IsMoving())
+            LoopLog().warn("[JETWAY CONTROL SYSTEM:AI] Danger! Jetway is moving?! Mismatch in Object IDs due to client data "
+                           "invalidation!!!");
+        ReleaseAiStand(*object,
+                       "[JETWAY CONTROL SYSTEM:AI] Jetway docked but AI pushed back or vanished during movement! "
+                       "Trying to swap to static model.",
+                       "Active docked Jetway Removal due to AI Object removal");
+    }
+}
+
+}  // namespace
 
 namespace FSProcess {
 
-void On4SecEvent() {}
-void OnUserAircraftStateChange() {}
-bool SelectUserAircraftStand(UserAircraft&, bool) { return false; }
-bool DockUserJetways(int32_t) { return false; }
-bool UndockUserJetways(int32_t) { return false; }
-void OnJetwayDone(DWORD) {}
-void OnJetwayIntermediate(DWORD) {}
-void OnJetwayReport(const uint8_t*, size_t) {}
-void OnAircraftVariables(const uint8_t*, size_t) {}
-void OnAircraftLoaded(const std::string&) {}
+void On4SecEvent()
+{
+    program::Components& parts = Parts();
+    UserAircraft* user = User();
+    if (!user) return;
+    const Settings* settings = parts.settings.get();
+    if (user->GetAltitude() < kAiScanCeilingFeet && settings && settings->IsAiDetectionEnabled()) {
+        if (parts.activeObjects->AllRequestedCreated()) {
+            if (AIMonitor* monitor = parts.aiMonitor.get())
+                LoopLog().debug("[AI DETECTION] N monitored AIObjects = %d, Primary/Chained Jobs:{%d/%d}, Tracked Jobs: {%d}",
+                                static_cast<int>(monitor->GetMonitoredCount()),
+                                static_cast<int>(monitor->GetTrackedJobCount()),
+                                static_cast<int>(monitor->GetPrimaryJobCount()),
+                                parts.jetwayHandler ? static_cast<int>(parts.jetwayHandler->GetMovingCount()) : 0);
+            Sim().RequestAiAircraftScan();
+        } else if (IsDebugMode()) {
+            LoopLog().debug("[AI DETECTION] Not all jetways are injected yet...waiting...");
+        }
+    }
+    if (settings && settings->IsAircraftStateTriggeredAutoDockingEnabled() &&
+        !program::StandMenu().GetSelectedStand().IsSelectedByApi() && user->IsOnGround())
+        OnUserAircraftStateChange();
+    CheckUserLeftStand();
+}
+
+void OnUserAircraftStateChange()
+{
+    UserAircraft* user = User();
+    if (!user || program::StandOpsMenu().IsDisplayed() || user->IsSlewActive() ||
+        user->GetGroundVelocity() > kRollingKnots)
+        return;
+    const bool selected = program::StandMenu().IsStandSelected();
+    if (!user->HasAssignedExit()) {
+        if (!user->IsParkingBrakeSet() || user->IsBeaconOn() || user->AreEnginesRunning()) return;
+        if (FindNearestAirport() == "NONE") return;
+        if (selected || SelectUserAircraftStand(*user, false)) DockUserJetways(0);
+        return;
+    }
+    if (user->IsBeaconOn() && !user->AreEnginesRunning() && selected) UndockUserJetways(0);
+}
+
+bool SelectUserAircraftStand(UserAircraft& user, bool showMessage)
+{
+    program::Components& parts = Parts();
+    if (!parts.jetwayHandler || !parts.activeObjects) return false;
+    const std::vector<SimObject*> near = parts.jetwayHandler->FindJetwaysNear(
+        *parts.activeObjects, user.GetLatitude(), user.GetLongitude(), user.GetHeadingRadians(), false);
+    std::map<std::string, double> distances;
+    for (SimObject* jetway : near) {
+        if (!jetway || jetway->GetStandMembership().second != Flags().lastMainMenuRequest) continue;
+        const double distance = jetway->GetSortValue1();
+        const std::string key = StandKey(jetway->GetStandData());
+        auto known = distances.find(key);
+        if (known == distances.end()) distances.emplace(key, distance);
+        else known->second = (known->second + distance) * 0.5;
+    }
+    std::string best = "NONE";
+    double bestDistance = kStandSearchMetres;
+    for (const auto& [key, distance] : distances)
+        if (distance < bestDistance) {
+            best = key;
+            bestDistance = distance;
+        }
+    if (best == "NONE") return false;
+    const std::vector<std::string> parts5 = Split(best, ':');
+    if (parts5.size() != 5) return false;
+
+    StandTextMenu& menu = program::StandMenu();
+    menu.OnSelect(parts5[0] + ":" + parts5[1]);
+    if (parts.vdgsHandler) menu.CollectStands(parts5[0], *parts.jetwayHandler, *parts.vdgsHandler);
+    if (!parts5[3].empty() && !menu.GetDesignatorMap().empty()) {
+        menu.OnSelect(parts5[3]);
+        menu.ParseStandNumber(parts5[4]);
+    } else {
+        menu.OnSelect(parts5[0] + ":" + parts5[1]);
+        menu.ParseStandNumber(parts5[2]);
+    }
+    ActivateStandVdgs(showMessage);
+    menu.BackupSelection();
+    return true;
+}
+
+bool DockUserJetways(int32_t origin)
+{
+    program::Components& parts = Parts();
+    UserAircraft* user = User();
+    JetwayHandler* handler = parts.jetwayHandler.get();
+    if (!user || !handler) return false;
+    program::StandOpsMenu().SetAutoDockState(2);
+    handler->ClearPendingDoors();
+    const StandData stand = program::StandMenu().GetSelectedStand();
+    uint32_t alternative = 0;
+    const std::map<uint32_t, std::string> pairs = handler->MatchDoorsToStandJetways(stand, *user, &alternative);
+    const bool single = pairs.size() == 1;
+    for (const auto& [id, door] : pairs) {
+        SimObject* object = FindActive(id);
+        if (!object || !CurrentJetway(*object) || CurrentJetway(*object)->IsMoving() || object->IsRecreatePending())
+            break;
+        const bool solved = OperateJetwayForUser(*object, door, true);
+        const bool useAlternative =
+            single && alternative != 0 && handler->StandJetwaysCross(stand, *parts.activeObjects);
+        if (solved && !useAlternative) {
+            user->SelectExit(door, static_cast<int32_t>(id));
+            continue;
+        }
+        handler->RemovePending(id);
+        handler->UnregisterJetway(id);
+        user->SelectExit(door, -1);
+        if (single && alternative != 0) {
+            SimObject* other = FindActive(alternative);
+            if (!other) break;
+            if (OperateJetwayForUser(*other, door, true)) user->SelectExit(door, static_cast<int32_t>(alternative));
+        }
+    }
+    const bool started = TriggerJetway(origin);
+    if (started) user->StoreStandPosition(kDockedStandRadius);
+    return started;
+}
+
+bool UndockUserJetways(int32_t origin)
+{
+    UserAircraft* user = User();
+    JetwayHandler* handler = Parts().jetwayHandler.get();
+    if (!user || !handler) return false;
+    program::StandOpsMenu().SetAutoDockState(2);
+    handler->ClearPendingDoors();
+    const std::vector<uint32_t> ids = handler->ListDoorJetways(program::StandMenu().GetSelectedStand(), *user);
+    bool allFound = !ids.empty();
+    for (uint32_t id : ids) {
+        if (!FindActive(id)) {
+            allFound = false;
+            break;
+        }
+        handler->AddPendingDoor(id);
+    }
+    // An undocking that starts nothing leaves nothing queued and no automatic docking running.
+    if (allFound) {
+        user->ResetExitStates();
+        if (TriggerJetway(origin)) return true;
+    }
+    handler->ClearPendingDoors();
+    program::StandOpsMenu().SetAutoDockState(StandFacilitiesTextMenu::kAutoDockIdle);
+    return false;
+}
+
+void OnJetwayDone(DWORD data)
+{
+    const uint32_t id = data / 10;
+    const uint32_t area = data % 10;
+    JetwayHandler* handler = Parts().jetwayHandler.get();
+    if (id == 0) {
+        LoopLog().error("[DLL:CLIENTDATA] Report of jetway 0 dropped (data %u)", static_cast<unsigned>(data));
+        return;
+    }
+    if (handler) handler->PushAwaitingReport(id);
+    if (!Sim().RequestJetwayDataOut(area)) {
+        if (handler) handler->RemoveAwaitingReport(id);
+        LoopLog().fatal("[DLL:CLIENTDATA] Invalid Client Data Area Channel '%d' received!", static_cast<int>(area));
+    }
+}
+
+void OnJetwayIntermediate(DWORD data)
+{
+    if (data == 0) return;
+    SimObject* object = FindJetwayObject(data);
+    JetwayHandler* handler = Parts().jetwayHandler.get();
+    if (!object || !handler) return;
+    if (handler->IsMovingId(data)) {
+        OnAiJetwayIntermediate(data, *object);
+        return;
+    }
+    bool pendingEmpty = true;
+    const bool wasPending = handler->RemovePendingEx(data, &pendingEmpty);
+    if (wasPending && !pendingEmpty)
+        TriggerJetway(handler->IsActive(data) ? jetway_control::kSourceApiActive : jetway_control::kSourceMenu);
+}
+
+void OnJetwayReport(const uint8_t* record, size_t size)
+{
+    program::Components& parts = Parts();
+    JetwayHandler* handler = parts.jetwayHandler.get();
+    if (!handler) return;
+    const uint32_t id = handler->FrontAwaitingReport();
+    JetwayData received;
+    if (!DecodeJetwayData(record, size, received)) {
+        LoopLog().error("[DLL:CLIENTDATA] Jetway report of %u bytes could not be read, dropped", static_cast<unsigned>(size));
+        if (id != 0) handler->RemoveAwaitingReport(id);
+        return;
+    }
+    // A report that no job waits for is dropped: nothing is looked up under id 0.
+    if (id == 0) {
+        LoopLog().error("[DLL:CLIENTDATA] Jetway report of jetway %u with no job waiting, dropped",
+                        static_cast<unsigned>(received.JetwayObjectId));
+        return;
+    }
+    handler->RemoveAwaitingReport(id);
+    const bool aborted = received.AbortRequested;
+    const bool mismatch = received.JetwayObjectId != id;
+    if (mismatch) received.JetwayObjectId = id;
+
+    handler->UnregisterJetway(id);
+    const bool aiJob = handler->RemoveMoving(id);
+    SimObject* object = FindActive(id);
+    if (handler->EraseActive(id) != 0) ReportApiJob(id, received, aborted, mismatch);
+    else ReportInternalJob(object, received, aborted, mismatch, aiJob);
+
+    if (aborted && object) SetStandJetwaysActive(false, object);
+    ToggleAiTrafficDetection();
+    if (program::StandOpsMenu().IsDisplayed() && !aiJob) ShowStandsMenuAgain();
+}
+
+void OnAircraftVariables(const uint8_t* record, size_t size)
+{
+    UserAircraft* user = User();
+    if (!user) return;
+    if (!user->UsesLVars()) {
+        user->SetBeaconOverride(false, false);
+        user->SetParkingBrakeOverride(false, false);
+        return;
+    }
+    double values[3] = {};
+    if (!record || size < sizeof(values)) return;
+    std::memcpy(values, record, sizeof(values));
+    if (user->GetLVarProfile() != 2) return;
+    user->SetBeaconOverride(true, values[1] > 0.5);
+    user->SetParkingBrakeOverride(true, values[0] > 0.5);
+}
+
+void OnAircraftLoaded(const std::string& path)
+{
+    program::Components& parts = Parts();
+    AircraftConfigData* config = parts.aircraftConfig.get();
+    UserAircraft* user = User();
+    if (!config || !user) return;
+    const size_t slash = path.find_last_of('\\');
+    config->SetAircraftPath(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
+    config->ReadAircraftData();
+    config->SetDoorParameters(parts.aircraftParameters ? parts.aircraftParameters->GetDoorMap() : nullptr);
+    config->SetICAOType(parts.vdgsHandler ? parts.vdgsHandler->FindAircraftType(config->GetModelString()) : "");
+    user->LoadAircraftConfig(*config);
+    if (parts.jetwayControl) parts.jetwayControl->SetAircraftConfig(config);
+}
 
 }  // namespace FSProcess

@@ -360,6 +360,7 @@ void SettleVdgs(SimObject& object)
         Sim().SetVdgsDisplay(id, &record);
     }
     Sim().SetSimDisabled(id);
+    FSProcess::RegisterVdgsDisplay(&object);
     if (Parts().vdgsHandler) Parts().vdgsHandler->RequestActivation();
 }
 
@@ -578,9 +579,13 @@ void OnCreateObjectFailed(DWORD sendId)
         if (!object) {
             LoopLog().error("CreationMap mismatch! Unable to find SimObject.");
         } else {
-            object->SetAssigned(false);
-            object->SetCreatePending(false);
-            object->SetCreateRequested(false);
+            // A refused part of a jetway frees that part's slot only; the jetway itself stands.
+            LinkedSimObjectHandler* parts = Parts().linkedObjectHandler.get();
+            if (!parts || parts->OnPartCreationFailed(object, sendId) == 0) {
+                object->SetAssigned(false);
+                object->SetCreatePending(false);
+                object->SetCreateRequested(false);
+            }
             text = object->GetNameSuffix() + "::" + object->GetCurrentSimTitle();
             if (queue->IsLastRequest(request)) ContinueCreationPass();
         }

@@ -5,9 +5,12 @@
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
 #include "guidance/GateNumberBox.h"
+#include "guidance/JetwayTextMenu.h"
+#include "guidance/StandFacilitiesTextMenu.h"
 #include "guidance/StandTextMenu.h"
 #include "guidance/TriggerObjectTextMenu.h"
 #include "guidance/VDGSHandler.h"
+#include "guidance/VarDrivenAnimationSubMenu.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
 #include "jetway/JetwayControl.h"
@@ -109,6 +112,24 @@ StandTextMenu& StandMenu()
 TriggerObjectTextMenu& TriggerMenu()
 {
     static TriggerObjectTextMenu menu;
+    return menu;
+}
+
+StandFacilitiesTextMenu& StandOpsMenu()
+{
+    static StandFacilitiesTextMenu menu;
+    return menu;
+}
+
+JetwayTextMenu& JetwayMenu()
+{
+    static JetwayTextMenu menu;
+    return menu;
+}
+
+VarDrivenAnimationSubMenu& AnimationMenu()
+{
+    static VarDrivenAnimationSubMenu menu;
     return menu;
 }
 

@@ -44,7 +44,10 @@ class SimObjectsFolderManager;
 class SimStatus;
 class SoundBuffer;
 class SoundEngine;
+class JetwayTextMenu;
+class StandFacilitiesTextMenu;
 class StandTextMenu;
+class VarDrivenAnimationSubMenu;
 class TriggerObjectTextMenu;
 class VDGSHandler;
 
@@ -75,6 +78,9 @@ SoundBuffer& RadioClick();
 // The program-wide text menus: the stand selection page and the main (trigger-object) menu.
 StandTextMenu& StandMenu();
 TriggerObjectTextMenu& TriggerMenu();
+StandFacilitiesTextMenu& StandOpsMenu();
+JetwayTextMenu& JetwayMenu();
+VarDrivenAnimationSubMenu& AnimationMenu();
 
 // Components. Null when not constructed (or not part of this build). The record owns every component;
 // start-up creates them in member order (WinMain), the run phase's shutdown releases them with

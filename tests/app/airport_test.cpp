@@ -1,0 +1,322 @@
+// The airport handlers against the in-process simulator: the module's job reports, the aircraft variables,
+// the user's undocking, the main menu and the stand search.
+#include "app/FSProcess.h"
+#include "app/Program.h"
+#include "app/Settings.h"
+#include "guidance/StandFacilitiesTextMenu.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/TriggerObjectTextMenu.h"
+#include "guidance/VDGSHandler.h"
+#include "jetway/AIMonitor.h"
+#include "jetway/JetwayHandler.h"
+#include "jetway/core/JetwayCodec.h"
+#include "link/SeasonalObjectHandler.h"
+#include "link/SimStatus.h"
+#include "objects/InjectionQueue.h"
+#include "objects/Jetway.h"
+#include "objects/SimObjectList.h"
+#include "platform/clock.h"
+#include "scenery/SimBubble.h"
+#include "simulator/Simulator.h"
+#include "tests/app/CoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace coretest;
+using namespace velk_ids;
+using program::Flags;
+using program::Parts;
+using program::Sim;
+
+namespace {
+
+constexpr double kLatitude = 48.1;
+constexpr double kLongitude = 11.5;
+constexpr double kMetresPerDegree = 6378137.0 * 3.141592653589793 / 180.0;
+
+class AirportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Flags().Reset();
+        Flags().targetPlatform = "P3Dv4";
+        Flags().objectCount = 1;
+        program::Components& parts = Parts();
+        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
+        parts.seasonal.reset(new SeasonalObjectHandler());
+        parts.simStatus.reset(new SimStatus());
+        parts.activeObjects.reset(new SimObjectList());
+        parts.injectionQueue.reset(new InjectionQueue());
+        parts.jetwayHandler.reset(new JetwayHandler());
+        parts.vdgsHandler.reset(new VDGSHandler());
+        parts.aiMonitor.reset(new AIMonitor());
+        parts.customCommands.reset(new CustomCommandList(0));
+        sim.ServeInProcess();
+        ASSERT_EQ(Sim().Open(), S_OK);
+        FSProcess::RegisterWithSimulator();
+        Drain(Sim().GetHandle());
+        MoveUser(0.0);
+        program::StandOpsMenu().SetAutoDockState(StandFacilitiesTextMenu::kAutoDockIdle);
+        program::StandOpsMenu().SetDisplayed(false);
+        program::TriggerMenu().SetDisplayed(false);
+        program::StandMenu().Reset();
+        program::StandMenu().SetDisplayed(false);
+        log.Clear();
+    }
+    void TearDown() override
+    {
+        Sim().Close();
+        Parts() = program::Components{};
+        Flags().Reset();
+    }
+
+    SimObjectList& List() { return *Parts().activeObjects; }
+    UserAircraft& User() { return List().GetUserAircraft(); }
+
+    // The user aircraft `north` metres north of the airport's reference point.
+    void MoveUser(double north)
+    {
+        const double block[UserAircraft::kSimDataCount] = {kLatitude + north / kMetresPerDegree, kLongitude, 1650.0};
+        ASSERT_TRUE(User().SetFromSimData(block, UserAircraft::kSimDataCount));
+    }
+
+    // An object `north` metres north of the reference point, in the simulation under `id`, listed as a
+    // nearby candidate of its own.
+    SimObject& AddObject(const std::string& name, std::vector<int32_t> features, uint32_t id, double north = 0.0,
+                         const std::string& icao = "XVLK")
+    {
+        SimObject object;
+        object.SetName(name);
+        SimObjectModel& model = object.AddModel(name + " Title");
+        for (int32_t feature : features) {
+            model.GetFeatures()->Set(feature);
+            object.SetFeature(feature);
+        }
+        const double latitude = kLatitude + north / kMetresPerDegree;
+        object.SetPlacement(latitude, kLongitude, 1650.0, false, false, 0, 0, 0);
+        object.GetStandData().Set(icao, "GATE A", 1, "", "", false);
+        object.SetStandMembership(false, -1);
+        if (id != 0) {
+            object.SetInSimulation(true);
+            object.SetObjectId(id);
+        }
+        List().Add(object);
+        CandidateRecord record;
+        record.indices = {List().Count() - 1};
+        List().GetNearbyCandidates().push_back(record);
+        return *List().At(List().Count() - 1);
+    }
+
+    void SendReport(const JetwayData& record)
+    {
+        const auto bytes = EncodeJetwayData(record);
+        FSProcess::OnJetwayReport(bytes.data(), bytes.size());
+    }
+
+    TempMachineRoot root;
+    LogCapture log;
+    simulator::Simulator sim;
+};
+
+// Done carries jetway id x 10 + result area; only areas 1 to 8 are asked for, and never for jetway 0.
+TEST_F(AirportTest, DoneReportsWaitOnlyForAValidAreaAndJetway)
+{
+    struct Row {
+        DWORD data;
+        uint32_t waiting;  // 0: none
+        bool fatal;
+    };
+    const Row rows[] = {{123457, 12345, false}, {123450, 0, true}, {123459, 0, true}, {7, 0, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.data);
+        Parts().jetwayHandler->Reset();
+        log.Clear();
+        FSProcess::OnJetwayDone(row.data);
+        EXPECT_EQ(row.waiting, Parts().jetwayHandler->FrontAwaitingReport());
+        EXPECT_EQ(row.waiting != 0 ? 1u : 0u, Parts().jetwayHandler->GetAwaitingReportCount());
+        EXPECT_EQ(row.fatal, log.Has("FATAL VELK.FSLOOP : [DLL:CLIENTDATA] Invalid Client Data Area Channel '" +
+                                     std::to_string(row.data % 10) + "' received!"));
+    }
+}
+
+TEST_F(AirportTest, ReportWithNoJobWaitingIsLoggedAndDropped)
+{
+    SimObject& object = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+    JetwayData record;
+    record.JetwayObjectId = 12345;
+    record.Docked = true;
+    SendReport(record);
+    EXPECT_TRUE(log.Has("ERROR VELK.FSLOOP : [DLL:CLIENTDATA] Jetway report of jetway 12345 with no job waiting, dropped"));
+    EXPECT_FALSE(object.GetCurrentModel()->GetJetway()->IsDocked());
+
+    // A record that cannot be read takes the waiting job out and changes nothing else.
+    Parts().jetwayHandler->PushAwaitingReport(12345);
+    const uint8_t shortRecord[16] = {};
+    FSProcess::OnJetwayReport(shortRecord, sizeof(shortRecord));
+    EXPECT_EQ(0u, Parts().jetwayHandler->GetAwaitingReportCount());
+    EXPECT_FALSE(object.GetCurrentModel()->GetJetway()->IsDocked());
+}
+
+TEST_F(AirportTest, FinishedUserJobIsStoredAndEndsTheAutomaticDocking)
+{
+    SimObject& object = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+    Jetway& jetway = *object.GetCurrentModel()->GetJetway();
+    jetway.SetMoving(true);
+    program::StandOpsMenu().SetAutoDockState(StandFacilitiesTextMenu::kAutoDockRunning);
+    Parts().jetwayHandler->PushAwaitingReport(12345);
+
+    JetwayData record = jetway.GetRecord();
+    record.JetwayObjectId = 12345;
+    record.OutChannel = 3;
+    record.Moving = false;
+    record.Docked = true;
+    SendReport(record);
+    EXPECT_TRUE(jetway.IsDocked());
+    EXPECT_FALSE(jetway.IsMoving());
+    EXPECT_EQ(0u, jetway.GetRecord().OutChannel) << "the result area is not kept";
+    EXPECT_EQ(StandFacilitiesTextMenu::kAutoDockIdle, program::StandOpsMenu().GetAutoDockState());
+}
+
+// A report whose record names another jetway than the one waiting is taken for the waiting one: it stops,
+// and its docked state turns over from what it was.
+TEST_F(AirportTest, MismatchedReportIsTakenForTheWaitingJetway)
+{
+    SimObject& object = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+    Jetway& jetway = *object.GetCurrentModel()->GetJetway();
+    jetway.SetDocked(false);
+    Parts().jetwayHandler->PushAwaitingReport(12345);
+    JetwayData record = jetway.GetRecord();
+    record.JetwayObjectId = 999;
+    record.Moving = true;
+    record.Docked = false;
+    SendReport(record);
+    EXPECT_EQ(12345u, jetway.GetRecord().JetwayObjectId);
+    EXPECT_FALSE(jetway.IsMoving());
+    EXPECT_TRUE(jetway.IsDocked());
+}
+
+TEST_F(AirportTest, AircraftVariablesOverrideBrakeAndBeaconOnlyForTheirProfile)
+{
+    struct Row {
+        const char* label;
+        bool uses;
+        int32_t profile;
+        bool active;
+        bool brake, beacon;
+    };
+    const Row rows[] = {
+        {"profile 2", true, 2, true, true, false},
+        {"other profile", true, 0, false, false, false},
+        {"no variables", false, 2, false, false, false},
+    };
+    const double values[3] = {1.0, 0.2, 7.0};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        User().SetBeaconOverride(false, false);
+        User().SetParkingBrakeOverride(false, false);
+        User().SetUsesLVars(row.uses);
+        User().SetLVarProfile(row.profile);
+        FSProcess::OnAircraftVariables(reinterpret_cast<const uint8_t*>(values), sizeof(values));
+        EXPECT_EQ(row.active, User().IsParkingBrakeOverrideActive());
+        EXPECT_EQ(row.active, User().IsBeaconOverrideActive());
+        EXPECT_EQ(row.brake, User().GetParkingBrakeOverrideValue());
+        EXPECT_EQ(row.beacon, User().GetBeaconOverrideValue());
+    }
+    // A short record changes nothing.
+    User().SetUsesLVars(true);
+    User().SetLVarProfile(2);
+    User().SetBeaconOverride(false, false);
+    FSProcess::OnAircraftVariables(reinterpret_cast<const uint8_t*>(values), 8);
+    EXPECT_FALSE(User().IsBeaconOverrideActive());
+}
+
+TEST_F(AirportTest, UndockingThatStartsNothingLeavesNothingQueued)
+{
+    Parts().jetwayHandler->AddPendingDoor(4711);
+    program::StandOpsMenu().SetAutoDockState(StandFacilitiesTextMenu::kAutoDockRunning);
+    EXPECT_FALSE(FSProcess::UndockUserJetways(0));
+    EXPECT_EQ(0u, Parts().jetwayHandler->GetPendingDoorCount());
+    EXPECT_EQ(StandFacilitiesTextMenu::kAutoDockIdle, program::StandOpsMenu().GetAutoDockState());
+}
+
+// Jetways and guidance displays in the simulation within 5000 m name their airport; a code reached
+// through several objects keeps the running average of their distances.
+TEST_F(AirportTest, NearestAirportIsTheClosestCodeByRunningAverage)
+{
+    EXPECT_EQ("NONE", FSProcess::FindNearestAirport());
+    AddObject("Jetway:Far", {FeatureJetway}, 11, 5100.0, "XFAR");
+    EXPECT_EQ("NONE", FSProcess::FindNearestAirport()) << "beyond 5000 m";
+    AddObject("Jetway:Out", {FeatureJetway}, 0, 10.0, "XOUT");
+    EXPECT_EQ("NONE", FSProcess::FindNearestAirport()) << "only objects in the simulation count";
+    AddObject("Jetway:B", {FeatureJetway}, 12, 1000.0, "XBBB");
+    AddObject("Jetway:A1", {FeatureJetway}, 13, 600.0, "XAAA");
+    EXPECT_EQ("XAAA", FSProcess::FindNearestAirport());
+    // 600 then 1600: (600 + 1600) / 2 = 1100 puts XAAA behind XBBB.
+    AddObject("Jetway:A2", {FeatureJetway}, 14, 1600.0, "XAAA");
+    EXPECT_EQ("XBBB", FSProcess::FindNearestAirport());
+}
+
+class MainMenuTest : public AirportTest {
+protected:
+    void SetUp() override
+    {
+        AirportTest::SetUp();
+        Parts().simBubble.reset(new SimBubble(program::LoopLog(), nullptr, nullptr));
+    }
+};
+
+TEST_F(MainMenuTest, ObjectsWithinTheMenuRadiusAreListedAndFarOnesAreNot)
+{
+    AddObject("Barrier:Road", {FeatureTriggVisibilityTextMenu}, 21, 100.0);
+    AddObject("Barrier:Far", {FeatureTriggVisibilityTextMenu}, 22, 13000.0);
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    const TriggerObjectTextMenu& menu = program::TriggerMenu();
+    ASSERT_EQ(1u, menu.GetItemCount());
+    const std::string& text = menu.GetItems().front().text;
+    EXPECT_EQ("Road [V]", text.substr(text.size() - 8));
+
+    List().Empty();
+    List().GetNearbyCandidates().clear();
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    EXPECT_EQ(0u, program::TriggerMenu().GetItemCount());
+    bool none = false;
+    for (const std::string& line : program::TriggerMenu().GetLineTexts())
+        none = none || line == "No triggerable objects found within 6.5NM / 12km...";
+    EXPECT_TRUE(none);
+}
+
+TEST_F(MainMenuTest, TheMenuKeyClosesAnOpenMainMenu)
+{
+    AddObject("Barrier:Road", {FeatureTriggVisibilityTextMenu}, 21, 100.0);
+    program::TriggerMenu().SetDisplayed(true);
+    FSProcess::ShowMainTextMenu();
+    EXPECT_FALSE(program::TriggerMenu().IsDisplayed());
+    // While the stand selection page is open the key does nothing.
+    program::StandMenu().SetDisplayed(true);
+    FSProcess::ShowMainTextMenu();
+    EXPECT_FALSE(program::TriggerMenu().IsDisplayed());
+    EXPECT_TRUE(program::StandMenu().IsDisplayed());
+}
+
+// The list may change between the page and the answer: an item whose candidate record is gone shows
+// the main menu again instead of acting on another object.
+TEST_F(MainMenuTest, AnAnswerForAVanishedEntryShowsTheMainMenuAgain)
+{
+    SimObject& barrier = AddObject("Barrier:Road", {FeatureTriggVisibilityTextMenu}, 21, 100.0);
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    const int32_t shownState = barrier.GetCurrentModel()->GetTriggVisibility()->GetState();
+    List().GetNearbyCandidates().clear();
+    Drain(Sim().GetHandle());
+    // The first line of the page is the barrier's item.
+    FSProcess::OnMenuResult(EventMainMenuResult, 0);
+    EXPECT_EQ(shownState, barrier.GetCurrentModel()->GetTriggVisibility()->GetState());
+    const auto events = OfKind<SIMCONNECT_RECV_EVENT>(Drain(Sim().GetHandle()), SIMCONNECT_RECV_ID_EVENT);
+    bool mainMenu = false;
+    for (const auto& event : events) mainMenu = mainMenu || event.uEventID == EventShowMainMenu;
+    EXPECT_TRUE(mainMenu);
+}
+
+}  // namespace
