@@ -109,12 +109,6 @@ std::vector<SimObject*> ObjectsOf(int32_t record)
     return objects;
 }
 
-bool IsCustomCommand(int32_t request)
-{
-    const CustomCommandList* commands = Parts().customCommands.get();
-    return request >= 0 && commands && static_cast<size_t>(request) < commands->size();
-}
-
 // The flagged custom commands: those with a key stroke and a menu title.
 bool IsFlaggedCommand(size_t n)
 {
@@ -317,9 +311,14 @@ void OnJetwayPageAnswer(int32_t result)
         else Reshow(EventShowMainMenu, false);
         break;
     case JetwayMenuAction::OperateDoor:
-        if (SimObject* jetway = JetwayOfPage(page)) OperateForUser(*jetway, answer.door);
-        else Reshow(EventShowMainMenu, false);
-        if (fromStandOps) Reshow(EventShowStandsMenu, true);
+        // A page whose jetway has gone (the list was rebuilt since) shows the main menu, and only it: the
+        // stand operations page it came from is gone as well.
+        if (SimObject* jetway = JetwayOfPage(page)) {
+            OperateForUser(*jetway, answer.door);
+            if (fromStandOps) Reshow(EventShowStandsMenu, true);
+        } else {
+            Reshow(EventShowMainMenu, false);
+        }
         break;
     }
     if (!page.IsAnswered()) return;

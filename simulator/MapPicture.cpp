@@ -1,5 +1,7 @@
 #include "simulator/MapPicture.h"
 
+#include "simulator/AircraftDoors.h"
+
 #include "foundation/Units.h"
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -544,6 +547,10 @@ MapScene CaptureMap(const Simulator& sim)
     MapScene scene;
     scene.seconds = static_cast<double>(sim.NowMs()) / 1000.0;
     const ObjectId user = sim.UserAircraftId();
+    // The doors come from the aircraft.cfg files under the machine root; aircraft without one get none.
+    const char* rootEnv = std::getenv("VELK_MACHINE_ROOT");
+    const std::string root = rootEnv ? rootEnv : "";
+    const std::string airFile = sim.AircraftFile();
     for (const ObjectInfo& info : sim.Objects()) {
         MapItem item;
         item.id = info.id;
@@ -571,7 +578,8 @@ MapScene CaptureMap(const Simulator& sim)
             if (distanceM && std::isfinite(*distanceM) && *distanceM >= 0)
                 item.text = "distance " + Fixed("%.1f", *distanceM) + " m";
         }
-        // The simulator does not know where an aircraft's doors are: item.doors stays empty.
+        if (item.kind == MapKind::UserAircraft) item.doors = DoorsOfAirFile(root, airFile);
+        else if (item.kind == MapKind::AiAircraft) item.doors = DoorsOfTitle(root, airFile, info.title);
         scene.items.push_back(std::move(item));
     }
     return scene;

@@ -1807,6 +1807,12 @@ void Simulator::LoadAircraft(const std::string& airFile)
     impl_->FileSystemEvent("AircraftLoaded", airFile);
 }
 
+std::string Simulator::AircraftFile() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->aircraftFile;
+}
+
 void Simulator::LoadFlight(const std::string& flightFile)
 {
     std::lock_guard lock(impl_->mutex);

@@ -103,6 +103,8 @@ public:
     void ChangePosition();   // "PositionChanged"
     // "AircraftLoaded" with the aircraft's file (a Windows path), also its system state.
     void LoadAircraft(const std::string& airFile);
+    // The user aircraft's .air path as last loaded (a Windows path); empty before any.
+    std::string AircraftFile() const;
     void LoadFlight(const std::string& flightFile);
     // QUIT to every client.
     void Quit();

@@ -7,7 +7,14 @@
 
 #include "app/FSProcess.h"
 #include "app/Program.h"
+#include "app/Settings.h"
+#include "jetway/IKSolver.h"
+#include "jetway/JetwayControl.h"
+#include "jetway/LinkedSimObjectHandler.h"
+#include "jetway/core/JetwayCodec.h"
+#include "objects/SimObjectList.h"
 #include "platform/clock.h"
+#include "platform/simconnect/ModuleDispatch.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
 
@@ -107,6 +114,68 @@ public:
     // A file in the machine root (host path below it), written before Start.
     void AddFile(const std::string& relative, const std::string& text) { root_.MakeFile(relative, text); }
 
+    // The user aircraft of a folder below the sample's "SimObjects\Airplanes": the simulator reports it
+    // loaded, and the program reads its configuration.
+    void LoadUserAircraft(const std::string& folder)
+    {
+        sim_.LoadAircraft("C:\\Prepar3D v4\\SimObjects\\Airplanes\\" + folder + "\\aircraft.air");
+        Pump();
+    }
+
+    // What the run phase does after the registrations besides dispatching: the solver and the linked
+    // parts get the connection, and the jetway control is made over it. Called after Start.
+    void ConnectJetwayParts()
+    {
+        program::Components& parts = program::Parts();
+        const HANDLE handle = program::Sim().GetHandle();
+        if (parts.ikSolver) parts.ikSolver->SetConnection(handle);
+        if (parts.linkedObjectHandler) parts.linkedObjectHandler->SetHandle(handle);
+        ASSERT_TRUE(parts.jetwayHandler && parts.ikSolver && parts.activeObjects);
+        parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(handle);
+        parts.jetwayControl = std::make_unique<JetwayControl>(
+            *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
+            parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(),
+            &program::LoopLog());
+        if (const Settings* settings = parts.settings.get()) {
+            JetwayControlSettings control;
+            control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
+            control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
+            parts.jetwayControl->SetSettings(control);
+        }
+    }
+
+    // The module's stand-in also answers jetway jobs as the module does, each at once: "DataReceived" and
+    // "Intermediate" for the jetway, then its record back in an Out area, moved to the other end (docked
+    // becomes undocked and the reverse), with "Done". Called after Start.
+    void AnswerJetwayJobs()
+    {
+        ASSERT_NE(module_, nullptr);
+        const std::pair<DWORD, const char*> events[] = {{kStart, "VELK.JetwayAction.Start"},
+                                                        {kDataReceived, "VELK.JetwayAction.DataReceived"},
+                                                        {kIntermediate, "VELK.JetwayAction.Intermediate"},
+                                                        {kDone, "VELK.JetwayAction.Done"}};
+        for (const auto& [id, name] : events) SimConnect_MapClientEventToSimEvent(module_, id, name);
+        SimConnect_AddClientEventToNotificationGroup(module_, kGroup, kStart, FALSE);
+        for (DWORD i = 0; i < kInAreas; ++i) {
+            const std::string name = "VELK.JetwayData.In." + std::to_string(i + 1);
+            SimConnect_MapClientDataNameToID(module_, name.c_str(), kInAreaFirst + i);
+            SimConnect_CreateClientData(module_, kInAreaFirst + i, jetway_wire::kRecordSize,
+                                        SIMCONNECT_CREATE_CLIENT_DATA_FLAG_DEFAULT);
+        }
+        for (DWORD i = 0; i < kOutAreas; ++i) {
+            const std::string name = "VELK.JetwayData.Out." + std::to_string(i + 1);
+            SimConnect_MapClientDataNameToID(module_, name.c_str(), kOutAreaFirst + i);
+            SimConnect_CreateClientData(module_, kOutAreaFirst + i, jetway_wire::kRecordSize,
+                                        SIMCONNECT_CREATE_CLIENT_DATA_FLAG_DEFAULT);
+        }
+        SimConnect_AddToClientDataDefinition(module_, kRecordDefinition, 0, jetway_wire::kRecordSize);
+        answerJobs_ = true;
+        Pump();
+    }
+
+    // The jobs the module's stand-in answered, in order: the jetway's id and whether it ended docked.
+    const std::vector<std::pair<uint32_t, bool>>& AnsweredJobs() const { return answeredJobs_; }
+
     simulator::Simulator& Sim() { return sim_; }
     coretest::LogCapture& Log() { return log_; }
     const std::filesystem::path& Root() const { return root_.Root(); }
@@ -136,6 +205,11 @@ private:
         if (!module_) return;
         for (const simtest::Message& message : simtest::Drain(module_)) {
             if (simtest::Kind(message) != SIMCONNECT_RECV_ID_EVENT) continue;
+            if (answerJobs_ && simtest::As<SIMCONNECT_RECV_EVENT>(message).uEventID == kStart) {
+                AnswerJob(simtest::As<SIMCONNECT_RECV_EVENT>(message).dwData);
+                ++dispatched_;
+                continue;
+            }
             if (simtest::As<SIMCONNECT_RECV_EVENT>(message).uEventID != kResetAll) continue;
             ++moduleResets_;
             ++dispatched_;
@@ -145,6 +219,44 @@ private:
         }
     }
 
+    // One job: the record of the In area the start names, sent back finished.
+    void AnswerJob(DWORD data)
+    {
+        const uint32_t id = data / 10;
+        const uint32_t channel = data % 10;
+        if (channel < 1 || channel > kInAreas) return;
+        const auto bytes = sim_.ClientData("VELK.JetwayData.In." + std::to_string(channel));
+        JetwayData record;
+        if (!bytes || !DecodeJetwayData(bytes->data(), bytes->size(), record)) return;
+        const auto send = [this](DWORD event, DWORD value) {
+            SimConnect_TransmitClientEvent(module_, SIMCONNECT_OBJECT_ID_USER, event, value,
+                                           SIMCONNECT_GROUP_PRIORITY_HIGHEST,
+                                           SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+        };
+        send(kDataReceived, id);
+        send(kIntermediate, id);
+        record.Moving = false;
+        record.AbortRequested = false;
+        record.Docked = !record.Docked;
+        outChannel_ = outChannel_ % kOutAreas + 1;
+        record.OutChannel = outChannel_;
+        record.ClientDataAreaId = kOutAreaFirst + outChannel_ - 1;
+        JetwayBytes out = EncodeJetwayData(record);
+        SimConnect_SetClientData(module_, record.ClientDataAreaId, kRecordDefinition, 0, 0,
+                                 static_cast<DWORD>(out.size()), out.data());
+        send(kDone, id * 10 + outChannel_);
+        answeredJobs_.emplace_back(id, record.Docked);
+    }
+
+    static constexpr DWORD kStart = 10;
+    static constexpr DWORD kDataReceived = 11;
+    static constexpr DWORD kIntermediate = 12;
+    static constexpr DWORD kDone = 13;
+    static constexpr DWORD kInAreas = 4;
+    static constexpr DWORD kOutAreas = 8;
+    static constexpr DWORD kInAreaFirst = 20;
+    static constexpr DWORD kOutAreaFirst = 30;
+    static constexpr DWORD kRecordDefinition = 5;
     static constexpr DWORD kResetAll = 1;
     static constexpr DWORD kReloadAll = 2;
     static constexpr DWORD kGroup = 1;
@@ -156,6 +268,82 @@ private:
     HANDLE module_ = nullptr;
     int dispatched_ = 0;
     int moduleResets_ = 0;
+    bool answerJobs_ = false;
+    DWORD outChannel_ = 0;
+    std::vector<std::pair<uint32_t, bool>> answeredJobs_;
+
+    // ---- AI traffic ----
+    // The real jetway module (module/, linked into the test) in place of the stand-in: it answers the
+    // reset as the stand-in does, takes the jobs written to "VELK.JetwayData.In.n", acknowledges them at
+    // once and moves the jetways on the platform's timers. Call after Start; run with RunWithModule.
+public:
+    // Also the rest of the run phase's set-up that Start leaves out: the connection for the solver and the
+    // linked parts, and the jetway control that sends the jobs.
+    template <typename StartFn, typename StopFn>
+    void StartJetwayModule(StartFn start, StopFn stop)
+    {
+        program::Components& parts = program::Parts();
+        if (parts.ikSolver) parts.ikSolver->SetConnection(program::Sim().GetHandle());
+        if (parts.linkedObjectHandler) parts.linkedObjectHandler->SetHandle(program::Sim().GetHandle());
+        if (parts.jetwayHandler && parts.ikSolver && parts.activeObjects) {
+            parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(program::Sim().GetHandle());
+            parts.jetwayControl = std::make_unique<JetwayControl>(
+                *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
+                parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(),
+                &program::LoopLog());
+            if (const Settings* settings = parts.settings.get()) {
+                JetwayControlSettings control;
+                control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
+                control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
+                parts.jetwayControl->SetSettings(control);
+            }
+        }
+        if (module_) {
+            SimConnect_Close(module_);
+            module_ = nullptr;
+        }
+        platform::simconnect::OpenCapture capture;
+        start();
+        ASSERT_EQ(capture.Handles().size(), 1u);
+        jetwayModule_.handle = capture.Handles()[0];
+        jetwayModule_.stop = stop;
+    }
+    // As Run, the real module served after every frame.
+    void RunWithModule(uint64_t ms)
+    {
+        const uint64_t frame = 1000 / kFrameRate;
+        for (uint64_t done = 0; done < ms; done += frame) {
+            sim_.Advance(frame);
+            clock_.clock().Advance(frame);
+            PumpWithModule();
+        }
+    }
+    // A held module gets nothing: the jobs wait unread in its queue, as behind a busy simulator.
+    void HoldJetwayModule(bool held) { jetwayModule_.held = held; }
+    void PumpWithModule()
+    {
+        for (int round = 0; round < 50; ++round) {
+            const int before = dispatched_;
+            SimConnect_CallDispatch(program::Sim().GetHandle(), &ProgramHarness::CountingDispatch, this);
+            for (int i = 0; i < 4 && jetwayModule_.handle && !jetwayModule_.held; ++i)
+                platform::simconnect::DispatchToRegisteredCallback(jetwayModule_.handle);
+            SimConnect_CallDispatch(program::Sim().GetHandle(), &ProgramHarness::CountingDispatch, this);
+            if (dispatched_ == before) return;
+        }
+    }
+
+private:
+    // Stops the module before the simulator goes (declared last: destroyed first).
+    struct JetwayModule {
+        HANDLE handle = nullptr;
+        void (*stop)() = nullptr;
+        bool held = false;
+        ~JetwayModule()
+        {
+            if (stop) stop();
+        }
+    };
+    JetwayModule jetwayModule_;
 };
 
 }  // namespace programtest

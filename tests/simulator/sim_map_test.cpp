@@ -3,6 +3,7 @@
 #include "SimTestSupport.h"
 
 #include "foundation/Units.h"
+#include "simulator/AircraftDoors.h"
 #include "simulator/MapPicture.h"
 
 #include <tinyxml2.h>
@@ -11,6 +12,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -487,3 +490,44 @@ TEST_F(SimhostMap, BadMapOptionsEndSimhostAtOnce)
 }
 
 }  // namespace
+
+// The doors come from the aircraft.cfg [exits]: feet to metres, named by their comment, bad lines skipped.
+TEST(MapDoors, ExitsOfAnAircraftCfg)
+{
+    const std::string cfg =
+        "[fltsim.0]\ntitle=T\n[EXITS]\nnumber_of_exits=4\n"
+        "exit.0=0.4, 42.5, -6.2, 1.0, 0    // 1L\n"
+        "exit.1=0.4, -43.0, 5.4, 1.6, 0\n"
+        "exit.2=0.4, nonsense, 5.4, 1.6, 0 // broken\n"
+        "exit.3=0.4, 10\n"
+        "[contact_points]\nexit.9=0.4, 1, 1, 1, 0\n";
+    const auto doors = simulator::ParseAircraftExits(cfg);
+    ASSERT_EQ(doors.size(), 2u);
+    EXPECT_EQ(doors[0].name, "1L");
+    EXPECT_NEAR(doors[0].forwardM, 42.5 * 0.3048, 1e-9);
+    EXPECT_NEAR(doors[0].rightM, -6.2 * 0.3048, 1e-9);
+    EXPECT_EQ(doors[1].name, "exit 1");
+    EXPECT_TRUE(simulator::ParseAircraftExits("").empty());
+
+    EXPECT_EQ(simulator::MachinePath("/m", "C:\\P3D\\A\\a.air"), "/m/c/P3D/A/a.air");
+    EXPECT_EQ(simulator::MachinePath("/m", "relative\\a.air"), "");
+    EXPECT_EQ(simulator::MachinePath("", "C:\\a.air"), "");
+}
+
+// The user aircraft's doors through its .air path, an AI aircraft's through its title in a folder beside it;
+// the sample machine's user and AI aircraft get theirs on the map.
+TEST(MapDoors, FoundUnderTheMachineRoot)
+{
+    const std::filesystem::path root = std::filesystem::path(::testing::TempDir()) / "map-doors-root";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "c/Sim/Planes/User");
+    std::filesystem::create_directories(root / "c/Sim/Planes/Other");
+    std::ofstream(root / "c/Sim/Planes/User/aircraft.cfg") << "[fltsim.0]\ntitle=U\n[exits]\nexit.0=0.4, 10, -5, 1, 0 // 1L\n";
+    std::ofstream(root / "c/Sim/Planes/Other/aircraft.cfg") << "[fltsim.0]\ntitle=AI One\n[exits]\nexit.0=0.4, 20, -4, 1, 0\nexit.1=0.4, 20, 4, 1, 0\n";
+    const std::string air = "C:\\Sim\\Planes\\User\\u.air";
+    EXPECT_EQ(simulator::DoorsOfAirFile(root.string(), air).size(), 1u);
+    EXPECT_EQ(simulator::DoorsOfTitle(root.string(), air, "AI One").size(), 2u);
+    EXPECT_TRUE(simulator::DoorsOfTitle(root.string(), air, "Nobody").empty());
+    EXPECT_TRUE(simulator::DoorsOfAirFile(root.string(), "C:\\Nowhere\\x.air").empty());
+    std::filesystem::remove_all(root);
+}

@@ -1,0 +1,28 @@
+// Where an aircraft's doors are, read from its aircraft.cfg ([exits] exit.N = opening rate, x, y, z, type;
+// feet from the reference datum, x forward, y right), for the picture of the world from above. The
+// simulator finds the file through the machine root: a Windows path "C:\..." lies under <root>/c/...
+#pragma once
+
+#include "simulator/MapPicture.h"
+
+#include <string>
+#include <vector>
+
+namespace simulator {
+
+// The exits of one aircraft.cfg text, in their order; a door is named by the comment after its line
+// ("// 1L") or else "exit N". Lines that cannot be read are skipped.
+std::vector<MapDoor> ParseAircraftExits(const std::string& cfgText);
+
+// The path of a Windows path ("C:\a\b") under the machine root ("<root>/c/a/b"); empty for a path without
+// a drive letter or an empty root.
+std::string MachinePath(const std::string& root, const std::string& windowsPath);
+
+// The doors of the aircraft whose folder holds airFile (a Windows path); empty when not found.
+std::vector<MapDoor> DoorsOfAirFile(const std::string& root, const std::string& airFile);
+
+// The doors of the aircraft with this title among the folders beside the one that holds airFile (the
+// sample's AI aircraft sit beside the user aircraft); empty when not found.
+std::vector<MapDoor> DoorsOfTitle(const std::string& root, const std::string& airFile, const std::string& title);
+
+}  // namespace simulator

@@ -1,0 +1,435 @@
+// orvane over the sample machine at pier B of XVLK, start to finish in one process: a stand chosen in the
+// text menus, the docking guidance from activation to its verdict, the user's jetways docked and undocked
+// by the aircraft's state and from the menus, and menu answers that arrive after the list changed.
+#include "tests/app/ProgramHarness.h"
+
+#include "guidance/JetwayTextMenu.h"
+#include "guidance/StandFacilitiesTextMenu.h"
+#include "guidance/StandTextMenu.h"
+#include "guidance/TriggerObjectTextMenu.h"
+#include "guidance/VarDrivenAnimationSubMenu.h"
+#include "guidance/VDGSHandler.h"
+#include "objects/SimObjectList.h"
+#include "objects/Jetway.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+using namespace programtest;
+
+namespace {
+
+constexpr const char* kSettingsFile = "c/ProgramData/Quorvath/VELK/orvane.ini";
+constexpr const char* kExitsFile = "c/ProgramData/Quorvath/VELK/AircraftExits.ini";
+// A single jetway is paired with the aircraft's door 2 when it has one, and door 1L otherwise; the
+// one-jetway stand B21 reaches only the front door, so there the A320 offers that door alone.
+constexpr const char* kA320FrontDoorOnly = "\n[Quorvath Sample Fleet:Quorvath_A320]\nexit.0=0.4, 42.5, -6.2, 1.0, 0\n";
+constexpr double kMetresPerDegreeLatitude = 111192.0;  // along the meridian at 48.1 N
+
+// Pier B's stand centre lines (the displays' longitudes) and the displays' latitude.
+constexpr double kB21Longitude = 11.50340;
+constexpr double kB22Longitude = 11.50460;
+constexpr double kB23Longitude = 11.50600;
+constexpr double kDisplayLatitude = 48.10045;
+// South of pier B, where the aircraft starts its roll north to the stands.
+constexpr double kApproachLatitude = 48.0990;
+
+constexpr const char* kA320 = "Quorvath A320";
+constexpr const char* kB744 = "Quorvath B744";
+// How far ahead of the reference point the nose wheels stand (aircraft.cfg, feet).
+constexpr double kA320NoseWheel = 38.0 * 0.3048;
+constexpr double kB744NoseWheel = 84.0 * 0.3048;
+// At a stand whose single jetway meets the nose door, the guidance leads door 1L (and a little ahead of
+// its sill) onto the centre line instead.
+constexpr double kA320Door1LAhead = 42.5 * 0.3048 + 0.55;
+constexpr double kA320Door1LLeft = 6.2 * 0.3048;
+constexpr double kMetresPerDegreeLongitude = kMetresPerDegreeLatitude * 0.667833;  // cos 48.1
+
+std::string Settings(bool stateDocking)
+{
+    return std::string("[General]\nPrimaryHotkeyDisable=false\nSecondaryTextMenuHotkey=Ctrl+Shift+V\n"
+                       "[JetwaySystem]\nJetwaySoundEnable=false\nAircraftStateTriggeredAutoDockingEnable=") +
+           (stateDocking ? "true" : "false") + "\n[AISystem]\nDetectionEnable=false\n";
+}
+
+class AirportDay : public ::testing::Test {
+protected:
+    // The text menus live as long as the process: each test starts with fresh ones.
+    AirportDay()
+    {
+        program::StandMenu() = StandTextMenu();
+        program::TriggerMenu() = TriggerObjectTextMenu();
+        program::StandOpsMenu() = StandFacilitiesTextMenu();
+        program::JetwayMenu() = JetwayTextMenu();
+        program::AnimationMenu() = VarDrivenAnimationSubMenu();
+    }
+
+    // The program started with the scenery loaded and the aircraft of the folder standing still on the
+    // ground, nose north, at the latitude and longitude given.
+    void StartWith(const std::string& aircraftFolder, double latitude, double longitude, bool stateDocking = false)
+    {
+        program_.AddFile(kSettingsFile, Settings(stateDocking));
+        FaceDisplaysNorth();
+        program_.Sim().SetGroundElevation(kXvlkAltitudeFeet);
+        program_.Start();
+        program_.ConnectJetwayParts();
+        program_.AnswerJetwayJobs();
+        simulator::Simulator& sim = program_.Sim();
+        sim.SetNumber(0, "SIM ON GROUND", "Bool", 1);
+        sim.SetNumber(0, "NUMBER OF ENGINES", "Number", 2);
+        sim.SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 0);
+        sim.SetNumber(0, "LIGHT BEACON", "Number", 1);
+        program_.PlaceUser(latitude, longitude, UserAltitude(aircraftFolder), 0.0);
+        program_.Run(3000);
+        program_.LoadUserAircraft(aircraftFolder);
+        program_.Run(3000);
+    }
+
+    // The guidance measures along the display's heading, the direction in which the guided aircraft
+    // moves; the sample's pier B displays are placed facing the pilots (180). Here they take the
+    // aircraft's direction, north, so that the stops lie in front of the pier.
+    void FaceDisplaysNorth()
+    {
+        const std::filesystem::path file =
+            program_.Root() / "c" / "ProgramData" / "Quorvath" / "VELK" / "xml" / "XVLK" / "XVLK_PierB.xml";
+        std::ifstream in(file, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        int turned = 0;
+        for (const char* from : {"Alt=\"6#AGL\" Hdg=\"180\"", "Alt=\"7#AGL\" Hdg=\"180\""}) {
+            const std::string to = std::string(from).replace(std::string(from).find("180"), 3, "0");
+            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at), ++turned)
+                text.replace(at, std::string(from).size(), to);
+        }
+        ASSERT_EQ(turned, 3) << "the three displays of pier B";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    }
+
+    // The reference point's altitude with the wheels on the ground (aircraft.cfg, feet).
+    static double UserAltitude(const std::string& folder)
+    {
+        return kXvlkAltitudeFeet + (folder == kB744 ? 17.6 : 10.2);
+    }
+
+    void AppendToMachineFile(const std::string& relative, const std::string& text)
+    {
+        std::ofstream(program_.Root() / relative, std::ios::binary | std::ios::app) << text;
+    }
+
+    std::vector<std::string> MenuLines()
+    {
+        const auto menu = program_.Sim().OpenMenu();
+        return menu ? menu->lines : std::vector<std::string>{};
+    }
+
+    // Answers the open menu with its first line that holds the text; false when none does.
+    bool Choose(const std::string& text)
+    {
+        const std::vector<std::string> lines = MenuLines();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(text) != std::string::npos) {
+                const bool chosen = program_.Sim().ChooseMenuLine(static_cast<int>(i));
+                program_.Run(500);
+                return chosen;
+            }
+        return false;
+    }
+
+    // The secondary text-menu key: the reserved key's event is in no notification group, and the stand-in
+    // simulator hands client events to group members only.
+    void PressMenuKey()
+    {
+        ASSERT_TRUE(program_.Sim().PressKey("Ctrl+Shift+V"));
+        program_.Run(500);
+    }
+
+    // Main menu, "Select Stand...", the category, the number.
+    void SelectStandInMenu(const std::string& number)
+    {
+        PressMenuKey();
+        ASSERT_TRUE(Choose("Select Stand...")) << Dump();
+        ASSERT_TRUE(Choose("GATE_B")) << Dump();
+        ASSERT_TRUE(Choose(number)) << Dump();
+    }
+
+    std::string Dump()
+    {
+        std::string text;
+        if (const auto menu = program_.Sim().OpenMenu()) {
+            text = menu->title + " / " + menu->prompt + ":";
+            for (const std::string& line : menu->lines) text += "\n  " + line;
+        } else {
+            text = "no menu open";
+        }
+        return text;
+    }
+
+    size_t Count(const std::string& title)
+    {
+        const std::vector<std::string> titles = program_.CreatedTitles();
+        return static_cast<size_t>(std::count(titles.begin(), titles.end(), title));
+    }
+
+    bool Printed(const std::string& part)
+    {
+        for (const simulator::TextInfo& text : program_.Sim().Texts())
+            if (text.text.find(part) != std::string::npos) return true;
+        return false;
+    }
+
+    // The active guidance; null when none is active.
+    VDGS* Guidance()
+    {
+        VDGSHandler* handler = program::Parts().vdgsHandler.get();
+        VDGSDisplayObject* display = handler ? handler->GetActiveVDGS() : nullptr;
+        return display ? display->GetCurrentVDGS() : nullptr;
+    }
+
+    int32_t State()
+    {
+        VDGS* guidance = Guidance();
+        return guidance ? guidance->GetState() : -1;
+    }
+
+    // The title of pier B's display on a stand's centre line, as the simulator holds it.
+    std::string DisplayTitle(double longitude)
+    {
+        for (const simulator::ObjectInfo& info : program_.Sim().Objects()) {
+            if (info.createdBy != "Orvane VELK" || info.title.find("VDGS") == std::string::npos) continue;
+            const auto lat = program_.Sim().Number(info.id, "PLANE LATITUDE", "degrees");
+            const auto lon = program_.Sim().Number(info.id, "PLANE LONGITUDE", "degrees");
+            if (lat && lon && std::fabs(*lat - kDisplayLatitude) < 1e-6 && std::fabs(*lon - longitude) < 1e-6)
+                return info.title;
+        }
+        return "";
+    }
+
+    // The user's jetways that the program holds as docked.
+    size_t DockedJetways()
+    {
+        size_t docked = 0;
+        SimObjectList& active = *program::Parts().activeObjects;
+        for (int32_t i = 0; i < active.Count(); ++i) {
+            SimObject* object = active.At(i);
+            if (!object->HasObjectFeature(FeatureJetway) || !object->IsInSimulation()) continue;
+            SimObjectModel* model = object->GetCurrentModel();
+            if (model && model->GetJetway()->IsDocked()) ++docked;
+        }
+        return docked;
+    }
+
+    std::string Jobs()
+    {
+        std::string text = "jobs:";
+        for (const auto& job : program_.AnsweredJobs())
+            text += " " + std::to_string(job.first) + (job.second ? " docked" : " undocked");
+        return text;
+    }
+
+    ProgramHarness program_;
+};
+
+TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    ASSERT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Static");
+
+    PressMenuKey();
+    const auto main = program_.Sim().OpenMenu();
+    ASSERT_TRUE(main.has_value());
+    EXPECT_EQ(main->title, "Orvane 1.7.1");
+    EXPECT_EQ(main->lines.front(), "Select Stand...");
+    ASSERT_TRUE(Choose("Select Stand..."));
+    ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Selection") << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    EXPECT_EQ(MenuLines(), (std::vector<std::string>{"11", "21", "22", "23", "BACK TO STAND CATEGORY SELECTION..."}));
+    ASSERT_TRUE(Choose("22")) << Dump();
+
+    EXPECT_TRUE(Printed("[VELK] You have selected following Stand: GATE_B 22.\nA-VDGS is activated..."));
+    EXPECT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Honeywell_M");
+    EXPECT_EQ(Count("Quorvath_VELK_JetwayH"), 2u);
+    EXPECT_EQ(Count("Quorvath_VELK_JetwayH_Static"), 2u);  // B23's two stay static
+    EXPECT_NE(Guidance(), nullptr);
+    // The stand operations page follows for the selected stand.
+    ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
+    EXPECT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations");
+
+    // Another stand: the first one's display and jetways go back to their static models.
+    ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    ASSERT_TRUE(Choose("23")) << Dump();
+    EXPECT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Static");
+    EXPECT_EQ(DisplayTitle(kB23Longitude), "Quorvath_VELK_VDGS_Std_M");
+    EXPECT_EQ(Count("Quorvath_VELK_JetwayH"), 2u);
+    EXPECT_EQ(Count("Quorvath_VELK_JetwayT"), 1u);
+}
+
+TEST_F(AirportDay, TheJetwayMenuDocksAndUndocksOneJetwayAtTheChosenDoor)
+{
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude);
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    SelectStandInMenu("22");
+    ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations") << Dump();
+
+    // The jetway's line opens the jetway page; its door line sends the one job.
+    ASSERT_TRUE(Choose("Dock B22 Jetway Front")) << Dump();
+    ASSERT_EQ(MenuLines(), (std::vector<std::string>{"Dock to Door 1L", "Dock to Door 2L",
+                                                     "BACK TO STAND OPTIONS MENU..."}))
+        << Dump();
+    ASSERT_TRUE(Choose("Dock to Door 1L")) << Dump();
+    program_.Run(1000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), 1u) << Jobs();
+    EXPECT_TRUE(program_.AnsweredJobs()[0].second);
+    EXPECT_EQ(DockedJetways(), 1u);
+    // Back on the stand operations page, which now offers the undocking.
+    ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations") << Dump();
+    ASSERT_TRUE(Choose("Undock B22 Jetway Front")) << Dump();
+    program_.Run(1000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), 2u) << Jobs();
+    EXPECT_EQ(program_.AnsweredJobs()[1].first, program_.AnsweredJobs()[0].first);
+    EXPECT_FALSE(program_.AnsweredJobs()[1].second);
+    EXPECT_EQ(DockedJetways(), 0u);
+}
+
+// A page built from the objects near the aircraft is answered after the aircraft moved away and the
+// bubble was rebuilt: the line names objects that are gone.
+TEST_F(AirportDay, AJetwayPageAnsweredAfterTheBubbleChangedShowsTheMainMenuAgain)
+{
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude);
+    SelectStandInMenu("22");
+    ASSERT_TRUE(Choose("Dock B22 Jetway Front")) << Dump();
+    ASSERT_EQ(MenuLines().front(), "Dock to Door 1L") << Dump();
+
+    program_.PlaceUser(kXvlkLatitude + 2.0, kXvlkLongitude, kXvlkAltitudeFeet + 3000.0);
+    program_.Run(8000);
+    ASSERT_TRUE(program_.CreatedTitles().empty());
+    ASSERT_EQ(MenuLines().front(), "Dock to Door 1L") << Dump();
+    ASSERT_TRUE(Choose("Dock to Door 1L")) << Dump();
+    program_.Run(1000);
+    EXPECT_TRUE(program_.AnsweredJobs().empty()) << Jobs();
+    EXPECT_TRUE(program_.CreatedTitles().empty());
+    const auto menu = program_.Sim().OpenMenu();
+    ASSERT_TRUE(menu.has_value());
+    EXPECT_EQ(menu->title, "Orvane 1.7.1") << Dump();
+}
+
+TEST_F(AirportDay, AStandPageAnsweredAfterTheBubbleChangedDoesNoHarm)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    PressMenuKey();
+    ASSERT_TRUE(Choose("Select Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+
+    program_.PlaceUser(kXvlkLatitude + 2.0, kXvlkLongitude, kXvlkAltitudeFeet + 3000.0);
+    program_.Run(8000);
+    ASSERT_TRUE(program_.CreatedTitles().empty());
+    ASSERT_TRUE(Choose("22")) << Dump();
+    program_.Run(1000);
+    EXPECT_TRUE(program_.CreatedTitles().empty());
+    EXPECT_FALSE(program::StandMenu().IsStandSelected());
+    EXPECT_EQ(Guidance(), nullptr);
+    // The category page again, for no airport.
+    ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
+    EXPECT_EQ(MenuLines(), std::vector<std::string>{"No Stands available!"}) << Dump();
+}
+
+struct GuidanceCase {
+    const char* name;
+    double overshootMetres;  // where the aircraft comes to rest, past the stop
+    int32_t verdict;
+};
+
+class AirportGuidance : public AirportDay, public ::testing::WithParamInterface<GuidanceCase> {};
+
+TEST_P(AirportGuidance, TheDisplayLeadsTheAircraftToTheStopAndGivesItsVerdict)
+{
+    const GuidanceCase& c = GetParam();
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    SelectStandInMenu("22");
+    ASSERT_NE(Guidance(), nullptr);
+
+    std::vector<int32_t> states;
+    const auto note = [&] {
+        const int32_t state = State();
+        if (states.empty() || states.back() != state) states.push_back(state);
+    };
+    // Rolls north along the centre line at 3 m/s to where it comes to rest: the stop (the display's first
+    // reading, taken standing, says how far it is) and the overshoot.
+    const double target =
+        kApproachLatitude + (Guidance()->GetDistanceToStop() + c.overshootMetres) / kMetresPerDegreeLatitude;
+    double latitude = kApproachLatitude;
+    program_.Sim().SetNumber(0, "GROUND VELOCITY", "Knots", 6.0);
+    while (latitude < target) {
+        latitude = std::min(target, latitude + 0.15 / kMetresPerDegreeLatitude);
+        program_.Sim().SetUserPosition(latitude, kB22Longitude, UserAltitude(kA320), 0, 0, 0);
+        program_.Run(50);
+        note();
+    }
+    for (int frame = 0; frame < 4; ++frame) {
+        program_.Run(50);
+        note();
+    }
+    ASSERT_EQ(State(), 5) << ::testing::PrintToString(states) << " " << Guidance()->GetDistanceToStop();
+    program_.Sim().SetNumber(0, "GROUND VELOCITY", "Knots", 0.0);
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    for (int frame = 0; frame < 600 && Guidance(); ++frame) {
+        program_.Run(50);
+        note();
+    }
+    // Activated, approach, guidance, stop, stop check, the verdict, ending, off.
+    EXPECT_EQ(states, (std::vector<int32_t>{1, 3, 4, 5, 6, c.verdict, 10, -1})) << ::testing::PrintToString(states);
+    EXPECT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Static");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sample, AirportGuidance,
+                         ::testing::Values(GuidanceCase{"OnTheStop", 0.0, 7}, GuidanceCase{"TooFar", 2.5, 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct DockingCase {
+    const char* name;
+    const char* aircraft;
+    double longitude, stopMetres;
+    double aimAheadMetres;  // the guided point ahead of the reference point
+    double aimLeftMetres;   // and left of it: the aircraft stands that far right of the centre line
+    bool frontDoorOnly;     // the aircraft's exits replaced by its front left door alone
+    size_t jetways;
+};
+
+class AirportDocking : public AirportDay, public ::testing::WithParamInterface<DockingCase> {};
+
+TEST_P(AirportDocking, TheAircraftsStateDocksAndUndocksTheStandsJetways)
+{
+    const DockingCase& c = GetParam();
+    const double latitude = kDisplayLatitude - (c.stopMetres + c.aimAheadMetres) / kMetresPerDegreeLatitude;
+    if (c.frontDoorOnly) AppendToMachineFile(kExitsFile, kA320FrontDoorOnly);
+    StartWith(c.aircraft, latitude, c.longitude + c.aimLeftMetres / kMetresPerDegreeLongitude, true);
+    // Parked: brake set, engines off; the beacon still on keeps the jetways where they are.
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    program_.Run(8000);
+    EXPECT_TRUE(program_.AnsweredJobs().empty());
+
+    program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 0);
+    program_.Run(8000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), c.jetways) << Jobs();
+    for (const auto& job : program_.AnsweredJobs()) EXPECT_TRUE(job.second);
+    EXPECT_EQ(DockedJetways(), c.jetways);
+
+    program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 1);
+    program_.Run(8000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), 2 * c.jetways) << Jobs();
+    for (size_t i = c.jetways; i < 2 * c.jetways; ++i) EXPECT_FALSE(program_.AnsweredJobs()[i].second);
+    EXPECT_EQ(DockedJetways(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sample, AirportDocking,
+    ::testing::Values(DockingCase{"OneJetwayB21", kA320, kB21Longitude, 16.7, kA320Door1LAhead, kA320Door1LLeft, true, 1},
+                      DockingCase{"TwoJetwaysB22", kA320, kB22Longitude, 42.0, kA320NoseWheel, 0.0, false, 2},
+                      DockingCase{"ThreeJetwaysB23", kB744, kB23Longitude, 34.0, kB744NoseWheel, 0.0, false, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
