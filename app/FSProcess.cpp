@@ -5,6 +5,7 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
+#include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
 #include "jetway/JetwayControl.h"
 #include "jetway/LinkedSimObjectHandler.h"
@@ -69,12 +70,19 @@ void MapSecondaryHotkey()
     }
 }
 
-// The jetway jobs go out through the program's connection; made once it is open.
-void CreateJetwayControl()
+}  // namespace
+
+namespace FSProcess {
+
+void ConnectComponents()
 {
     program::Components& parts = Parts();
+    const HANDLE handle = Sim().GetHandle();
+    if (parts.ikSolver) parts.ikSolver->SetConnection(handle);
+    if (parts.linkedObjectHandler) parts.linkedObjectHandler->SetHandle(handle);
+    // The jetway jobs go out through the program's connection.
     if (!parts.jetwayHandler || !parts.ikSolver || !parts.activeObjects) return;
-    parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(Sim().GetHandle());
+    parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(handle);
     parts.jetwayControl = std::make_unique<JetwayControl>(
         *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
         parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(), &LoopLog());
@@ -85,10 +93,6 @@ void CreateJetwayControl()
         parts.jetwayControl->SetSettings(control);
     }
 }
-
-}  // namespace
-
-namespace FSProcess {
 
 void RegisterWithSimulator()
 {
@@ -125,6 +129,7 @@ void RegisterWithSimulator()
 
     if (!flags.externalMode) {
         sim.MapMenuEvents();
+        if (!settings || !settings->IsPrimaryHotkeyDisabled()) sim.AddReservedKeyToMenuGroup();
         MapCustomHotkeys();
         MapSecondaryHotkey();
         if (flags.hotkeySet) sim.EnableHotkeyInput();
@@ -156,9 +161,7 @@ void Run()
         LoopLog().warn("No SimObjects inside Lists! VELK runs in 'External Jetway Triggering Mode' only...");
 
     RegisterWithSimulator();
-    if (Parts().ikSolver) Parts().ikSolver->SetConnection(sim.GetHandle());
-    if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->SetHandle(sim.GetHandle());
-    CreateJetwayControl();
+    ConnectComponents();
 
     if (flags.quit.load() == 0) {
         ProcessLog().debug("Entering FS Dispatch Loop.");
@@ -276,6 +279,13 @@ void CreateTopMenu()
     if (!flags.externalMode) {
         sim.AddTopMenuItem("Reload All!", EventMenuReloadAll);
         if (debugMode) sim.AddTopMenuItem("Dump SimObjects Map", EventMenuDumpMaps);
+    }
+    // The AI detection toggle removes and adds its own line; the menu offers it from the start whenever
+    // AI detection is configured, named for what choosing it does.
+    if (settings && settings->IsAiDetectionEnabled() && Parts().aiMonitor) {
+        const bool enabled = Parts().aiMonitor->IsAIDetectionEnabled();
+        sim.AddTopMenuItem(enabled ? "Disable AI Traffic Detection" : "Enable AI Traffic Detection",
+                           EventMenuAiDetection);
     }
     sim.SetTopMenuGroupPriority();
     LoopLog().info("Top-Menu created.");

@@ -32,6 +32,8 @@ namespace FSProcess {
 void Run();
 // Every registration of the run phase, in its order (the external mode leaves some out).
 void RegisterWithSimulator();
+// The components that talk to the simulator get the open connection; the jetway control is made over it.
+void ConnectComponents();
 // Stops the watchdog (waiting for a running check), logs "Terminate VELK." and shuts the log down.
 void LogTermination();
 

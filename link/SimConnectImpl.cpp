@@ -363,6 +363,12 @@ void SimConnectImpl::RequestReservedKey()
     SimConnect_RequestReservedKey(handle_, EventReservedKey, "s", "a", "d");
 }
 
+void SimConnectImpl::AddReservedKeyToMenuGroup()
+{
+    // Like every client event, the reserved key reaches the program only through a notification group.
+    SimConnect_AddClientEventToNotificationGroup(handle_, GroupMenu, EventReservedKey, FALSE);
+}
+
 HRESULT SimConnectImpl::MapMenuHotkey(const std::string& key, DWORD data)
 {
     return SimConnect_MapInputEventToClientEvent(handle_, InputGroupHotkeys, key.c_str(), EventShowMainMenu, data,

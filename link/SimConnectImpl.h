@@ -105,6 +105,8 @@ public:
 
     // ---- hotkeys ----
     void RequestReservedKey();
+    // The reserved key's event into the menu group (object mode, primary hotkey on).
+    void AddReservedKeyToMenuGroup();
     HRESULT MapMenuHotkey(const std::string& key, DWORD data);
     void EnableHotkeyInput();
     void EnableMenuHotkey();

@@ -146,7 +146,6 @@ void VDGS::UpdateGuidance(double lat, double lon, double lat2, double lon2, doub
     record_.displayLateral = lateralOffset_;
     RefreshWord();
     UpdateKeyframes();
-    std::printf("\n [VDGS] DistKF=%f ; LateralKF=%f", record_.distKF, record_.lateralKF);
 }
 
 void VDGS::UpdateKeyframes() {

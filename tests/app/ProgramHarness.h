@@ -124,25 +124,7 @@ public:
 
     // What the run phase does after the registrations besides dispatching: the solver and the linked
     // parts get the connection, and the jetway control is made over it. Called after Start.
-    void ConnectJetwayParts()
-    {
-        program::Components& parts = program::Parts();
-        const HANDLE handle = program::Sim().GetHandle();
-        if (parts.ikSolver) parts.ikSolver->SetConnection(handle);
-        if (parts.linkedObjectHandler) parts.linkedObjectHandler->SetHandle(handle);
-        ASSERT_TRUE(parts.jetwayHandler && parts.ikSolver && parts.activeObjects);
-        parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(handle);
-        parts.jetwayControl = std::make_unique<JetwayControl>(
-            *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
-            parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(),
-            &program::LoopLog());
-        if (const Settings* settings = parts.settings.get()) {
-            JetwayControlSettings control;
-            control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
-            control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
-            parts.jetwayControl->SetSettings(control);
-        }
-    }
+    void ConnectJetwayParts() { FSProcess::ConnectComponents(); }
 
     // The module's stand-in also answers jetway jobs as the module does, each at once: "DataReceived" and
     // "Intermediate" for the jetway, then its record back in an Out area, moved to the other end (docked
@@ -282,22 +264,7 @@ public:
     template <typename StartFn, typename StopFn>
     void StartJetwayModule(StartFn start, StopFn stop)
     {
-        program::Components& parts = program::Parts();
-        if (parts.ikSolver) parts.ikSolver->SetConnection(program::Sim().GetHandle());
-        if (parts.linkedObjectHandler) parts.linkedObjectHandler->SetHandle(program::Sim().GetHandle());
-        if (parts.jetwayHandler && parts.ikSolver && parts.activeObjects) {
-            parts.jetwayLink = std::make_unique<SimConnectJetwayControlLink>(program::Sim().GetHandle());
-            parts.jetwayControl = std::make_unique<JetwayControl>(
-                *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
-                parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(),
-                &program::LoopLog());
-            if (const Settings* settings = parts.settings.get()) {
-                JetwayControlSettings control;
-                control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
-                control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
-                parts.jetwayControl->SetSettings(control);
-            }
-        }
+        FSProcess::ConnectComponents();
         if (module_) {
             SimConnect_Close(module_);
             module_ = nullptr;

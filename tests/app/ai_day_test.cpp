@@ -371,9 +371,8 @@ TEST_F(AiDay, DetectionToggleWaitsForTheRunningJobs)
 {
     Arrive(8000);
     ASSERT_EQ(JobEvents(timeline).size(), 2u);
-    // The item as the add-on menu offers it while detection is on.
-    program::Sim().AddTopMenuItem("Disable AI Traffic Detection", velk_ids::EventMenuAiDetection);
-    program.PumpWithModule();
+    // The add-on menu offers the item from the start while detection is on.
+    ASSERT_FALSE(MenuItem("Disable AI Traffic Detection").empty());
     ASSERT_TRUE(program.Sim().ChooseAddonMenuItem(MenuItem("Disable AI Traffic Detection"), "Disable AI Traffic Detection"));
     program.PumpWithModule();
     const auto shown = [&](const std::string& text) {

@@ -73,7 +73,6 @@ protected:
     void StartWith(const std::string& aircraftFolder, double latitude, double longitude, bool stateDocking = false)
     {
         program_.AddFile(kSettingsFile, Settings(stateDocking));
-        FaceDisplaysNorth();
         program_.Sim().SetGroundElevation(kXvlkAltitudeFeet);
         program_.Start();
         program_.ConnectJetwayParts();
@@ -87,26 +86,6 @@ protected:
         program_.Run(3000);
         program_.LoadUserAircraft(aircraftFolder);
         program_.Run(3000);
-    }
-
-    // The guidance measures along the display's heading, the direction in which the guided aircraft
-    // moves; the sample's pier B displays are placed facing the pilots (180). Here they take the
-    // aircraft's direction, north, so that the stops lie in front of the pier.
-    void FaceDisplaysNorth()
-    {
-        const std::filesystem::path file =
-            program_.Root() / "c" / "ProgramData" / "Quorvath" / "VELK" / "xml" / "XVLK" / "XVLK_PierB.xml";
-        std::ifstream in(file, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        in.close();
-        int turned = 0;
-        for (const char* from : {"Alt=\"6#AGL\" Hdg=\"180\"", "Alt=\"7#AGL\" Hdg=\"180\""}) {
-            const std::string to = std::string(from).replace(std::string(from).find("180"), 3, "0");
-            for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at), ++turned)
-                text.replace(at, std::string(from).size(), to);
-        }
-        ASSERT_EQ(turned, 3) << "the three displays of pier B";
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     }
 
     // The reference point's altitude with the wheels on the ground (aircraft.cfg, feet).

@@ -418,6 +418,21 @@ TEST_F(SimConnectImplTest, ReservedKeyFallsBackToTheNextChoice)
     EXPECT_STREQ(keys[0].szReservedKey, "a");
 }
 
+// The reserved key and the add-on menu line that names it both send the key's event to the program.
+TEST_F(SimConnectImplTest, ReservedKeyAndItsMenuLineReachTheProgram)
+{
+    conn.RequestReservedKey();
+    conn.AddReservedKeyToMenuGroup();
+    conn.AddTopMenu("VELK 1.7.1");
+    conn.AddTopMenuItemMapped("Text-Menu Command: s", EventReservedKey);
+    Messages();
+    ASSERT_TRUE(sim.PressKey("s"));
+    ASSERT_TRUE(sim.ChooseAddonMenuItem("VELK 1.7.1", "Text-Menu Command: s"));
+    auto events = OfKind<SIMCONNECT_RECV_EVENT>(Messages(), SIMCONNECT_RECV_ID_EVENT);
+    ASSERT_EQ(events.size(), 2u);
+    for (const auto& event : events) EXPECT_EQ(event.uEventID, static_cast<DWORD>(EventReservedKey));
+}
+
 TEST_F(SimConnectImplTest, MenuHotkeyCarriesItsDataOnceEnabled)
 {
     conn.MapMenuEvents();
