@@ -329,8 +329,9 @@ TEST_F(AiTrafficTest, WithoutParkingTheStandWithTheSmallestAverageDistanceIsTake
     const Row rows[] = {{20.0, true}, {30.0, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.single);
-        List().Empty();
+        // The handler first: its jobs point at the jetways of the list.
         Parts().jetwayHandler->Reset();
+        List().Empty();
         Monitor().Reset();
         log.Clear();
         AddJetway(601, 10.0, 0.0, 1, 1);
@@ -353,8 +354,9 @@ TEST_F(AiTrafficTest, ScanDocksTheJetwaysOneJobAtATime)
 {
     for (const bool intermediateFirst : {false, true}) {
         SCOPED_TRACE(intermediateFirst ? "intermediate first" : "data received first");
-        List().Empty();
+        // The handler first: its jobs point at the jetways of the list.
         Parts().jetwayHandler->Reset();
+        List().Empty();
         Monitor().Reset();
         Monitor().ClearTrackedJobs();
         AddB738Stand();
@@ -458,8 +460,9 @@ TEST_F(AiTrafficTest, LeavingAircraftUndocksItsJetway)
 {
     for (const bool stuck : {false, true}) {
         SCOPED_TRACE(stuck ? "jetway stuck moving" : "jetway docked");
-        List().Empty();
+        // The handler first: its jobs point at the jetways of the list.
         Parts().jetwayHandler->Reset();
+        List().Empty();
         Monitor().Reset();
         Monitor().ClearTrackedJobs();
         AddJetway(701, 4.3 * kFt + 1.0 + 21.0, 33.0 * kFt - 0.55, 3, 1);
