@@ -3,8 +3,10 @@
 #include "app/FSProcess.h"
 
 #include "aircraft/AircraftParameters.h"
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "foundation/StringUtils.h"
 #include "foundation/Units.h"
 #include "guidance/StandTextMenu.h"
 #include "guidance/VDGSHandler.h"
@@ -24,14 +26,21 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 using namespace velk_ids;
+using program::CurrentJetway;
+using program::FindActiveObject;
+using program::FindJetwayObject;
 using program::Flags;
+using program::IsDebugMode;
 using program::LoopLog;
 using program::Parts;
 using program::Sim;
+using program::SoundJetway;
+using program::StandKey;
 
 namespace {
 
@@ -43,7 +52,6 @@ constexpr size_t kParkingChars = 128;
 constexpr size_t kStateChars = 32;
 constexpr size_t kFixedPartBytes = kNumberCount * sizeof(double) + kAirportChars + kParkingChars;
 
-constexpr double kStandSearchMetres = 5000.0;
 constexpr int32_t kForcedUndockRetries = 4;
 constexpr double kToggleMessageSeconds = 3.0;
 
@@ -71,58 +79,10 @@ struct ScanRecord {
     std::string state;
 };
 
-bool IsDebugMode()
-{
-    return Parts().settings && Parts().settings->IsDebugMode();
-}
-
-SimObject* FindActive(uint32_t id)
-{
-    return id != 0 && Parts().activeObjects ? Parts().activeObjects->FindByObjectId(id) : nullptr;
-}
-
-// The jetway object of an id: the active list's, else the jetway handler's registered one.
-SimObject* FindJetwayObject(uint32_t id)
-{
-    if (id == 0) return nullptr;
-    if (SimObject* object = FindActive(id)) return object;
-    return Parts().jetwayHandler ? Parts().jetwayHandler->FindJetway(id) : nullptr;
-}
-
-Jetway* CurrentJetway(SimObject& object)
-{
-    SimObjectModel* model = object.GetCurrentModel();
-    return model ? model->GetJetway() : nullptr;
-}
-
 Jetway* ModelJetway(SimObject& object, int32_t index)
 {
     SimObjectModel* model = object.GetModel(index);
     return model ? model->GetJetway() : nullptr;
-}
-
-// The jetway whose sound plays: model 0's of an object with several models, else the current model's.
-Jetway* SoundJetway(SimObject& object)
-{
-    return object.HasMultipleModels() ? ModelJetway(object, 0) : CurrentJetway(object);
-}
-
-std::string StandKey(const StandData& stand)
-{
-    return stand.GetAirportIcao() + ":" + stand.GetGateName() + ":" + std::to_string(stand.GetParkingNumber()) + ":" +
-           stand.GetCustomDesignator() + ":" + stand.GetCustomNumber();
-}
-
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
-        parts.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-    parts.push_back(text.substr(start));
-    return parts;
 }
 
 // ---- The scan's record ---------------------------------------------------------------------------------
@@ -273,9 +233,7 @@ void ReleaseVanishedJetway(AIMonitor& monitor, AIObject& ai, SimObject& object, 
             return;
         }
         ai.ReleaseDoorOfJetway(static_cast<int32_t>(jetwayId));
-        jetway->SetDataValues4(object.GetLatitude(), object.GetLongitude(), object.GetAltitude(), object.GetHeading());
-        const JetwayMotionRecord pose = jetway->ComputeParkedPose();
-        Sim().SetJetwayMotion(jetwayId, &pose);
+        program::WriteRestPose(object, *jetway);
         if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->MoveParts(&object);
         if (Jetway* marked = ModelJetway(object, object.HasMultipleModels() ? 1 : 0)) marked->SetDocked(false);
         FreeStand(object);
@@ -327,22 +285,13 @@ std::vector<SimObject*> NearestStandJetways(const AIObject& ai)
     const std::vector<SimObject*> near =
         handler->FindJetwaysNear(*active, placement.GetLatitude(), placement.GetLongitude(),
                                  placement.GetHeading() * units::kRadiansPerDegree, false);
-    std::map<std::string, double> values;
-    for (SimObject* jetway : near) {
-        if (!jetway) continue;
-        const auto [entry, added] = values.emplace(StandKey(jetway->GetStandData()), jetway->GetSortValue1());
-        if (!added) entry->second = (entry->second + jetway->GetSortValue1()) * 0.5;
-    }
-    const std::string* best = nullptr;
-    double bestValue = kStandSearchMetres;
-    for (const auto& [key, value] : values) {
-        if (value < bestValue) {
-            best = &key;
-            bestValue = value;
-        }
-    }
+    program::NearestByKey stands;
+    for (SimObject* jetway : near)
+        if (jetway) stands.Record(StandKey(jetway->GetStandData()), jetway->GetSortValue1());
+    const std::optional<std::string> best = stands.Nearest(program::kStandSearchMetres);
     if (!best) return {};
-    const std::vector<std::string> parts = Split(*best, ':');
+    std::vector<std::string> parts;
+    SplitString(*best, ':', parts);
     if (parts.size() != 5) return {};
     int32_t number = 0;
     const std::string& text = parts[2];
@@ -382,7 +331,7 @@ void DockArrivingAircraft(AIMonitor& monitor, AIObject& ai, bool skipStaticSwitc
             break;
         }
         const bool ok = FSProcess::DecideAiDocking(jetway, ai, door, skipStaticSwitch, false);
-        SimObject* master = masterId != 0 ? FindActive(masterId) : nullptr;
+        SimObject* master = masterId != 0 ? FindActiveObject(masterId) : nullptr;
         const bool crossing = oneDoor && masterId != 0 && handler->JetwayPathsCross(master, jetway);
         if (ok && !crossing) continue;
 

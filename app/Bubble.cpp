@@ -3,6 +3,7 @@
 #include "app/FSProcess.h"
 
 #include "aircraft/AircraftParameters.h"
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "guidance/StandTextMenu.h"
@@ -27,25 +28,16 @@
 
 using namespace velk_ids;
 using program::Flags;
+using program::IsDebugMode;
 using program::LoopLog;
 using program::Parts;
 using program::RootLog;
+using program::SendCreationFinished;
 using program::Sim;
 
 namespace {
 
 constexpr DWORD kBatchPauseMs = 25;
-constexpr DWORD kCreationFinished = 1;
-
-bool IsDebugMode()
-{
-    return Parts().settings && Parts().settings->IsDebugMode();
-}
-
-void SendCreationFinished()
-{
-    Sim().TransmitEventWithData(EventInjectionFinished, kCreationFinished);
-}
 
 // Empties what the placement files filled, before they are read again.
 void EmptyForReload()

@@ -2,6 +2,7 @@
 // API request arrives here on the main thread, one at a time.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "guidance/StandTextMenu.h"
@@ -24,9 +25,11 @@
 
 using namespace velk_ids;
 using program::Flags;
+using program::IsDebugMode;
 using program::LoopLog;
 using program::Parts;
 using program::Sim;
+using program::User;
 
 namespace {
 
@@ -55,28 +58,12 @@ std::string EventText(DWORD id, DWORD data)
     return "event " + std::to_string(id) + " (data " + std::to_string(data) + ")";
 }
 
-bool IsPaused()
-{
-    return Parts().simStatus && Parts().simStatus->IsPaused();
-}
-
-bool IsDebugMode()
-{
-    return Parts().settings && Parts().settings->IsDebugMode();
-}
-
 // The guidance record of the active display; null when none is active.
 VDGS* ActiveGuidance()
 {
     const VDGSHandler* handler = Parts().vdgsHandler.get();
     VDGSDisplayObject* display = handler ? handler->GetActiveVDGS() : nullptr;
     return display ? display->GetCurrentVDGS() : nullptr;
-}
-
-// The user aircraft as its last answer placed it; null without the active list.
-UserAircraft* User()
-{
-    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
 }
 
 void OnPositionChanged()
@@ -93,7 +80,7 @@ void OnSimStart()
         FSProcess::InitDataRequests();
     }
     if (!flags.positionInitialised) {
-        if (!IsPaused()) {
+        if (!program::IsSimPaused()) {
             LoopLog().debug("Initialize Position after SimStart Event!");
             FSProcess::RequestPositionInit(0);
         }

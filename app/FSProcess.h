@@ -146,6 +146,11 @@ void RegisterVdgsDisplay(SimObject* object);
 void ResetVdgsDisplays();
 
 // ---- Jetway jobs for the user aircraft and AI traffic ------------------------------------------------------
+// Starts the first queued jetway job (origin 0 the user, 1 and 2 API clients); false when none started.
+bool TriggerJetway(int32_t origin);
+// Docks or undocks the jetway at the user aircraft's door as the user asked; queueOnly only queues a
+// solvable jetway. False when no docking solution exists (or no jetway control).
+bool OperateJetwayForUser(SimObject& jetway, const std::string& door, bool queueOnly);
 void On4SecEvent();
 void OnUserAircraftStateChange();
 bool SelectUserAircraftStand(UserAircraft& user, bool showMessage);

@@ -2,6 +2,7 @@
 // polygon shifts, proximity and radio-click triggers, and the jetway lights by time of day.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "guidance/TriggerObjectTextMenu.h"
 #include "link/SeasonalObjectHandler.h"
@@ -21,35 +22,19 @@
 
 using namespace velk_ids;
 using program::Flags;
+using program::IsSimPaused;
 using program::Parts;
+using program::PausedFlag;
 using program::Sim;
+using program::TriggerRange;
 
 namespace {
 
-constexpr double kDefaultTriggerRange = 12000.0;  // metres
 constexpr double kFrequencyTolerance = 0.0001;    // MHz
 constexpr int32_t kCountdownWarningSeconds = 15;
 constexpr int kTriggerSlot = AnimationDataContainer::kFirstTriggerableSlot;
 
 // ---- shared helpers -------------------------------------------------------------------------------------
-
-double TriggerRange()
-{
-    const SimBubble* bubble = Parts().simBubble.get();
-    return bubble ? static_cast<double>(bubble->GetTriggerRange()) : kDefaultTriggerRange;
-}
-
-const std::atomic<bool>* PausedFlag()
-{
-    const SimStatus* status = Parts().simStatus.get();
-    return status ? status->GetPausedFlag() : nullptr;
-}
-
-bool IsSimPaused()
-{
-    const SimStatus* status = Parts().simStatus.get();
-    return status && status->IsPaused();
-}
 
 double DistanceToUser(const SimObject& object, const UserAircraft& user)
 {

@@ -3,10 +3,12 @@
 // four-second checks, the aircraft variables and the loaded aircraft's configuration.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "aircraft/AircraftConfigData.h"
 #include "aircraft/AircraftParameters.h"
+#include "foundation/StringUtils.h"
 #include "guidance/StandFacilitiesTextMenu.h"
 #include "guidance/StandTextMenu.h"
 #include "guidance/VDGSHandler.h"
@@ -21,97 +23,34 @@
 #include <log4cpp/Category.hh>
 
 #include <cstring>
-#include <map>
+#include <optional>
 #include <vector>
 
 using namespace velk_ids;
+using program::CurrentJetway;
+using program::FindActiveObject;
+using program::FindJetwayObject;
 using program::Flags;
+using program::IsDebugMode;
 using program::LoopLog;
 using program::Parts;
 using program::Sim;
+using program::SoundJetway;
+using program::User;
 
 namespace {
 
 constexpr double kAiScanCeilingFeet = 18000.0;
 constexpr double kRollingKnots = 0.1;
-constexpr double kStandSearchMetres = 5000.0;
 constexpr double kDockedStandRadius = 24.0;
 constexpr uint32_t kApiStatusAborted = 6;
 constexpr uint32_t kApiStatusNoObject = 7;
 constexpr uint32_t kApiStatusDocked = 3;
 constexpr uint32_t kApiStatusUndocked = 5;
 
-bool IsDebugMode()
-{
-    return Parts().settings && Parts().settings->IsDebugMode();
-}
-
-UserAircraft* User()
-{
-    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
-}
-
-SimObject* FindActive(uint32_t id)
-{
-    return id != 0 && Parts().activeObjects ? Parts().activeObjects->FindByObjectId(id) : nullptr;
-}
-
-// The jetway object of an id: the active list's, else the jetway handler's registered one.
-SimObject* FindJetwayObject(uint32_t id)
-{
-    if (id == 0) return nullptr;
-    if (SimObject* object = FindActive(id)) return object;
-    return Parts().jetwayHandler ? Parts().jetwayHandler->FindJetway(id) : nullptr;
-}
-
-Jetway* SoundJetway(SimObject& object)
-{
-    SimObjectModel* model = object.HasMultipleModels() ? object.GetModel(0) : object.GetCurrentModel();
-    return model ? model->GetJetway() : nullptr;
-}
-
-Jetway* CurrentJetway(SimObject& object)
-{
-    SimObjectModel* model = object.GetCurrentModel();
-    return model ? model->GetJetway() : nullptr;
-}
-
 void ShowStandsMenuAgain()
 {
     Sim().TransmitEventWithDataLowPriority(EventShowStandsMenu, static_cast<DWORD>(Flags().lastMainMenuRequest));
-}
-
-// The stand key of a jetway's stand: ICAO, gate name, parking number, custom designator and number.
-std::string StandKey(const StandData& stand)
-{
-    return stand.GetAirportIcao() + ":" + stand.GetGateName() + ":" + std::to_string(stand.GetParkingNumber()) + ":" +
-           stand.GetCustomDesignator() + ":" + stand.GetCustomNumber();
-}
-
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
-        parts.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
-// Starts the queued jobs; false without the jetway control.
-bool TriggerJetway(int32_t origin)
-{
-    JetwayControl* control = Parts().jetwayControl.get();
-    return control && control->TriggerJetway(origin);
-}
-
-bool OperateJetwayForUser(SimObject& object, const std::string& door, bool checkOnly)
-{
-    JetwayControl* control = Parts().jetwayControl.get();
-    return control &&
-           control->OperateJetwayForUser(object, door, jetway_control::kSourceMenu, false, nullptr, checkOnly);
 }
 
 // A finished job of a jetway that an API client registered: the answer goes back to the client.
@@ -123,10 +62,7 @@ void ReportApiJob(uint32_t id, JetwayData& received, bool aborted, bool mismatch
     if (!object) {
         status = aborted ? kApiStatusAborted : kApiStatusNoObject;
     } else if (Jetway* jetway = CurrentJetway(*object); jetway && aborted) {
-        jetway->SetDataValues4(object->GetLatitude(), object->GetLongitude(), object->GetAltitude(),
-                               object->GetHeading());
-        const JetwayMotionRecord pose = jetway->ComputeParkedPose();
-        Sim().SetJetwayMotion(object->GetObjectId(), &pose);
+        program::WriteRestPose(*object, *jetway);
         jetway->SetMoving(false);
         jetway->SetAbortRequested(false);
         status = kApiStatusAborted;
@@ -215,6 +151,19 @@ void ReportInternalJob(SimObject* object, JetwayData& received, bool aborted, bo
 
 namespace FSProcess {
 
+bool TriggerJetway(int32_t origin)
+{
+    JetwayControl* control = Parts().jetwayControl.get();
+    return control && control->TriggerJetway(origin);
+}
+
+bool OperateJetwayForUser(SimObject& jetway, const std::string& door, bool queueOnly)
+{
+    JetwayControl* control = Parts().jetwayControl.get();
+    return control &&
+           control->OperateJetwayForUser(jetway, door, jetway_control::kSourceMenu, false, nullptr, queueOnly);
+}
+
 void On4SecEvent()
 {
     program::Components& parts = Parts();
@@ -262,24 +211,14 @@ bool SelectUserAircraftStand(UserAircraft& user, bool showMessage)
     if (!parts.jetwayHandler || !parts.activeObjects) return false;
     const std::vector<SimObject*> near = parts.jetwayHandler->FindJetwaysNear(
         *parts.activeObjects, user.GetLatitude(), user.GetLongitude(), user.GetHeadingRadians(), false);
-    std::map<std::string, double> distances;
-    for (SimObject* jetway : near) {
-        if (!jetway || jetway->GetStandMembership().second != Flags().lastMainMenuRequest) continue;
-        const double distance = jetway->GetSortValue1();
-        const std::string key = StandKey(jetway->GetStandData());
-        auto known = distances.find(key);
-        if (known == distances.end()) distances.emplace(key, distance);
-        else known->second = (known->second + distance) * 0.5;
-    }
-    std::string best = "NONE";
-    double bestDistance = kStandSearchMetres;
-    for (const auto& [key, distance] : distances)
-        if (distance < bestDistance) {
-            best = key;
-            bestDistance = distance;
-        }
-    if (best == "NONE") return false;
-    const std::vector<std::string> parts5 = Split(best, ':');
+    program::NearestByKey stands;
+    for (SimObject* jetway : near)
+        if (jetway && jetway->GetStandMembership().second == Flags().lastMainMenuRequest)
+            stands.Record(program::StandKey(jetway->GetStandData()), jetway->GetSortValue1());
+    const std::optional<std::string> best = stands.Nearest(program::kStandSearchMetres);
+    if (!best) return false;
+    std::vector<std::string> parts5;
+    SplitString(*best, ':', parts5);
     if (parts5.size() != 5) return false;
 
     StandTextMenu& menu = program::StandMenu();
@@ -310,7 +249,7 @@ bool DockUserJetways(int32_t origin)
     const std::map<uint32_t, std::string> pairs = handler->MatchDoorsToStandJetways(stand, *user, &alternative);
     const bool single = pairs.size() == 1;
     for (const auto& [id, door] : pairs) {
-        SimObject* object = FindActive(id);
+        SimObject* object = FindActiveObject(id);
         if (!object || !CurrentJetway(*object) || CurrentJetway(*object)->IsMoving() || object->IsRecreatePending())
             break;
         const bool solved = OperateJetwayForUser(*object, door, true);
@@ -324,7 +263,7 @@ bool DockUserJetways(int32_t origin)
         handler->UnregisterJetway(id);
         user->SelectExit(door, -1);
         if (single && alternative != 0) {
-            SimObject* other = FindActive(alternative);
+            SimObject* other = FindActiveObject(alternative);
             if (!other) break;
             if (OperateJetwayForUser(*other, door, true)) user->SelectExit(door, static_cast<int32_t>(alternative));
         }
@@ -344,7 +283,7 @@ bool UndockUserJetways(int32_t origin)
     const std::vector<uint32_t> ids = handler->ListDoorJetways(program::StandMenu().GetSelectedStand(), *user);
     bool allFound = !ids.empty();
     for (uint32_t id : ids) {
-        if (!FindActive(id)) {
+        if (!FindActiveObject(id)) {
             allFound = false;
             break;
         }
@@ -417,7 +356,7 @@ void OnJetwayReport(const uint8_t* record, size_t size)
 
     handler->UnregisterJetway(id);
     const bool aiJob = handler->RemoveMoving(id);
-    SimObject* object = FindActive(id);
+    SimObject* object = FindActiveObject(id);
     if (handler->EraseActive(id) != 0) ReportApiJob(id, received, aborted, mismatch);
     else ReportInternalJob(object, received, aborted, mismatch, aiJob);
 

@@ -2,6 +2,7 @@
 // and what the user's answer to each does.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/GeoMath.h"
@@ -13,17 +14,14 @@
 #include "guidance/VarDrivenAnimationSubMenu.h"
 #include "jetway/JetwayControl.h"
 #include "jetway/JetwayHandler.h"
-#include "link/SimStatus.h"
 #include "objects/AnimationDataContainer.h"
 #include "objects/Jetway.h"
 #include "objects/SimObjectList.h"
 #include "platform/clock.h"
-#include "scenery/SimBubble.h"
 
 #include <log4cpp/Category.hh>
 
 #include <cstdio>
-#include <map>
 #include <optional>
 
 using namespace velk_ids;
@@ -31,28 +29,17 @@ using program::Flags;
 using program::LoopLog;
 using program::Parts;
 using program::Sim;
+using program::User;
 
 namespace {
 
 constexpr DWORD kMenuPauseMs = 24;
 constexpr DWORD kAnswerPauseMs = 25;
-constexpr double kAirportSearchMetres = 5000.0;
-constexpr int32_t kDefaultMenuRadius = 12000;
 constexpr int32_t kTriggerSlot = AnimationDataContainer::kFirstTriggerableSlot;
 
 SimObjectList* Active()
 {
     return Parts().activeObjects.get();
-}
-
-UserAircraft* User()
-{
-    return Active() ? &Active()->GetUserAircraft() : nullptr;
-}
-
-int32_t MenuRadius()
-{
-    return Parts().simBubble ? Parts().simBubble->GetTriggerRange() : kDefaultMenuRadius;
 }
 
 void Show(FSTextMenu& menu, DWORD resultEvent)
@@ -120,7 +107,7 @@ bool IsFlaggedCommand(size_t n)
 
 std::string NoneText()
 {
-    const int32_t radius = MenuRadius();
+    const int32_t radius = static_cast<int32_t>(program::TriggerRange());
     char text[128];
     std::snprintf(text, sizeof(text), "No triggerable objects found within %.1fNM / %dkm...", radius / 1852.0,
                   radius / 1000);
@@ -190,7 +177,7 @@ bool ToggleAnimation(SimObject& object)
     TriggAnimationData* animation = model->GetAnimations()->GetTriggerableAnimation(kTriggerSlot);
     if (animation) animation->ToggleState();
     const DWORD id = object.GetObjectId();
-    const std::atomic<bool>* paused = Parts().simStatus ? Parts().simStatus->GetPausedFlag() : nullptr;
+    const std::atomic<bool>* paused = program::PausedFlag();
     const bool ran =
         model->GetAnimations()->RunTriggeredAnimation(paused, [id](double bits) { Sim().SetVelocityBodyZ(id, bits); });
     if (!ran) Sim().TransmitEventToObjectLowPriority(id, EventFreezeToggle);
@@ -292,8 +279,7 @@ SimObject* JetwayOfPage(const JetwayTextMenu& page)
 bool OperateForUser(SimObject& jetway, const std::string& door)
 {
     if (Parts().jetwayHandler) Parts().jetwayHandler->ClearPendingDoors();
-    JetwayControl* control = Parts().jetwayControl.get();
-    return control && control->OperateJetwayForUser(jetway, door, jetway_control::kSourceMenu, false, nullptr, false);
+    return FSProcess::OperateJetwayForUser(jetway, door, false);
 }
 
 void OnJetwayPageAnswer(int32_t result)
@@ -424,7 +410,7 @@ bool BuildTriggerObjectMenu(int32_t request)
         if (!object || object->GetStandMembership().second != request) continue;
         const double distance = GeoMath::HaversineDistance(user->GetLatitude(), user->GetLongitude(),
                                                            object->GetLatitude(), object->GetLongitude());
-        if (!(distance <= MenuRadius()) && !IgnoresRadius(*object)) continue;
+        if (!(distance <= static_cast<int32_t>(program::TriggerRange())) && !IgnoresRadius(*object)) continue;
         AddObjectItems(menu, *object, static_cast<int32_t>(record));
     }
     const std::string noneText = NoneText();
@@ -460,31 +446,19 @@ std::string FindNearestAirport()
     SimObjectList* active = Active();
     UserAircraft* user = User();
     if (!active || !user) return "NONE";
-    std::map<std::string, double> distances;
-    const auto record = [&distances](const std::string& code, double distance) {
-        auto known = distances.find(code);
-        if (known == distances.end()) distances.emplace(code, distance);
-        else known->second = (known->second + distance) * 0.5;
-    };
+    program::NearestByKey airports;
     for (const CandidateRecord& candidate : active->GetNearbyCandidates()) {
         if (candidate.indices.empty()) continue;
         const SimObject* object = active->At(candidate.indices.front());
         if (!object || object->GetStandMembership().second != Flags().lastMainMenuRequest) continue;
         const double distance = GeoMath::HaversineDistance(user->GetLatitude(), user->GetLongitude(),
                                                            object->GetLatitude(), object->GetLongitude());
-        if (!(distance < kAirportSearchMetres)) continue;
+        if (!(distance < program::kStandSearchMetres)) continue;
         const std::string code = object->GetStandData().GetAirportIcao();
-        if (object->HasObjectFeature(FeatureJetway) && object->IsInSimulation()) record(code, distance);
-        if (object->HasObjectFeature(FeatureVDGS) && object->IsInSimulation()) record(code, distance);
+        if (object->HasObjectFeature(FeatureJetway) && object->IsInSimulation()) airports.Record(code, distance);
+        if (object->HasObjectFeature(FeatureVDGS) && object->IsInSimulation()) airports.Record(code, distance);
     }
-    std::string nearest = "NONE";
-    double best = kAirportSearchMetres;
-    for (const auto& [code, distance] : distances)
-        if (distance < best) {
-            nearest = code;
-            best = distance;
-        }
-    return nearest;
+    return airports.Nearest(program::kStandSearchMetres).value_or("NONE");
 }
 
 void ShowStandOperationsMenu()

@@ -2,6 +2,7 @@
 // the simulator's answers to creation requests.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/BitField64.h"
@@ -29,34 +30,21 @@
 
 using namespace velk_ids;
 using program::Flags;
+using program::IsDebugMode;
 using program::LoopLog;
 using program::Parts;
+using program::SendCreationFinished;
 using program::Sim;
+using program::User;
 
 namespace {
 
-constexpr DWORD kCreationFinished = 1;
 constexpr size_t kProbeWeatherValues = 6;
 constexpr size_t kDateTimeBytes = 4 * sizeof(double) + 4 * sizeof(int32_t);
 // The density-altitude display shows five digits, six bits each.
 constexpr unsigned kDisplayDigits = 5;
 constexpr unsigned kDigitBits = 6;
 constexpr double kLargestShownAltitude = 1e15;
-
-bool IsDebugMode()
-{
-    return Parts().settings && Parts().settings->IsDebugMode();
-}
-
-UserAircraft* User()
-{
-    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
-}
-
-void SendCreationFinished()
-{
-    Sim().TransmitEventWithData(EventInjectionFinished, kCreationFinished);
-}
 
 // Up to `count` doubles of the record, copied out (records need not be aligned); the number copied.
 template <size_t N>
@@ -311,10 +299,7 @@ void WriteRestPose(SimObject& object)
     }
     SimObjectModel* model = object.GetCurrentModel();
     if (!model) return;
-    Jetway& jetway = *model->GetJetway();
-    jetway.SetDataValues4(object.GetLatitude(), object.GetLongitude(), object.GetAltitude(), object.GetHeading());
-    const JetwayMotionRecord pose = jetway.ComputeParkedPose();
-    Sim().SetJetwayMotion(id, &pose);
+    program::WriteRestPose(object, *model->GetJetway());
 }
 
 // A jetway whose new object replaces the old one once no part is left to create.

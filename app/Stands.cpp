@@ -3,6 +3,7 @@
 // six-times-a-second guidance, and gate numbers.
 #include "app/FSProcess.h"
 
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "aircraft/AircraftConfigData.h"
 #include "guidance/GateNumberBox.h"
@@ -24,6 +25,8 @@ using program::Flags;
 using program::LoopLog;
 using program::Parts;
 using program::Sim;
+using program::SoundJetway;
+using program::User;
 
 namespace {
 
@@ -85,24 +88,12 @@ void SwitchActiveVdgsOff(const char* reason)
     Parts().vdgsHandler->ClearActiveVDGS();
 }
 
-UserAircraft* User()
-{
-    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
-}
-
 std::vector<SimObject*> StandJetways(const StandData& stand)
 {
     const JetwayHandler* handler = Parts().jetwayHandler.get();
     if (!handler || !stand.IsSet()) return {};
     return handler->GetStandJetways(stand.GetAirportIcao(), stand.GetGateName(),
                                     static_cast<uint32_t>(stand.GetParkingNumber()), false);
-}
-
-// The jetway whose sound plays: model 0's for an object with several models, else the current model's.
-Jetway* SoundJetway(SimObject& object)
-{
-    SimObjectModel* model = object.HasMultipleModels() ? object.GetModel(0) : object.GetCurrentModel();
-    return model ? model->GetJetway() : nullptr;
 }
 
 // A stand whose single jetway docks at the nose door: the guidance aims at door "1L".
@@ -218,10 +209,7 @@ void ResetStandJetways(bool activate, const StandData& stand)
             continue;
         }
         if (!object->HasMultipleModels() && jetway.IsDocked()) {
-            jetway.SetDataValues4(object->GetLatitude(), object->GetLongitude(), object->GetAltitude(),
-                                  object->GetHeading());
-            const JetwayMotionRecord pose = jetway.ComputeParkedPose();
-            Sim().SetJetwayMotion(id, &pose);
+            program::WriteRestPose(*object, jetway);
             if (Parts().linkedObjectHandler) Parts().linkedObjectHandler->MoveParts(object);
             object->GetModel(0)->GetJetway()->SetDocked(false);
         }

@@ -358,8 +358,9 @@ TEST_F(AiDay, AircraftVanishingWhileUndockingLeavesNoJetwayDocked)
         EXPECT_TRUE(jetway.IsInSimulation());
         EXPECT_FALSE(jetway.GetStandData().IsOccupiedByAI());
         for (int index = 0; index < 2; ++index)
-            if (SimObjectModel* model = jetway.GetModel(index))
-                if (model->GetJetway()) EXPECT_FALSE(model->GetJetway()->IsDocked()) << "model " << index;
+            if (SimObjectModel* model = jetway.GetModel(index); model && model->GetJetway()) {
+                EXPECT_FALSE(model->GetJetway()->IsDocked()) << "model " << index;
+            }
     }
     EXPECT_EQ(CreatedCount("Quorvath_VELK_JetwayH"), 0);
     EXPECT_EQ(program::Parts().jetwayHandler->GetMovingCount(), 0u);

@@ -400,7 +400,9 @@ TEST_F(ProximityTest, EachCaseSetsStateAndVisibilityPair)
         EXPECT_EQ(c.stateAfter, Trigger(object).GetState()) << label;
         EXPECT_EQ(c.visible, Trigger(object).IsVisible()) << label;
         EXPECT_EQ(!c.present, object.IsCreatePending()) << label;
-        if (c.present) EXPECT_FALSE(object.IsInSimulation()) << label;
+        if (c.present) {
+            EXPECT_FALSE(object.IsInSimulation()) << label;
+        }
     }
     EXPECT_EQ(0, TimelineCount("VELK.ShowMainMenu")) << "no menu on screen";
 }

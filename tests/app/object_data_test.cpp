@@ -532,9 +532,14 @@ TEST_F(ObjectDataTest, TheLastObjectOfAPassGoesOnWithTheCreation)
         Queue().SetLastRequestId(static_cast<int32_t>(object.GetRequestId()) + (row.last ? 0 : 1));
         Deliver(SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
         ASSERT_TRUE(object.IsInSimulation());
-        if (row.total) EXPECT_GE(Queue().GetTotal(), row.total);
-        else EXPECT_EQ(Queue().GetTotal(), 0);
-        if (!row.batches) EXPECT_EQ(CreationFinishedEvents(), row.finished ? std::vector<DWORD>{1} : std::vector<DWORD>{});
+        if (row.total) {
+            EXPECT_GE(Queue().GetTotal(), row.total);
+        } else {
+            EXPECT_EQ(Queue().GetTotal(), 0);
+        }
+        if (!row.batches) {
+            EXPECT_EQ(CreationFinishedEvents(), row.finished ? std::vector<DWORD>{1} : std::vector<DWORD>{});
+        }
         Pending();
     }
 }

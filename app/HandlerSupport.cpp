@@ -1,0 +1,105 @@
+#include "app/HandlerSupport.h"
+
+#include "app/Program.h"
+#include "app/Settings.h"
+#include "jetway/JetwayHandler.h"
+#include "link/SimConnectImpl.h"
+#include "link/SimStatus.h"
+#include "objects/Jetway.h"
+#include "objects/SimObjectList.h"
+#include "scenery/SimBubble.h"
+
+namespace program {
+
+namespace {
+constexpr double kDefaultTriggerRange = 12000.0;
+constexpr DWORD kCreationFinished = 1;
+}
+
+bool IsDebugMode()
+{
+    return Parts().settings && Parts().settings->IsDebugMode();
+}
+
+bool IsSimPaused()
+{
+    return Parts().simStatus && Parts().simStatus->IsPaused();
+}
+
+const std::atomic<bool>* PausedFlag()
+{
+    return Parts().simStatus ? Parts().simStatus->GetPausedFlag() : nullptr;
+}
+
+double TriggerRange()
+{
+    const SimBubble* bubble = Parts().simBubble.get();
+    return bubble ? static_cast<double>(bubble->GetTriggerRange()) : kDefaultTriggerRange;
+}
+
+UserAircraft* User()
+{
+    return Parts().activeObjects ? &Parts().activeObjects->GetUserAircraft() : nullptr;
+}
+
+SimObject* FindActiveObject(uint32_t id)
+{
+    return id != 0 && Parts().activeObjects ? Parts().activeObjects->FindByObjectId(id) : nullptr;
+}
+
+SimObject* FindJetwayObject(uint32_t id)
+{
+    if (id == 0) return nullptr;
+    if (SimObject* object = FindActiveObject(id)) return object;
+    return Parts().jetwayHandler ? Parts().jetwayHandler->FindJetway(id) : nullptr;
+}
+
+Jetway* CurrentJetway(SimObject& object)
+{
+    SimObjectModel* model = object.GetCurrentModel();
+    return model ? model->GetJetway() : nullptr;
+}
+
+Jetway* SoundJetway(SimObject& object)
+{
+    SimObjectModel* model = object.HasMultipleModels() ? object.GetModel(0) : object.GetCurrentModel();
+    return model ? model->GetJetway() : nullptr;
+}
+
+void WriteRestPose(SimObject& object, Jetway& jetway)
+{
+    jetway.SetDataValues4(object.GetLatitude(), object.GetLongitude(), object.GetAltitude(), object.GetHeading());
+    const JetwayMotionRecord pose = jetway.ComputeParkedPose();
+    Sim().SetJetwayMotion(object.GetObjectId(), &pose);
+}
+
+void SendCreationFinished()
+{
+    Sim().TransmitEventWithData(velk_ids::EventInjectionFinished, kCreationFinished);
+}
+
+std::string StandKey(const StandData& stand)
+{
+    return stand.GetAirportIcao() + ":" + stand.GetGateName() + ":" + std::to_string(stand.GetParkingNumber()) + ":" +
+           stand.GetCustomDesignator() + ":" + stand.GetCustomNumber();
+}
+
+void NearestByKey::Record(const std::string& key, double distance)
+{
+    const auto [entry, added] = values_.emplace(key, distance);
+    if (!added) entry->second = (entry->second + distance) * 0.5;
+}
+
+std::optional<std::string> NearestByKey::Nearest(double limit) const
+{
+    const std::string* nearest = nullptr;
+    double best = limit;
+    for (const auto& [key, value] : values_)
+        if (value < best) {
+            nearest = &key;
+            best = value;
+        }
+    return nearest ? std::optional<std::string>(*nearest) : std::nullopt;
+}
+
+}  // namespace program

@@ -1,0 +1,59 @@
+// What the dispatch's handlers share: the lookups of the program's objects and jetways, the settings and
+// states they test, and the choice of the nearest stand or airport. Main thread only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+class Jetway;
+class SimObject;
+class StandData;
+class UserAircraft;
+
+namespace program {
+
+// Metres within which a stand or an airport counts as near the aircraft.
+constexpr double kStandSearchMetres = 5000.0;
+
+bool IsDebugMode();
+bool IsSimPaused();
+// The simulation's paused flag, for timers and animations; null without the simulation status.
+const std::atomic<bool>* PausedFlag();
+// Metres: proximity, radio click and the trigger-object menu.
+double TriggerRange();
+
+// The user aircraft as its last answer placed it; null without the active list.
+UserAircraft* User();
+// The active-list object with that simulator id; null for id 0 or none.
+SimObject* FindActiveObject(uint32_t id);
+// The jetway object of an id: the active list's, else one the jetway handler knows; null for id 0.
+SimObject* FindJetwayObject(uint32_t id);
+// The jetway of the object's current model; null without one.
+Jetway* CurrentJetway(SimObject& object);
+// The jetway whose sound plays: model 0's of an object with several models, else the current model's.
+Jetway* SoundJetway(SimObject& object);
+// Writes the jetway's rest pose, computed at the object's placement, to the object in the simulator.
+void WriteRestPose(SimObject& object, Jetway& jetway);
+
+// The private event that ends an injection pass (all creations answered, the probes included).
+void SendCreationFinished();
+
+// ICAO, gate name, parking number, custom designator and custom number of a stand, joined by ":".
+std::string StandKey(const StandData& stand);
+
+// Distances recorded under keys (stands, airports): a new key keeps its distance, a known key takes the
+// mean of its value and the new distance.
+class NearestByKey {
+public:
+    void Record(const std::string& key, double distance);
+    // The key with the smallest value below limit, the first in key order on equal values.
+    std::optional<std::string> Nearest(double limit) const;
+
+private:
+    std::map<std::string, double> values_;
+};
+
+}  // namespace program
