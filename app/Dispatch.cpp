@@ -45,19 +45,6 @@ bool ReadRecord(const SIMCONNECT_RECV* data, DWORD size, T& record)
     return true;
 }
 
-// A branch whose handler this build does not have yet. Logged the first time only: some of them come with
-// every frame.
-void Skip(const std::string& branch, const std::string& component)
-{
-    if (!Flags().notedSkips.insert(branch).second) return;
-    LoopLog().debug("[DISPATCH] %s: %s not available, skipped", branch.c_str(), component.c_str());
-}
-
-std::string EventText(DWORD id, DWORD data)
-{
-    return "event " + std::to_string(id) + " (data " + std::to_string(data) + ")";
-}
-
 // The guidance record of the active display; null when none is active.
 VDGS* ActiveGuidance()
 {
@@ -199,12 +186,12 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
     case EventJetwayDataReceived: FSProcess::OnJetwayDataReceived(data); break;
     case EventReloadAll: OnModuleReset(); break;
     case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
-    case EventJetwayQuery:
-    case EventJetwayTrigger:
-    case EventJetwayInform:
-    case EventStandInform:
-    case EventJetwayMassQuery:
-    case EventStandInformLite: Skip(EventText(event.uEventID, data), "API"); break;
+    case EventJetwayQuery: Sim().RequestJetwayQuery(); break;
+    case EventJetwayTrigger: Sim().RequestJetwayTrigger(); break;
+    case EventJetwayInform: Sim().RequestJetwayInform(); break;
+    case EventStandInform: Sim().RequestStandInform(); break;
+    case EventJetwayMassQuery: Sim().RequestJetwayMassQuery(); break;
+    case EventStandInformLite: Sim().RequestStandInformLite(); break;
     case EventInjectionFinished: OnInjectionFinished(); break;
     case EventSimBubbleUpdate:
         if (IsDebugMode()) LoopLog().debug("[SIMBUBBLE] Handling Update (%d)", static_cast<int>(data));
@@ -268,21 +255,17 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
         LoopLog().error("[API] Unknown API Data received! DefineID = %d", static_cast<int>(message.dwDefineID));
         break;
     }
+    const auto* record = reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET;
+    const size_t recordSize = size - SIMCONNECT_DATA_OFFSET;
     switch (message.dwRequestID) {
-    case velk_ids::RequestJetwayDataOut:
-        FSProcess::OnJetwayReport(reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET,
-                                  size - SIMCONNECT_DATA_OFFSET);
-        break;
-    case velk_ids::RequestJetwayQuery:
-    case velk_ids::RequestJetwayTrigger:
-    case velk_ids::RequestJetwayInform:
-    case velk_ids::RequestStandInform:
-    case velk_ids::RequestJetwayMassQuery:
-    case velk_ids::RequestStandInformLite: Skip("API request " + std::to_string(message.dwRequestID), "API"); break;
-    case velk_ids::RequestAcftLVars:
-        FSProcess::OnAircraftVariables(reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET,
-                                       size - SIMCONNECT_DATA_OFFSET);
-        break;
+    case velk_ids::RequestJetwayDataOut: FSProcess::OnJetwayReport(record, recordSize); break;
+    case velk_ids::RequestJetwayQuery: FSProcess::OnApiJetwayQuery(record, recordSize); break;
+    case velk_ids::RequestJetwayTrigger: FSProcess::OnApiJetwayTrigger(record, recordSize); break;
+    case velk_ids::RequestJetwayInform: FSProcess::OnApiJetwayInform(record, recordSize); break;
+    case velk_ids::RequestStandInform: FSProcess::OnApiStandInform(record, recordSize); break;
+    case velk_ids::RequestJetwayMassQuery: FSProcess::OnApiMassQuery(record, recordSize); break;
+    case velk_ids::RequestStandInformLite: FSProcess::OnApiStandInformLite(record, recordSize); break;
+    case velk_ids::RequestAcftLVars: FSProcess::OnAircraftVariables(record, recordSize); break;
     default: break;
     }
 }
@@ -327,9 +310,9 @@ void OnException(const SIMCONNECT_RECV* data, DWORD size)
             LoopLog().error("SimConnect EXCEPTION! UNRECOGNIZED ID (3)");
             break;
         }
-        // No jetway handler knows the probed jetway.
-        LoopLog().error("Not able to reach external SimObject. Not found in external map anymore...");
+        const uint32_t jetway = probe->second;
         flags.reachabilityProbes.erase(probe);
+        FSProcess::DropUnreachableJetway(jetway);
         break;
     }
     default: LoopLog().error("SimConnect EXCEPTION! ID=%d", static_cast<int>(exception.dwException)); break;

@@ -178,4 +178,17 @@ void OnAircraftLoaded(const std::string& path);
 // One answer of the AI traffic scan (request 90); size is the message's size.
 void OnAiScanAnswer(const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE& message, DWORD size);
 
+
+// ---- API clients ---------------------------------------------------------------------------------------------
+// One request record as read from "VELK.APIData.In" (or "VELK.APIData.Lite"), answered in its answer area
+// and with its answer event. A record shorter than its area is dropped.
+void OnApiJetwayQuery(const uint8_t* record, size_t size);
+void OnApiJetwayTrigger(const uint8_t* record, size_t size);
+void OnApiJetwayInform(const uint8_t* record, size_t size);
+void OnApiStandInform(const uint8_t* record, size_t size);
+void OnApiMassQuery(const uint8_t* record, size_t size);
+void OnApiStandInformLite(const uint8_t* record, size_t size);
+// The probe of a registered jetway found no object: the jetway and the parts made for it are dropped.
+void DropUnreachableJetway(uint32_t id);
+
 }  // namespace FSProcess

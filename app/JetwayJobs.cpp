@@ -17,6 +17,7 @@
 #include "jetway/JetwayHandler.h"
 #include "jetway/LinkedSimObjectHandler.h"
 #include "jetway/core/JetwayCodec.h"
+#include "link/ApiCodec.h"
 #include "objects/Jetway.h"
 #include "objects/SimObjectList.h"
 
@@ -43,10 +44,6 @@ namespace {
 constexpr double kAiScanCeilingFeet = 18000.0;
 constexpr double kRollingKnots = 0.1;
 constexpr double kDockedStandRadius = 24.0;
-constexpr uint32_t kApiStatusAborted = 6;
-constexpr uint32_t kApiStatusNoObject = 7;
-constexpr uint32_t kApiStatusDocked = 3;
-constexpr uint32_t kApiStatusUndocked = 5;
 
 void ShowStandsMenuAgain()
 {
@@ -56,16 +53,15 @@ void ShowStandsMenuAgain()
 // A finished job of a jetway that an API client registered: the answer goes back to the client.
 void ReportApiJob(uint32_t id, JetwayData& received, bool aborted, bool mismatch)
 {
-    uint8_t answer[kApiRecordSize] = {};
     uint32_t status = 0;
     SimObject* object = FindJetwayObject(id);
     if (!object) {
-        status = aborted ? kApiStatusAborted : kApiStatusNoObject;
+        status = aborted ? api_wire::kTriggerAborted : api_wire::kTriggerGone;
     } else if (Jetway* jetway = CurrentJetway(*object); jetway && aborted) {
         program::WriteRestPose(*object, *jetway);
         jetway->SetMoving(false);
         jetway->SetAbortRequested(false);
-        status = kApiStatusAborted;
+        status = api_wire::kTriggerAborted;
     } else if (jetway) {
         received.OutChannel = 0;
         const bool dockedBefore = jetway->IsDocked();
@@ -75,13 +71,11 @@ void ReportApiJob(uint32_t id, JetwayData& received, bool aborted, bool mismatch
             jetway->SetDocked(!dockedBefore);
         }
         if (Jetway* sound = SoundJetway(*object)) sound->StopSound();
-        status = received.Docked ? kApiStatusDocked : kApiStatusUndocked;
+        status = received.Docked ? api_wire::kTriggerDocked : api_wire::kTriggerUndocked;
     }
-    std::memcpy(answer + jetway_control::kApiObjectId, &id, sizeof(id));
-    std::memcpy(answer + jetway_control::kApiStatus, &status, sizeof(status));
-    const uint32_t version = jetway_control::kApiVersionValue;
-    std::memcpy(answer + jetway_control::kApiVersion, &version, sizeof(version));
-    if (Parts().jetwayLink) Parts().jetwayLink->SendApiDataOut(answer, sizeof(answer));
+    api_wire::Area answer{};
+    api_wire::EncodeTriggerStatus(api_wire::StatusAnswer{id, status, api_wire::kVersion}, answer);
+    Sim().SendApiDataOut(answer);
     const bool aiOccupant = object && object->GetStandData().IsOccupiedByAI();
     Sim().TransmitEventWithData(EventJetwayTriggerStatus, aiOccupant ? id * 10 + status : 0);
 }

@@ -165,7 +165,6 @@ void State::Reset()
     reservedKey[0] = '\0';
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();
-    notedSkips.clear();
     watchdogQueue = nullptr;
     watchdogTimer = nullptr;
 }

@@ -149,7 +149,6 @@ struct State {
     // Packet id of a reachability probe -> the probed jetway's object id.
     std::map<DWORD, DWORD> reachabilityProbes;
     // Dispatch branches skipped for want of a component, each logged once.
-    std::set<std::string> notedSkips;
     // The watchdog's timer queue, and its timer when it had to go to the default queue.
     HANDLE watchdogQueue = nullptr;
     HANDLE watchdogTimer = nullptr;

@@ -5,6 +5,7 @@
 #include "jetway/AIMonitor.h"
 #include "jetway/IKSolver.h"
 #include "jetway/JetwayHandler.h"
+#include "link/ApiCodec.h"
 #include "link/SimConnectImpl.h"
 #include "objects/Jetway.h"
 #include "objects/SimObject.h"
@@ -81,11 +82,8 @@ SimObject* JetwayControl::FindJetwayObject(uint32_t id, bool* external)
 
 void JetwayControl::SendApiStatus(uint32_t objectId, uint32_t status, uint32_t eventData)
 {
-    std::array<uint8_t, kApiRecordSize> record{};
-    std::memcpy(record.data() + kApiObjectId, &objectId, 4);
-    std::memcpy(record.data() + kApiStatus, &status, 4);
-    const uint32_t version = kApiVersionValue;
-    std::memcpy(record.data() + kApiVersion, &version, 4);
+    api_wire::Area record{};
+    api_wire::EncodeTriggerStatus(api_wire::StatusAnswer{objectId, status, api_wire::kVersion}, record);
     link_.SendApiDataOut(record.data(), record.size());
     link_.TransmitEventWithData(EventJetwayTriggerStatus, eventData);
 }

@@ -28,12 +28,6 @@ struct JetwayData;
 // A job carries the program's ids of SimConnectIds.h; In channel n (1 to kJetwayInAreaCount) is the job
 // area velk_ids::AreaJetwayIn1 + n - 1.
 namespace jetway_control {
-// The fields these operations set in the API answer (velk_ids::kApiRecordSize bytes).
-constexpr size_t kApiObjectId = 520;
-constexpr size_t kApiStatus = 524;
-constexpr size_t kApiVersion = 788;
-constexpr uint32_t kApiVersionValue = 2;
-
 constexpr uint32_t kStatusNoSolution = 0;
 constexpr uint32_t kStatusSolvable = 1;
 constexpr uint32_t kStatusDocking = 2;

@@ -291,6 +291,65 @@ void SimConnectImpl::RequestAcftLVars()
                                  SIMCONNECT_CLIENT_DATA_PERIOD_ONCE);
 }
 
+// ---- API client data ----
+
+namespace {
+void RequestApiArea(HANDLE handle, DWORD area, DWORD request, DWORD definition)
+{
+    SimConnect_RequestClientData(handle, area, request, definition, SIMCONNECT_CLIENT_DATA_PERIOD_ONCE);
+}
+}  // namespace
+
+void SimConnectImpl::RequestJetwayQuery()
+{
+    RequestApiArea(handle_, AreaApiIn, velk_ids::RequestJetwayQuery, ClientDefApiRecord);
+}
+void SimConnectImpl::RequestJetwayTrigger()
+{
+    RequestApiArea(handle_, AreaApiIn, velk_ids::RequestJetwayTrigger, ClientDefApiRecord);
+}
+void SimConnectImpl::RequestJetwayInform()
+{
+    RequestApiArea(handle_, AreaApiIn, velk_ids::RequestJetwayInform, ClientDefApiRecord);
+}
+void SimConnectImpl::RequestStandInform()
+{
+    RequestApiArea(handle_, AreaApiIn, velk_ids::RequestStandInform, ClientDefApiRecord);
+}
+void SimConnectImpl::RequestJetwayMassQuery()
+{
+    RequestApiArea(handle_, AreaApiIn, velk_ids::RequestJetwayMassQuery, ClientDefApiRecord);
+}
+void SimConnectImpl::RequestStandInformLite()
+{
+    RequestApiArea(handle_, AreaApiLite, velk_ids::RequestStandInformLite, ClientDefApiLite);
+}
+
+void SimConnectImpl::SendApiDataOut(const api_wire::Area& record)
+{
+    WriteApiAnswer(handle_, record.data(), record.size());
+}
+void SimConnectImpl::SendMassResponse(const api_wire::MassArea& record)
+{
+    SimConnect_SetClientData(handle_, AreaApiMassResponse, ClientDefApiMassResponse,
+                             SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0, kApiMassResponseSize,
+                             const_cast<uint8_t*>(record.data()));
+}
+void SimConnectImpl::SendMassResponseVdgs(const api_wire::MassVdgsArea& record)
+{
+    SimConnect_SetClientData(handle_, AreaApiMassResponseVdgs, ClientDefApiMassResponseVdgs,
+                             SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0, kApiMassResponseVdgsSize,
+                             const_cast<uint8_t*>(record.data()));
+}
+void SimConnectImpl::SendApiLite(const api_wire::LiteArea& record)
+{
+    SimConnect_SetClientData(handle_, AreaApiLite, ClientDefApiLite, SIMCONNECT_CLIENT_DATA_SET_FLAG_DEFAULT, 0,
+                             kApiLiteSize, const_cast<uint8_t*>(record.data()));
+}
+
+static_assert(api_wire::kRecordSize == kApiRecordSize && api_wire::kMassSize == kApiMassResponseSize &&
+              api_wire::kMassVdgsSize == kApiMassResponseVdgsSize && api_wire::kLiteSize == kApiLiteSize);
+
 // ---- texts and menus ----
 
 void SimConnectImpl::PrintMessage(const std::string& text)

@@ -5,6 +5,7 @@
 // Each operation is one SimConnect call or a short fixed sequence of them; none logs or retries.
 #pragma once
 
+#include "link/ApiCodec.h"
 #include "link/SimConnectIds.h"
 #include "platform/simconnect/SimConnect.h"
 
@@ -88,6 +89,20 @@ public:
     // Channel 1 to 8: requests "VELK.JetwayData.Out.<channel>" once. Any other channel: false, nothing sent.
     bool RequestJetwayDataOut(DWORD channel);
     void RequestAcftLVars();
+
+    // ---- API client data ----
+    // One read of the request area ("VELK.APIData.In", or "VELK.APIData.Lite") under the request's id.
+    void RequestJetwayQuery();
+    void RequestJetwayTrigger();
+    void RequestJetwayInform();
+    void RequestStandInform();
+    void RequestJetwayMassQuery();
+    void RequestStandInformLite();
+    // The answer areas, written whole.
+    void SendApiDataOut(const api_wire::Area& record);
+    void SendMassResponse(const api_wire::MassArea& record);
+    void SendMassResponseVdgs(const api_wire::MassVdgsArea& record);
+    void SendApiLite(const api_wire::LiteArea& record);
 
     // ---- texts and menus ----
     // At most 255 characters are shown; a longer text is cut.

@@ -582,17 +582,31 @@ TEST_F(DispatchTest, LoggedEvents)
     EXPECT_TRUE(log.Has("DEBUG VELK.FSLOOP : [SIMBUBBLE] Handling Update (2)"));
 }
 
-// Branches whose handler this build does not have note it at DEBUG and change nothing.
-TEST_F(DispatchTest, BranchesWithoutTheirHandlerOnlyNoteIt)
+// Each API request event reads its request area once, under the request's own id and definition.
+TEST_F(DispatchTest, ApiRequestEventsReadTheirAreaOnce)
 {
     Register(false);
-    const DWORD events[] = {EventJetwayQuery, EventStandInformLite};
-    for (DWORD id : events) {
-        log.Clear();
-        SendEvent(id, 123457);
-        EXPECT_EQ(log.Lines().size(), 1u) << id;
-        EXPECT_EQ(log.Find("DEBUG VELK.FSLOOP : [DISPATCH]"), 0) << id;
-        EXPECT_TRUE(Pending().empty()) << id;
+    const struct {
+        DWORD event;
+        DWORD request;
+        DWORD definition;
+    } rows[] = {{EventJetwayQuery, RequestJetwayQuery, ClientDefApiRecord},
+                {EventJetwayTrigger, RequestJetwayTrigger, ClientDefApiRecord},
+                {EventJetwayInform, RequestJetwayInform, ClientDefApiRecord},
+                {EventStandInform, RequestStandInform, ClientDefApiRecord},
+                {EventJetwayMassQuery, RequestJetwayMassQuery, ClientDefApiRecord},
+                {EventStandInformLite, RequestStandInformLite, ClientDefApiLite}};
+    for (const auto& row : rows) {
+        SendEvent(row.event);
+        int reads = 0;
+        for (const Message& m : Pending()) {
+            if (Kind(m) != SIMCONNECT_RECV_ID_CLIENT_DATA) continue;
+            const auto data = As<SIMCONNECT_RECV_CLIENT_DATA>(m);
+            EXPECT_EQ(data.dwRequestID, row.request) << row.event;
+            EXPECT_EQ(data.dwDefineID, row.definition) << row.event;
+            ++reads;
+        }
+        EXPECT_EQ(reads, 1) << row.event;
     }
     EXPECT_EQ(Flags().quit.load(), 0);
 }

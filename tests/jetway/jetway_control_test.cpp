@@ -34,6 +34,13 @@
 
 namespace {
 
+// Where the trigger answer's fields lie in "VELK.APIData.Out", written out here as an independent check
+// of the codec's offsets.
+constexpr size_t kApiObjectId = 520;
+constexpr size_t kApiStatus = 524;
+constexpr size_t kApiVersion = 788;
+
+
 using namespace jetway_control;
 using namespace velk_ids;
 using aircrafttest::LogCapture;
