@@ -2,6 +2,7 @@
 // corpus kept in fuzz/corpus/ was made with it; run it again when a format changes.
 // The SimConnect seeds are recorded from the real client calls, so they stay in step with the client.
 #include "jetway/core/JetwayCodec.h"
+#include "link/ApiCodec.h"
 #include "platform/simconnect/SimConnect.h"
 #include "platform/simconnect/Transport.h"
 #include "simulator/Simulator.h"
@@ -286,6 +287,65 @@ void SimConnectSeeds(const fs::path& folder)
     });
 }
 
+// ---- API areas ----
+
+template <size_t N>
+Bytes AsBytes(const std::array<uint8_t, N>& area)
+{
+    return Bytes(area.begin(), area.end());
+}
+
+void ApiSeeds(const fs::path& folder)
+{
+    using namespace api_wire;
+    Area query{};
+    EncodeMassQuery(MassQueryRequest{"XVLK"}, query);
+    EncodeJetwayQuery(JetwayQueryRequest{{"XVLK", "GATE_B", 22}, 48.1, 11.5, 1650.0}, query);
+    Write(folder, "query.bin", AsBytes(query));
+
+    Area operate{};
+    JetwayTriggerRequest trigger;
+    trigger.jetwayId = 4711;
+    trigger.door = "1L";
+    trigger.overrideDoor = true;
+    trigger.doorData = {48.1, 11.5, 1650.0, 1.0, 0.5, 2.0, 0.0, 0.0};
+    EncodeJetwayTrigger(trigger, operate);
+    JetwayInformRequest inform;
+    inform.mode = kInformRegister;
+    inform.jetwayId = 4712;
+    inform.latitude = 48.1;
+    inform.longitude = 11.5;
+    inform.altitudeFeet = 1650.0;
+    inform.heading = 90.0;
+    inform.stand = {"KJFK", "gate a", 12};
+    inform.multiIndex = 1;
+    inform.simTitle = "Quorvath Jetway H";
+    inform.doorTargets = {1, 2, 3, 4};
+    inform.partIds = {5, 6, 7, 0};
+    EncodeJetwayInform(inform, operate);
+    Write(folder, "trigger-inform.bin", AsBytes(operate));
+
+    // The AI form and a stand selection, every text without its terminator.
+    Area unterminated;
+    unterminated.fill('A');
+    EncodeStandInform(StandInformRequest{kStandSelect, {"XVLK", "GATE_B", 22}}, unterminated);
+    JetwayTriggerRequest ai;
+    ai.aiForm = true;
+    ai.jetwayId = 4711;
+    ai.aiAircraftId = 99;
+    EncodeJetwayTrigger(ai, unterminated);
+    std::fill_n(unterminated.begin() + in::kAiDoor.offset, in::kAiDoor.size, 'B');
+    Write(folder, "ai-unterminated.bin", AsBytes(unterminated));
+
+    MassArea mass{};
+    EncodeMassResponse(MassResponse{"XVLK", {{5, 21, 1}, {5, 22, 2}, {5, 23, 3}}}, mass);
+    Write(folder, "mass.bin", AsBytes(mass));
+
+    LiteArea lite{};
+    EncodeLite(LiteRecord{kStandSelect, {"XVLK", "GATE_B", 22}, kStandSelected}, lite);
+    Write(folder, "lite.bin", AsBytes(lite));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -299,5 +359,6 @@ int main(int argc, char** argv)
     WavSeeds(root / "wav_fuzz");
     JetwaySeeds(root / "jetway_record_fuzz");
     SimConnectSeeds(root / "simconnect_wire_fuzz");
+    ApiSeeds(root / "api_codec_fuzz");
     return 0;
 }
