@@ -10,6 +10,7 @@
 #include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
 #include "jetway/core/JetwayCodec.h"
+#include "link/ApiCodec.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "objects/InjectionQueue.h"
@@ -178,6 +179,68 @@ TEST_F(AirportTest, FinishedUserJobIsStoredAndEndsTheAutomaticDocking)
     EXPECT_FALSE(jetway.IsMoving());
     EXPECT_EQ(0u, jetway.GetRecord().OutChannel) << "the result area is not kept";
     EXPECT_EQ(StandFacilitiesTextMenu::kAutoDockIdle, program::StandOpsMenu().GetAutoDockState());
+}
+
+// The finished job of a jetway an API client operated is answered to the client: the status in
+// "VELK.APIData.Out", then "VELK.JetwayTriggerStatus", whose data names the jetway only when an AI aircraft
+// stands at its stand. A job whose jetway is gone is answered too, with data 0.
+TEST_F(AirportTest, FinishedApiJobIsAnsweredToTheClient)
+{
+    struct Row {
+        const char* what;
+        bool jetwayThere;
+        bool aiAtStand;
+        bool aborted;
+        uint32_t status;
+        DWORD eventData;
+    };
+    const Row rows[] = {{"docked", true, false, false, 3, 0},
+                        {"docked at an AI aircraft", true, true, false, 3, 123453},
+                        {"aborted", true, false, true, 6, 0},
+                        {"jetway gone", false, false, false, 7, 0},
+                        {"jetway gone while aborting", false, false, true, 6, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Parts().jetwayHandler->Reset();
+        List().Empty();
+        if (row.jetwayThere) {
+            SimObject& object = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+            object.GetCurrentModel()->GetJetway()->SetMoving(true);
+            object.GetStandData().SetOccupiedByAI(row.aiAtStand);
+        }
+        Parts().jetwayHandler->AddActive(12345);
+        Parts().jetwayHandler->PushAwaitingReport(12345);
+        Drain(Sim().GetHandle());
+
+        JetwayData record;
+        record.JetwayObjectId = 12345;
+        record.Docked = true;
+        record.AbortRequested = row.aborted;
+        SendReport(record);
+
+        const auto out = sim.ClientData("VELK.APIData.Out");
+        ASSERT_TRUE(out.has_value());
+        api_wire::StatusAnswer answer;
+        ASSERT_TRUE(api_wire::DecodeTriggerStatus(out->data(), out->size(), answer));
+        EXPECT_EQ(12345u, answer.jetwayId);
+        EXPECT_EQ(row.status, answer.status);
+        EXPECT_EQ(2u, answer.version);
+        int answers = 0;
+        for (const auto& message : Drain(Sim().GetHandle())) {
+            if (Kind(message) != SIMCONNECT_RECV_ID_EVENT) continue;
+            const auto event = As<SIMCONNECT_RECV_EVENT>(message);
+            if (event.uEventID != EventJetwayTriggerStatus) continue;
+            EXPECT_EQ(row.eventData, event.dwData);
+            ++answers;
+        }
+        EXPECT_EQ(1, answers);
+        EXPECT_FALSE(Parts().jetwayHandler->IsActive(12345));
+        if (row.jetwayThere) {
+            const Jetway& jetway = *List().FindByObjectId(12345)->GetCurrentModel()->GetJetway();
+            EXPECT_FALSE(jetway.IsMoving());
+            EXPECT_EQ(!row.aborted, jetway.IsDocked());
+        }
+    }
 }
 
 // A report whose record names another jetway than the one waiting is taken for the waiting one: it stops,
