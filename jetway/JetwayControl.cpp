@@ -114,6 +114,8 @@ bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& d
     // A type the motion does not know is as unusable as a jetway without configuration.
     if (!jetway || !jetway->HasConfig() || r->JetwayType < kJetwayTypeA || r->JetwayType > kJetwayTypeH) {
         if (log_) log_->warn("[JETWAY CONTROL SYSTEM] No 'jetway.cfg' found. Unable to move Jetway...");
+        // A client that asked waits for an answer: it gets "no solution" rather than silence.
+        if (IsApi(source)) SendApiStatus(object.GetObjectId(), kStatusNoSolution, 0);
         return false;
     }
     const uint32_t objectId = object.GetObjectId();

@@ -311,11 +311,24 @@ TEST_F(JetwayControlTest, JetwaysThatCannotBeOperatedAreRefused)
         object.GetCurrentModel()->GetJetway()->SetConfig(c.config);
         object.GetCurrentModel()->GetJetway()->GetJetwayData()->JetwayType = c.type;
         if (!c.model) object.SetCurrentModelIndex(-1);
-        EXPECT_FALSE(control->OperateJetwayForUser(object, "1L", kSourceApiActive, true, door.data(), false));
+        // Asked through the menu: refused with the log line only.
+        const auto answerBefore = ApiOut();
+        EXPECT_FALSE(control->OperateJetwayForUser(object, "1L", kSourceMenu, true, door.data(), false));
         EXPECT_TRUE(log.Has(kNoConfig));
-        EXPECT_FALSE(ApiAnswered());  // no API answer
+        EXPECT_EQ(answerBefore, ApiOut());
         EXPECT_EQ(0u, handler.GetPendingDoorCount());
         EXPECT_TRUE(ModuleEvents().empty());
+        // Asked by an API client, which waits for its answer: "no solution".
+        EXPECT_FALSE(control->OperateJetwayForUser(object, "1L", kSourceApiActive, true, door.data(), false));
+        const auto api = ApiOut();
+        ASSERT_EQ(kApiRecordSize, api.size());
+        EXPECT_EQ(kOtherId, U32At(api, kApiObjectId));
+        EXPECT_EQ(kStatusNoSolution, U32At(api, kApiStatus));
+        const auto events = ModuleEvents();
+        ASSERT_EQ(1u, events.size());
+        EXPECT_EQ(2u, events[0].event);
+        EXPECT_EQ(0u, events[0].data);
+        EXPECT_EQ(0u, handler.GetPendingDoorCount());
     }
 }
 
