@@ -600,6 +600,9 @@ struct Scenario::State {
     std::vector<PathPoint> path;
     size_t nextPointNoted = 0;
 
+    std::vector<ClientHold> holds;
+    size_t nextHold = 0;
+
     std::map<std::string, ScenarioClient> clients;  // by name
     std::map<std::string, AiAircraft> ai;           // by key
     std::map<std::string, ObjectId> aiIds;          // by key
@@ -644,6 +647,7 @@ struct Scenario::State {
     void ReadNamedVariable(const Element& element);
     void ReadRefuse(const Element& element);
     void ReadEnd(const Element& element);
+    void ReadWaitClient(const Element& element);
     void ReadClient(const Element& element);
     void ReadObject(const Element& element);
     void ReadRemoveObject(const Element& element);
@@ -693,6 +697,8 @@ bool Scenario::State::Read(const tinyxml2::XMLDocument& doc, const std::string& 
     for (const auto* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) ReadElement(e);
     std::stable_sort(actions.begin(), actions.end(), [](const Action& x, const Action& y) { return x.at < y.at; });
     std::stable_sort(path.begin(), path.end(), [](const PathPoint& x, const PathPoint& y) { return x.t < y.t; });
+    std::stable_sort(holds.begin(), holds.end(),
+                     [](const ClientHold& x, const ClientHold& y) { return x.atMs < y.atMs; });
     return true;
 }
 
@@ -714,6 +720,7 @@ void Scenario::State::ReadElement(const tinyxml2::XMLElement* xml)
         {"NamedVariable", &State::ReadNamedVariable},
         {"Refuse", &State::ReadRefuse},
         {"End", &State::ReadEnd},
+        {"WaitClient", &State::ReadWaitClient},
         {"ApiClient", &State::ReadClient},
         {"Object", &State::ReadObject},
         {"RemoveObject", &State::ReadRemoveObject},
@@ -901,6 +908,19 @@ void Scenario::State::ReadEnd(const Element& element)
 {
     if (!element.attrs.Has("time")) element.attrs.Problem("needs the attribute 'time'");
     if (element.attrs.Clean()) settings.endSeconds = element.seconds;
+}
+
+void Scenario::State::ReadWaitClient(const Element& element)
+{
+    Attrs& attrs = element.attrs;
+    ClientHold hold;
+    hold.atMs = element.at;
+    const std::string name = attrs.Required("name");
+    hold.name = Trim(name);
+    // A blank name would be in every client's name.
+    if (!name.empty() && hold.name.empty()) attrs.Problem("attribute 'name' is blank");
+    hold.timeoutSeconds = attrs.Num("timeout", hold.timeoutSeconds, 0, kMaxSeconds);
+    if (attrs.Clean()) holds.push_back(hold);
 }
 
 void Scenario::State::ReadObject(const Element& element)
@@ -1334,6 +1354,13 @@ void Scenario::PumpClients(Simulator& sim)
             &context);
     }
     state_->RunDeferred(sim);
+}
+
+std::optional<ClientHold> Scenario::TakeHold(uint64_t nowMs)
+{
+    State& s = *state_;
+    if (s.nextHold >= s.holds.size() || s.holds[s.nextHold].atMs > nowMs) return std::nullopt;
+    return s.holds[s.nextHold++];
 }
 
 bool Scenario::Ended(uint64_t nowMs) const

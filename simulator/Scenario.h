@@ -12,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace simulator {
@@ -26,6 +27,14 @@ struct ScenarioSettings {
     double waitTimeoutSeconds = 60;  // 0: wait for ever
     int creationDelayFrames = 0;
     double groundElevationFeet = std::numeric_limits<double>::quiet_NaN();  // NaN: none
+};
+
+// A hold of the clock at a time of the scenario: the frames stop until a client whose name contains `name`
+// (without regard to case) has connected and handled its first messages, or the timeout has passed.
+struct ClientHold {
+    uint64_t atMs = 0;
+    std::string name;
+    double timeoutSeconds = 60;  // 0: wait for ever
 };
 
 class Scenario {
@@ -51,6 +60,9 @@ public:
     void Step(Simulator& sim);
     // Hands the scenario's clients their messages and writes what they got into the timeline.
     void PumpClients(Simulator& sim);
+    // The next hold whose time nowMs has reached, each once and in time order; nothing when none is due.
+    // The host holds the clock; the scenario only knows when.
+    std::optional<ClientHold> TakeHold(uint64_t nowMs);
     // True once the end time is reached.
     bool Ended(uint64_t nowMs) const;
     // Closes the scenario's clients.

@@ -57,7 +57,8 @@ const char* const kUsage =
     "  --wait-timeout SECONDS give up waiting for that client after this long (default 60, or the\n"
     "                         scenario's waitTimeout; 0: wait for ever). Giving up ends simhost with exit\n"
     "                         status 1.\n"
-    "  --no-wait-client       ignore the scenario's waitClient and start at once.\n"
+    "  --no-wait-client       ignore the scenario's waitClient and its WaitClient holds: start at once\n"
+    "                         and never hold the clock for a client.\n"
     "  --quiet                print no timeline (the socket path is still printed).\n"
     "  --registrations        also print a line for every registration call of a client, in the order they\n"
     "                         arrive: event mappings, notification groups and their priorities, system\n"
@@ -120,6 +121,12 @@ const char* const kUsage =
     "                                            dusk or night, default from the hour); what it leaves out\n"
     "                                            comes from the DateTime before it\n"
     "  <End/>                                    the end time (like duration)\n"
+    "  <WaitClient name timeout/>                the clock holds (no frames) until a client whose name\n"
+    "                                            contains name (without regard to case) has connected and\n"
+    "                                            handled its first messages, as waitClient at the start;\n"
+    "                                            the clients there are served meanwhile. After timeout\n"
+    "                                            (seconds, default 60; 0: for ever) the day goes on\n"
+    "                                            without it\n"
     "  <ApiClient name> <Object key title latitude longitude altitude pitch bank heading onGround/>...\n"
     "      <Listen event/>... </ApiClient>       a SimConnect client of the scenario connects and creates\n"
     "                                            its objects (it hears the VELK.JetwayAction events and the\n"
@@ -161,6 +168,14 @@ bool ParseSeconds(const std::string& text, double& out)
     if (text.empty() || *end != '\0' || !(v >= 0 && v <= 1e7)) return false;
     out = v;
     return true;
+}
+
+// Seconds as a person writes them: 60, 0.5.
+std::string Seconds(double seconds)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", seconds);
+    return buffer;
 }
 
 // "S[,S...]" as times in ms, ascending without repeats; false when a part is not a number of seconds.
@@ -325,24 +340,31 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     };
 
-    if (!s.waitClient.empty()) {
-        sim.Note("waiting for a client named like '" + s.waitClient + "'");
+    // Holds the clock until a client whose name contains `name` has connected and handled its first
+    // messages; false when none did within the timeout (0: none) or a signal came. The clients already
+    // there are served meanwhile: those on the socket by the server, the module and the scenario's here
+    // (the program may check the connection before it dispatches).
+    auto waitForClient = [&](const std::string& name, double timeoutSeconds) {
+        sim.Note("waiting for a client named like '" + name + "'");
         std::fflush(stdout);
         const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::milliseconds(static_cast<int64_t>(s.waitTimeoutSeconds * 1000.0));
+                              std::chrono::milliseconds(static_cast<int64_t>(timeoutSeconds * 1000.0));
         bool found = false;
-        // The module is served meanwhile: the program may check the connection before it dispatches.
         while (!found && g_signal == 0) {
-            if (s.waitTimeoutSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
-            found = sim.WaitForClient(s.waitClient, std::chrono::milliseconds(20));
+            if (timeoutSeconds > 0 && std::chrono::steady_clock::now() >= deadline) break;
+            found = sim.WaitForClient(name, std::chrono::milliseconds(20));
             host.Pump();
+            scenario.PumpClients(sim);
+            std::fflush(stdout);
         }
-        if (!found && g_signal == 0) {
-            std::fprintf(stderr, "simhost: no client named like '%s' connected within %g s\n", s.waitClient.c_str(),
-                         s.waitTimeoutSeconds);
-            finish();
-            return 1;
-        }
+        return found;
+    };
+
+    if (!s.waitClient.empty() && !waitForClient(s.waitClient, s.waitTimeoutSeconds) && g_signal == 0) {
+        std::fprintf(stderr, "simhost: no client named like '%s' connected within %g s\n", s.waitClient.c_str(),
+                     s.waitTimeoutSeconds);
+        finish();
+        return 1;
     }
 
     // The pictures of the world for --map, taken at the first frame at or after each asked time.
@@ -362,9 +384,23 @@ int main(int argc, char** argv)
         if (due) mapScenes.push_back(simulator::CaptureMap(sim));
     };
 
-    const auto started = std::chrono::steady_clock::now();
+    auto started = std::chrono::steady_clock::now();
     bool slowNoted = false;
     while (g_signal == 0 && !scenario.Ended(sim.NowMs())) {
+        // A hold of the scenario stops the clock here, before the steps of its time; the day goes on
+        // without the client when it does not come.
+        while (auto hold = scenario.TakeHold(sim.NowMs())) {
+            if (o.noWaitClient) continue;
+            const auto held = std::chrono::steady_clock::now();
+            if (waitForClient(hold->name, hold->timeoutSeconds))
+                sim.Note("a client named like '" + hold->name + "' is there: the clock goes on");
+            else if (g_signal == 0)
+                sim.Note("no client named like '" + hold->name + "' came within " + Seconds(hold->timeoutSeconds) +
+                         " s: the clock goes on without it");
+            // In real time the frames still to come keep their pace from here.
+            started += std::chrono::steady_clock::now() - held;
+        }
+        if (g_signal != 0) break;
         scenario.Step(sim);
         sim.RunFrames(1);
         if (manualClock) {

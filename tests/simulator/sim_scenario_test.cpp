@@ -465,4 +465,34 @@ TEST(ScenarioTest, BadWeatherAndDateTimeAreReportedAndSkipped)
     EXPECT_FALSE(p.Saw("local date and time"));
 }
 
+TEST(ScenarioTest, HoldsForAClientAreTakenOnceEachInTimeOrderWhenTheirTimeComes)
+{
+    Played p;
+    ASSERT_TRUE(p.Load("\n<WaitClient time=\"20\" name=\"Second\" timeout=\"0\"/>"
+                       "\n<WaitClient time=\"10\" name=\" API client \"/>"
+                       "\n<WaitClient time=\"5\"/>"
+                       "\n<WaitClient time=\"5\" name=\"  \"/>"
+                       "\n<WaitClient time=\"5\" name=\"x\" timeout=\"-1\"/>"));
+    const std::vector<std::string> expected{
+        "scenario:4: WaitClient: needs the attribute 'name' (element skipped)",
+        "scenario:5: WaitClient: attribute 'name' is blank (element skipped)",
+        "scenario:6: WaitClient: attribute 'timeout' is not a number within 0..10000000: '-1' (element skipped)",
+    };
+    EXPECT_EQ(p.warnings, expected);
+
+    EXPECT_FALSE(p.scenario.TakeHold(9999).has_value());
+    // Both due at once: the earlier first, then the later, then none.
+    auto first = p.scenario.TakeHold(20000);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->atMs, 10000u);
+    EXPECT_EQ(first->name, "API client");
+    EXPECT_EQ(first->timeoutSeconds, 60.0);
+    auto second = p.scenario.TakeHold(20000);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->atMs, 20000u);
+    EXPECT_EQ(second->name, "Second");
+    EXPECT_EQ(second->timeoutSeconds, 0.0);
+    EXPECT_FALSE(p.scenario.TakeHold(1u << 30).has_value());
+}
+
 }  // namespace

@@ -204,6 +204,108 @@ INSTANTIATE_TEST_SUITE_P(Platforms, SimhostProcessTest,
                              return name;
                          });
 
+// Every reaction of an event in the output, as (ms, frame number) in order.
+std::vector<std::pair<int, int>> Reactions(const std::string& out, const std::string& event)
+{
+    const std::regex reaction(R"(\[\s*(\d+)\.(\d+)\] event ')" + event + R"(' data (\d+) from)");
+    std::vector<std::pair<int, int>> seen;
+    for (std::sregex_iterator it(out.begin(), out.end(), reaction), end; it != end; ++it)
+        seen.emplace_back(std::stoi((*it)[1]) * 1000 + std::stoi((*it)[2]), std::stoi((*it)[3]));
+    return seen;
+}
+
+// Frame times of the reactions from `first` on, frames of 50 ms starting after `fromMs`.
+std::vector<std::pair<int, int>> Expected(int fromMs, int count)
+{
+    std::vector<std::pair<int, int>> expected;
+    for (int frame = 1; frame <= count; ++frame) expected.emplace_back(fromMs + frame * 50, frame);
+    return expected;
+}
+
+TEST(SimhostProcessTest, AHoldOfTheScenarioStopsTheClockUntilItsClientComesServingTheOthersMeanwhile)
+{
+    TempMachineRoot root;
+    const std::string scenario = root.Path() + "/hold.xml";
+    std::ofstream(scenario) << "<Scenario frameRate=\"20\" duration=\"1\" waitClient=\"early\" waitTimeout=\"60\">"
+                               "<Sim time=\"0\" action=\"start\"/>"
+                               "<WaitClient time=\"0.5\" name=\"LATE\" timeout=\"60\"/></Scenario>";
+    Child simhost;
+    ASSERT_TRUE(simhost.Start({SIMHOST_PATH, "--scenario", scenario, "--machine-root", root.Path()}));
+    ASSERT_TRUE(simhost.ReadUntil("waiting for a client named like 'early'")) << simhost.Output();
+
+    Reactor early;
+    ASSERT_EQ(SimConnect_Open(&early.h, "Early Probe", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(early.h, 1, "Frame"), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(early.h, 2, "Early.Reaction"), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(early.h, 3, "Early.WhileHeld"), S_OK);
+    // In lock-step up to the hold at 0.5 s: ten frames.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLimitMs);
+    while (early.frames < 10 && std::chrono::steady_clock::now() < deadline)
+        ASSERT_EQ(SimConnect_CallDispatch(early.h, Reactor::OnMessage, &early), S_OK);
+    ASSERT_EQ(early.frames, 10);
+    ASSERT_TRUE(simhost.ReadUntil("[    0.500] waiting for a client named like 'LATE'")) << simhost.Output();
+
+    // Held, the simulator still takes what the early client sends.
+    ASSERT_EQ(SimConnect_TransmitClientEvent(early.h, SIMCONNECT_OBJECT_ID_USER, 3, 7, SIMCONNECT_GROUP_PRIORITY_HIGHEST,
+                                             SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY),
+              S_OK);
+    ASSERT_TRUE(simhost.ReadUntil("[    0.500] event 'Early.WhileHeld' data 7 from 'Early Probe'")) << simhost.Output();
+
+    // The late client's name holds the hold's name in another case.
+    Reactor late;
+    ASSERT_EQ(SimConnect_Open(&late.h, "The late probe", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(late.h, 1, "Frame"), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(late.h, 2, "Late.Reaction"), S_OK);
+    while ((!early.quit || !late.quit) && std::chrono::steady_clock::now() < deadline) {
+        if (!early.quit) {
+            ASSERT_EQ(SimConnect_CallDispatch(early.h, Reactor::OnMessage, &early), S_OK);
+        }
+        if (!late.quit) {
+            ASSERT_EQ(SimConnect_CallDispatch(late.h, Reactor::OnMessage, &late), S_OK);
+        }
+    }
+    EXPECT_TRUE(early.quit && late.quit);
+    SimConnect_Close(early.h);
+    SimConnect_Close(late.h);
+
+    EXPECT_EQ(simhost.Finish(), 0) << simhost.Output();
+    const std::string& out = simhost.Output();
+    EXPECT_NE(out.find("[    0.500] a client named like 'LATE' is there: the clock goes on"), std::string::npos) << out;
+    // No frame passed while held: the early client's frames keep their times, the late one's start at 0.5 s.
+    EXPECT_EQ(Reactions(out, "Early.Reaction"), Expected(0, 20));
+    EXPECT_EQ(Reactions(out, "Late.Reaction"), Expected(500, 10));
+}
+
+TEST(SimhostProcessTest, AHoldWhoseClientNeverComesLetsTheDayGoOnAfterItsTimeout)
+{
+    TempMachineRoot root;
+    const std::string scenario = root.Path() + "/hold.xml";
+    std::ofstream(scenario) << "<Scenario frameRate=\"20\" duration=\"1\">"
+                               "<WaitClient time=\"0.5\" name=\"nobody\" timeout=\"0.05\"/>"
+                               "<Sim time=\"0.5\" action=\"start\"/><Sim time=\"0.9\" action=\"pause\"/></Scenario>";
+    Child simhost;
+    ASSERT_TRUE(simhost.Start({SIMHOST_PATH, "--scenario", scenario, "--machine-root", root.Path()}));
+    EXPECT_EQ(simhost.Finish(), 0) << simhost.Output();
+    const std::string& out = simhost.Output();
+    const size_t waiting = out.find("[    0.500] waiting for a client named like 'nobody'");
+    const size_t gaveUp = out.find("[    0.500] no client named like 'nobody' came within 0.05 s: the clock goes on without it");
+    const size_t started = out.find("[    0.500] simulation started");
+    ASSERT_NE(waiting, std::string::npos) << out;
+    ASSERT_NE(gaveUp, std::string::npos) << out;
+    ASSERT_NE(started, std::string::npos) << out;
+    // The steps of the hold's time come after it.
+    EXPECT_LT(waiting, gaveUp);
+    EXPECT_LT(gaveUp, started);
+    EXPECT_NE(out.find("[    0.900] paused"), std::string::npos) << out;
+
+    // Told not to wait for clients, simhost never holds.
+    Child unheld;
+    ASSERT_TRUE(unheld.Start({SIMHOST_PATH, "--scenario", scenario, "--machine-root", root.Path(), "--no-wait-client"}));
+    EXPECT_EQ(unheld.Finish(), 0) << unheld.Output();
+    EXPECT_EQ(unheld.Output().find("waiting for a client"), std::string::npos) << unheld.Output();
+    EXPECT_NE(unheld.Output().find("[    0.900] paused"), std::string::npos) << unheld.Output();
+}
+
 TEST(SimhostProcessTest, AClientThatNeverComesEndsTheRunWithAnError)
 {
     TempMachineRoot root;
@@ -235,7 +337,7 @@ TEST(SimhostProcessTest, BadCommandLinesAreRefused)
     EXPECT_EQ(help.Finish(), 0);
     for (const char* option : {"--scenario", "--module", "--machine-root", "--platform", "--duration", "--realtime",
                                "--fast", "--wait-client", "--wait-timeout", "--no-wait-client", "--quiet", "--help",
-                               "simconnect.sock", "FS98MAIN", "lock-step", "<JetwayJob"})
+                               "simconnect.sock", "FS98MAIN", "lock-step", "<JetwayJob", "<WaitClient"})
         EXPECT_NE(help.Output().find(option), std::string::npos) << option;
 }
 
