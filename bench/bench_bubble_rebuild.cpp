@@ -1,0 +1,150 @@
+// The sim-bubble rebuild at airport scale: the full world read and put into the quadtree as the reload
+// does it, then the bubble's rebuild path (the filtering pass with the jetways' configuration, and the
+// two link passes) around airports of 500, 2,000 and 8,000 placed objects, without a simulator. The
+// time per rebuild at each size, and how it grows with the objects selected.
+#include "bench/GoalReport.h"
+#include "bench/SyntheticWorld.h"
+
+#include "objects/EnviroDataProbe.h"
+#include "objects/SimObjectList.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SceneryFileRegistry.h"
+#include "scenery/SimBubble.h"
+#include "scenery/SimObjectsFolderManager.h"
+
+#include <log4cpp/Category.hh>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kRebuildGoalMs = 2.0;  // at 2,000 selected
+constexpr double kGrowthGoal = 4.4;     // each size is four times the one before: linear is 4
+constexpr double kMinSecondsPerSize = 1.0;
+constexpr int kMinRebuilds = 5;
+constexpr int kMaxRebuilds = 200;
+constexpr double kUserAltitudeFeet = 1000.0;
+
+struct Timing {
+    double rebuild = 0.0;  // milliseconds, medians
+    double filter = 0.0;
+    double objectLinks = 0.0;
+    double syncLinks = 0.0;
+    int32_t selected = 0;
+    int32_t probes = 0;
+    int32_t jetwayConfigs = 0;
+    int rebuilds = 0;
+};
+
+}  // namespace
+
+int main()
+{
+    const double benchStart = bench::WallSeconds();
+    new bench::ComplaintLog();
+    bench::TempWorldRoot root;
+    const bench::SyntheticWorld world = bench::WriteSyntheticWorld(root.Root());
+    std::printf("Synthetic world: %d placed objects, %d probes in %zu files, %.1f MB\n", world.objects, world.probes,
+                world.placementFiles.size(), static_cast<double>(world.bytes) / 1e6);
+
+    // The reload's part: the lists, the quadtree over the full list, the SimObjects folders.
+    SceneryFileRegistry registry;
+    registry.SetSimPlatform("P3Dv4");
+    SimObjectList all;
+    EnviroDataProbeList readProbes;
+    ProtectionZoneList zones;
+    registry.FindXmlFiles();
+    registry.BuildListsFromXml(0, all, readProbes, &zones);
+    if (all.Count() != world.objects || readProbes.Count() != world.probes) {
+        std::fprintf(stderr, "bench_bubble_rebuild: read %d of %d objects and %d of %d probes\n", all.Count(),
+                     world.objects, readProbes.Count(), world.probes);
+        return 1;
+    }
+    QuadTree tree(QuadTree::WorldBox());
+    for (int32_t i = 0; i < all.Count(); ++i) {
+        SimObject* object = all.At(i);
+        tree.Insert({object->GetLatitude(), object->GetLongitude(), object->GetGroupIndex(), object});
+    }
+    log4cpp::Category& loopLog = log4cpp::Category::getInstance("VELK.FSLOOP");
+    SimObjectsFolderManager folders(log4cpp::Category::getInstance("VELK.FOLDERS"), nullptr);
+    folders.SetSimPlatform("P3Dv4");
+    folders.BuildSimObjectsMap();
+    std::printf("World read and indexed in %.1f s\n", bench::WallSeconds() - benchStart);
+
+    SimBubble bubble(loopLog, nullptr, &folders);
+    SimObjectList active;
+    EnviroDataProbeList activeProbes;
+    std::vector<Timing> timings;
+    const size_t sizes = std::min<size_t>(3, world.airports.size());
+    for (size_t a = 0; a < sizes; ++a) {
+        const bench::SyntheticAirport& airport = world.airports[a];
+        bubble.SetCentre(airport.latitude, airport.longitude);
+        std::vector<double> rebuild, filter, objectLinks, syncLinks;
+        bench::ComplaintLog::Reset();
+        const double sizeStart = bench::WallSeconds();
+        // The first rebuild is a warm-up; the rest are measured.
+        for (int n = 0; n <= kMaxRebuilds; ++n) {
+            const double t0 = bench::WallSeconds();
+            bubble.FilterObjects(active, activeProbes, readProbes, tree, kUserAltitudeFeet);
+            const double t1 = bench::WallSeconds();
+            bubble.ResolveObjectLinks(activeProbes, active);
+            const double t2 = bench::WallSeconds();
+            bubble.ResolveSyncLinks(active);
+            const double t3 = bench::WallSeconds();
+            if (n == 0) continue;
+            rebuild.push_back((t3 - t0) * 1e3);
+            filter.push_back((t1 - t0) * 1e3);
+            objectLinks.push_back((t2 - t1) * 1e3);
+            syncLinks.push_back((t3 - t2) * 1e3);
+            if (n >= kMinRebuilds && bench::WallSeconds() - sizeStart >= kMinSecondsPerSize) break;
+        }
+        Timing timing{bench::Median(rebuild), bench::Median(filter), bench::Median(objectLinks),
+                      bench::Median(syncLinks), active.Count(), activeProbes.Count(), active.GetRequestedCount(),
+                      static_cast<int>(rebuild.size())};
+        if (timing.selected != airport.objects || timing.jetwayConfigs != airport.jetways ||
+            timing.probes != airport.probes || bench::ComplaintLog::Count() != 0) {
+            std::fprintf(stderr,
+                         "bench_bubble_rebuild: around %s: %d of %d objects, %d of %d probes, %d of %d jetway "
+                         "configurations, %d complaints\n",
+                         airport.icao.c_str(), timing.selected, airport.objects, timing.probes, airport.probes,
+                         timing.jetwayConfigs, airport.jetways, bench::ComplaintLog::Count());
+            return 1;
+        }
+        timings.push_back(timing);
+        std::printf("  %d selected (%d jetways, %d probes): %d rebuilds, median %.2f ms\n", timing.selected,
+                    timing.jetwayConfigs, timing.probes, timing.rebuilds, timing.rebuild);
+    }
+
+    bench::GoalTable table("Sim-bubble rebuild out of " + std::to_string(world.objects) +
+                           " placed objects (filtering with jetway configuration, probe and sync links; medians)");
+    int goals = 0;
+    for (const Timing& t : timings) {
+        const std::string size = std::to_string(t.selected) + " selected";
+        if (t.selected == 2000) {
+            table.AtMost("rebuild, " + size, t.rebuild, kRebuildGoalMs, "ms", 3);
+            ++goals;
+        } else {
+            table.Info("rebuild, " + size, t.rebuild, "ms", 3);
+        }
+        table.Info("  filtering (with " + std::to_string(t.jetwayConfigs) + " jetway configurations)", t.filter, "ms",
+                   3);
+        table.Info("  probe client links (" + std::to_string(t.probes) + " probes)", t.objectLinks, "ms", 3);
+        table.Info("  synchronised-object links", t.syncLinks, "ms", 3);
+    }
+    for (size_t i = 1; i < timings.size(); ++i) {
+        table.AtMost("growth " + std::to_string(timings[i].selected) + " / " + std::to_string(timings[i - 1].selected) +
+                         " selected (linear: 4)",
+                     timings[i].rebuild / timings[i - 1].rebuild, kGrowthGoal, "x");
+        ++goals;
+        table.Info("  growth of the filtering", timings[i].filter / timings[i - 1].filter, "x");
+        table.Info("  growth of the two link passes",
+                   (timings[i].objectLinks + timings[i].syncLinks) / (timings[i - 1].objectLinks + timings[i - 1].syncLinks),
+                   "x");
+    }
+    table.Print();
+    std::printf("bench_bubble_rebuild: %d of %d goals met; ran %.1f s\n", goals - table.NotMet(), goals,
+                bench::WallSeconds() - benchStart);
+    return 0;
+}
