@@ -218,7 +218,7 @@ struct StandInformRequest {
 };
 
 struct MassQueryRequest {
-    std::string icao;  // as written: up to 7 characters (the field's 8 bytes hold the terminator)
+    std::string icao;  // as written: up to 8 characters (a text that fills its field has no terminator)
 };
 
 struct JetwayResponse {
