@@ -1,10 +1,15 @@
 // The animations of one model variant: three controllable slots (0..2, moved from the text menu) and six
 // triggerable slots (3..8, run by triggers), and the triggered-state word sent to the object as
 // "VELOCITY BODY Z". The placement reader fills slots 0 and 3; the handlers use only those two.
+//
+// A slot is allocated on its first non-const access; a const access to a slot never written gives a
+// shared default animation. Copies are deep and never carry a running timer or sound (the animations'
+// own copy semantics); a move takes the slots as they are, at their addresses, running work included.
 #pragma once
 
 #include "foundation/BitField64.h"
 #include "objects/ControllableAnimationData.h"
+#include "objects/FeatureHolder.h"
 #include "objects/TriggAnimationData.h"
 
 #include <array>
@@ -20,6 +25,8 @@ public:
     AnimationDataContainer() = default;
     AnimationDataContainer(const AnimationDataContainer&) = default;
     AnimationDataContainer& operator=(const AnimationDataContainer&) = default;
+    AnimationDataContainer(AnimationDataContainer&&) = default;
+    AnimationDataContainer& operator=(AnimationDataContainer&&) = default;
     virtual ~AnimationDataContainer();
 
     // Slots 0..2; null for any other slot.
@@ -46,6 +53,6 @@ public:
 
 private:
     BitField64 stateBits_;
-    std::array<ControllableAnimationData, kControllableSlots> controllable_;
-    std::array<TriggAnimationData, kTriggerableSlots> triggerable_;
+    std::array<FeatureHolder<ControllableAnimationData>, kControllableSlots> controllable_;
+    std::array<FeatureHolder<TriggAnimationData>, kTriggerableSlots> triggerable_;
 };

@@ -27,6 +27,11 @@ SimObjectModel& SimObject::AddModel(std::string simTitle)
     return models_.back();
 }
 
+void SimObject::ReserveModels(int32_t count)
+{
+    if (count > 0) models_.reserve(static_cast<size_t>(count));
+}
+
 SimObjectModel* SimObject::GetModel(int32_t index)
 {
     if (index < 0 || static_cast<size_t>(index) >= models_.size()) return nullptr;
@@ -148,7 +153,7 @@ void SimObject::SetStandData(const std::string& icao, const std::string& gateNam
                              const std::string& customDesignator, const std::string& customNumber,
                              bool hasCustomDesignator)
 {
-    stand_.Set(icao, gateName, parkingNumber, customDesignator, customNumber, hasCustomDesignator);
+    stand_.Get().Set(icao, gateName, parkingNumber, customDesignator, customNumber, hasCustomDesignator);
 }
 
 void SimObject::StopActivity()

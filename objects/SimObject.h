@@ -3,11 +3,12 @@
 //
 // An object list owns each object once, at a fixed address; an object owns its models by value. Copies
 // take every field (models element by element) but never a running timer, motion or sound: the models see
-// to that. Before an object that may have live work is destroyed or overwritten, StopActivity ends that
-// work.
+// to that. A move takes the models as they are, running work included. Before an object that may have
+// live work is destroyed or overwritten, StopActivity ends that work.
 #pragma once
 
 #include "foundation/Records.h"
+#include "objects/FeatureHolder.h"
 #include "objects/SimObjectModel.h"
 #include "objects/StandData.h"
 
@@ -21,6 +22,8 @@ public:
     SimObject() = default;
     SimObject(const SimObject&) = default;
     SimObject& operator=(const SimObject&) = default;
+    SimObject(SimObject&&) = default;
+    SimObject& operator=(SimObject&&) = default;
     virtual ~SimObject() = default;
 
     // ---- Name -----------------------------------------------------------------------------------
@@ -40,6 +43,8 @@ public:
     // Appends a default model with that title and returns it. The reference is valid until the next
     // model is added.
     SimObjectModel& AddModel(std::string simTitle);
+    // Room for that many models in all, so that adding up to them moves none.
+    void ReserveModels(int32_t count);
     int32_t GetModelCount() const { return static_cast<int32_t>(models_.size()); }
     // The n-th model; null outside the list.
     SimObjectModel* GetModel(int32_t index);
@@ -146,8 +151,10 @@ public:
     // (1, n) for an object of custom configuration n with its own menu, (0, -1) otherwise.
     void SetStandMembership(bool member, int32_t configurationIndex);
     std::pair<uint8_t, int32_t> GetStandMembership() const { return {menuMember_, menuIndex_}; }
-    StandData& GetStandData() { return stand_; }
-    const StandData& GetStandData() const { return stand_; }
+    // The stand record is held only by objects that use it; a const access to an object without one gives
+    // a shared empty record.
+    StandData& GetStandData() { return stand_.Get(); }
+    const StandData& GetStandData() const { return stand_.Read(); }
     void SetStandData(const std::string& icao, const std::string& gateName, int32_t parkingNumber,
                       const std::string& customDesignator, const std::string& customNumber, bool hasCustomDesignator);
 
@@ -184,7 +191,7 @@ private:
     SimObjectFeatureFlags features_;
     uint8_t menuMember_ = 0;
     int32_t menuIndex_ = -1;
-    StandData stand_;
+    FeatureHolder<StandData> stand_;
     int32_t groupIndex_ = -1;
     uint8_t quietRecreation_ = 0;
     double sortValue1_ = 0.0;

@@ -17,10 +17,23 @@ void Release(std::vector<T>& v)
 
 SimObjectList::~SimObjectList() { Empty(); }
 
-void SimObjectList::Add(const SimObject& object)
+SimObject& SimObjectList::Add(const SimObject& object)
 {
     // Growing moves the owning pointers only; every object stays where it is, running or not.
     objects_.push_back(std::make_unique<SimObject>(object));
+    return *objects_.back();
+}
+
+SimObject& SimObjectList::Add(SimObject&& object)
+{
+    objects_.push_back(std::make_unique<SimObject>(std::move(object)));
+    return *objects_.back();
+}
+
+void SimObjectList::Reserve(int32_t count)
+{
+    if (count <= 0 || static_cast<size_t>(count) <= objects_.capacity()) return;
+    objects_.reserve(std::max(static_cast<size_t>(count), 2 * objects_.capacity()));
 }
 
 SimObject* SimObjectList::At(int32_t index)

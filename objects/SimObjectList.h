@@ -34,9 +34,14 @@ public:
     SimObjectList& operator=(const SimObjectList&) = delete;
     ~SimObjectList();
 
-    // Appends a copy (which never carries running work). Objects already in the list are neither moved
-    // nor copied nor stopped; amortised constant time.
-    void Add(const SimObject& object);
+    // Appends a copy (which never carries running work) and returns it, at its fixed address. Objects
+    // already in the list are neither moved nor copied nor stopped; amortised constant time.
+    SimObject& Add(const SimObject& object);
+    // Appends the object itself, moved in with whatever it carries. Same guarantees as the copy.
+    SimObject& Add(SimObject&& object);
+    // Room for that many objects in all (growing as adding would, never shrinking), so that a reader
+    // that knows its element counts grows the list once.
+    void Reserve(int32_t count);
     // The object at the index; null outside the list.
     SimObject* At(int32_t index);
     const SimObject* At(int32_t index) const;

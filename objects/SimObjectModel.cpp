@@ -12,10 +12,12 @@ bool SimObjectModel::NeedsWeatherData() const
 
 void SimObjectModel::StopActivity()
 {
-    animations_.StopAll();
-    timer_.Stop();
-    jetway_.StopMotion();
-    jetway_.StopSound();
+    if (AnimationDataContainer* animations = animations_.Find()) animations->StopAll();
+    if (TimerData* timer = timer_.Find()) timer->Stop();
+    if (Jetway* jetway = jetway_.Find()) {
+        jetway->StopMotion();
+        jetway->StopSound();
+    }
 }
 
 bool SimObjectModel::DumpModelData() const
@@ -35,9 +37,9 @@ bool SimObjectModel::DumpModelData() const
     std::string text = "### MODEL DATA DUMP ###\n";
     text += "SimTitle: " + simTitle_ + "\n";
     if (features_.Test(FeatureConditionWindDirection)) {
-        // Only read: the conditions offer no const getter for this kind.
-        const CV_WindDirectionData& wind =
-            const_cast<ConditionalVisibilityData&>(conditionalVisibility_).GetWindDirection();
+        // A copy: the conditions offer no const getter for this kind.
+        ConditionalVisibilityData conditions = conditionalVisibility_.Read();
+        const CV_WindDirectionData& wind = conditions.GetWindDirection();
         text += "Wind Direction Data:\n";
         text += "\tRange: " + std::to_string(wind.GetMin()) + " - " + std::to_string(wind.GetMax()) + " degrees\n";
     }

@@ -2,15 +2,22 @@
 // model carries (rotation drivers, visibility conditions, animations, triggers, timer, jetway, docking
 // guidance), plus the feature flags by which every handler picks its objects.
 //
-// Copies never carry live work: the animations, the timer counter and the jetway copy their settings and
-// state but never a running timer, motion or playing sound, and assigning over a model stops its own
-// first (each member's own copy semantics guarantee that; the guidance record has no timer). There is no
-// move: a move is a copy.
+// A model holds only the features it uses: the rotation drivers, the conditions, the animations, the
+// triggered visibility, the timer counter, the jetway and the docking guidance record are allocated on
+// the first non-const access (the animation slots likewise inside their container). A const accessor of
+// a feature the model does not hold gives a shared default record, so every accessor keeps answering for
+// every model.
+//
+// Copies are deep and never carry live work: the animations, the timer counter and the jetway copy their
+// settings and state but never a running timer, motion or playing sound, and assigning over a model stops
+// its own first (each member's own copy semantics guarantee that; the guidance record has no timer). A
+// move takes the held features as they are, at their addresses, running work included.
 #pragma once
 
 #include "foundation/BitField64.h"
 #include "objects/AnimationDataContainer.h"
 #include "objects/ConditionalVisibilityData.h"
+#include "objects/FeatureHolder.h"
 #include "objects/Jetway.h"
 #include "objects/TimerData.h"
 #include "objects/VariableDrivenRotationData.h"
@@ -81,6 +88,8 @@ public:
     SimObjectModel() = default;
     SimObjectModel(const SimObjectModel&) = default;
     SimObjectModel& operator=(const SimObjectModel&) = default;
+    SimObjectModel(SimObjectModel&&) = default;
+    SimObjectModel& operator=(SimObjectModel&&) = default;
     ~SimObjectModel() = default;
 
     void SetSimTitle(std::string title) { simTitle_ = std::move(title); }
@@ -91,25 +100,25 @@ public:
     void SetKeepSimEnabled(bool keep) { keepSimEnabled_ = keep ? 1 : 0; }
     uint8_t GetKeepSimEnabled() const { return keepSimEnabled_; }
 
-    VariableDrivenRotationData* GetRotation() { return &rotation_; }
-    const VariableDrivenRotationData* GetRotation() const { return &rotation_; }
-    ConditionalVisibilityData* GetConditionalVisibility() { return &conditionalVisibility_; }
-    const ConditionalVisibilityData* GetConditionalVisibility() const { return &conditionalVisibility_; }
-    AnimationDataContainer* GetAnimations() { return &animations_; }
-    const AnimationDataContainer* GetAnimations() const { return &animations_; }
-    TriggVisibilityData* GetTriggVisibility() { return &triggVisibility_; }
-    const TriggVisibilityData* GetTriggVisibility() const { return &triggVisibility_; }
+    VariableDrivenRotationData* GetRotation() { return &rotation_.Get(); }
+    const VariableDrivenRotationData* GetRotation() const { return &rotation_.Read(); }
+    ConditionalVisibilityData* GetConditionalVisibility() { return &conditionalVisibility_.Get(); }
+    const ConditionalVisibilityData* GetConditionalVisibility() const { return &conditionalVisibility_.Read(); }
+    AnimationDataContainer* GetAnimations() { return &animations_.Get(); }
+    const AnimationDataContainer* GetAnimations() const { return &animations_.Read(); }
+    TriggVisibilityData* GetTriggVisibility() { return &triggVisibility_.Get(); }
+    const TriggVisibilityData* GetTriggVisibility() const { return &triggVisibility_.Read(); }
     GroundPolygonShiftData* GetGroundPolygonShift() { return &groundPolygonShift_; }
     const GroundPolygonShiftData* GetGroundPolygonShift() const { return &groundPolygonShift_; }
     RandomizedVisibilityData* GetRandomizedVisibility() { return &randomizedVisibility_; }
     const RandomizedVisibilityData* GetRandomizedVisibility() const { return &randomizedVisibility_; }
-    TimerData* GetTimer() { return &timer_; }
-    const TimerData* GetTimer() const { return &timer_; }
-    Jetway* GetJetway() { return &jetway_; }
-    const Jetway* GetJetway() const { return &jetway_; }
+    TimerData* GetTimer() { return &timer_.Get(); }
+    const TimerData* GetTimer() const { return &timer_.Read(); }
+    Jetway* GetJetway() { return &jetway_.Get(); }
+    const Jetway* GetJetway() const { return &jetway_.Read(); }
     // Used only when the model carries a VDGS element (feature 4).
-    VDGS* GetVDGS() { return &vdgs_; }
-    const VDGS* GetVDGS() const { return &vdgs_; }
+    VDGS* GetVDGS() { return &vdgs_.Get(); }
+    const VDGS* GetVDGS() const { return &vdgs_.Read(); }
     SimObjectFeatureFlags* GetFeatures() { return &features_; }
     const SimObjectFeatureFlags* GetFeatures() const { return &features_; }
     BitField64* GetAnimationState() { return &animationState_; }
@@ -118,12 +127,15 @@ public:
     bool HasFeature(int32_t feature) const { return features_.Test(feature); }
 
     // Controllable slots 0..2, triggerable slots 3..8; null for any other slot.
-    ControllableAnimationData* GetControllableAnimation(int slot) { return animations_.GetControllableAnimation(slot); }
-    TriggAnimationData* GetTriggerableAnimation(int slot) { return animations_.GetTriggerableAnimation(slot); }
+    ControllableAnimationData* GetControllableAnimation(int slot)
+    {
+        return GetAnimations()->GetControllableAnimation(slot);
+    }
+    TriggAnimationData* GetTriggerableAnimation(int slot) { return GetAnimations()->GetTriggerableAnimation(slot); }
 
     void SetAnimationState(const BitField64& word) { animationState_ = word; }
 
-    bool HasTimer() const { return timer_.IsDefined(); }
+    bool HasTimer() const { return timer_.Read().IsDefined(); }
 
     // The models whose conditions, rotation or display read the weather of an environmental data probe.
     bool NeedsWeatherData() const;
@@ -139,15 +151,15 @@ public:
 private:
     std::string simTitle_;
     uint8_t keepSimEnabled_ = 0;
-    VariableDrivenRotationData rotation_;
-    ConditionalVisibilityData conditionalVisibility_;
-    AnimationDataContainer animations_;
-    TriggVisibilityData triggVisibility_;
+    FeatureHolder<VariableDrivenRotationData> rotation_;
+    FeatureHolder<ConditionalVisibilityData> conditionalVisibility_;
+    FeatureHolder<AnimationDataContainer> animations_;
+    FeatureHolder<TriggVisibilityData> triggVisibility_;
     GroundPolygonShiftData groundPolygonShift_;
     RandomizedVisibilityData randomizedVisibility_;
-    TimerData timer_;
-    Jetway jetway_;
-    VDGS vdgs_;
+    FeatureHolder<TimerData> timer_;
+    FeatureHolder<Jetway> jetway_;
+    FeatureHolder<VDGS> vdgs_;
     SimObjectFeatureFlags features_;
     BitField64 animationState_;
 };

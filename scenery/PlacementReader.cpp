@@ -42,6 +42,23 @@ std::string AttrText(const XMLElement* element, const char* name)
     return value ? std::string(value) : std::string();
 }
 
+// The whole file in one read; false when it cannot be opened or read whole (a folder included).
+bool ReadFileText(const std::string& path, std::string& text)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(file, &sizeHigh);
+    bool complete = false;
+    if (size != INVALID_FILE_SIZE && sizeHigh == 0) {
+        text.resize(size);
+        DWORD read = 0;
+        complete = size == 0 || (ReadFile(file, text.data(), size, &read, nullptr) && read == size);
+    }
+    CloseHandle(file);
+    return complete;
+}
+
 // Keywords are exact: only "Yes" is true.
 bool IsYes(const char* text) { return text != nullptr && std::strcmp(text, "Yes") == 0; }
 
@@ -265,6 +282,18 @@ VdgsAircraftTypes ParseVdgsAircraftType(const std::string& rawToken)
     return result;
 }
 
+const std::vector<const XMLElement*>* SimObjectNameIndex::Find(const std::string& name)
+{
+    if (!built_) {
+        ForEachChild(parent_, "SimObject", [this](const XMLElement* simObject) {
+            if (const char* value = simObject->Attribute("Name")) byName_[value].push_back(simObject);
+        });
+        built_ = true;
+    }
+    const auto found = byName_.find(name);
+    return found == byName_.end() ? nullptr : &found->second;
+}
+
 PlacementReader::PlacementReader(PlacementReaderState& state) : state_(state) {}
 
 uint32_t PlacementReader::NextSeed() const
@@ -298,7 +327,7 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
         if (sdxOpener_) result = sdxOpener_(fileName, path, document);
     } else {
         std::string text;
-        if (platform::ReadWholeFile(path, text)) result = document.Parse(text.data(), text.size());
+        if (ReadFileText(path, text)) result = document.Parse(text.data(), text.size());
     }
     if (result != 0) {
         Log().error("Failed to load file '%s'", path.c_str());
@@ -358,6 +387,14 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
         return runningCount;
     }
 
+    // Room for one entry per SimObject element; several placements grow the list further.
+    int32_t elements = objects.Count() + CountChildElements(root, "SimObject");
+    for (const char* holder : {"Group", "Stand"}) {
+        ForEachChild(root, holder,
+                     [&elements](const XMLElement* parent) { elements += CountChildElements(parent, "SimObject"); });
+    }
+    objects.Reserve(elements);
+
     const std::string baseName = BaseName(path);
     int32_t count = runningCount;
     count += ReadSimObjects(baseName, root, count, objects, probes, configurationFlag, configurationNumber);
@@ -397,6 +434,7 @@ struct PlacementReader::SimObjectBatch {
     uint32_t nextRequest;
     int32_t taken = 0;  // request numbers taken: entries, probes and debug objects
     int32_t added = 0;  // entries added to the object list
+    SimObjectNameIndex siblings{parent};
 };
 
 // One SimObject element while its models are read: the object they go into and what they found.
@@ -435,6 +473,16 @@ ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const Placement
         }
     }
     return result;
+}
+
+// The models the Model children of a SimObject make: one each, two for one with a static part.
+int32_t CountModels(const XMLElement* simObject)
+{
+    int32_t count = 0;
+    ForEachChild(simObject, "Model", [&count](const XMLElement* model) {
+        count += model->Attribute("StaticSimTitle") != nullptr ? 2 : 1;
+    });
+    return count;
 }
 
 // The usable Placement children; each unusable one is logged and skipped.
@@ -555,23 +603,21 @@ public:
         return true;
     }
 
-    // The entries of the SimObject children of parent named token (one per simulator, say); false when
-    // no child has that name.
-    bool AddSimObjects(const XMLElement* parent, const std::string& token)
+    // The entries of the sibling SimObject elements named token (one per simulator, say); false when
+    // no sibling has that name.
+    bool AddSimObjects(SimObjectNameIndex& siblings, const std::string& token)
     {
-        bool found = false;
+        const std::vector<const XMLElement*>* named = siblings.Find(token);
+        if (named == nullptr) return false;
         bool added = false;
-        ForEachChild(parent, "SimObject", [&](const XMLElement* simObject) {
-            const char* name = simObject->Attribute("Name");
-            if (name == nullptr || token != name) return;
-            found = true;
+        for (const XMLElement* simObject : *named) {
             const PlannedEntries plan = PlanEntries(simObject, platformId_);
-            if (plan.names.empty()) return;
+            if (plan.names.empty()) continue;
             added = true;
-            AddPlanned(name, plan);
-        });
-        if (found && !added) NotAdded(token.c_str());
-        return found;
+            AddPlanned(token.c_str(), plan);
+        }
+        if (!added) NotAdded(token.c_str());
+        return true;
     }
 
     // The entries of one SimObject element (a member of a listed Group).
@@ -644,7 +690,7 @@ void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, 
     }
 }
 
-void ReadProbeClients(const XMLElement* probeElement, const XMLElement* parent, EnviroDataProbe& probe,
+void ReadProbeClients(const XMLElement* probeElement, SimObjectNameIndex& siblings, EnviroDataProbe& probe,
                       const std::string& suffix, const std::string& platformId)
 {
     const char* clientList = probeElement->Attribute("ClientList");
@@ -654,9 +700,9 @@ void ReadProbeClients(const XMLElement* probeElement, const XMLElement* parent, 
         if (!links.TakeToken(token)) continue;
         if (token == "ALL_JETWAYS") {
             probe.SetAllJetways(true);
-        } else if (const XMLElement* group = FindByName(parent, "Group", token)) {
+        } else if (const XMLElement* group = FindByName(siblings.Parent(), "Group", token)) {
             ForEachChild(group, "SimObject", [&links](const XMLElement* member) { links.AddSimObject(member); });
-        } else if (!links.AddSimObjects(parent, token)) {
+        } else if (!links.AddSimObjects(siblings, token)) {
             Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist in the XML!",
                        suffix.c_str(), token.c_str());
         }
@@ -870,6 +916,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
         Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
         return;
     }
+    object.ReserveModels(CountModels(element));
     ForEachChild(element, "Model", [&](const XMLElement* modelElement) { ReadModel(reading, modelElement); });
 
     // PlanEntries makes the same drops from the element alone, for the links to this object.
@@ -890,15 +937,18 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
 void PlacementReader::AddEntries(SimObjectReading& reading)
 {
     SimObjectBatch& batch = reading.batch;
-    for (size_t i = 0; i < reading.placements.size(); ++i) {
+    const size_t count = reading.placements.size();
+    const std::string name = count >= 2 ? reading.object.GetName() : std::string();
+    for (size_t i = 0; i < count; ++i) {
         const Placement& placement = reading.placements[i];
-        SimObject entry = reading.object;
+        // Every entry but the last gets a copy; the last takes the object read itself.
+        SimObject& entry =
+            i + 1 < count ? batch.objects.Add(reading.object) : batch.objects.Add(std::move(reading.object));
         entry.SetPlacement(placement.latitudeDeg, placement.longitudeDeg, placement.altitudeFt, placement.agl,
                            placement.zero, 0.0, 0.0, placement.headingDeg);
         entry.SetSecondPlacement(entry.GetPlacement());
-        entry.SetName(EntryName(reading.object.GetName(), i, reading.placements.size()));
+        if (count >= 2) entry.SetName(EntryName(name, i, count));
         entry.SetRequestId(batch.nextRequest++);
-        batch.objects.Add(entry);
         ++batch.added;
         ++batch.taken;
     }
@@ -945,7 +995,7 @@ void PlacementReader::ReadProbeModel(SimObjectReading& reading, const XMLElement
     SetFeatures(probe, model, {FeatureEnvironmentalDataProbe});
     reading.object.SetFeature(FeatureEnvironmentalDataProbe);
     ReadProbeThreshold(probeElement, probe, reading.suffix);
-    ReadProbeClients(probeElement, batch.parent, probe, reading.suffix, batch.platformId);
+    ReadProbeClients(probeElement, batch.siblings, probe, reading.suffix, batch.platformId);
     probe.SetRequestId(batch.nextRequest++);
     ++batch.taken;
     batch.probes.Add(probe);
@@ -1010,7 +1060,7 @@ void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::strin
     debugObject.SetPlacement(latitudeDeg, longitudeDeg, 0.0, true, true, 0.0, 0.0, headingDeg);
     debugObject.SetSecondPlacement(debugObject.GetPlacement());
     debugObject.SetRequestId(request);
-    batch.objects.Add(debugObject);
+    batch.objects.Add(std::move(debugObject));
     ++batch.added;
     ++batch.taken;
 }
@@ -1055,7 +1105,7 @@ void PlacementReader::ReadPlainModel(SimObjectReading& reading, const XMLElement
     if (const char* timerText = modelElement->Attribute("Timer")) {
         ReadModelTimer(timerText, model, reading.suffix, title);
     }
-    ReadModelSubElements(reading.batch.parent, modelElement, reading.object, modelIndex, false);
+    ReadModelSubElements(&reading.batch.siblings, modelElement, reading.object, modelIndex, false);
 }
 
 void PlacementReader::ReadGroup(const XMLElement* group, int32_t groupIndex, int32_t entryCount,
@@ -1154,7 +1204,7 @@ void PlacementReader::ReadProtectionZone(const XMLElement* root, ProtectionZoneL
 
 // ----- feature elements -----
 
-void PlacementReader::ReadModelSubElements(const XMLElement* parent, const XMLElement* holder, SimObject& object,
+void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const XMLElement* holder, SimObject& object,
                                            int32_t modelIndex, bool group)
 {
     SimObjectModel* model = object.GetModel(modelIndex);
@@ -1187,7 +1237,7 @@ void PlacementReader::ReadModelSubElements(const XMLElement* parent, const XMLEl
         set(ReadControllableAnimation(element, *model->GetControllableAnimation(0), group));
     }
     if (const XMLElement* element = holder->FirstChildElement("TriggerableAnimation")) {
-        set(ReadTriggerableAnimation(element, parent, state_.platformId, *model->GetTriggerableAnimation(3), group));
+        set(ReadTriggerableAnimation(element, siblings, state_.platformId, *model->GetTriggerableAnimation(3), group));
     }
     if (const XMLElement* element = holder->FirstChildElement("TriggerableVisibility")) {
         model->GetTriggVisibility()->SetVisibleOnLoad(false);
@@ -1273,7 +1323,7 @@ int32_t PlacementReader::ReadControllableAnimation(const XMLElement* element, Co
     return group ? FeatureGroupControllableAnimation : FeatureControllableAnimation;
 }
 
-int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, const XMLElement* parent,
+int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, SimObjectNameIndex* siblings,
                                                   const std::string& platformId, TriggAnimationData& data,
                                                   bool group)
 {
@@ -1304,12 +1354,12 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, con
     }
 
     if (const char* sync = element->Attribute("SyncStateWith")) {
-        if (parent == nullptr) {
+        if (siblings == nullptr) {
             Log().warn("TriggerableAnimation: SyncStateWith '%s' is not supported in a Group element!", sync);
         } else {
             LinkList links("TriggerableAnimation", "SyncStateWith", platformId);
             for (const std::string& name : Split(sync, ';')) {
-                if (links.TakeToken(name) && !links.AddSimObjects(parent, name)) {
+                if (links.TakeToken(name) && !links.AddSimObjects(*siblings, name)) {
                     Log().warn("TriggerableAnimation: SyncStateWith SimObject '%s' does not exist in the XML! "
                                "Skipped.",
                                name.c_str());

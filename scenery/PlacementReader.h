@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tinyxml2 {
@@ -59,6 +60,22 @@ struct VdgsAircraftTypes {
 };
 VdgsAircraftTypes ParseVdgsAircraftType(const std::string& token);
 
+// The SimObject children of one element (the root, a Group or a Stand) by their Name, gathered on the
+// first lookup, so that each link between objects finds its targets without walking every child.
+class SimObjectNameIndex {
+public:
+    explicit SimObjectNameIndex(const tinyxml2::XMLElement* parent) : parent_(parent) {}
+
+    const tinyxml2::XMLElement* Parent() const { return parent_; }
+    // The children with exactly that Name, in document order; null when there is none.
+    const std::vector<const tinyxml2::XMLElement*>* Find(const std::string& name);
+
+private:
+    const tinyxml2::XMLElement* parent_;
+    bool built_ = false;
+    std::unordered_map<std::string, std::vector<const tinyxml2::XMLElement*>> byName_;
+};
+
 class PlacementReader {
 public:
     explicit PlacementReader(PlacementReaderState& state);
@@ -93,10 +110,10 @@ public:
     void ReadStand(const tinyxml2::XMLElement* stand, int32_t standIndex, int32_t entryCount, SimObjectList& objects);
     void ReadProtectionZone(const tinyxml2::XMLElement* root, ProtectionZoneList& zones);
 
-    // The feature elements of a Model (group false, parent = the element holding the SimObject) or of a
-    // Group (group true, no parent), read into one model of the object.
-    void ReadModelSubElements(const tinyxml2::XMLElement* parent, const tinyxml2::XMLElement* holder,
-                              SimObject& object, int32_t modelIndex, bool group);
+    // The feature elements of a Model (group false, siblings = the SimObject elements beside the object's
+    // own) or of a Group (group true, no siblings), read into one model of the object.
+    void ReadModelSubElements(SimObjectNameIndex* siblings, const tinyxml2::XMLElement* holder, SimObject& object,
+                              int32_t modelIndex, bool group);
 
     // One reader per feature element; each returns the feature number to set, 0 for none.
     static int32_t ReadGroundPolygonShift(const tinyxml2::XMLElement* element, GroundPolygonShiftData& data);
@@ -104,8 +121,8 @@ public:
     static int32_t ReadConditions(const tinyxml2::XMLElement* element, ConditionalVisibilityData& data);
     static int32_t ReadControllableAnimation(const tinyxml2::XMLElement* element, ControllableAnimationData& data,
                                              bool group);
-    // SyncStateWith names the entries the listed SimObject children of parent get under platformId.
-    static int32_t ReadTriggerableAnimation(const tinyxml2::XMLElement* element, const tinyxml2::XMLElement* parent,
+    // SyncStateWith names the entries the listed sibling SimObject elements get under platformId.
+    static int32_t ReadTriggerableAnimation(const tinyxml2::XMLElement* element, SimObjectNameIndex* siblings,
                                             const std::string& platformId, TriggAnimationData& data, bool group);
     static int32_t ReadTriggerableVisibility(const tinyxml2::XMLElement* element, TriggVisibilityData& data,
                                              bool group);

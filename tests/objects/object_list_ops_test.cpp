@@ -76,6 +76,22 @@ TEST(SimObjectList, ObjectsKeepTheirAddressWhileTheListGrows)
     EXPECT_EQ(list.FindByRequestId(5000), seen[4999]);
 }
 
+// Reserving room never moves an object and never shrinks the list's room.
+TEST(SimObjectList, ReserveKeepsAddressesAndContents)
+{
+    SimObjectList list;
+    list.Add(Named("first"));
+    const SimObject* first = list.At(0);
+    for (int32_t count : {0, -5, 1, 5000, 10}) {
+        list.Reserve(count);
+        EXPECT_EQ(list.At(0), first) << count;
+        EXPECT_EQ(list.Count(), 1) << count;
+    }
+    for (int i = 0; i < 6000; ++i) list.Add(Named("o" + std::to_string(i)));
+    EXPECT_EQ(list.At(0), first);
+    EXPECT_EQ(list.At(6000)->GetName(), "o5999");
+}
+
 TEST(SimObjectList, SortingChangesIndicesButNotAddresses)
 {
     SimObjectList list;
@@ -324,6 +340,24 @@ TEST_F(LiveListTest, GrowingTheListLeavesRunningObjectsInPlaceAndRunning)
     EXPECT_TRUE(first->GetModel(0)->GetTriggerableAnimation(3)->IsRunning());
     EXPECT_EQ(RunningCount(list), 2);  // the added copies do not run
     list.Empty();
+}
+
+// An object moved in is the one the list keeps: its models and their running work come along.
+TEST_F(LiveListTest, AnObjectMovedInKeepsItsModelsAndRunningWork)
+{
+    SimObjectList list;
+    SimObject source = Running("moved");
+    source.GetModel(0)->GetTimer()->Toggle();
+    ASSERT_TRUE(source.GetModel(0)->GetTriggerableAnimation(3)->Start());
+    const TriggAnimationData* animation = source.GetModel(0)->GetTriggerableAnimation(3);
+
+    SimObject& added = list.Add(std::move(source));
+    EXPECT_EQ(&added, list.At(0));
+    EXPECT_EQ(added.GetName(), "moved");
+    EXPECT_EQ(added.GetModel(0)->GetTriggerableAnimation(3), animation);
+    EXPECT_EQ(RunningCount(list), 2);
+    list.Empty();
+    clock.clock().Advance(10000);  // nothing of the moved object is left to fire
 }
 
 TEST_F(LiveListTest, ObjectsReorderedBySortingComeOutStopped)

@@ -1,5 +1,6 @@
-// The model variant: feature flags, the weather-data test, member access, copies that never carry a
-// running timer or animation, and the diagnostic dump.
+// The model variant: feature flags, the weather-data test, member access, features held only once
+// written, deep copies that never carry a running timer or animation, moves that do, and the diagnostic
+// dump.
 #include "objects/SimObjectModel.h"
 
 #include "platform/clock.h"
@@ -152,6 +153,87 @@ TEST(SimObjectModel, CopyTakesEveryMember)
     }
 }
 
+// A model holds a feature only once something writes to it. Reading a feature it does not hold answers
+// with a default record shared by all such models; nothing is allocated for it.
+TEST(SimObjectModel, AFeatureNotWrittenReadsAsItsDefault)
+{
+    const SimObjectModel lean;
+    const SimObjectModel other;
+    EXPECT_EQ(lean.GetJetway()->GetMultiIndex(), 0);
+    EXPECT_FALSE(lean.GetJetway()->IsSoundEnabled());
+    EXPECT_EQ(lean.GetVDGS()->GetState(), 0);
+    EXPECT_DOUBLE_EQ(lean.GetVDGS()->GetApproachRange(), VDGS().GetApproachRange());
+    EXPECT_EQ(lean.GetConditionalVisibility()->GetLogicExpression(), "");
+    EXPECT_FALSE(lean.GetTimer()->IsDefined());
+    EXPECT_FALSE(lean.HasTimer());
+    EXPECT_FALSE(lean.GetTriggVisibility()->IsVisible());
+    EXPECT_FALSE(lean.GetAnimations()->GetTriggerableAnimation(3)->IsDefined());
+
+    // The same shared records for every model without the feature.
+    EXPECT_EQ(lean.GetJetway(), other.GetJetway());
+    EXPECT_EQ(lean.GetVDGS(), other.GetVDGS());
+    EXPECT_EQ(lean.GetConditionalVisibility(), other.GetConditionalVisibility());
+    EXPECT_EQ(lean.GetTimer(), other.GetTimer());
+    EXPECT_EQ(lean.GetRotation(), other.GetRotation());
+    EXPECT_EQ(lean.GetTriggVisibility(), other.GetTriggVisibility());
+    EXPECT_EQ(lean.GetAnimations(), other.GetAnimations());
+
+    // Writing gives a model its own record; the shared one stays as it was.
+    SimObjectModel written;
+    written.GetJetway()->SetMultiIndex(3);
+    written.GetTriggerableAnimation(3)->SetKeyframes(0, 50, 0, 2.0);
+    const SimObjectModel& view = written;
+    EXPECT_NE(view.GetJetway(), lean.GetJetway());
+    EXPECT_EQ(view.GetJetway()->GetMultiIndex(), 3);
+    EXPECT_EQ(lean.GetJetway()->GetMultiIndex(), 0);
+    EXPECT_TRUE(view.GetAnimations()->GetTriggerableAnimation(3)->IsDefined());
+    EXPECT_FALSE(lean.GetAnimations()->GetTriggerableAnimation(3)->IsDefined());
+    // Slots not written stay shared inside a held container too.
+    EXPECT_EQ(view.GetAnimations()->GetTriggerableAnimation(4), lean.GetAnimations()->GetTriggerableAnimation(4));
+}
+
+// Copies of the features a model holds are deep: each side changes on its own. A copy of a model
+// without a feature is without it too.
+TEST(SimObjectModel, CopiesAreDeepAndIndependentAndStayLean)
+{
+    SimObjectModel model;
+    model.GetJetway()->SetMultiIndex(1);
+    model.GetVDGS()->SetApproachRange(40.0);
+    model.GetConditionalVisibility()->SetLogicExpression("A");
+    model.GetTriggVisibility()->SetVisible(true);
+    model.GetControllableAnimation(0)->SetKeyframes(0, 10, 0, 1.0);
+
+    SimObjectModel copy = model;
+    SimObjectModel assigned;
+    assigned.GetJetway()->SetMultiIndex(7);
+    assigned = model;
+    for (SimObjectModel* m : {&copy, &assigned}) {
+        EXPECT_NE(m->GetJetway(), model.GetJetway());
+        EXPECT_NE(m->GetControllableAnimation(0), model.GetControllableAnimation(0));
+        m->GetJetway()->SetMultiIndex(5);
+        m->GetVDGS()->SetApproachRange(90.0);
+        m->GetConditionalVisibility()->SetLogicExpression("B");
+        m->GetTriggVisibility()->SetVisible(false);
+        m->GetControllableAnimation(0)->SetKeyframes(0, 20, 0, 1.0);
+    }
+    EXPECT_EQ(model.GetJetway()->GetMultiIndex(), 1);
+    EXPECT_DOUBLE_EQ(model.GetVDGS()->GetApproachRange(), 40.0);
+    EXPECT_EQ(model.GetConditionalVisibility()->GetLogicExpression(), "A");
+    EXPECT_TRUE(model.GetTriggVisibility()->IsVisible());
+    EXPECT_DOUBLE_EQ(model.GetControllableAnimation(0)->GetEndKeyframe(), 10.0);
+
+    // A lean source: the copy holds nothing, and assigning it over a model drops that model's records.
+    const SimObjectModel lean;
+    const SimObjectModel leanCopy = lean;
+    EXPECT_EQ(leanCopy.GetJetway(), lean.GetJetway());
+    EXPECT_EQ(leanCopy.GetAnimations(), lean.GetAnimations());
+    assigned = lean;
+    const SimObjectModel& view = assigned;
+    EXPECT_EQ(view.GetJetway(), lean.GetJetway());
+    EXPECT_EQ(view.GetJetway()->GetMultiIndex(), 0);
+    EXPECT_EQ(view.GetConditionalVisibility()->GetLogicExpression(), "");
+}
+
 // A model whose timer counter and triggerable animation run, on the manual clock.
 class LiveModelTest : public ::testing::Test {
 protected:
@@ -185,7 +267,7 @@ TEST_F(LiveModelTest, CopiesNeverCarryARunningTimerOrAnimation)
     EXPECT_DOUBLE_EQ(copy.GetTriggerableAnimation(3)->GetEndKeyframe(), 100.0);
     EXPECT_TRUE(AnythingRuns(model));
 
-    // A move is a copy too.
+    // Moving the copy brings nothing running along either.
     SimObjectModel moved = std::move(copy);
     EXPECT_FALSE(AnythingRuns(moved));
 
@@ -195,6 +277,31 @@ TEST_F(LiveModelTest, CopiesNeverCarryARunningTimerOrAnimation)
     target = SimObjectModel();
     EXPECT_FALSE(AnythingRuns(target));
     EXPECT_FALSE(target.HasTimer());
+}
+
+// A move takes the features as they are: the running work goes along at its address, and the source
+// is left without features.
+TEST_F(LiveModelTest, AMoveTakesTheRunningWorkAlong)
+{
+    SimObjectModel model;
+    StartAll(model);
+    const TimerData* timer = model.GetTimer();
+    const TriggAnimationData* animation = model.GetTriggerableAnimation(3);
+
+    SimObjectModel moved = std::move(model);
+    EXPECT_EQ(moved.GetTimer(), timer);
+    EXPECT_EQ(moved.GetTriggerableAnimation(3), animation);
+    EXPECT_TRUE(moved.GetTimer()->IsRunning());
+    EXPECT_TRUE(moved.GetTriggerableAnimation(3)->IsRunning());
+
+    SimObjectModel assigned;
+    assigned = std::move(moved);
+    EXPECT_EQ(assigned.GetTriggerableAnimation(3), animation);
+    EXPECT_TRUE(AnythingRuns(assigned));
+
+    assigned.StopActivity();
+    EXPECT_FALSE(AnythingRuns(assigned));
+    clock.clock().Advance(60000);  // nothing left to fire
 }
 
 TEST_F(LiveModelTest, StopActivityEndsTimerAndAnimations)

@@ -351,9 +351,11 @@ TEST_F(PlacementFileTest, LoadsFromTheMachineRoot)
 TEST_F(PlacementFileTest, LoadFailures)
 {
     Write("c/x/broken.xml", "<VELK><SimObject Name=\"A\">");
+    Write("c/x/empty.xml", "");
+    Write("c/x/folder.xml/inside.xml", "<VELK/>");
     ReaderRig rig;
     LogCapture log;
-    for (const char* path : {"C:\\x\\missing.xml", "C:\\x\\broken.xml"}) {
+    for (const char* path : {"C:\\x\\missing.xml", "C:\\x\\broken.xml", "C:\\x\\empty.xml", "C:\\x\\folder.xml"}) {
         EXPECT_EQ(rig.reader.ReadPlacementFile(9, path, false, rig.objects, rig.probes, &rig.zones, 0, -1), 9);
         EXPECT_TRUE(log.Has(std::string("ERROR Failed to load file '") + path + "'"));
     }
