@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -221,6 +222,11 @@ struct Client {
     bool opened = false;  // its Open arrived
     // It asked for messages and none were waiting: it has handled everything sent to it so far.
     bool idle = false;
+    // Messages that left the outbox, and how many of them the client says it took.
+    uint32_t taken = 0;
+    uint32_t fetched = 0;
+    // Told when a message starts to wait in the outbox (the socket server sends it then).
+    std::function<void()> wake;
     std::deque<Bytes> outbox;
     size_t outboxBytes = 0;
     bool overflowNoted = false;
@@ -379,12 +385,19 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     std::optional<Menu> menu;
     std::vector<PrintedText> texts;
 
-    std::vector<std::string> timeline;
+    // The kept lines of the timeline, one after another in one text, and where each starts.
+    bool keepTimeline = true;
+    std::string timelineText;
+    std::vector<size_t> lineStarts;
+    std::string line;        // the line being logged
+    std::string changeText;  // the text of a data write being logged
     std::function<void(const std::string&)> listener;
     bool registrations = false;  // a line per registration call of a client
 
     std::shared_ptr<sc::Endpoint> endpoint;
-    std::unique_ptr<sc::SocketServer> socketServer;
+    std::shared_ptr<sc::SocketServer> socketServer;
+    // A message waits for a client on the socket: sent before the request that caused it is answered.
+    std::atomic<bool> socketMessagesWaiting{false};
 
     Impl()
     {
@@ -405,12 +418,21 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
 
     // ---- helpers ----
 
-    void Log(const std::string& text)
+    // Whether a line logged now is kept or shown: otherwise it need not be built.
+    bool TimelineWanted() const { return keepTimeline || listener; }
+
+    void Log(std::string_view text)
     {
+        if (!TimelineWanted()) return;
         char stamp[32];
         std::snprintf(stamp, sizeof(stamp), "[%9.3f] ", static_cast<double>(now) / 1000.0);
-        timeline.push_back(stamp + text);
-        if (listener) listener(timeline.back());
+        line.assign(stamp);
+        line.append(text);
+        if (keepTimeline) {
+            lineStarts.push_back(timelineText.size());
+            timelineText.append(line);
+        }
+        if (listener) listener(line);
     }
 
     static std::string Quote(const std::string& s) { return "'" + s + "'"; }
@@ -450,8 +472,11 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
             return;
         }
         c.outboxBytes += message.size();
+        const bool first = c.outbox.empty();
         c.outbox.push_back(std::move(message));
         c.idle = false;
+        if (c.remote) socketMessagesWaiting = true;
+        if (first && c.wake) c.wake();
     }
 
     void Fail(Client& c, DWORD exception, DWORD sendId, DWORD index)
@@ -869,7 +894,20 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     // ---- requests ----
 
     void Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes);
-    void HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader, sc::Writer& reply);
+    void HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader);
+    void HandleReceived(Client& client, sc::RequestKind kind, sc::Reader& reader);
+    bool TakeMessages(uint32_t clientId, std::deque<Bytes>& messages);
+    // Sends what waits for clients on the socket. Called without the lock.
+    void SendSocketMessages()
+    {
+        if (!socketMessagesWaiting.exchange(false)) return;
+        std::shared_ptr<sc::SocketServer> server;
+        {
+            std::lock_guard lock(mutex);
+            server = socketServer;
+        }
+        if (server) server->SendWaiting();
+    }
     // One handler per request kind: each reads its fields and stops when they are not all there.
     void HandleOpen(Client& client, sc::Reader& reader);
     void HandleMapClientEvent(Client& client, DWORD sendId, sc::Reader& reader);
@@ -908,6 +946,8 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     std::vector<const SimObject*> ObjectsAroundUser(DWORD objectType, DWORD radiusMeters) const;
     bool SetObjectRecord(const Client& client, SimObject& object, const std::vector<Field>& fields,
                          const uint8_t* record, DWORD recordSize);
+    void LogObjectRecord(const Client& client, const SimObject& object, const std::vector<Field>& fields,
+                         const uint8_t* record, DWORD recordSize);
     std::string ClientDataRequestText(const Client& client, const ClientDataRequest& request) const;
     void AnswerRequestsOnWrite(const std::string& areaKey);
     std::string AddonParentText(const Client& client, DWORD menuEventId) const;
@@ -935,23 +975,31 @@ void Simulator::Impl::Disconnect(uint32_t clientId, const char* why)
     clientsChanged.notify_all();
 }
 
+namespace {
+
+// A reply that is only a result.
+void ReplyResult(Bytes& reply, int32_t result)
+{
+    reply.clear();
+    for (int i = 0; i < 4; ++i) reply.push_back(static_cast<uint8_t>(static_cast<uint32_t>(result) >> (8 * i)));
+}
+
+}  // namespace
+
 void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& replyBytes)
 {
     sc::Reader reader(request);
     uint32_t kindValue = 0, sendId = 0;
-    sc::Writer reply;
     std::lock_guard lock(mutex);
     auto it = clients.find(clientId);
-    if (!reader.U32(kindValue) || !reader.U32(sendId) || it == clients.end() || !it->second.connected) {
-        reply.I32(E_FAIL);
-        replyBytes = reply.Take();
-        return;
-    }
+    if (!reader.U32(kindValue) || !reader.U32(sendId) || it == clients.end() || !it->second.connected)
+        return ReplyResult(replyBytes, E_FAIL);
     Client& c = it->second;
     const auto kind = static_cast<sc::RequestKind>(kindValue);
     if (kind == sc::RequestKind::Dispatch) {
         c.idle = c.outbox.empty();
         clientsChanged.notify_all();
+        sc::Writer reply;
         reply.I32(S_OK);
         size_t bytes = 0;
         uint32_t count = 0;
@@ -965,23 +1013,46 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
             ++count;
             c.outbox.pop_front();
         }
+        c.taken += count;
+        c.fetched = c.taken;
         reply.PatchU32(countAt, count);
         replyBytes = reply.Take();
         return;
     }
-    sc::Writer body;
-    HandleRequest(c, kind, sendId, reader, body);
+    HandleRequest(c, kind, sendId, reader);
     if (!reader.Ok()) {
         Log("malformed request " + std::to_string(kindValue) + " from " + Quote(ClientName(c)) + " ignored");
-        reply.I32(E_FAIL);
-    } else {
-        reply.I32(S_OK);
+        return ReplyResult(replyBytes, E_FAIL);
     }
-    replyBytes = reply.Take();
+    ReplyResult(replyBytes, S_OK);
 }
 
-void Simulator::Impl::HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader,
-                                    sc::Writer&)
+// The client took (Fetched) or handled (Handled) the first `count` messages that left its outbox.
+void Simulator::Impl::HandleReceived(Client& client, sc::RequestKind kind, sc::Reader& reader)
+{
+    uint32_t count = 0;
+    if (!reader.U32(count)) return;
+    client.fetched = std::min(count, client.taken);
+    if (kind == sc::RequestKind::Handled) client.idle = count == client.taken && client.outbox.empty();
+    clientsChanged.notify_all();
+}
+
+// Moves the messages waiting for the client to `messages`; false when the simulator no longer knows it.
+bool Simulator::Impl::TakeMessages(uint32_t clientId, std::deque<Bytes>& messages)
+{
+    std::lock_guard lock(mutex);
+    auto it = clients.find(clientId);
+    if (it == clients.end() || !it->second.connected) return false;
+    Client& c = it->second;
+    c.taken += static_cast<uint32_t>(c.outbox.size());
+    for (Bytes& m : c.outbox) messages.push_back(std::move(m));
+    c.outbox.clear();
+    c.outboxBytes = 0;
+    clientsChanged.notify_all();
+    return true;
+}
+
+void Simulator::Impl::HandleRequest(Client& client, sc::RequestKind kind, DWORD sendId, sc::Reader& reader)
 {
     using K = sc::RequestKind;
     switch (kind) {
@@ -1017,6 +1088,8 @@ void Simulator::Impl::HandleRequest(Client& client, sc::RequestKind kind, DWORD 
     case K::MenuAddSubItem: return HandleMenuAddSubItem(client, sendId, reader);
     case K::MenuDeleteSubItem: return HandleMenuDeleteSubItem(client, sendId, reader);
     case K::RequestSystemState: return HandleRequestSystemState(client, sendId, reader);
+    case K::Fetched:
+    case K::Handled: return HandleReceived(client, kind, reader);
     case K::Dispatch: return;
     }
     // An unknown request kind.
@@ -1291,19 +1364,21 @@ std::vector<const SimObject*> Simulator::Impl::ObjectsAroundUser(DWORD objectTyp
 void Simulator::Impl::HandleSetDataOnSimObject(Client& client, DWORD sendId, sc::Reader& reader)
 {
     DWORD defineId = 0, objectId = 0, flags = 0, arrayCount = 0, recordSize = 0;
-    Bytes data;
-    if (!ReadFields(reader, defineId, objectId, flags, arrayCount, recordSize, data)) return;
+    const uint8_t* data = nullptr;
+    size_t dataSize = 0;
+    if (!ReadFields(reader, defineId, objectId, flags, arrayCount, recordSize) || !reader.BlockView(data, dataSize))
+        return;
     auto definition = client.defs.find(defineId);
     if (definition == client.defs.end()) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 1);
     SimObject* object = FindObject(objectId);
     if (!object) return Fail(client, SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, sendId, 2);
     const DWORD recordCount = arrayCount ? arrayCount : 1;
-    if (static_cast<uint64_t>(recordCount) * recordSize != data.size())
+    if (static_cast<uint64_t>(recordCount) * recordSize != dataSize)
         return Fail(client, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
     const std::optional<size_t> fixedSize = FixedRecordSize(definition->second);
     if (fixedSize && *fixedSize != recordSize) return Fail(client, SIMCONNECT_EXCEPTION_SIZE_MISMATCH, sendId, 5);
     for (DWORD index = 0; index < recordCount; ++index) {
-        const uint8_t* record = data.data() + static_cast<size_t>(index) * recordSize;
+        const uint8_t* record = data + static_cast<size_t>(index) * recordSize;
         if (!SetObjectRecord(client, *object, definition->second, record, recordSize))
             return Fail(client, SIMCONNECT_EXCEPTION_DATA_ERROR, sendId, 6);
     }
@@ -1313,15 +1388,26 @@ void Simulator::Impl::HandleSetDataOnSimObject(Client& client, DWORD sendId, sc:
 bool Simulator::Impl::SetObjectRecord(const Client& client, SimObject& object, const std::vector<Field>& fields,
                                       const uint8_t* record, DWORD recordSize)
 {
-    std::vector<std::string> changes;
-    Variables staged = object.vars;
-    auto used = DecodeRecord(staged, fields, record, recordSize, &changes);
-    if (!used) return false;
-    object.vars = std::move(staged);
-    std::string text = "object " + Describe(object) + " set by " + Quote(ClientName(client)) + ":";
-    for (size_t i = 0; i < changes.size(); ++i) text += (i ? ", " : " ") + changes[i];
-    Log(text);
+    if (!RecordLength(fields, record, recordSize)) return false;
+    DecodeRecord(object.vars, fields, record, recordSize);
+    if (TimelineWanted()) LogObjectRecord(client, object, fields, record, recordSize);
     return true;
+}
+
+void Simulator::Impl::LogObjectRecord(const Client& client, const SimObject& object, const std::vector<Field>& fields,
+                                      const uint8_t* record, DWORD recordSize)
+{
+    changeText.assign("object ");
+    changeText.append(std::to_string(object.id));
+    changeText.append(" '");
+    changeText.append(object.title);
+    changeText.append("' set by '");
+    if (client.name.empty()) changeText.append("client " + std::to_string(client.id));
+    else changeText.append(client.name);
+    changeText.append("':");
+    if (!fields.empty()) changeText.append(" ");
+    AppendRecordText(changeText, fields, record, recordSize);
+    Log(changeText);
 }
 
 // ---- objects ----
@@ -1590,6 +1676,8 @@ public:
     bool Exchange(const sc::Bytes& request, sc::Bytes& reply) override
     {
         impl_->Handle(client_, request, reply);
+        // What the request sent to clients on the socket is in their sockets before it is answered.
+        impl_->SendSocketMessages();
         sc::Reader r(reply);
         int32_t hr = E_FAIL;
         // A client the simulator no longer knows is cut off.
@@ -1598,6 +1686,13 @@ public:
             if (!impl_->clients.count(client_)) return false;
         }
         return true;
+    }
+    bool Receive(std::deque<sc::Bytes>& messages) override { return impl_->TakeMessages(client_, messages); }
+    void SetWake(std::function<void()> wake) override
+    {
+        std::lock_guard lock(impl_->mutex);
+        auto it = impl_->clients.find(client_);
+        if (it != impl_->clients.end()) it->second.wake = std::move(wake);
     }
 
 private:
@@ -1630,6 +1725,28 @@ private:
 
 // ---- Simulator ----
 
+namespace {
+
+// Holds the simulator's lock; on leaving, sends the messages that now wait for clients on the socket, so
+// that they are in the sockets when the call returns.
+class Locked {
+public:
+    explicit Locked(Simulator::Impl& impl) : impl_(impl), lock_(impl.mutex) {}
+    ~Locked()
+    {
+        lock_.unlock();
+        impl_.SendSocketMessages();
+    }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    Simulator::Impl& impl_;
+    std::unique_lock<std::mutex> lock_;
+};
+
+}  // namespace
+
 Simulator::Simulator(std::string name) : impl_(std::make_shared<Impl>())
 {
     impl_->name = std::move(name);
@@ -1640,7 +1757,7 @@ Simulator::~Simulator()
 {
     Quit();
     StopServing();
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->accepting = false;
     for (auto& [id, c] : impl_->clients) c.connected = false;
     impl_->clients.clear();
@@ -1656,12 +1773,12 @@ void Simulator::ServeInProcess()
 bool Simulator::Listen(std::string* error)
 {
     // The socket's own endpoint marks its clients as remote; StopServing breaks the cycle it makes.
-    auto server = std::make_unique<sc::SocketServer>(std::make_shared<ImplEndpoint>(impl_, true));
+    auto server = std::make_shared<sc::SocketServer>(std::make_shared<ImplEndpoint>(impl_, true));
     const auto path = sc::SocketPath();
     if (!server->Start(path, error)) return false;
-    std::unique_ptr<sc::SocketServer> previous;
+    std::shared_ptr<sc::SocketServer> previous;
     {
-        std::lock_guard lock(impl_->mutex);
+        Locked lock(*impl_);
         previous = std::move(impl_->socketServer);
         impl_->socketServer = std::move(server);
         impl_->Log("listening at " + path.string());
@@ -1674,9 +1791,9 @@ bool Simulator::Listen(std::string* error)
 void Simulator::StopServing()
 {
     if (impl_->endpoint && sc::GetInProcessEndpoint() == impl_->endpoint) sc::SetInProcessEndpoint(nullptr);
-    std::unique_ptr<sc::SocketServer> server;
+    std::shared_ptr<sc::SocketServer> server;
     {
-        std::lock_guard lock(impl_->mutex);
+        Locked lock(*impl_);
         server = std::move(impl_->socketServer);
     }
     if (server) server->Stop();  // its threads take the lock
@@ -1684,7 +1801,7 @@ void Simulator::StopServing()
 
 std::vector<std::string> Simulator::Clients() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     std::vector<std::string> names;
     for (const auto& [id, c] : impl_->clients)
         if (c.connected) names.push_back(impl_->ClientName(c));
@@ -1698,7 +1815,7 @@ bool Simulator::WaitForSocketClients(std::chrono::milliseconds limit, SocketWait
         for (const auto& [id, c] : impl_->clients) {
             if (!c.connected || !c.remote) continue;
             if (what == SocketWait::Gone) return false;
-            if (what == SocketWait::Fetched && !c.outbox.empty()) return false;
+            if (what == SocketWait::Fetched && (!c.outbox.empty() || c.fetched != c.taken)) return false;
             if (what == SocketWait::Handled && !c.idle) return false;
         }
         return true;
@@ -1720,19 +1837,19 @@ bool Simulator::WaitForClient(const std::string& name, std::chrono::milliseconds
 
 uint64_t Simulator::NowMs() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     return impl_->now;
 }
 
 void Simulator::Advance(uint64_t ms)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->Advance(ms);
 }
 
 void Simulator::RunFrames(int count)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     for (int i = 0; i < count; ++i) {
         const uint64_t next = impl_->frameBase + PeriodTime(impl_->frameIndex + 1, impl_->fps);
         impl_->Advance(next - impl_->now);
@@ -1741,7 +1858,7 @@ void Simulator::RunFrames(int count)
 
 void Simulator::SetFrameRate(double framesPerSecond)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     if (!(framesPerSecond >= 1.0 && framesPerSecond <= 1000.0)) return;
     impl_->fps = framesPerSecond;
     impl_->frameBase = impl_->now;
@@ -1750,7 +1867,7 @@ void Simulator::SetFrameRate(double framesPerSecond)
 
 void Simulator::StartSim()
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->running = true;
     impl_->Log("simulation started");
     impl_->SimpleSystemEvent("SimStart", 0);
@@ -1759,7 +1876,7 @@ void Simulator::StartSim()
 
 void Simulator::StopSim()
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->running = false;
     impl_->Log("simulation stopped");
     impl_->SimpleSystemEvent("SimStop", 0);
@@ -1768,25 +1885,25 @@ void Simulator::StopSim()
 
 bool Simulator::IsRunning() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     return impl_->running;
 }
 
 void Simulator::SetPaused(bool paused)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->SetPaused(paused);
 }
 
 bool Simulator::IsPaused() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     return impl_->paused;
 }
 
 void Simulator::SetSound(bool on)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->soundOn = on;
     impl_->Log(on ? "sound on" : "sound off");
     impl_->SimpleSystemEvent("Sound", on ? 1 : 0);
@@ -1794,14 +1911,14 @@ void Simulator::SetSound(bool on)
 
 void Simulator::ChangePosition()
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->Log("position changed");
     impl_->SimpleSystemEvent("PositionChanged", 0);
 }
 
 void Simulator::LoadAircraft(const std::string& airFile)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->aircraftFile = airFile;
     impl_->Log("aircraft loaded: " + airFile);
     impl_->FileSystemEvent("AircraftLoaded", airFile);
@@ -1809,13 +1926,13 @@ void Simulator::LoadAircraft(const std::string& airFile)
 
 std::string Simulator::AircraftFile() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     return impl_->aircraftFile;
 }
 
 void Simulator::LoadFlight(const std::string& flightFile)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->flightFile = flightFile;
     impl_->Log("flight loaded: " + flightFile);
     impl_->FileSystemEvent("FlightLoaded", flightFile);
@@ -1823,7 +1940,7 @@ void Simulator::LoadFlight(const std::string& flightFile)
 
 void Simulator::Quit()
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     bool any = false;
     for (auto& [id, c] : impl_->clients) {
         if (!c.connected) continue;
@@ -1841,14 +1958,14 @@ ObjectId Simulator::UserAircraftId() const
 void Simulator::SetUserPosition(double latitude, double longitude, double altitudeFeet, double pitchDegrees,
                                 double bankDegrees, double headingDegrees)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->PlaceObject(impl_->objects.at(kUserId), latitude, longitude, altitudeFeet, pitchDegrees, bankDegrees,
                        headingDegrees);
 }
 
 ObjectId Simulator::AddAiAircraft(const AiAircraft& ai)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     SimObject& o = impl_->NewObject(ai.title, SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT, 0);
     impl_->PlaceObject(o, ai.latitude, ai.longitude, ai.altitudeFeet, 0, 0, ai.headingDegrees);
     o.vars.SetNumber("SIM ON GROUND", "Bool", ai.onGround ? 1 : 0);
@@ -1865,7 +1982,7 @@ ObjectId Simulator::AddAiAircraft(const AiAircraft& ai)
 
 bool Simulator::UpdateAiAircraft(ObjectId id, const AiAircraft& ai)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     SimObject* o = impl_->FindObject(id);
     if (!o || o->id == kUserId || o->owner != 0 || o->type != SIMCONNECT_SIMOBJECT_TYPE_AIRCRAFT) return false;
     impl_->PlaceObject(*o, ai.latitude, ai.longitude, ai.altitudeFeet, 0, 0, ai.headingDegrees);
@@ -1880,7 +1997,7 @@ bool Simulator::UpdateAiAircraft(ObjectId id, const AiAircraft& ai)
 
 bool Simulator::RemoveObject(ObjectId id)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     if (id == SIMCONNECT_OBJECT_ID_USER || id == kUserId || !impl_->objects.count(id)) return false;
     impl_->EraseObject(id, "");
     return true;
@@ -1888,7 +2005,7 @@ bool Simulator::RemoveObject(ObjectId id)
 
 std::optional<ObjectInfo> Simulator::Object(ObjectId id) const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     const SimObject* o = impl_->FindObject(id);
     if (!o) return std::nullopt;
     ObjectInfo info{o->id, o->title, o->type, {}};
@@ -1901,7 +2018,7 @@ std::vector<ObjectInfo> Simulator::Objects() const
 {
     std::vector<ObjectId> ids;
     {
-        std::lock_guard lock(impl_->mutex);
+        Locked lock(*impl_);
         for (const auto& [id, o] : impl_->objects) ids.push_back(id);
     }
     std::vector<ObjectInfo> out;
@@ -1912,7 +2029,7 @@ std::vector<ObjectInfo> Simulator::Objects() const
 
 bool Simulator::SetNumber(ObjectId id, const std::string& name, const std::string& unit, double value)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     SimObject* o = impl_->FindObject(id);
     if (!o) return false;
     o->vars.SetNumber(name, unit, value);
@@ -1921,14 +2038,14 @@ bool Simulator::SetNumber(ObjectId id, const std::string& name, const std::strin
 
 std::optional<double> Simulator::Number(ObjectId id, const std::string& name, const std::string& unit) const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     const SimObject* o = impl_->FindObject(id);
     return o ? o->vars.Number(name, unit) : std::nullopt;
 }
 
 bool Simulator::SetText(ObjectId id, const std::string& name, const std::string& text)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     SimObject* o = impl_->FindObject(id);
     if (!o) return false;
     o->vars.SetText(name, text);
@@ -1937,39 +2054,39 @@ bool Simulator::SetText(ObjectId id, const std::string& name, const std::string&
 
 std::optional<std::string> Simulator::Text(ObjectId id, const std::string& name) const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     const SimObject* o = impl_->FindObject(id);
     return o ? o->vars.Text(name) : std::nullopt;
 }
 
 void Simulator::SetWeather(const std::string& name, const std::string& unit, double value)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->SetWeather({name, unit, value});
 }
 
 void Simulator::RefuseTitle(const std::string& title)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->refusedTitles.insert(Upper(title));
 }
 
 void Simulator::SetCreationDelayFrames(int frames)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->creationDelay = std::max(0, frames);
 }
 
 void Simulator::SetGroundElevation(double feet)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->groundElevationFeet.reset();
     if (std::isfinite(feet)) impl_->groundElevationFeet = feet;
 }
 
 bool Simulator::PressKey(const std::string& key)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     const std::string k = NormalizeKey(key);
     impl_->Log("key " + Upper(key) + " pressed");
     bool any = false;
@@ -1991,7 +2108,7 @@ bool Simulator::PressKey(const std::string& key)
 
 bool Simulator::ChooseAddonMenuItem(const std::string& item, const std::string& subItem)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     for (auto& [id, c] : impl_->clients) {
         if (!c.connected) continue;
         for (auto& [event, entry] : c.addon) {
@@ -2014,7 +2131,7 @@ bool Simulator::ChooseAddonMenuItem(const std::string& item, const std::string& 
 
 std::vector<std::string> Simulator::AddonMenu() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     std::vector<std::string> lines;
     for (const auto& [id, c] : impl_->clients) {
         for (const auto& [event, entry] : c.addon) {
@@ -2027,7 +2144,7 @@ std::vector<std::string> Simulator::AddonMenu() const
 
 std::optional<MenuInfo> Simulator::OpenMenu() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     if (!impl_->menu) return std::nullopt;
     const Menu& m = *impl_->menu;
     MenuInfo info{{}, m.eventId, m.title, m.prompt, m.lines};
@@ -2038,7 +2155,7 @@ std::optional<MenuInfo> Simulator::OpenMenu() const
 
 bool Simulator::ChooseMenuLine(int index)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     if (!impl_->menu || index < 0 || static_cast<size_t>(index) >= impl_->menu->lines.size()) return false;
     const std::string line = impl_->menu->lines[static_cast<size_t>(index)];
     impl_->CloseMenu(static_cast<DWORD>(index), "answered with line " + std::to_string(index + 1) + " " +
@@ -2048,7 +2165,7 @@ bool Simulator::ChooseMenuLine(int index)
 
 std::vector<TextInfo> Simulator::Texts() const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     std::vector<TextInfo> out;
     for (const PrintedText& t : impl_->texts) {
         TextInfo info{{}, t.type, t.seconds, t.text};
@@ -2061,7 +2178,7 @@ std::vector<TextInfo> Simulator::Texts() const
 
 std::optional<std::vector<uint8_t>> Simulator::ClientData(const std::string& name) const
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     auto it = impl_->areas.find(Upper(name));
     if (it == impl_->areas.end()) return std::nullopt;
     return it->second.data;
@@ -2069,31 +2186,50 @@ std::optional<std::vector<uint8_t>> Simulator::ClientData(const std::string& nam
 
 std::vector<std::string> Simulator::Timeline() const
 {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->timeline;
+    Locked lock(*impl_);
+    const std::string& text = impl_->timelineText;
+    const std::vector<size_t>& starts = impl_->lineStarts;
+    std::vector<std::string> lines;
+    lines.reserve(starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        lines.push_back(text.substr(starts[i], end - starts[i]));
+    }
+    return lines;
 }
 
 void Simulator::Note(const std::string& text)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->Log(text);
 }
 
 void Simulator::ClearTimeline()
 {
-    std::lock_guard lock(impl_->mutex);
-    impl_->timeline.clear();
+    Locked lock(*impl_);
+    impl_->timelineText.clear();
+    impl_->lineStarts.clear();
+}
+
+void Simulator::SetTimelineKept(bool keep)
+{
+    Locked lock(*impl_);
+    impl_->keepTimeline = keep;
+    if (!keep) {
+        impl_->timelineText = std::string();
+        impl_->lineStarts = std::vector<size_t>();
+    }
 }
 
 void Simulator::SetTimelineRegistrations(bool on)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->registrations = on;
 }
 
 void Simulator::SetTimelineListener(std::function<void(const std::string&)> listener)
 {
-    std::lock_guard lock(impl_->mutex);
+    Locked lock(*impl_);
     impl_->listener = std::move(listener);
 }
 

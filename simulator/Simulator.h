@@ -152,7 +152,11 @@ public:
     std::optional<std::vector<uint8_t>> ClientData(const std::string& name) const;
 
     // ---- Timeline ----
+    // The lines kept so far (every line since the start or the last ClearTimeline, while kept).
     std::vector<std::string> Timeline() const;
+    // Whether lines are kept for Timeline() (so at start). Off: the kept lines are forgotten and new ones
+    // only go to the listener; without a listener either, no line is even built.
+    void SetTimelineKept(bool keep);
     // Adds a line of the host's own (a scenario step) at the current time.
     void Note(const std::string& text);
     void ClearTimeline();

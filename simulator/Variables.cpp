@@ -3,6 +3,7 @@
 #include "foundation/Units.h"
 #include "platform/simconnect/Wire.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -36,11 +37,24 @@ const UnitInfo kUnits[] = {
     {"KNOT", 3, units::kMetresPerSecondPerKnot},
 };
 
+// Names are ASCII: only a to z have an upper case.
+char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    return true;
+}
+
 const UnitInfo* FindUnit(std::string_view unit)
 {
-    const std::string u = Upper(unit);
     for (const auto& info : kUnits)
-        if (u == info.name) return &info;
+        if (EqualNoCase(unit, info.name)) return &info;
     return nullptr;
 }
 
@@ -55,14 +69,84 @@ T ClampToInteger(double v)
     return static_cast<T>(v);
 }
 
-std::string FormatNumber(double v)
+void AppendNumber(std::string& out, double v)
 {
     char buffer[64];
     std::snprintf(buffer, sizeof(buffer), "%.10g", v);
-    return buffer;
+    out.append(buffer);
+}
+
+// Reads one record of the fields and calls number(field, value) or text(field, text) for each value in
+// order; returns the bytes used, or nullopt at the first field the record does not hold.
+template <typename OnNumber, typename OnText>
+std::optional<size_t> ReadRecord(const std::vector<Field>& fields, const uint8_t* data, size_t size, OnNumber number,
+                                 OnText text)
+{
+    size_t pos = 0;
+    for (const Field& f : fields) {
+        if (IsTextType(f.type)) {
+            size_t width = FieldSize(f.type);
+            const char* chars = reinterpret_cast<const char*>(data + pos);
+            size_t len;
+            if (f.type == SIMCONNECT_DATATYPE_STRINGV) {
+                const void* nul = std::memchr(chars, 0, size - pos);
+                if (!nul) return std::nullopt;
+                len = static_cast<size_t>(static_cast<const char*>(nul) - chars);
+                width = len + 1;
+            } else {
+                if (size - pos < width) return std::nullopt;
+                len = strnlen(chars, width);
+            }
+            text(f, std::string_view(chars, len));
+            pos += width;
+            continue;
+        }
+        platform::simconnect::Reader r(data + pos, size - pos);
+        double v = 0;
+        switch (f.type) {
+        case SIMCONNECT_DATATYPE_INT32: {
+            int32_t i;
+            if (!r.I32(i)) return std::nullopt;
+            v = i;
+            pos += 4;
+            break;
+        }
+        case SIMCONNECT_DATATYPE_INT64: {
+            uint64_t i;
+            if (!r.U64(i)) return std::nullopt;
+            v = static_cast<double>(static_cast<int64_t>(i));
+            pos += 8;
+            break;
+        }
+        case SIMCONNECT_DATATYPE_FLOAT32: {
+            float x;
+            if (!r.F32(x)) return std::nullopt;
+            v = x;
+            pos += 4;
+            break;
+        }
+        default:
+            if (!r.F64(v)) return std::nullopt;
+            pos += 8;
+            break;
+        }
+        number(f, v);
+    }
+    return pos;
 }
 
 }  // namespace
+
+bool Variables::NameLess::operator()(std::string_view a, std::string_view b) const
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(UpperAscii(a[i]));
+        const auto y = static_cast<unsigned char>(UpperAscii(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
 
 std::string Upper(std::string_view text)
 {
@@ -73,7 +157,7 @@ std::string Upper(std::string_view text)
 
 double ConvertUnit(double value, std::string_view from, std::string_view to)
 {
-    if (Upper(from) == Upper(to)) return value;
+    if (EqualNoCase(from, to)) return value;
     const UnitInfo* a = FindUnit(from);
     const UnitInfo* b = FindUnit(to);
     if (!a || !b || a->kind != b->kind) return value;
@@ -82,7 +166,9 @@ double ConvertUnit(double value, std::string_view from, std::string_view to)
 
 void Variables::SetNumber(std::string_view name, std::string_view unit, double value)
 {
-    Value& v = values_[Upper(name)];
+    auto it = values_.find(name);
+    if (it == values_.end()) it = values_.emplace(Upper(name), Value()).first;
+    Value& v = it->second;
     v.isText = false;
     v.number = value;
     v.unit = unit;
@@ -91,7 +177,9 @@ void Variables::SetNumber(std::string_view name, std::string_view unit, double v
 
 void Variables::SetText(std::string_view name, std::string_view text)
 {
-    Value& v = values_[Upper(name)];
+    auto it = values_.find(name);
+    if (it == values_.end()) it = values_.emplace(Upper(name), Value()).first;
+    Value& v = it->second;
     v.isText = true;
     v.number = 0;
     v.unit.clear();
@@ -100,14 +188,14 @@ void Variables::SetText(std::string_view name, std::string_view text)
 
 std::optional<double> Variables::Number(std::string_view name, std::string_view unit) const
 {
-    auto it = values_.find(Upper(name));
+    auto it = values_.find(name);
     if (it == values_.end() || it->second.isText) return std::nullopt;
     return ConvertUnit(it->second.number, it->second.unit, unit);
 }
 
 std::optional<std::string> Variables::Text(std::string_view name) const
 {
-    auto it = values_.find(Upper(name));
+    auto it = values_.find(name);
     if (it == values_.end() || !it->second.isText) return std::nullopt;
     return it->second.text;
 }
@@ -160,62 +248,40 @@ Bytes EncodeRecord(const Variables& vars, const std::vector<Field>& fields)
     return w.Take();
 }
 
-std::optional<size_t> DecodeRecord(Variables& vars, const std::vector<Field>& fields, const uint8_t* data,
-                                   size_t size, std::vector<std::string>* changes)
+std::optional<size_t> RecordLength(const std::vector<Field>& fields, const uint8_t* data, size_t size)
 {
-    size_t pos = 0;
-    for (const Field& f : fields) {
-        if (IsTextType(f.type)) {
-            size_t width = FieldSize(f.type);
-            const char* text = reinterpret_cast<const char*>(data + pos);
-            size_t len;
-            if (f.type == SIMCONNECT_DATATYPE_STRINGV) {
-                const void* nul = std::memchr(text, 0, size - pos);
-                if (!nul) return std::nullopt;
-                len = static_cast<size_t>(static_cast<const char*>(nul) - text);
-                width = len + 1;
-            } else {
-                if (size - pos < width) return std::nullopt;
-                len = strnlen(text, width);
-            }
-            vars.SetText(f.name, std::string(text, len));
-            if (changes) changes->push_back(f.name + " = '" + std::string(text, len) + "'");
-            pos += width;
-            continue;
-        }
-        platform::simconnect::Reader r(data + pos, size - pos);
-        double v = 0;
-        switch (f.type) {
-        case SIMCONNECT_DATATYPE_INT32: {
-            int32_t i;
-            if (!r.I32(i)) return std::nullopt;
-            v = i;
-            pos += 4;
-            break;
-        }
-        case SIMCONNECT_DATATYPE_INT64: {
-            uint64_t i;
-            if (!r.U64(i)) return std::nullopt;
-            v = static_cast<double>(static_cast<int64_t>(i));
-            pos += 8;
-            break;
-        }
-        case SIMCONNECT_DATATYPE_FLOAT32: {
-            float x;
-            if (!r.F32(x)) return std::nullopt;
-            v = x;
-            pos += 4;
-            break;
-        }
-        default:
-            if (!r.F64(v)) return std::nullopt;
-            pos += 8;
-            break;
-        }
-        vars.SetNumber(f.name, f.unit, v);
-        if (changes) changes->push_back(f.name + " = " + FormatNumber(v));
-    }
-    return pos;
+    return ReadRecord(fields, data, size, [](const Field&, double) {}, [](const Field&, std::string_view) {});
+}
+
+std::optional<size_t> DecodeRecord(Variables& vars, const std::vector<Field>& fields, const uint8_t* data,
+                                   size_t size)
+{
+    return ReadRecord(
+        fields, data, size, [&](const Field& f, double v) { vars.SetNumber(f.name, f.unit, v); },
+        [&](const Field& f, std::string_view text) { vars.SetText(f.name, text); });
+}
+
+void AppendRecordText(std::string& out, const std::vector<Field>& fields, const uint8_t* data, size_t size)
+{
+    bool first = true;
+    auto name = [&](const Field& f) {
+        if (!first) out.append(", ");
+        first = false;
+        out.append(f.name);
+        out.append(" = ");
+    };
+    ReadRecord(
+        fields, data, size,
+        [&](const Field& f, double v) {
+            name(f);
+            AppendNumber(out, v);
+        },
+        [&](const Field& f, std::string_view text) {
+            name(f);
+            out.append("'");
+            out.append(text);
+            out.append("'");
+        });
 }
 
 }  // namespace simulator

@@ -29,16 +29,22 @@ public:
     // The number in the asked unit; nullopt when never set (or set as text).
     std::optional<double> Number(std::string_view name, std::string_view unit) const;
     std::optional<std::string> Text(std::string_view name) const;
-    bool Has(std::string_view name) const { return values_.count(Upper(name)) != 0; }
+    bool Has(std::string_view name) const { return values_.count(name) != 0; }
 
 private:
+    // Orders names without regard to case, and finds them by any text without making a copy.
+    struct NameLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
     struct Value {
         bool isText = false;
         double number = 0;
         std::string unit;
         std::string text;
     };
-    std::map<std::string, Value> values_;
+    // A value is changed in place: once a variable exists, setting it again allocates nothing.
+    std::map<std::string, Value, NameLess> values_;
 };
 
 struct Field {
@@ -53,9 +59,14 @@ bool IsTextType(DWORD type);
 
 // The record of the fields, read from the variables (unset ones read as 0 or "").
 Bytes EncodeRecord(const Variables& vars, const std::vector<Field>& fields);
+// The bytes one record of the fields takes, or nullopt when the record is short or a variable-length
+// text is not terminated.
+std::optional<size_t> RecordLength(const std::vector<Field>& fields, const uint8_t* data, size_t size);
 // Sets the variables from one record; returns the bytes used, or nullopt when the record is short or a
-// variable-length text is not terminated.
+// variable-length text is not terminated (the fields before the fault are set then).
 std::optional<size_t> DecodeRecord(Variables& vars, const std::vector<Field>& fields, const uint8_t* data,
-                                   size_t size, std::vector<std::string>* changes = nullptr);
+                                   size_t size);
+// Appends the values of one record as "NAME = 1.5, OTHER = 'text'" (as far as the record reaches).
+void AppendRecordText(std::string& out, const std::vector<Field>& fields, const uint8_t* data, size_t size);
 
 }  // namespace simulator

@@ -309,6 +309,8 @@ int main(int argc, char** argv)
     uint64_t clockMs = 0;
 
     simulator::Simulator sim(platform->second);
+    // The timeline is printed as it comes (or not at all with --quiet); none of it is kept.
+    sim.SetTimelineKept(false);
     if (!o.quiet) sim.SetTimelineListener([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     sim.SetTimelineRegistrations(o.registrations);
     sim.SetFrameRate(s.frameRate);

@@ -1,4 +1,7 @@
 // The client side of SimConnect: every call becomes one request frame through the connection's session.
+// Messages are kept on this side as they arrive: a dispatch with nothing waiting asks the simulator
+// nothing. The simulator is told once when the client took messages and once when it found none left
+// after them, so that it knows when a client has handled what it was sent.
 #include "platform/simconnect/ModuleDispatch.h"
 #include "platform/simconnect/SimConnect.h"
 #include "platform/simconnect/Transport.h"
@@ -21,6 +24,14 @@ struct Connection {
     bool broken = false;
     bool quitSeen = false;
     std::deque<Bytes> fetched;  // taken from the simulator, not yet delivered
+    std::deque<Bytes> incoming;  // storage for what Receive brings, kept between calls
+    // Messages received from the session so far, and the counts the simulator was last told of.
+    uint32_t received = 0;
+    uint32_t toldFetched = 0;
+    uint32_t toldHandled = 0;
+    // Storage of the requests and replies, kept between calls.
+    Writer request;
+    Bytes reply;
     DispatchProc callback = nullptr;
     void* context = nullptr;
 };
@@ -59,20 +70,20 @@ HRESULT Send(HANDLE handle, RequestKind kind, Args... args)
     if (!conn) return E_INVALIDARG;
     std::lock_guard lock(conn->mutex);
     if (conn->broken || !conn->session) return E_FAIL;
-    Writer w;
+    Writer& w = conn->request;
+    w.Clear();
     w.U32(static_cast<uint32_t>(kind));
     const DWORD packet = conn->lastPacket + 1;
     w.U32(packet);
     (Put(w, args), ...);
-    Bytes reply;
-    if (!conn->session->Exchange(w.Data(), reply)) {
+    if (!conn->session->Exchange(w.Data(), conn->reply)) {
         conn->broken = true;
         return E_FAIL;
     }
     conn->lastPacket = packet;
     t_lastHandle = reinterpret_cast<uintptr_t>(handle);
     t_lastPacket = packet;
-    Reader r(reply);
+    Reader r(conn->reply);
     int32_t hr = E_FAIL;
     r.I32(hr);
     return hr;
@@ -90,27 +101,35 @@ std::string_view Name(const char* text)
     return text ? std::string_view(text, strnlen(text, kMaxNameLength + 1)) : std::string_view();
 }
 
-// Takes the next batch of messages from the simulator into conn.fetched. Caller holds conn.mutex.
+// Tells the simulator how many messages the client has received: Fetched or Handled. Caller holds
+// conn.mutex.
+void Tell(Connection& conn, RequestKind kind)
+{
+    Writer& w = conn.request;
+    w.Clear();
+    w.U32(static_cast<uint32_t>(kind));
+    w.U32(0);
+    w.U32(conn.received);
+    if (!conn.session->Exchange(w.Data(), conn.reply)) conn.broken = true;
+}
+
+// Takes the messages that have arrived into conn.fetched, and tells the simulator once when the client
+// took some and once when it found none left after them. Caller holds conn.mutex.
 void Fetch(Connection& conn)
 {
     if (!conn.broken && conn.session) {
-        Writer w;
-        w.U32(static_cast<uint32_t>(RequestKind::Dispatch));
-        w.U32(0);
-        Bytes reply;
-        if (conn.session->Exchange(w.Data(), reply)) {
-            Reader r(reply);
-            int32_t hr = E_FAIL;
-            uint32_t count = 0;
-            if (r.I32(hr) && r.U32(count)) {
-                Bytes message;
-                for (uint32_t i = 0; i < count && r.Block(message, kMaxFrameBytes); ++i) {
-                    if (!IsWellFormedMessage(message.data(), message.size())) continue;
-                    conn.fetched.push_back(message);
-                }
-            }
-        } else {
-            conn.broken = true;
+        conn.incoming.clear();
+        if (!conn.session->Receive(conn.incoming)) conn.broken = true;
+        for (Bytes& message : conn.incoming) {
+            ++conn.received;
+            if (IsWellFormedMessage(message.data(), message.size())) conn.fetched.push_back(std::move(message));
+        }
+        if (!conn.broken && conn.received != conn.toldFetched) {
+            Tell(conn, RequestKind::Fetched);
+            conn.toldFetched = conn.received;
+        } else if (!conn.broken && conn.fetched.empty() && conn.received != conn.toldHandled) {
+            Tell(conn, RequestKind::Handled);
+            conn.toldHandled = conn.received;
         }
     }
     // A simulator that went away without a word still says goodbye once.
@@ -144,8 +163,9 @@ HRESULT Deliver(const std::shared_ptr<Connection>& conn, DispatchProc callback, 
     {
         std::lock_guard lock(conn->mutex);
         if (conn->fetched.empty()) Fetch(*conn);
-        batch.swap(conn->fetched);
         broken = conn->broken;
+        if (conn->fetched.empty()) return broken ? E_FAIL : S_OK;
+        batch.swap(conn->fetched);
     }
     AlignedMessage message;
     for (const Bytes& bytes : batch) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -54,18 +55,106 @@ bool MakeAddress(const std::filesystem::path& path, sockaddr_un& address, std::s
     return true;
 }
 
+uint32_t GetU32(const uint8_t* p)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);
+    return v;
+}
+
+// The client's end of the socket. What the simulator sends is read into one buffer and cut into frames;
+// messages that come while a request waits for its reply are kept for the next Receive.
 class SocketSession : public Session {
 public:
-    explicit SocketSession(int fd) : fd_(fd) {}
+    explicit SocketSession(int fd) : fd_(fd), in_(kReadChunk) {}
     ~SocketSession() override { ::close(fd_); }
 
     bool Exchange(const Bytes& request, Bytes& reply) override
     {
-        return WriteFrame(fd_, request) && ReadFrame(fd_, reply);
+        if (!WriteFrame(fd_, request)) return false;
+        for (;;) {
+            FrameKind kind;
+            const uint8_t* data;
+            size_t size;
+            while (!NextFrame(kind, data, size))
+                if (Read(true) != ReadResult::Got) return false;
+            if (kind == FrameKind::Reply) {
+                reply.assign(data, data + size);
+                return true;
+            }
+            arrived_.emplace_back(data, data + size);
+        }
+    }
+
+    bool Receive(std::deque<Bytes>& messages) override
+    {
+        for (Bytes& m : arrived_) messages.push_back(std::move(m));
+        arrived_.clear();
+        for (;;) {
+            FrameKind kind;
+            const uint8_t* data;
+            size_t size;
+            while (NextFrame(kind, data, size))
+                if (kind == FrameKind::Message) messages.emplace_back(data, data + size);
+            switch (Read(false)) {
+            case ReadResult::Got: break;
+            case ReadResult::Nothing: return true;
+            case ReadResult::Closed: return false;
+            }
+        }
     }
 
 private:
+    static constexpr size_t kReadChunk = 64u << 10;
+    enum class ReadResult { Got, Nothing, Closed };
+
+    // The next whole frame in the buffer; false when none is complete yet (or the stream is broken).
+    bool NextFrame(FrameKind& kind, const uint8_t*& data, size_t& size)
+    {
+        const size_t available = end_ - begin_;
+        if (broken_ || available < 4) return false;
+        const uint32_t n = GetU32(in_.data() + begin_);
+        if (n == 0 || n > kMaxFrameBytes) {
+            broken_ = true;
+            return false;
+        }
+        if (available < 4 + static_cast<size_t>(n)) return false;
+        kind = static_cast<FrameKind>(in_[begin_ + 4]);
+        data = in_.data() + begin_ + 5;
+        size = n - 1;
+        begin_ += 4 + static_cast<size_t>(n);
+        return true;
+    }
+
+    // Reads what the socket holds, waiting for something when `wait`.
+    ReadResult Read(bool wait)
+    {
+        if (broken_) return ReadResult::Closed;
+        if (begin_ == end_) begin_ = end_ = 0;
+        if (in_.size() - end_ < kReadChunk / 4) {
+            std::memmove(in_.data(), in_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+            if (in_.size() - end_ < kReadChunk / 4) in_.resize(in_.size() * 2);
+        }
+        for (;;) {
+            const ssize_t n = ::recv(fd_, in_.data() + end_, in_.size() - end_, wait ? 0 : MSG_DONTWAIT);
+            if (n > 0) {
+                end_ += static_cast<size_t>(n);
+                return ReadResult::Got;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && !wait && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadResult::Nothing;
+            broken_ = true;
+            return ReadResult::Closed;
+        }
+    }
+
     int fd_;
+    Bytes in_;
+    size_t begin_ = 0, end_ = 0;  // the bytes read and not yet cut into frames
+    bool broken_ = false;
+    std::deque<Bytes> arrived_;
 };
 
 }  // namespace
@@ -94,6 +183,31 @@ bool WriteFrame(int fd, const Bytes& frame)
     const auto n = static_cast<uint32_t>(frame.size());
     for (int i = 0; i < 4; ++i) header[i] = static_cast<uint8_t>(n >> (8 * i));
     return WriteAll(fd, header, 4) && WriteAll(fd, frame.data(), frame.size());
+}
+
+void AppendFrame(Bytes& out, FrameKind kind, const Bytes& bytes)
+{
+    const auto n = static_cast<uint32_t>(bytes.size() + 1);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(n >> (8 * i)));
+    out.push_back(static_cast<uint8_t>(kind));
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+bool Session::Receive(std::deque<Bytes>& messages)
+{
+    Writer w;
+    w.U32(static_cast<uint32_t>(RequestKind::Dispatch));
+    w.U32(0);
+    Bytes reply;
+    if (!Exchange(w.Data(), reply)) return false;
+    Reader r(reply);
+    int32_t hr = E_FAIL;
+    uint32_t count = 0;
+    if (r.I32(hr) && r.U32(count)) {
+        Bytes message;
+        for (uint32_t i = 0; i < count && r.Block(message, kMaxFrameBytes); ++i) messages.push_back(message);
+    }
+    return true;
 }
 
 bool ReadFrame(int fd, Bytes& frame)
@@ -170,7 +284,7 @@ void SocketServer::Stop()
     std::vector<std::thread> threads;
     {
         std::lock_guard lock(mutex_);
-        for (int fd : connectionFds_) ::shutdown(fd, SHUT_RDWR);
+        for (const auto& c : connections_) ::shutdown(c->fd, SHUT_RDWR);
         threads.swap(connectionThreads_);
     }
     for (auto& t : threads) t.join();
@@ -194,24 +308,106 @@ void SocketServer::AcceptLoop()
         if (!(fds[0].revents & POLLIN)) continue;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
+        auto connection = std::make_shared<Connection>();
+        connection->fd = fd;
         std::lock_guard lock(mutex_);
-        connectionFds_.push_back(fd);
-        connectionThreads_.emplace_back([this, fd] { Serve(fd); });
+        connections_.push_back(connection);
+        connectionThreads_.emplace_back([this, connection] { Serve(connection); });
     }
 }
 
-void SocketServer::Serve(int fd)
+namespace {
+
+void Wake(int wakeFd)
 {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(wakeFd, &one, sizeof one);
+}
+
+}  // namespace
+
+void SocketServer::Serve(std::shared_ptr<Connection> connection)
+{
+    Connection& c = *connection;
     std::unique_ptr<Session> session = endpoint_->Connect();
-    Bytes request, reply;
-    while (session && ReadFrame(fd, request)) {
-        reply.clear();
-        if (!session->Exchange(request, reply) || !WriteFrame(fd, reply)) break;
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (session && wakeFd >= 0) {
+        {
+            std::lock_guard lock(c.mutex);
+            c.session = session.get();
+            c.wakeFd = wakeFd;
+        }
+        session->SetWake([wakeFd] { Wake(wakeFd); });
+        Bytes request, reply;
+        for (;;) {
+            short events = POLLIN;
+            {
+                std::lock_guard lock(c.mutex);
+                if (!c.pending.empty()) events |= POLLOUT;
+            }
+            pollfd fds[2] = {{c.fd, events, 0}, {wakeFd, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) continue;
+                break;
+            }
+            if (fds[1].revents & POLLIN) {
+                uint64_t count;
+                [[maybe_unused]] ssize_t ignored = ::read(wakeFd, &count, sizeof count);
+            }
+            if ((fds[1].revents & POLLIN) || (fds[0].revents & POLLOUT)) {
+                if (!Send(c, nullptr, true)) break;
+            }
+            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+                reply.clear();
+                if (!ReadFrame(c.fd, request) || !session->Exchange(request, reply) || !Send(c, &reply, true)) break;
+            }
+        }
     }
-    session.reset();  // the client is gone: the simulator forgets it
+    {
+        std::lock_guard lock(c.mutex);
+        c.session = nullptr;
+    }
+    session.reset();  // the client is gone: the simulator forgets it, and stops waking this thread
+    if (wakeFd >= 0) ::close(wakeFd);
     std::lock_guard lock(mutex_);
-    ::close(fd);
-    std::erase(connectionFds_, fd);
+    ::close(c.fd);
+    std::erase(connections_, connection);
+}
+
+bool SocketServer::Send(Connection& c, const Bytes* reply, bool fromServingThread)
+{
+    std::lock_guard lock(c.mutex);
+    if (!c.session) return false;
+    c.messages.clear();
+    const bool known = c.session->Receive(c.messages);
+    for (const Bytes& m : c.messages) AppendFrame(c.pending, FrameKind::Message, m);
+    if (reply) AppendFrame(c.pending, FrameKind::Reply, *reply);
+    size_t sent = 0;
+    while (sent < c.pending.size()) {
+        const ssize_t n = ::send(c.fd, c.pending.data() + sent, c.pending.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        c.pending.clear();
+        return false;
+    }
+    c.pending.erase(c.pending.begin(), c.pending.begin() + static_cast<std::ptrdiff_t>(sent));
+    // The rest goes when the socket has room: the serving thread waits for that.
+    if (!c.pending.empty() && !fromServingThread) Wake(c.wakeFd);
+    return known;
+}
+
+void SocketServer::SendWaiting()
+{
+    std::vector<std::shared_ptr<Connection>> connections;
+    {
+        std::lock_guard lock(mutex_);
+        connections = connections_;
+    }
+    for (const auto& c : connections) Send(*c, nullptr, false);
 }
 
 }  // namespace platform::simconnect

@@ -1,11 +1,15 @@
 // How a SimConnect connection reaches the simulator: a session that exchanges request and reply frames
 // of the wire protocol, either with a simulator in this process or over the machine's Unix socket.
+// Messages to the client are kept on the client's side of the session as they come: over the socket the
+// simulator sends them as soon as they wait, so that taking none costs one read that does not wait.
 #pragma once
 
 #include "platform/simconnect/Wire.h"
 
 #include <atomic>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,6 +24,13 @@ public:
     virtual ~Session() = default;
     // Sends one request and waits for its reply; false when the simulator is gone.
     virtual bool Exchange(const Bytes& request, Bytes& reply) = 0;
+    // Appends the messages waiting for the client, without waiting for more; false when the simulator is
+    // gone (the messages that came before are still appended). Unless a session knows better, it asks
+    // for them with a Dispatch request.
+    virtual bool Receive(std::deque<Bytes>& messages);
+    // Called (from any thread) whenever a message starts to wait for the client; empty: nobody is told.
+    // The socket server uses it to send the messages at once.
+    virtual void SetWake(std::function<void()> wake) { (void)wake; }
 };
 
 // Something that accepts connections: the simulator.
@@ -40,7 +51,10 @@ std::filesystem::path SocketPath();
 // Null (with *error set) when nothing listens there.
 std::unique_ptr<Session> ConnectToSocket(const std::filesystem::path& path, std::string* error = nullptr);
 
-// Serves an endpoint on a Unix socket: one thread accepts, one thread per connection exchanges frames.
+// Serves an endpoint on a Unix socket: one thread accepts, one thread per connection answers requests.
+// Messages go out as soon as they wait: the connection's thread is woken for them, and SendWaiting sends
+// them from the calling thread. Nothing waits for a client that does not read: what its socket cannot
+// take yet stays with its connection until it can.
 class SocketServer {
 public:
     explicit SocketServer(std::shared_ptr<Endpoint> endpoint);
@@ -52,10 +66,25 @@ public:
     bool Start(const std::filesystem::path& path, std::string* error = nullptr);
     // Closes the socket and every connection, and waits for the threads.
     void Stop();
+    // Sends every connection the messages waiting for it; once this returns, they are in the sockets
+    // (or kept for those that are full).
+    void SendWaiting();
 
 private:
+    struct Connection {
+        int fd = -1;
+        int wakeFd = -1;
+        std::mutex mutex;            // one sender at a time; guards what follows
+        Session* session = nullptr;  // null once the connection is closing
+        Bytes pending;               // frames the socket could not take yet
+        std::deque<Bytes> messages;  // storage for what Receive brings
+    };
+
     void AcceptLoop();
-    void Serve(int fd);
+    void Serve(std::shared_ptr<Connection> connection);
+    // Writes the waiting messages, then the reply when there is one, as far as the socket takes them;
+    // false when the client or its socket is gone.
+    bool Send(Connection& connection, const Bytes* reply, bool fromServingThread);
 
     std::shared_ptr<Endpoint> endpoint_;
     std::filesystem::path path_;
@@ -64,12 +93,20 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
     std::mutex mutex_;
-    std::vector<int> connectionFds_;
+    std::vector<std::shared_ptr<Connection>> connections_;
     std::vector<std::thread> connectionThreads_;
 };
 
-// Frames on a stream socket: u32 length, then the bytes.
+// Frames on a stream socket: u32 length, then the bytes. Requests go to the simulator in plain frames;
+// what comes back starts with a FrameKind byte.
 bool WriteFrame(int fd, const Bytes& frame);
 bool ReadFrame(int fd, Bytes& frame);
+
+enum class FrameKind : uint8_t {
+    Reply = 1,    // the reply to the last request
+    Message = 2,  // a message to the client, laid out as its SIMCONNECT_RECV record
+};
+// Appends a frame of that kind carrying the bytes.
+void AppendFrame(Bytes& out, FrameKind kind, const Bytes& bytes);
 
 }  // namespace platform::simconnect

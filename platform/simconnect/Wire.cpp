@@ -181,6 +181,20 @@ bool Reader::Block(Bytes& block, size_t maxSize)
     return true;
 }
 
+bool Reader::BlockView(const uint8_t*& data, size_t& size, size_t maxSize)
+{
+    uint32_t n;
+    if (!U32(n)) return false;
+    if (n > maxSize || !Need(n)) {
+        ok_ = false;
+        return false;
+    }
+    data = data_ + pos_;
+    size = n;
+    pos_ += n;
+    return true;
+}
+
 bool Reader::Raw(void* out, size_t size)
 {
     if (!Need(size)) return false;

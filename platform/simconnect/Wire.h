@@ -59,6 +59,10 @@ enum class RequestKind : uint32_t {
     MenuAddSubItem,
     MenuDeleteSubItem,
     RequestSystemState,
+    // The client took every message it received so far (u32 count of them), into its own queue.
+    Fetched,
+    // The client handled every message it received (u32 count of them) and holds none.
+    Handled,
 };
 
 class Writer {
@@ -79,6 +83,8 @@ public:
     void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }
     void PatchU32(size_t offset, uint32_t v);
 
+    // Empties the bytes and keeps their storage for the next request.
+    void Clear() { bytes_.clear(); }
     size_t Size() const { return bytes_.size(); }
     Bytes& Data() { return bytes_; }
     Bytes Take() { return std::move(bytes_); }
@@ -102,6 +108,8 @@ public:
     bool F64(double& v);
     bool Text(std::string& text, size_t maxLength = kMaxNameLength);
     bool Block(Bytes& block, size_t maxSize = kMaxBlockBytes);
+    // The block where it lies in the input, without copying it.
+    bool BlockView(const uint8_t*& data, size_t& size, size_t maxSize = kMaxBlockBytes);
     bool Raw(void* out, size_t size);
     size_t Remaining() const { return ok_ ? size_ - pos_ : 0; }
     bool Ok() const { return ok_; }

@@ -424,3 +424,61 @@ TEST_F(DataTest, ObjectsCreatedOnTheGroundStandOnTheGroundElevation)
     sim.SetGroundElevation(std::numeric_limits<double>::quiet_NaN());
     EXPECT_DOUBLE_EQ(*sim.Number(created(onGround), "PLANE ALTITUDE", "Feet"), 28);
 }
+
+namespace {
+
+// A record of a number and a variable-length text, as a write of the definition below sends it.
+std::vector<uint8_t> NumberAndText(double number, const std::string& text, bool terminated)
+{
+    std::vector<uint8_t> record(8);
+    std::memcpy(record.data(), &number, 8);
+    record.insert(record.end(), text.begin(), text.end());
+    if (terminated) record.push_back(0);
+    return record;
+}
+
+}  // namespace
+
+TEST_F(DataTest, AWriteSetsTheWholeRecordOrNothingOfItAndItsLineShowsTheValues)
+{
+    ASSERT_EQ(SimConnect_AddToDataDefinition(a, 3, "Plane Altitude", "feet"), S_OK);
+    ASSERT_EQ(SimConnect_AddToDataDefinition(a, 3, "ATC ID", nullptr, SIMCONNECT_DATATYPE_STRINGV), S_OK);
+    const DWORD user = sim.UserAircraftId();
+    sim.ClearTimeline();
+
+    auto good = NumberAndText(1500, "HB-ABC", true);
+    ASSERT_EQ(SimConnect_SetDataOnSimObject(a, 3, user, 0, 0, static_cast<DWORD>(good.size()), good.data()), S_OK);
+    EXPECT_EQ(sim.Number(user, "PLANE ALTITUDE", "feet"), 1500);
+    EXPECT_EQ(sim.Text(user, "atc id"), "HB-ABC");
+    ASSERT_EQ(sim.Timeline().size(), 1u);
+    EXPECT_NE(sim.Timeline()[0].find("object 1 'User Aircraft' set by 'A': Plane Altitude = 1500, ATC ID = 'HB-ABC'"),
+              std::string::npos)
+        << sim.Timeline()[0];
+
+    // The text is not terminated: the number before it is not taken either.
+    auto bad = NumberAndText(2500, "HB-XYZ", false);
+    ASSERT_EQ(SimConnect_SetDataOnSimObject(a, 3, user, 0, 0, static_cast<DWORD>(bad.size()), bad.data()), S_OK);
+    const auto exceptions = Exceptions(Drain(a));
+    ASSERT_EQ(exceptions.size(), 1u);
+    EXPECT_EQ(exceptions[0].dwException, static_cast<DWORD>(SIMCONNECT_EXCEPTION_DATA_ERROR));
+    EXPECT_EQ(sim.Number(user, "PLANE ALTITUDE", "feet"), 1500);
+    EXPECT_EQ(sim.Text(user, "ATC ID"), "HB-ABC");
+}
+
+TEST_F(DataTest, ATimelineNotKeptGoesOnlyToTheListener)
+{
+    std::vector<std::string> heard;
+    sim.SetTimelineListener([&heard](const std::string& line) { heard.push_back(line); });
+    sim.Note("kept");
+    sim.SetTimelineKept(false);
+    EXPECT_TRUE(sim.Timeline().empty());
+    sim.Note("heard only");
+    EXPECT_TRUE(sim.Timeline().empty());
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[1], "[    0.000] heard only");
+
+    sim.SetTimelineKept(true);
+    sim.Note("first\nline");  // a line may hold line breaks of its own
+    sim.Note("second");
+    EXPECT_EQ(sim.Timeline(), (std::vector<std::string>{"[    0.000] first\nline", "[    0.000] second"}));
+}

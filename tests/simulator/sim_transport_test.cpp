@@ -3,6 +3,13 @@
 
 #include "platform/simconnect/Transport.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 using namespace simtest;
 
 namespace {
@@ -187,3 +194,111 @@ TEST(TransportTest, SecondSimulatorCannotTakeALiveSocket)
 }
 
 }  // namespace
+
+namespace {
+
+// A raw connection to the simulator's socket, speaking the frames of the protocol.
+class RawSocketClient {
+public:
+    RawSocketClient()
+    {
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = platform::simconnect::SocketPath().string();
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    ~RawSocketClient() { ::close(fd_); }
+
+    bool Connected() const { return connected_; }
+    bool Send(const platform::simconnect::Bytes& request) { return platform::simconnect::WriteFrame(fd_, request); }
+    // True when a frame can be read now, without waiting.
+    bool Readable() const
+    {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1;
+    }
+    // The kind of the next frame ("reply" or the message's SIMCONNECT_RECV_ID), read whole.
+    std::string Next()
+    {
+        platform::simconnect::Bytes frame;
+        if (!platform::simconnect::ReadFrame(fd_, frame) || frame.empty()) return "none";
+        if (frame[0] == static_cast<uint8_t>(platform::simconnect::FrameKind::Reply)) return "reply";
+        if (frame.size() < 13) return "short message";
+        return "message " + std::to_string(frame[9]);
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+platform::simconnect::Bytes Request(platform::simconnect::RequestKind kind, DWORD packet,
+                                    const std::string& text = std::string())
+{
+    platform::simconnect::Writer w;
+    w.U32(static_cast<uint32_t>(kind));
+    w.U32(packet);
+    if (!text.empty()) {
+        w.U32(1);  // subscription id
+        w.Text(text);
+    }
+    return w.Take();
+}
+
+}  // namespace
+
+TEST(TransportTest, TheSimulatorSendsMessagesOverTheSocketWithoutBeingAsked)
+{
+    TempMachineRoot root;
+    simulator::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Listen(&error)) << error;
+    RawSocketClient client;
+    ASSERT_TRUE(client.Connected());
+
+    platform::simconnect::Writer open;
+    open.U32(static_cast<uint32_t>(platform::simconnect::RequestKind::Open));
+    open.U32(1);
+    open.Text("raw");
+    ASSERT_TRUE(client.Send(open.Take()));
+    // The messages a request causes come before its reply.
+    EXPECT_EQ(client.Next(), "message " + std::to_string(SIMCONNECT_RECV_ID_OPEN));
+    EXPECT_EQ(client.Next(), "reply");
+    ASSERT_TRUE(client.Send(Request(platform::simconnect::RequestKind::SubscribeSystemEvent, 2, "Frame")));
+    EXPECT_EQ(client.Next(), "reply");
+    EXPECT_FALSE(client.Readable());
+
+    // A frame is in the socket once the simulator has run it: no request asks for it.
+    sim.RunFrames(1);
+    ASSERT_TRUE(client.Readable());
+    EXPECT_EQ(client.Next(), "message " + std::to_string(SIMCONNECT_RECV_ID_EVENT_FRAME));
+    EXPECT_FALSE(client.Readable());
+}
+
+TEST(TransportTest, ASocketClientCountsAsHandledOnceItFoundNothingLeftAndStaysSoWhileIdle)
+{
+    TempMachineRoot root;
+    simulator::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Listen(&error)) << error;
+    HANDLE h = OpenClient("Orvane VELK");
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(h, 1, "Frame"), S_OK);
+    using Wait = simulator::Simulator::SocketWait;
+    constexpr std::chrono::milliseconds kNow{0};
+    Drain(h);
+    Drain(h);
+    ASSERT_TRUE(sim.WaitForSocketClients(kNow, Wait::Handled));
+    // Idle dispatches change nothing: the client stays handled until a message comes.
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(Drain(h).empty());
+    EXPECT_TRUE(sim.WaitForSocketClients(kNow, Wait::Handled));
+    sim.RunFrames(2);
+    EXPECT_FALSE(sim.WaitForSocketClients(kNow, Wait::Fetched));
+    EXPECT_EQ(Drain(h).size(), 2u);
+    EXPECT_TRUE(sim.WaitForSocketClients(kNow, Wait::Fetched));
+    EXPECT_FALSE(sim.WaitForSocketClients(kNow, Wait::Handled));
+    EXPECT_TRUE(Drain(h).empty());
+    EXPECT_TRUE(sim.WaitForSocketClients(kNow, Wait::Handled));
+    SimConnect_Close(h);
+}
