@@ -52,6 +52,7 @@ void EmptyForReload()
     if (parts.readProbes) parts.readProbes->Clear();
     if (parts.protectionZones) parts.protectionZones->Clear();
     if (parts.aircraftParameters) parts.aircraftParameters->Clear();
+    if (parts.simBubble) parts.simBubble->ForgetJetwayConfigs();
     FSProcess::ResetVdgsDisplays();
     FSProcess::ProbeExternalObjects();
     if (parts.jetwayHandler) parts.jetwayHandler->Reset();

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -35,71 +36,200 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-}  // namespace
-
-double JetwayConfig::Number(const std::string& path, const char* section, const char* key) const
+// printf into a string.
+template <typename... Args>
+std::string Format(const char* format, Args... args)
 {
-    const std::string text = ConfigFileHelper::ReadString(path, section, key);
-    if (text.empty()) return 0.0;
-    double value = 0.0;
-    if (!ParseLeadingDouble(text, value)) {
-        if (log_)
-            log_->error("'%s': [%s] %s = '%s' is not a number! Taking 0.", path.c_str(), section, key, text.c_str());
-        return 0.0;
-    }
-    if (std::fabs(value) > kMaxMagnitude) {
-        if (log_)
-            log_->error("'%s': [%s] %s = '%s' is out of range! Taking 0.", path.c_str(), section, key, text.c_str());
-        return 0.0;
-    }
-    return value;
+    const int length = std::snprintf(nullptr, 0, format, args...);
+    if (length <= 0) return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(&text[0], text.size(), format, args...);
+    text.resize(static_cast<size_t>(length));
+    return text;
 }
 
-JetwayRange JetwayConfig::Range(const std::string& path, const char* key) const
-{
-    JetwayRange range;
-    const std::string text = ConfigFileHelper::ReadString(path, kRanges, key);
-    if (text.empty()) return range;
-    std::vector<std::string> pieces;
-    SplitByComma(text, pieces);
-    if (pieces.size() != 2 && log_)
-        log_->warn("'%s': [%s] %s = '%s' should be two numbers!", path.c_str(), kRanges, key, text.c_str());
-    double* const slots[] = {&range.first, &range.second};
-    for (size_t i = 0; i < 2 && i < pieces.size(); ++i) {
-        double value = 0.0;
-        if (!ParseLeadingDouble(pieces[i], value) || std::fabs(value) > kMaxMagnitude) {
-            if (log_)
-                log_->error("'%s': [%s] %s = '%s' has no usable number at place %u! Taking 0.", path.c_str(),
-                            kRanges, key, text.c_str(), static_cast<unsigned>(i + 1));
-            value = 0.0;
-        }
-        *slots[i] = value;
+// Collects the values of one file, with a note for everything found wrong.
+class Parser {
+public:
+    explicit Parser(JetwayConfigValues& values) : v_(values), path_(values.path.c_str()) {}
+
+    void Error(std::string text, bool afterModelTitle = false)
+    {
+        v_.notes.push_back(JetwayConfigValues::Note{false, afterModelTitle, std::move(text)});
     }
-    return range;
+    void Warn(std::string text) { v_.notes.push_back(JetwayConfigValues::Note{true, false, std::move(text)}); }
+
+    std::string Text(const char* section, const char* key) const
+    {
+        return ConfigFileHelper::ReadString(v_.path, section, key);
+    }
+
+    double Number(const char* section, const char* key)
+    {
+        const std::string text = Text(section, key);
+        if (text.empty()) return 0.0;
+        double value = 0.0;
+        if (!ParseLeadingDouble(text, value)) {
+            Error(Format("'%s': [%s] %s = '%s' is not a number! Taking 0.", path_, section, key, text.c_str()));
+            return 0.0;
+        }
+        if (std::fabs(value) > JetwayConfig::kMaxMagnitude) {
+            Error(Format("'%s': [%s] %s = '%s' is out of range! Taking 0.", path_, section, key, text.c_str()));
+            return 0.0;
+        }
+        return value;
+    }
+
+    JetwayRange Range(const char* key)
+    {
+        JetwayRange range;
+        const std::string text = Text(kRanges, key);
+        if (text.empty()) return range;
+        std::vector<std::string> pieces;
+        SplitByComma(text, pieces);
+        if (pieces.size() != 2)
+            Warn(Format("'%s': [%s] %s = '%s' should be two numbers!", path_, kRanges, key, text.c_str()));
+        double* const slots[] = {&range.first, &range.second};
+        for (size_t i = 0; i < 2 && i < pieces.size(); ++i) {
+            double value = 0.0;
+            if (!ParseLeadingDouble(pieces[i], value) || std::fabs(value) > JetwayConfig::kMaxMagnitude) {
+                Error(Format("'%s': [%s] %s = '%s' has no usable number at place %u! Taking 0.", path_, kRanges, key,
+                             text.c_str(), static_cast<unsigned>(i + 1)));
+                value = 0.0;
+            }
+            *slots[i] = value;
+        }
+        return range;
+    }
+
+    void Part(size_t k)
+    {
+        const std::string section = "LinkedSimObject." + std::to_string(k);
+        if (ConfigFileHelper::GetKeyNames(v_.path, section).empty()) return;
+        JetwayConfigValues::Part& part = v_.parts[k];
+        using State = JetwayConfigValues::Part::State;
+        const char* name = section.c_str();
+
+        part.state = State::BadTitle;
+        part.title = Text(name, "sim_title");
+        if (part.title.size() >= JetwayConfig::kTitleLimit) {
+            Error(Format("'%s' sim_title is too long (%d)! -> '%s'! Linking unsuccessful!", name,
+                         static_cast<int>(part.title.size()), part.title.c_str()),
+                  true);
+            return;
+        }
+        if (part.title.empty()) {
+            Error(Format("'%s' has no 'sim_title' defined! Linking unsuccessful!", name), true);
+            return;
+        }
+        part.state = State::BadBone;
+        const std::string bone = Text(name, "reference_bone");
+        LinkedSimObject linked;
+        if (!linked.SetLinkTypeFromText(bone)) {
+            if (bone.empty())
+                Error(Format("'%s' has no 'reference_bone' defined! Linking unsuccessful!", name), true);
+            else
+                Error(Format("'%s' has unsupported reference bone! -> '%s'! Linking unsuccessful!", name,
+                             bone.c_str()),
+                      true);
+            return;
+        }
+        part.state = State::Usable;
+        part.link = linked.GetLinkType();
+        part.x = Number(name, "offset_x");
+        part.y = Number(name, "offset_y");
+        part.z = Number(name, "offset_z");
+    }
+
+    void Sound()
+    {
+        v_.soundFile = Text(kSound, "filename");
+        if (v_.soundFile.empty()) return;
+        const std::string loop = Text(kSound, "loop");
+        v_.soundLoop = loop == "true" || loop == "True" || loop == "yes" || loop == "Yes";
+        // Whole numbers; Number keeps them well inside the int range.
+        v_.soundMinDistance = static_cast<int32_t>(Number(kSound, "min_distance"));
+        v_.soundMaxDistance = static_cast<int32_t>(Number(kSound, "max_distance"));
+    }
+
+private:
+    JetwayConfigValues& v_;
+    const char* path_;
+};
+
+}  // namespace
+
+JetwayConfigValues JetwayConfig::Parse(const std::string& path)
+{
+    JetwayConfigValues v;
+    v.path = path;
+    v.missingCode = ConfigFileHelper::CheckFileExists(path);
+    if (v.missingCode != 0) return v;
+
+    Parser read(v);
+    v.typeText = read.Text(kGeneral, "type");
+    v.type = TypeFromText(v.typeText);
+
+    v.rootFloorHeight = read.Number(kDimensions, "root_floor_height");
+    v.rootBridgeOffset = read.Number(kDimensions, "root_bridge_offset");
+    v.mouthOffset = read.Number(kDimensions, "mouth_offset");
+    v.legOffset = read.Number(kDimensions, "leg_offset");
+    v.legOffsetFromOrigin = read.Number(kDimensions, "leg_offset_from_origin");
+    v.wheelRadius = read.Number(kDimensions, "wheel_radius");
+    v.stairLength = read.Number(kDimensions, "stair_length");
+    v.stairOffset = read.Number(kDimensions, "stair_offset");
+    v.stairOffsetFromOrigin = read.Number(kDimensions, "stair_offset_from_origin");
+    v.hoodMovableHeight = read.Number(kDimensions, "hood_movable_height");
+    v.hoodWidth = read.Number(kDimensions, "hood_width");
+    v.rootRotationTime = read.Number(kTimes, "root_rotation_time");
+    v.bridgeExtensionTime = read.Number(kTimes, "bridge_extension_time");
+
+    for (size_t k = 0; k < JetwayData::kPartCount; ++k) read.Part(k);
+
+    v.bridgeLength = read.Range("bridge_length");
+    v.rootSweep = read.Range("root_sweep");
+    v.bridgeDip = read.Range("bridge_dip");
+    v.headSweep = read.Range("head_sweep");
+    v.legLength = read.Range("leg_length");
+
+    read.Sound();
+    return v;
 }
 
 bool JetwayConfig::Read(const JetwayConfigTarget& target, const std::string& path) const
+{
+    return Apply(target, Parse(path));
+}
+
+void JetwayConfig::Log(const JetwayConfigValues::Note& note, const std::string& modelTitle) const
+{
+    if (log_ == nullptr) return;
+    const std::string text = note.afterModelTitle ? modelTitle + ": " + note.text : note.text;
+    if (note.warning)
+        log_->warn("%s", text.c_str());
+    else
+        log_->error("%s", text.c_str());
+}
+
+bool JetwayConfig::Apply(const JetwayConfigTarget& target, const JetwayConfigValues& v) const
 {
     if (target.jetway == nullptr) {
         if (log_) log_->error("'jetway.cfg' of SimObject '%s' read without a jetway!", target.objectName.c_str());
         return false;
     }
-    const DWORD code = ConfigFileHelper::CheckFileExists(path);
-    if (code != 0) {
+    if (v.missingCode != 0) {
         if (log_)
             log_->error("'jetway.cfg' not found for Model '%s' of SimObject '%s'! Path='%s', Code(%u)",
-                        target.modelTitle.c_str(), target.objectName.c_str(), path.c_str(),
-                        static_cast<unsigned>(code));
+                        target.modelTitle.c_str(), target.objectName.c_str(), v.path.c_str(),
+                        static_cast<unsigned>(v.missingCode));
         return false;
     }
 
     JetwayData& r = *target.jetway->GetJetwayData();
-
-    const std::string type = ConfigFileHelper::ReadString(path, kGeneral, "type");
-    r.JetwayType = TypeFromText(type);
-    if (r.JetwayType == 0 && log_)
+    r.JetwayType = v.type;
+    if (v.type == 0 && log_)
         log_->error("'%s': [%s] type = '%s' is no jetway type (A, N, T or H)! The jetway cannot be operated.",
-                    path.c_str(), kGeneral, type.c_str());
+                    v.path.c_str(), kGeneral, v.typeText.c_str());
 
     // A jetway placed above ground carries its height in the floor height; its parts keep their place
     // relative to the ground.
@@ -114,95 +244,57 @@ bool JetwayConfig::Read(const JetwayConfigTarget& target, const std::string& pat
             ground = 0.0;
         }
     }
-    r.RootFloorHeight = Number(path, kDimensions, "root_floor_height") + ground;
-    r.RootBridgeOffset = Number(path, kDimensions, "root_bridge_offset");
-    r.MouthOffset = Number(path, kDimensions, "mouth_offset");
-    r.LegOffset = Number(path, kDimensions, "leg_offset");
-    r.LegOffsetFromOrigin = Number(path, kDimensions, "leg_offset_from_origin");
-    r.WheelRadius = Number(path, kDimensions, "wheel_radius");
-    r.StairLength = Number(path, kDimensions, "stair_length");
-    r.StairOffset = Number(path, kDimensions, "stair_offset");
-    r.StairOffsetFromOrigin = Number(path, kDimensions, "stair_offset_from_origin");
-    r.HoodMovableHeight = Number(path, kDimensions, "hood_movable_height");
-    r.HoodWidth = Number(path, kDimensions, "hood_width");
-    r.RootRotationTime = Number(path, kTimes, "root_rotation_time");
-    r.BridgeExtensionTime = Number(path, kTimes, "bridge_extension_time");
+    for (const JetwayConfigValues::Note& note : v.notes) Log(note, target.modelTitle);
 
-    ReadParts(target, path, ground);
+    r.RootFloorHeight = v.rootFloorHeight + ground;
+    r.RootBridgeOffset = v.rootBridgeOffset;
+    r.MouthOffset = v.mouthOffset;
+    r.LegOffset = v.legOffset;
+    r.LegOffsetFromOrigin = v.legOffsetFromOrigin;
+    r.WheelRadius = v.wheelRadius;
+    r.StairLength = v.stairLength;
+    r.StairOffset = v.stairOffset;
+    r.StairOffsetFromOrigin = v.stairOffsetFromOrigin;
+    r.HoodMovableHeight = v.hoodMovableHeight;
+    r.HoodWidth = v.hoodWidth;
+    r.RootRotationTime = v.rootRotationTime;
+    r.BridgeExtensionTime = v.bridgeExtensionTime;
 
-    r.BridgeLengthRange = Range(path, "bridge_length");
-    r.RootSweepRange = Range(path, "root_sweep");
-    r.BridgeDipRange = Range(path, "bridge_dip");
-    r.HeadSweepRange = Range(path, "head_sweep");
-    r.LegLengthRange = Range(path, "leg_length");
+    for (size_t k = 0; k < JetwayData::kPartCount; ++k) {
+        using State = JetwayConfigValues::Part::State;
+        const JetwayConfigValues::Part& from = v.parts[k];
+        if (from.state == State::Absent) continue;
+        LinkedSimObject& part = r.Parts[k];
+        if (from.state != State::Usable) {
+            if (from.state == State::BadBone) part.SetLinkType(LinkType::None);
+            part.SetSimTitle("");
+            part.SetCreationTitle("");
+            continue;
+        }
+        part.SetLinkType(from.link);
+        part.SetSimTitle(from.title);
+        part.SetCreationTitle(from.title);
+        part.SetOffset(from.x, from.y, from.z - ground);
+    }
 
-    ReadSound(target, path);
+    r.BridgeLengthRange = v.bridgeLength;
+    r.RootSweepRange = v.rootSweep;
+    r.BridgeDipRange = v.bridgeDip;
+    r.HeadSweepRange = v.headSweep;
+    r.LegLengthRange = v.legLength;
+
+    ApplySound(target, v);
 
     target.jetway->SetConfig(true);
     return true;
 }
 
-void JetwayConfig::ReadParts(const JetwayConfigTarget& target, const std::string& path, double ground) const
+void JetwayConfig::ApplySound(const JetwayConfigTarget& target, const JetwayConfigValues& v) const
 {
-    JetwayData& r = *target.jetway->GetJetwayData();
-    const char* model = target.modelTitle.c_str();
-    for (size_t k = 0; k < JetwayData::kPartCount; ++k) {
-        const std::string section = "LinkedSimObject." + std::to_string(k);
-        if (ConfigFileHelper::GetKeyNames(path, section).empty()) continue;
-        LinkedSimObject& part = r.Parts[k];
-        const auto refuse = [&part] {
-            part.SetSimTitle("");
-            part.SetCreationTitle("");
-        };
-
-        const std::string title = ConfigFileHelper::ReadString(path, section, "sim_title");
-        if (title.size() >= kTitleLimit) {
-            if (log_)
-                log_->error("%s: '%s' sim_title is too long (%d)! -> '%s'! Linking unsuccessful!", model,
-                            section.c_str(), static_cast<int>(title.size()), title.c_str());
-            refuse();
-            continue;
-        }
-        if (title.empty()) {
-            if (log_) log_->error("%s: '%s' has no 'sim_title' defined! Linking unsuccessful!", model, section.c_str());
-            refuse();
-            continue;
-        }
-        const std::string bone = ConfigFileHelper::ReadString(path, section, "reference_bone");
-        if (!part.SetLinkTypeFromText(bone)) {
-            if (log_) {
-                if (bone.empty())
-                    log_->error("%s: '%s' has no 'reference_bone' defined! Linking unsuccessful!", model,
-                                section.c_str());
-                else
-                    log_->error("%s: '%s' has unsupported reference bone! -> '%s'! Linking unsuccessful!", model,
-                                section.c_str(), bone.c_str());
-            }
-            refuse();
-            continue;
-        }
-        part.SetSimTitle(title);
-        part.SetCreationTitle(title);
-        const double x = Number(path, section.c_str(), "offset_x");
-        const double y = Number(path, section.c_str(), "offset_y");
-        const double z = Number(path, section.c_str(), "offset_z");
-        part.SetOffset(x, y, z - ground);
-    }
-}
-
-void JetwayConfig::ReadSound(const JetwayConfigTarget& target, const std::string& path) const
-{
-    const std::string fileName = ConfigFileHelper::ReadString(path, kSound, "filename");
-    if (fileName.empty()) return;
-    const std::string loopText = ConfigFileHelper::ReadString(path, kSound, "loop");
-    const bool loop = loopText == "true" || loopText == "True" || loopText == "yes" || loopText == "Yes";
-    // Whole numbers; Number keeps them well inside the int range.
-    const auto minDistance = static_cast<int32_t>(Number(path, kSound, "min_distance"));
-    const auto maxDistance = static_cast<int32_t>(Number(path, kSound, "max_distance"));
-
+    if (v.soundFile.empty()) return;
     Jetway& jetway = *target.jetway;
     jetway.ResetSound();
-    jetway.GetSound().SetParameters(fileName, loop, minDistance, maxDistance);
+    jetway.GetSound().SetParameters(v.soundFile, v.soundLoop, v.soundMinDistance, v.soundMaxDistance);
     if (sound_ == nullptr) return;
     XYZData at;
     const PlacementData& p = target.placement;
@@ -211,5 +303,12 @@ void JetwayConfig::ReadSound(const JetwayConfigTarget& target, const std::string
         if (log_) log_->error("SimObject '%s': no valid position for the jetway's sound!", target.objectName.c_str());
         return;
     }
-    jetway.SetupSound(*sound_, FolderOf(path), at.x, at.y, at.z);
+    jetway.SetupSound(*sound_, FolderOf(v.path), at.x, at.y, at.z);
+}
+
+const JetwayConfigValues& JetwayConfigCache::Get(const std::string& path)
+{
+    auto found = values_.find(path);
+    if (found == values_.end()) found = values_.emplace(path, JetwayConfig::Parse(path)).first;
+    return found->second;
 }

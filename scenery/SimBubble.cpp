@@ -2,7 +2,6 @@
 
 #include "foundation/BBox.h"
 #include "objects/EnviroDataProbe.h"
-#include "objects/JetwayConfig.h"
 #include "objects/SimObjectList.h"
 #include "scenery/QuadTree.h"
 #include "scenery/SimObjectsFolderManager.h"
@@ -13,6 +12,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -27,6 +27,35 @@ std::string Prefix(const std::string& name)
 {
     return name.substr(0, name.find(':'));
 }
+
+// The active objects by whole name, made at the first lookup of a link pass. A name stands for the first
+// object of that name in list order.
+class NameIndex {
+public:
+    explicit NameIndex(SimObjectList& list) : list_(list) {}
+
+    SimObject* Find(const std::string& name)
+    {
+        if (!built_) Build();
+        const auto found = byName_.find(name);
+        return found == byName_.end() ? nullptr : found->second;
+    }
+
+private:
+    void Build()
+    {
+        byName_.reserve(static_cast<size_t>(list_.Count()));
+        for (int32_t i = 0; i < list_.Count(); ++i) {
+            SimObject* object = list_.At(i);
+            byName_.emplace(object->GetName(), object);  // a later object of the same name is not taken
+        }
+        built_ = true;
+    }
+
+    SimObjectList& list_;
+    bool built_ = false;
+    std::unordered_map<std::string, SimObject*> byName_;
+};
 
 // A group record being collected during the pass, and the group it was opened for.
 struct OpenGroupRecord {
@@ -220,12 +249,18 @@ void SimBubble::ReadJetwayConfig(SimObject& object)
     target.placement = object.GetPlacement();
     target.objectName = object.GetName();
     target.modelTitle = model->GetSimTitle();
-    const JetwayConfig reader(folders_ != nullptr ? &folders_->GetLog() : &log_, sound_);
-    reader.Read(target, folder + "jetway.cfg");
+    // A folder was found: there is a folder manager.
+    const JetwayConfig reader(&folders_->GetLog(), sound_);
+    reader.Apply(target, jetwayConfigs_.Get(folder + "jetway.cfg"));
 }
 
 void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectList& active)
 {
+    NameIndex names(active);
+    // The active jetways by the prefix of their names, made at the first probe with the all-jetways flag.
+    std::unordered_map<std::string, std::vector<SimObject*>> jetwaysByPrefix;
+    bool jetwaysGrouped = false;
+
     for (int32_t k = 0; k < activeProbes.Count(); ++k) {
         EnviroDataProbe* probe = activeProbes.At(k);
         probe->SetLinkedIndex(k);
@@ -233,7 +268,7 @@ void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectL
         const std::string prefix = Prefix(probe->GetName());
 
         for (const std::string& client : probe->GetClientList()) {
-            SimObject* object = active.FindByName(prefix + ":" + client);
+            SimObject* object = names.Find(prefix + ":" + client);
             if (object == nullptr) continue;
             const SimObjectModel* model = object->GetCurrentModel();
             if (model == nullptr || !model->NeedsWeatherData()) continue;
@@ -242,16 +277,23 @@ void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectL
         }
 
         if (!probe->IsAllJetways()) continue;
-        for (int32_t index : active.GetJetwayIndices()) {
-            SimObject* object = active.At(index);
-            if (object == nullptr || !object->HasObjectFeature(FeatureJetway)) continue;
-            if (Prefix(object->GetName()) == prefix) object->SetLinkedIndex(k);
+        if (!jetwaysGrouped) {
+            for (int32_t index : active.GetJetwayIndices()) {
+                SimObject* object = active.At(index);
+                if (object == nullptr || !object->HasObjectFeature(FeatureJetway)) continue;
+                jetwaysByPrefix[Prefix(object->GetName())].push_back(object);
+            }
+            jetwaysGrouped = true;
         }
+        const auto jetways = jetwaysByPrefix.find(prefix);
+        if (jetways == jetwaysByPrefix.end()) continue;
+        for (SimObject* object : jetways->second) object->SetLinkedIndex(k);
     }
 }
 
 void SimBubble::ResolveSyncLinks(SimObjectList& active)
 {
+    NameIndex names(active);
     for (int32_t index : active.GetAnimatedIndices()) {
         SimObject* object = active.At(index);
         if (object == nullptr) continue;
@@ -263,7 +305,7 @@ void SimBubble::ResolveSyncLinks(SimObjectList& active)
         animation->ClearSyncTargets();
         const std::string prefix = Prefix(object->GetName());
         for (size_t n = 0; n < animation->GetSyncNameCount(); ++n) {
-            SimObject* target = active.FindByName(prefix + ":" + animation->GetSyncName(static_cast<int>(n)));
+            SimObject* target = names.Find(prefix + ":" + animation->GetSyncName(static_cast<int>(n)));
             if (target == nullptr) continue;
             animation->AddSyncTarget(target);
             target->SetSynchronised(true);

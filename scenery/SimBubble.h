@@ -10,6 +10,7 @@
 
 #include "foundation/GeoMath.h"
 #include "foundation/Records.h"
+#include "objects/JetwayConfig.h"
 
 #include <cstdint>
 
@@ -66,10 +67,16 @@ public:
     void FilterObjects(SimObjectList& active, EnviroDataProbeList& activeProbes, const EnviroDataProbeList& readProbes,
                        const QuadTree& tree, double altitudeFeet);
     // Links each active probe to the active objects named in its client list (and, with its all-jetways
-    // flag, to the jetways of its placement file).
+    // flag, to the jetways of its placement file). A name stands for the first active object of that name.
     void ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectList& active);
-    // Links each animated object's first triggerable animation to the objects named to follow it.
+    // Links each animated object's first triggerable animation to the objects named to follow it (the
+    // first active object of each name).
     void ResolveSyncLinks(SimObjectList& active);
+
+    // Each model folder's "jetway.cfg" is read at the first jetway that needs it and its values are kept
+    // for every later pass, until this is called (the reload of the placement data calls it).
+    void ForgetJetwayConfigs() { jetwayConfigs_.Clear(); }
+    size_t GetJetwayConfigCount() const { return jetwayConfigs_.Count(); }
 
     // ---- Values and state -----------------------------------------------------------------------
     int32_t GetTriggerRange() const { return ranges_.triggerRange; }
@@ -107,4 +114,5 @@ private:
     uint8_t aboveCeiling_ = 0;
     uint8_t inZone_ = 0;
     double distance_ = 0.0;
+    JetwayConfigCache jetwayConfigs_;
 };

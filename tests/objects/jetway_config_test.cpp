@@ -1,8 +1,10 @@
 // The reader of "jetway.cfg": every key into the jetway's record, what missing keys become, the
-// linked parts, the sound, and files made to hurt.
+// linked parts, the sound, and files made to hurt; values parsed once and given to many jetways, and the
+// cache that keeps them until it is cleared.
 #include "objects/JetwayConfig.h"
 
 #include "foundation/GeoMath.h"
+#include "jetway/core/JetwayCodec.h"
 #include "link/SimStatus.h"
 #include "objects/Jetway.h"
 #include "sound/SoundEngine.h"
@@ -18,7 +20,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -469,4 +473,196 @@ TEST_F(JetwayConfigTest, BadPlacementAltitudeIsNotAddedToTheFloor)
     EXPECT_EQ(1u, log.Priority("ERROR").size());
 }
 
+// The sample machine's jetway models.
+std::vector<std::string> SampleConfigs()
+{
+    const std::filesystem::path objects = std::filesystem::path(VELK_TEST_SOURCE_DIR) / ".." / ".." / "examples" /
+                                          "machine" / "c" / "Quorvath" / "VELK Objects" / "SimObjects";
+    std::vector<std::string> files;
+    for (const char* model : {"VELK_JetwayA", "VELK_JetwayN", "VELK_JetwayH", "VELK_JetwayT"}) {
+        std::ifstream in(objects / model / "model" / "jetway.cfg", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        files.push_back(text.str());
+    }
+    return files;
+}
+
+// Everything the reader gives a jetway: the record's bytes as the module receives them, the sound's
+// settings and the configured flag.
+struct Given {
+    JetwayBytes record;
+    std::string soundFile;
+    bool looped = false;
+    bool configured = false;
+
+    explicit Given(const Jetway& jetway)
+        : record(EncodeJetwayData(jetway.GetRecord())),
+          soundFile(jetway.GetSound().GetFileName()),
+          looped(jetway.GetSound().IsLooped()),
+          configured(jetway.HasConfig())
+    {
+    }
+    bool operator==(const Given& other) const
+    {
+        return record == other.record && soundFile == other.soundFile && looped == other.looped &&
+               configured == other.configured;
+    }
+};
+
+TEST_F(JetwayConfigTest, ValuesParsedOnceGiveEveryJetwayTheRecordOfAFreshRead)
+{
+    std::vector<std::string> files = SampleConfigs();
+    ASSERT_EQ(files.size(), 4u);
+    for (const std::string& file : files) ASSERT_NE(file.find("[general]"), std::string::npos);
+    files.push_back(kFullFile);
+
+    // Placements with and without a ground offset, one after the other from the same parsed values.
+    struct Placement {
+        const char* what;
+        double altitude;
+        bool agl;
+    };
+    const Placement placements[] = {{"on the ground", 0.0, true},
+                                    {"12 ft above ground", 12.0, true},
+                                    {"sea level altitude", 350.0, false},
+                                    {"5 ft below ground", -5.0, true}};
+    for (size_t f = 0; f < files.size(); ++f) {
+        WriteConfig(files[f]);
+        const JetwayConfigValues values = JetwayConfig::Parse(kPath);
+        for (const Placement& p : placements) {
+            SCOPED_TRACE(std::to_string(f) + ", " + p.what);
+            JetwayConfigTarget t = Target();
+            t.placement.Set(47.25, 8.5, p.altitude, p.agl, PlacementData::IsZeroAltitude(p.altitude), 0, 0, 90);
+
+            // Both jetways carry parts of an earlier configuration: slots the file does not name keep them.
+            Jetway fresh;
+            Jetway given;
+            for (Jetway* jetway : {&fresh, &given}) {
+                WriteConfig(kFullFile);
+                t.jetway = jetway;
+                ASSERT_TRUE(Read(t));
+            }
+            WriteConfig(files[f]);
+
+            t.jetway = &fresh;
+            ASSERT_TRUE(Read(t));
+            t.jetway = &given;
+            ASSERT_TRUE(JetwayConfig(log.category(), nullptr).Apply(t, values));
+            EXPECT_TRUE(Given(fresh) == Given(given));
+        }
+    }
+    EXPECT_THAT(log.Lines(), IsEmpty());
+}
+
+TEST_F(JetwayConfigTest, ComplaintsAreLoggedForEveryJetwayInReadingOrder)
+{
+    WriteConfig("[general]\ntype = X\n"
+                "[dimensions]\nroot_floor_height = abc\nhood_width = 2e9\n"
+                "[LinkedSimObject.0]\nsim_title = NO_BONE\n"
+                "[LinkedSimObject.1]\nsim_title = P\nreference_bone = ROOT\noffset_y = zz\n"
+                "[range_limits]\nroot_sweep = 5\nleg_length = q,1\n"
+                "[Sound]\nfilename = m.wav\nmax_distance = -3e9\n");
+    const JetwayConfigValues values = JetwayConfig::Parse(kPath);
+    const std::string file = std::string("'") + kPath + "': ";
+    const std::vector<std::string> perJetway = {
+        "ERROR " + file + "[general] type = 'X' is no jetway type (A, N, T or H)! The jetway cannot be operated.",
+        "ERROR SimObject 'LSZH:JW:E12': placement altitude is out of range! Taking the ground.",
+        "ERROR " + file + "[dimensions] root_floor_height = 'abc' is not a number! Taking 0.",
+        "ERROR " + file + "[dimensions] hood_width = '2e9' is out of range! Taking 0.",
+        "ERROR VELK_JW_A: 'LinkedSimObject.0' has no 'reference_bone' defined! Linking unsuccessful!",
+        "ERROR " + file + "[LinkedSimObject.1] offset_y = 'zz' is not a number! Taking 0.",
+        "WARN " + file + "[range_limits] root_sweep = '5' should be two numbers!",
+        "ERROR " + file + "[range_limits] leg_length = 'q,1' has no usable number at place 1! Taking 0.",
+        "ERROR " + file + "[Sound] max_distance = '-3e9' is out of range! Taking 0.",
+    };
+
+    JetwayConfigTarget t = Target();
+    t.placement.Set(47.25, 8.5, std::nan(""), true, false, 0, 0, 0);
+    const JetwayConfig reader(log.category(), nullptr);
+    ASSERT_TRUE(reader.Apply(t, values));
+    EXPECT_EQ(log.Lines(), perJetway);
+
+    // The second jetway hears the same; a fresh read says the same again.
+    log.Clear();
+    Jetway second;
+    t.jetway = &second;
+    ASSERT_TRUE(reader.Apply(t, values));
+    EXPECT_EQ(log.Lines(), perJetway);
+    log.Clear();
+    ASSERT_TRUE(Read(t));
+    EXPECT_EQ(log.Lines(), perJetway);
+
+    // The missing file is reported per jetway with that jetway's names.
+    const JetwayConfigValues missing = JetwayConfig::Parse("C:\\SimObjects\\Jetway_B\\jetway.cfg");
+    for (const char* name : {"LSZH:JW:E14", "LSZH:JW:E16"}) {
+        log.Clear();
+        Jetway untouched;
+        t.jetway = &untouched;
+        t.objectName = name;
+        EXPECT_FALSE(reader.Apply(t, missing));
+        EXPECT_FALSE(untouched.HasConfig());
+        EXPECT_THAT(log.Lines(), ElementsAre("ERROR 'jetway.cfg' not found for Model 'VELK_JW_A' of SimObject '" +
+                                             std::string(name) +
+                                             "'! Path='C:\\SimObjects\\Jetway_B\\jetway.cfg', Code(3)"));
+    }
+}
+
+TEST_F(JetwayConfigTest, CachedValuesPrepareEachJetwaysSound)
+{
+    using namespace testing_riff;
+    const Bytes wav = Wave(Format{}, Ramp(2205));
+    WriteFile(folder_ / "sound" / "motor.wav", std::string(wav.begin(), wav.end()));
+    WriteConfig("[Sound]\nfilename = motor.wav\nloop = true\nmin_distance = 3\nmax_distance = 200\n");
+
+    LogCapture soundLog{"VELK.SOUNDENGINE.JWCACHE"};
+    SimStatus status;
+    GeoMath geo;
+    SoundEngine engine(*soundLog.category(), status, geo, true, false);
+    JetwayConfigCache cache;
+    const JetwayConfig reader(log.category(), &engine);
+    Jetway first;
+    Jetway second;
+    for (Jetway* jetway : {&first, &second}) {
+        JetwayConfigTarget t = Target();
+        t.jetway = jetway;
+        ASSERT_TRUE(reader.Apply(t, cache.Get(kPath)));
+        EXPECT_TRUE(jetway->IsSoundEnabled());
+        EXPECT_EQ("motor.wav", jetway->GetSound().GetFileName());
+        EXPECT_TRUE(jetway->GetSound().IsLooped());
+    }
+    EXPECT_EQ(cache.Count(), 1u);
+    EXPECT_TRUE(engine.HasWave(SoundEngine::MakeSoundPath(kFolder, "motor.wav")));
+    EXPECT_THAT(soundLog.Priority("ERROR"), IsEmpty());
+}
+
+TEST_F(JetwayConfigTest, TheCacheKeepsEachFileUntilCleared)
+{
+    WriteConfig("[general]\ntype = A\n[dimensions]\nhood_width = 3\n");
+    JetwayConfigCache cache;
+    const JetwayConfigValues* first = &cache.Get(kPath);
+    EXPECT_EQ(first->type, static_cast<uint32_t>(kJetwayTypeA));
+
+    // A changed file is not read again: the kept values answer.
+    WriteConfig("[general]\ntype = T\n[dimensions]\nhood_width = 4\n");
+    EXPECT_EQ(&cache.Get(kPath), first);
+    EXPECT_EQ(cache.Get(kPath).type, static_cast<uint32_t>(kJetwayTypeA));
+    EXPECT_DOUBLE_EQ(cache.Get(kPath).hoodWidth, 3.0);
+
+    // A missing file stays missing until the cache is cleared, even when it appears.
+    const std::string otherPath = "C:\\SimObjects\\Jetway_B\\jetway.cfg";
+    EXPECT_NE(cache.Get(otherPath).missingCode, 0u);
+    WriteFile(root_ / "c" / "SimObjects" / "Jetway_B" / "jetway.cfg", "[general]\ntype = H\n");
+    EXPECT_NE(cache.Get(otherPath).missingCode, 0u);
+    EXPECT_EQ(cache.Count(), 2u);
+
+    cache.Clear();
+    EXPECT_EQ(cache.Count(), 0u);
+    EXPECT_EQ(cache.Get(kPath).type, static_cast<uint32_t>(kJetwayTypeT));
+    EXPECT_DOUBLE_EQ(cache.Get(kPath).hoodWidth, 4.0);
+    EXPECT_EQ(cache.Get(otherPath).missingCode, 0u);
+    EXPECT_EQ(cache.Get(otherPath).type, static_cast<uint32_t>(kJetwayTypeH));
+}
+
 }  // namespace
+

@@ -1,6 +1,7 @@
 // What the filtering pass prepares for an object that becomes active: the jetway configuration read from
-// the model's folder (model 1 of a jetway with several models), and the sounds of triggerable animations
-// bound to the engine at the object's position with their files from the SimObject folder.
+// the model's folder (model 1 of a jetway with several models), kept per folder until the bubble forgets
+// it, with each jetway's sound at its own place; and the sounds of triggerable animations bound to the
+// engine at the object's position with their files from the SimObject folder.
 #include "folders_fixture.h"
 #include "simbubble_test_support.h"
 
@@ -156,6 +157,92 @@ TEST_F(SimBubbleActivationTest, AnimationSoundsAreBoundAtTheObject)
     // The next rebuild silences it before the copy goes.
     bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
     EXPECT_FALSE(device.Buffer(0).playing);
+    w.active.Empty();
+}
+
+TEST_F(SimBubbleActivationTest, EachFolderIsReadOnceUntilTheConfigurationsAreForgotten)
+{
+    const std::string shortFile = kObjects + "\\Gates\\model.short\\jetway.cfg";
+    Write(shortFile, "[general]\r\ntype=H\r\n");
+    Write(kObjects + "\\Gates\\model.long\\jetway.cfg", "[general]\r\ntype=T\r\n");
+    Jetway("apt:one", {"Jetway Short"});
+    Jetway("apt:two", {"Jetway Short"});
+    Jetway("apt:double", {"Jetway Short", "Jetway Long"});
+    Jetway("apt:no cfg", {"Hangar Door"});
+    w.Index();
+
+    SimBubble bubble(log.Category(), nullptr, &Manager());
+    bubble.SetCentre(kLat, kLon);
+    auto types = [this] {
+        return std::vector<uint32_t>{Record("apt:one", 0).JetwayType, Record("apt:two", 0).JetwayType,
+                                     Record("apt:double", 1).JetwayType};
+    };
+    const std::vector<uint32_t> before = {kJetwayTypeH, kJetwayTypeH, kJetwayTypeT};
+    bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
+    EXPECT_EQ(bubble.GetJetwayConfigCount(), 3u);  // short, long and the missing one
+    EXPECT_EQ(types(), before);
+
+    // A changed file is not seen by the next passes; the missing one is reported every pass.
+    Write(shortFile, "[general]\r\ntype=N\r\n");
+    Write(kObjects + "\\Gates\\model.door\\jetway.cfg", "[general]\r\ntype=A\r\n");
+    const std::string notFound = "ERROR 'jetway.cfg' not found for Model 'Hangar Door' of SimObject 'apt:no cfg'! "
+                                 "Path='" + kObjects + "\\Gates\\model.door\\jetway.cfg', Code(2)";
+    ClearLog();
+    bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
+    EXPECT_EQ(types(), before);
+    EXPECT_TRUE(Logged(notFound));
+    EXPECT_FALSE(w.active.FindByName("apt:no cfg")->GetModel(0)->GetJetway()->HasConfig());
+
+    // Forgotten, every file is read again.
+    bubble.ForgetJetwayConfigs();
+    EXPECT_EQ(bubble.GetJetwayConfigCount(), 0u);
+    ClearLog();
+    bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
+    EXPECT_EQ(types(), (std::vector<uint32_t>{kJetwayTypeN, kJetwayTypeN, kJetwayTypeT}));
+    EXPECT_FALSE(Logged(notFound));
+    EXPECT_TRUE(w.active.FindByName("apt:no cfg")->GetModel(0)->GetJetway()->HasConfig());
+}
+
+TEST_F(SimBubbleActivationTest, JetwaysOfOneFolderSoundEachAtItsOwnPlace)
+{
+    platform::ScopedManualClock clock;
+    platform::ScopedRecordingDevice device;
+    platform::ScopedWindow window{"FS98MAIN"};
+    SimStatus status;
+    GeoMath geo;
+    SoundEngine engine(log4cpp::Category::getInstance("VELK.SOUNDENGINE"), status, geo, false, false);
+    ASSERT_FALSE(engine.IsDisabled());
+    testing_riff::Format format;
+    format.samplesPerSec = format.avgBytesPerSec = 1000;
+    const testing_riff::Bytes wave = testing_riff::Wave(format, testing_riff::Ramp(200));
+    Write(kObjects + "\\Gates\\model.short\\sound\\motor.wav", std::string(wave.begin(), wave.end()));
+    Write(kObjects + "\\Gates\\model.short\\jetway.cfg",
+          "[general]\r\ntype=A\r\n[Sound]\r\nfilename=motor.wav\r\nmin_distance=2\r\nmax_distance=90\r\n");
+    Jetway("apt:north", {"Jetway Short"});
+    SimObject& east = w.Place("apt:east", 3000.0, 90.0, {3});
+    east.GetModel(0)->SetSimTitle("Jetway Short");
+    w.Index();
+
+    SimBubble bubble(log.Category(), &engine, &Manager());
+    bubble.SetCentre(kLat, kLon);
+    bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
+    ASSERT_EQ(bubble.GetJetwayConfigCount(), 1u);
+
+    size_t played = 0;
+    for (const char* name : {"apt:north", "apt:east"}) {
+        SCOPED_TRACE(name);
+        SimObject* object = w.active.FindByName(name);
+        ::Jetway* jetway = object->GetModel(0)->GetJetway();
+        ASSERT_TRUE(jetway->IsSoundEnabled());
+        EXPECT_EQ(jetway->GetSound().GetFileName(), "motor.wav");
+        jetway->PlaySound();
+        ASSERT_EQ(device.BufferCount(), ++played);
+        XYZData at;
+        GeoMath::LLAToSimXYZ(object->GetLatitude(), object->GetLongitude(), object->GetAltitude(), at);
+        EXPECT_EQ(device.Buffer(played - 1).position,
+                  (std::array<float, 3>{static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.z)}));
+    }
+    EXPECT_NE(device.Buffer(0).position, device.Buffer(1).position);
     w.active.Empty();
 }
 

@@ -243,4 +243,60 @@ TEST_F(SimBubbleLinkTest, ObjectsWithoutAModelAreSkipped)
     EXPECT_EQ(ClientsOf(0), Strings{});
 }
 
+// Names that occur more than once, names with more than one ":" and jetways whose prefix only begins like
+// the probe's: every link goes where a search through the active list from its start would put it.
+TEST_F(SimBubbleLinkTest, LinksGoToTheFirstObjectOfEachName)
+{
+    w.Place("apt:sock", 1000, 0, {5});
+    w.Place("apt:sock", 1100, 0, {5});
+    w.Place("apt:a:b", 1200, 0, {5});
+    w.Place("apt:door", 1300, 0, {25});
+    w.Place("apt:gate", 1400, 0, {});
+    w.Place("apt:gate", 1500, 0, {});
+    w.Place("apt:jw", 1600, 0, {3});
+    w.Place("apt:jw", 1700, 0, {3});
+    w.Place("apt", 1800, 0, {3});       // no ":": the whole name is its prefix
+    w.Place("apt2:jw", 1900, 0, {3});
+    w.Place("apt:x:jw", 2000, 0, {3});  // the prefix ends at the first ":"
+    w.Index();
+    TriggAnimationData* door = w.all.FindByName("apt:door")->GetModel(0)->GetTriggerableAnimation(3);
+    for (const char* name : {"gate", "a:b", "gate", "sock"}) door->AddSyncName(name);
+    AddProbe("apt:p0", {"sock", "a:b", "sock"});
+    AddProbe("apt:x:p1", {}, true);
+    AddProbe("apt2:p2", {"jw"});  // a jetway needs no weather: no client
+    Run();
+
+    // The first and the second object of a name in list order.
+    auto nth = [this](const std::string& name, int n) -> SimObject* {
+        for (int32_t i = 0; i < w.active.Count(); ++i) {
+            if (w.active.At(i)->GetName() == name && n-- == 0) return w.active.At(i);
+        }
+        return nullptr;
+    };
+    ASSERT_NE(nth("apt:sock", 1), nullptr);
+    ASSERT_NE(nth("apt:gate", 1), nullptr);
+    ASSERT_NE(nth("apt:jw", 1), nullptr);
+
+    const std::vector<SimObject*>& clients = w.activeProbes.At(0)->GetClients();
+    EXPECT_EQ(clients, (std::vector<SimObject*>{nth("apt:sock", 0), nth("apt:a:b", 0), nth("apt:sock", 0)}));
+    EXPECT_EQ(nth("apt:sock", 0)->GetLinkedIndex(), 0);
+    EXPECT_EQ(nth("apt:sock", 1)->GetLinkedIndex(), -1);
+    EXPECT_EQ(w.activeProbes.At(2)->GetClients(), std::vector<SimObject*>{});
+
+    // The all-jetways probe "apt:x:p1" serves every jetway of prefix "apt", both of one name included.
+    for (SimObject* jetway : {nth("apt:jw", 0), nth("apt:jw", 1), nth("apt", 0), nth("apt:x:jw", 0)})
+        EXPECT_EQ(jetway->GetLinkedIndex(), 1) << jetway->GetName();
+    EXPECT_EQ(nth("apt2:jw", 0)->GetLinkedIndex(), -1);
+
+    const TriggAnimationData* active = nth("apt:door", 0)->GetModel(0)->GetTriggerableAnimation(3);
+    ASSERT_EQ(active->GetSyncTargetCount(), 4u);
+    EXPECT_EQ(active->GetSyncTarget(0), nth("apt:gate", 0));
+    EXPECT_EQ(active->GetSyncTarget(1), nth("apt:a:b", 0));
+    EXPECT_EQ(active->GetSyncTarget(2), nth("apt:gate", 0));
+    EXPECT_EQ(active->GetSyncTarget(3), nth("apt:sock", 0));
+    EXPECT_TRUE(nth("apt:gate", 0)->IsSynchronised());
+    EXPECT_FALSE(nth("apt:gate", 1)->IsSynchronised());
+    EXPECT_FALSE(nth("apt:sock", 1)->IsSynchronised());
+}
+
 }  // namespace
