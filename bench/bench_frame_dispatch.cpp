@@ -154,6 +154,8 @@ int main()
     {
         simulator::Simulator sim;
         sim.SetFrameRate(1000.0 / kFrameMs);
+        // As simhost runs it: the timeline is not kept, so only the program's own work is counted.
+        sim.SetTimelineKept(false);
         Pump pump;
 
         FSProcess::ConstructComponents();
