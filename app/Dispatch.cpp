@@ -252,7 +252,8 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
     case ClientDefJetwayRecord:
     case ClientDefAcftLVars: break;
     default:
-        LoopLog().error("[API] Unknown API Data received! DefineID = %d", static_cast<int>(message.dwDefineID));
+        program::SimulatorError("[API] Unknown API Data received! DefineID = " +
+                                std::to_string(static_cast<int>(message.dwDefineID)));
         break;
     }
     const auto* record = reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET;
@@ -307,7 +308,7 @@ void OnException(const SIMCONNECT_RECV* data, DWORD size)
         const auto probe = exception.dwIndex == 3 ? flags.reachabilityProbes.find(exception.dwSendID)
                                                   : flags.reachabilityProbes.end();
         if (probe == flags.reachabilityProbes.end()) {
-            LoopLog().error("SimConnect EXCEPTION! UNRECOGNIZED ID (3)");
+            program::SimulatorError("SimConnect EXCEPTION! UNRECOGNIZED ID (3)");
             break;
         }
         const uint32_t jetway = probe->second;
@@ -315,7 +316,9 @@ void OnException(const SIMCONNECT_RECV* data, DWORD size)
         FSProcess::DropUnreachableJetway(jetway);
         break;
     }
-    default: LoopLog().error("SimConnect EXCEPTION! ID=%d", static_cast<int>(exception.dwException)); break;
+    default:
+        program::SimulatorError("SimConnect EXCEPTION! ID=" + std::to_string(static_cast<int>(exception.dwException)));
+        break;
     }
 }
 

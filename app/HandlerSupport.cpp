@@ -9,6 +9,10 @@
 #include "objects/SimObjectList.h"
 #include "scenery/SimBubble.h"
 
+#include <log4cpp/Category.hh>
+
+#include <map>
+
 namespace program {
 
 namespace {
@@ -71,6 +75,25 @@ void WriteRestPose(SimObject& object, Jetway& jetway)
     jetway.SetDataValues4(object.GetLatitude(), object.GetLongitude(), object.GetAltitude(), object.GetHeading());
     const JetwayMotionRecord pose = jetway.ComputeParkedPose();
     Sim().SetJetwayMotion(object.GetObjectId(), &pose);
+}
+
+void SimulatorError(const std::string& line)
+{
+    std::map<std::string, uint64_t>& counts = Flags().simulatorErrors;
+    auto entry = counts.find(line);
+    if (entry == counts.end()) {
+        // Past the limit every new text shares one count (the empty key, which no line has).
+        entry = counts.size() < kMaxSimulatorErrorTexts ? counts.emplace(line, 0).first : counts.try_emplace("", 0).first;
+    }
+    const uint64_t count = ++entry->second;
+    if (count == 1) {
+        LoopLog().error("%s", line.c_str());
+        return;
+    }
+    uint64_t mark = 10;
+    while (mark < count && mark <= UINT64_MAX / 10) mark *= 10;
+    if (count == mark)
+        LoopLog().error("%s ... repeated %llu times", line.c_str(), static_cast<unsigned long long>(count));
 }
 
 void SendCreationFinished()

@@ -38,6 +38,14 @@ Jetway* SoundJetway(SimObject& object);
 // Writes the jetway's rest pose, computed at the object's placement, to the object in the simulator.
 void WriteRestPose(SimObject& object, Jetway& jetway);
 
+// An ERROR line caused by a message of the simulator. The first of identical lines is written as it is;
+// repeats are only counted, and the count is written after 10, 100, 1000, ... of them: "<line> ...
+// repeated N times". At most kMaxSimulatorErrorTexts different lines are told apart; lines beyond them
+// are counted together and written the same way. A simulator that sends nothing but faulty messages so
+// fills the log by a few lines per tenfold, not one line per message.
+constexpr size_t kMaxSimulatorErrorTexts = 256;
+void SimulatorError(const std::string& line);
+
 // The private event that ends an injection pass (all creations answered, the probes included).
 void SendCreationFinished();
 

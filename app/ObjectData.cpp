@@ -562,7 +562,7 @@ void OnCreateObjectFailed(DWORD sendId)
     if (request != 0) {
         SimObject* object = FindByRequestId(request);
         if (!object) {
-            LoopLog().error("CreationMap mismatch! Unable to find SimObject.");
+            program::SimulatorError("CreationMap mismatch! Unable to find SimObject.");
         } else {
             // A refused part of a jetway frees that part's slot only; the jetway itself stands.
             LinkedSimObjectHandler* parts = Parts().linkedObjectHandler.get();
@@ -575,7 +575,7 @@ void OnCreateObjectFailed(DWORD sendId)
             if (queue->IsLastRequest(request)) ContinueCreationPass();
         }
     }
-    LoopLog().error("SimConnect EXCEPTION! Not able to create SimObject '%s'", text.c_str());
+    program::SimulatorError("SimConnect EXCEPTION! Not able to create SimObject '" + text + "'");
 }
 
 void WriteGateNumber(SimObject* object, LinkedSimObject* part)

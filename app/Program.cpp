@@ -165,6 +165,7 @@ void State::Reset()
     reservedKey[0] = '\0';
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();
+    simulatorErrors.clear();
     watchdogQueue = nullptr;
     watchdogTimer = nullptr;
 }

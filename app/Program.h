@@ -148,7 +148,8 @@ struct State {
     int32_t lastMainMenuRequest = -1;
     // Packet id of a reachability probe -> the probed jetway's object id.
     std::map<DWORD, DWORD> reachabilityProbes;
-    // Dispatch branches skipped for want of a component, each logged once.
+    // Errors the simulator's messages caused, by kind (the line's format): how often each came.
+    std::map<std::string, uint64_t> simulatorErrors;
     // The watchdog's timer queue, and its timer when it had to go to the default queue.
     HANDLE watchdogQueue = nullptr;
     HANDLE watchdogTimer = nullptr;

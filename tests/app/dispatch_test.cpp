@@ -1,6 +1,7 @@
 // The dispatch handler: each message kind, event, request and data word against what follows it, the
 // flags it keeps, and messages that are short or hostile.
 #include "app/FSProcess.h"
+#include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "link/SeasonalObjectHandler.h"
@@ -429,6 +430,7 @@ TEST_F(DispatchTest, Exceptions)
     };
     for (const auto& row : rows) {
         log.Clear();
+        Flags().simulatorErrors.clear();  // each row on its own: no line is a repeat
         auto e = Exception(row.exception, row.sendId, row.index);
         Send(e);
         auto lines = log.Lines();
@@ -436,6 +438,43 @@ TEST_F(DispatchTest, Exceptions)
         EXPECT_EQ(lines[0], row.line);
     }
     EXPECT_TRUE(Flags().reachabilityProbes.empty());
+}
+
+// A simulator that sends nothing but faulty messages fills the log by a line per tenfold: identical
+// lines are written once, then counted, and the count is written after 10, 100, 1000, ... of them.
+// Beyond the texts told apart, new texts share one count.
+TEST_F(DispatchTest, RepeatedSimulatorErrorsAreCountedNotEachLogged)
+{
+    log.Clear();
+    for (DWORD i = 0; i < 2000; ++i) {
+        auto e = Exception(23 + i % 2, i, 1);  // 22 and 3 have handlers of their own
+        Send(e);
+    }
+    const std::vector<std::string> expected = {
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=23",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=24",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=23 ... repeated 10 times",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=24 ... repeated 10 times",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=23 ... repeated 100 times",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=24 ... repeated 100 times",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=23 ... repeated 1000 times",
+        "ERROR VELK.FSLOOP : SimConnect EXCEPTION! ID=24 ... repeated 1000 times",
+    };
+    EXPECT_EQ(log.Lines(), expected);
+
+    // A hostile peer that makes every line different: the texts beyond the limit are counted together.
+    log.Clear();
+    const size_t told = program::kMaxSimulatorErrorTexts - Flags().simulatorErrors.size();
+    for (size_t i = 0; i < told + 1000; ++i) {
+        SIMCONNECT_RECV_CLIENT_DATA data{};
+        data.dwSize = sizeof(data);
+        data.dwID = SIMCONNECT_RECV_ID_CLIENT_DATA;
+        data.dwDefineID = static_cast<DWORD>(1000 + i);
+        Send(data);
+    }
+    EXPECT_EQ(log.Lines().size(), told + 4) << "one line per text told apart, then 1, 10, 100, 1000";
+    EXPECT_EQ(log.Lines().back(), "ERROR VELK.FSLOOP : [API] Unknown API Data received! DefineID = " +
+                                       std::to_string(1000 + told + 999) + " ... repeated 1000 times");
 }
 
 TEST_F(DispatchTest, ReservedKeyIsCopiedBoundedAndBuildsTheMenuOnce)

@@ -772,6 +772,7 @@ TEST_F(ObjectDataTest, ARefusedCreationWithoutItsObject)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         log.Clear();
+        program::Flags().simulatorErrors.clear();  // each row on its own: no line is a repeat
         if (row.mapped) Queue().MapRequest(9, 777);
         Queue().SetLastRequestId(777);
         FSProcess::OnCreateObjectFailed(9);
