@@ -20,6 +20,37 @@ void SimObjectModel::StopActivity()
     }
 }
 
+void SimObjectModel::SetJetwayMultiIndex(int32_t index)
+{
+    if (Jetway* jetway = jetway_.Find()) {
+        jetway->SetMultiIndex(index);
+    } else {
+        jetwaySettings_.Get().multiIndex = index;
+    }
+}
+
+void SimObjectModel::SetJetwayDoorPoints(const std::vector<double>& values)
+{
+    if (Jetway* jetway = jetway_.Find()) {
+        jetway->SetDoorPoints(values);
+    } else {
+        JetwaySettings& settings = jetwaySettings_.Get();
+        settings.hasDoorPoints = true;
+        settings.doorPoints = values;
+    }
+}
+
+Jetway& SimObjectModel::BuildJetway() const
+{
+    if (Jetway* existing = jetway_.Find()) return *existing;
+    Jetway& jetway = jetway_.Get();
+    if (const JetwaySettings* settings = jetwaySettings_.Find()) {
+        jetway.SetMultiIndex(settings->multiIndex);
+        if (settings->hasDoorPoints) jetway.SetDoorPoints(settings->doorPoints);
+    }
+    return jetway;
+}
+
 bool SimObjectModel::DumpModelData() const
 {
     // The title names the file: keep it inside the working folder whatever the placement file wrote.

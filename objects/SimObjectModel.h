@@ -12,6 +12,11 @@
 // settings and state but never a running timer, motion or playing sound, and assigning over a model stops
 // its own first (each member's own copy semantics guarantee that; the guidance record has no timer). A
 // move takes the held features as they are, at their addresses, running work included.
+//
+// The jetway is the one feature a placement file sets before anything uses it: its MultiIndex and door
+// points are kept as small settings, and the jetway itself is built from them on the first access, const
+// or not. A model whose jetway nobody touches pays for those settings only; the jetway it then gets is the
+// one it would have had, had the settings been written into it straight away.
 #pragma once
 
 #include "foundation/BitField64.h"
@@ -27,6 +32,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The feature numbers the placement reader sets on a model and on its object. 0, 31, 32 and 35 are
 // never set.
@@ -114,8 +120,11 @@ public:
     const RandomizedVisibilityData* GetRandomizedVisibility() const { return &randomizedVisibility_; }
     TimerData* GetTimer() { return &timer_.Get(); }
     const TimerData* GetTimer() const { return &timer_.Read(); }
-    Jetway* GetJetway() { return &jetway_.Get(); }
-    const Jetway* GetJetway() const { return &jetway_.Read(); }
+    Jetway* GetJetway() { return &BuildJetway(); }
+    const Jetway* GetJetway() const { return jetwaySettings_.Has() ? &BuildJetway() : &jetway_.Read(); }
+    // What a placement file sets on the jetway; written into it now when it exists, or when it is built.
+    void SetJetwayMultiIndex(int32_t index);
+    void SetJetwayDoorPoints(const std::vector<double>& values);
     // Used only when the model carries a VDGS element (feature 4).
     VDGS* GetVDGS() { return &vdgs_.Get(); }
     const VDGS* GetVDGS() const { return &vdgs_.Read(); }
@@ -149,6 +158,16 @@ public:
     bool DumpModelData() const;
 
 private:
+    // The placement file's jetway values not yet written into a jetway.
+    struct JetwaySettings {
+        int32_t multiIndex = 0;
+        bool hasDoorPoints = false;
+        std::vector<double> doorPoints;
+    };
+
+    // The jetway, built from the settings if it did not exist yet.
+    Jetway& BuildJetway() const;
+
     std::string simTitle_;
     uint8_t keepSimEnabled_ = 0;
     FeatureHolder<VariableDrivenRotationData> rotation_;
@@ -158,7 +177,9 @@ private:
     GroundPolygonShiftData groundPolygonShift_;
     RandomizedVisibilityData randomizedVisibility_;
     FeatureHolder<TimerData> timer_;
-    FeatureHolder<Jetway> jetway_;
+    // Mutable: a const access builds the jetway from its settings (it changes no value anyone can see).
+    mutable FeatureHolder<Jetway> jetway_;
+    FeatureHolder<JetwaySettings> jetwaySettings_;
     FeatureHolder<VDGS> vdgs_;
     SimObjectFeatureFlags features_;
     BitField64 animationState_;

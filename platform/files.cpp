@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -397,7 +396,13 @@ bool ReadWholeFile(const std::string& path, std::string& contents)
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One block of the size the file has now; whatever lies beyond it (a file that grew meanwhile, or one
+    // that reports no size) follows in blocks until the end.
+    std::string text(static_cast<size_t>(info.st_size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    char block[4096];
+    while (in.read(block, sizeof block) || in.gcount() > 0) text.append(block, static_cast<size_t>(in.gcount()));
     if (in.bad()) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;

@@ -827,7 +827,7 @@ void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
     }
     multiIndex = SafeAbs(multiIndex);
     object.SetMultiIndex(multiIndex);
-    for (SimObjectModel* target : targets) target->GetJetway()->SetMultiIndex(multiIndex);
+    for (SimObjectModel* target : targets) target->SetJetwayMultiIndex(multiIndex);
 }
 
 // The door points of InitialState; an "R" among the first four values, or a missing InitialState,
@@ -1092,7 +1092,7 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
     ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
     if (const std::optional<std::vector<double>> doorPoints =
             ReadJetwayDoorPoints(jetwayElement, NextSeed(), reading.suffix)) {
-        for (SimObjectModel* target : targets) target->GetJetway()->SetDoorPoints(*doorPoints);
+        for (SimObjectModel* target : targets) target->SetJetwayDoorPoints(*doorPoints);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -232,6 +233,54 @@ TEST(SimObjectModel, CopiesAreDeepAndIndependentAndStayLean)
     EXPECT_EQ(view.GetJetway(), lean.GetJetway());
     EXPECT_EQ(view.GetJetway()->GetMultiIndex(), 0);
     EXPECT_EQ(view.GetConditionalVisibility()->GetLogicExpression(), "");
+}
+
+// The placement file's jetway values give the same jetway, whether written straight into it or kept until
+// the jetway is first used, and whether that first use is a const access or not.
+TEST(SimObjectModel, JetwaySettingsGiveTheJetwayTheyWouldHaveWritten)
+{
+    const std::vector<double> doorPoints{4.0, 55.0, 30.0, 12.0};
+    SimObjectModel direct;
+    direct.GetJetway()->SetMultiIndex(3);
+    direct.GetJetway()->SetDoorPoints(doorPoints);
+
+    SimObjectModel kept;
+    kept.SetJetwayMultiIndex(3);
+    kept.SetJetwayDoorPoints(doorPoints);
+    SimObjectModel keptCopy = kept;  // copied before the jetway exists
+    SimObjectModel keptAssigned;
+    keptAssigned.GetJetway()->SetMultiIndex(9);
+    keptAssigned = kept;
+
+    const SimObjectModel& constView = kept;
+    const SimObjectModel untouched;
+    for (const SimObjectModel* m : {&constView, static_cast<const SimObjectModel*>(&keptCopy),
+                                    static_cast<const SimObjectModel*>(&keptAssigned)}) {
+        const Jetway* jetway = m->GetJetway();
+        EXPECT_NE(jetway, untouched.GetJetway());
+        EXPECT_EQ(jetway->GetMultiIndex(), 3);
+        EXPECT_EQ(jetway->GetRecord().PlacementPointCount, direct.GetJetway()->GetRecord().PlacementPointCount);
+        EXPECT_EQ(jetway->GetRecord().PlacementPoints, direct.GetJetway()->GetRecord().PlacementPoints);
+    }
+    // Built once: later accesses, const or not, give the same jetway with its own changes.
+    kept.GetJetway()->SetMultiIndex(6);
+    EXPECT_EQ(constView.GetJetway(), kept.GetJetway());
+    EXPECT_EQ(constView.GetJetway()->GetMultiIndex(), 6);
+    EXPECT_EQ(keptCopy.GetJetway()->GetMultiIndex(), 3);
+
+    // Values set once the jetway exists go straight into it.
+    kept.SetJetwayMultiIndex(8);
+    kept.SetJetwayDoorPoints({1.0, 2.0});
+    EXPECT_EQ(kept.GetJetway()->GetMultiIndex(), 8);
+    EXPECT_EQ(kept.GetJetway()->GetRecord().PlacementPointCount, 2);
+
+    // Door points alone keep the default MultiIndex; a model without settings still shares the default.
+    SimObjectModel doorsOnly;
+    doorsOnly.SetJetwayDoorPoints({7.0});
+    EXPECT_EQ(std::as_const(doorsOnly).GetJetway()->GetMultiIndex(), 0);
+    EXPECT_EQ(std::as_const(doorsOnly).GetJetway()->GetRecord().PlacementPointCount, 1);
+    const SimObjectModel otherUntouched;
+    EXPECT_EQ(untouched.GetJetway(), otherUntouched.GetJetway());
 }
 
 // A model whose timer counter and triggerable animation run, on the manual clock.

@@ -368,6 +368,19 @@ TEST_F(PathTest, WholeFilesAndTextMode)
     EXPECT_EQ(back, "unchanged");
 }
 
+// A whole file comes back byte for byte whatever its size: empty, under and over one read block.
+TEST_F(PathTest, ReadWholeFileGivesEveryByte)
+{
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4097}, size_t{300000}}) {
+        std::string contents(size, '\0');
+        for (size_t i = 0; i < size; ++i) contents[i] = static_cast<char>((i * 131 + size) % 256);
+        ASSERT_TRUE(platform::WriteWholeFile("C:\\ProgramData\\whole.bin", contents, false));
+        std::string back = "stale";
+        ASSERT_TRUE(platform::ReadWholeFile("C:\\ProgramData\\whole.bin", back)) << size;
+        EXPECT_EQ(back, contents) << size;
+    }
+}
+
 TEST(PathMatchSpec, ShellPatterns)
 {
     struct Case {
