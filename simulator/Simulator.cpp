@@ -1694,6 +1694,14 @@ public:
         auto it = impl_->clients.find(client_);
         if (it != impl_->clients.end()) it->second.wake = std::move(wake);
     }
+    void CutOff(const std::string& why) override
+    {
+        std::lock_guard lock(impl_->mutex);
+        auto it = impl_->clients.find(client_);
+        const std::string name = it == impl_->clients.end() ? "client " + std::to_string(client_)
+                                                            : impl_->ClientName(it->second);
+        impl_->Log("connection of " + impl_->Quote(name) + " closed: it " + why);
+    }
 
 private:
     std::shared_ptr<Simulator::Impl> impl_;

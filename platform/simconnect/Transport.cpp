@@ -2,6 +2,7 @@
 
 #include "platform/machine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +18,11 @@ namespace {
 
 std::mutex g_endpointMutex;
 std::shared_ptr<Endpoint> g_endpoint;
+
+// What is read from a stream at a time, and the request buffer a connection keeps once a large request
+// has been answered.
+constexpr size_t kStreamReadChunk = 16u << 10;
+constexpr size_t kKeptRequestBuffer = 64u << 10;
 
 bool WriteAll(int fd, const uint8_t* data, size_t size)
 {
@@ -217,8 +223,14 @@ bool ReadFrame(int fd, Bytes& frame)
     uint32_t n = 0;
     for (int i = 0; i < 4; ++i) n |= static_cast<uint32_t>(header[i]) << (8 * i);
     if (n > kMaxFrameBytes) return false;
-    frame.resize(n);
-    return ReadAll(fd, frame.data(), n);
+    // Grown with what arrives: a header alone reserves nothing near what it announces.
+    frame.clear();
+    while (frame.size() < n) {
+        const size_t at = frame.size();
+        frame.resize(at + std::min<size_t>(n - at, kStreamReadChunk));
+        if (!ReadAll(fd, frame.data() + at, frame.size() - at)) return false;
+    }
+    return true;
 }
 
 std::unique_ptr<Session> ConnectToSocket(const std::filesystem::path& path, std::string* error)
@@ -285,9 +297,11 @@ void SocketServer::Stop()
     {
         std::lock_guard lock(mutex_);
         for (const auto& c : connections_) ::shutdown(c->fd, SHUT_RDWR);
-        threads.swap(connectionThreads_);
+        for (auto& [connection, thread] : connectionThreads_) threads.push_back(std::move(thread));
+        connectionThreads_.clear();
     }
     for (auto& t : threads) t.join();
+    JoinFinished();
     ::close(listenFd_);
     ::close(wakeFds_[0]);
     ::close(wakeFds_[1]);
@@ -308,12 +322,37 @@ void SocketServer::AcceptLoop()
         if (!(fds[0].revents & POLLIN)) continue;
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
+        JoinFinished();
         auto connection = std::make_shared<Connection>();
         connection->fd = fd;
         std::lock_guard lock(mutex_);
         connections_.push_back(connection);
-        connectionThreads_.emplace_back([this, connection] { Serve(connection); });
+        connectionThreads_.emplace(connection.get(), std::thread([this, connection] { Serve(connection); }));
     }
+}
+
+void SocketServer::JoinFinished()
+{
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard lock(mutex_);
+        finished.swap(finishedThreads_);
+    }
+    for (auto& t : finished) t.join();
+}
+
+size_t SocketServer::ConnectionThreads() const
+{
+    std::lock_guard lock(mutex_);
+    return connectionThreads_.size() + finishedThreads_.size();
+}
+
+size_t SocketServer::RequestBufferBytes() const
+{
+    std::lock_guard lock(mutex_);
+    size_t bytes = 0;
+    for (const auto& c : connections_) bytes += c->inCapacity;
+    return bytes;
 }
 
 namespace {
@@ -338,7 +377,7 @@ void SocketServer::Serve(std::shared_ptr<Connection> connection)
             c.wakeFd = wakeFd;
         }
         session->SetWake([wakeFd] { Wake(wakeFd); });
-        Bytes request, reply;
+        Bytes in;  // the bytes of requests not read whole yet
         for (;;) {
             short events = POLLIN;
             {
@@ -358,8 +397,7 @@ void SocketServer::Serve(std::shared_ptr<Connection> connection)
                 if (!Send(c, nullptr, true)) break;
             }
             if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-                reply.clear();
-                if (!ReadFrame(c.fd, request) || !session->Exchange(request, reply) || !Send(c, &reply, true)) break;
+                if (!ReadRequests(c, *session, in)) break;
             }
         }
     }
@@ -372,6 +410,63 @@ void SocketServer::Serve(std::shared_ptr<Connection> connection)
     std::lock_guard lock(mutex_);
     ::close(c.fd);
     std::erase(connections_, connection);
+    // This thread cannot join itself: the accept thread joins it when the next client comes, or Stop does.
+    if (auto it = connectionThreads_.find(&c); it != connectionThreads_.end()) {
+        finishedThreads_.push_back(std::move(it->second));
+        connectionThreads_.erase(it);
+    }
+}
+
+bool SocketServer::ReadRequests(Connection& c, Session& session, Bytes& in)
+{
+    uint8_t chunk[kStreamReadChunk];
+    ssize_t n;
+    do n = ::recv(c.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) return false;
+    // The buffer grows with what arrives, doubling, but never past the frame its header announces.
+    const size_t needed = in.size() + static_cast<size_t>(n);
+    if (needed > in.capacity()) {
+        size_t target = std::max(needed, 2 * in.capacity());
+        if (in.size() >= 4) target = std::min(target, std::max(needed, 4 + static_cast<size_t>(GetU32(in.data()))));
+        in.reserve(target);
+    }
+    in.insert(in.end(), chunk, chunk + n);
+    c.inCapacity = in.capacity();
+    Bytes request, reply;
+    size_t begin = 0;  // where the requests not answered yet start
+    bool open = true;
+    while (open && in.size() - begin >= 4) {
+        const uint32_t size = GetU32(in.data() + begin);
+        if (size > kMaxFrameBytes) {
+            session.CutOff("sent a frame of " + std::to_string(size) + " bytes, over the limit of " +
+                           std::to_string(kMaxFrameBytes));
+            return false;
+        }
+        const size_t end = begin + 4 + size;
+        if (end > in.size()) break;
+        if (begin == 0 && end == in.size()) {
+            request.swap(in);  // the buffer is this request: no copy
+            request.erase(request.begin(), request.begin() + 4);
+            in.clear();
+        } else {
+            request.assign(in.begin() + static_cast<std::ptrdiff_t>(begin + 4),
+                           in.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        begin = end;
+        if (begin >= in.size()) {
+            in.clear();
+            begin = 0;
+            // A large request read whole leaves no large buffer behind.
+            if (in.capacity() > kKeptRequestBuffer) Bytes().swap(in);
+            c.inCapacity = in.capacity();
+        }
+        reply.clear();
+        open = session.Exchange(request, reply) && Send(c, &reply, true);
+    }
+    in.erase(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(begin));
+    return open;
 }
 
 bool SocketServer::Send(Connection& c, const Bytes* reply, bool fromServingThread)

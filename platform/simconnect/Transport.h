@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,9 @@ public:
     // Called (from any thread) whenever a message starts to wait for the client; empty: nobody is told.
     // The socket server uses it to send the messages at once.
     virtual void SetWake(std::function<void()> wake) { (void)wake; }
+    // Called when the connection is cut off for what the client sent (a frame over the limit), before the
+    // session goes: the simulator notes why.
+    virtual void CutOff(const std::string& why) { (void)why; }
 };
 
 // Something that accepts connections: the simulator.
@@ -54,7 +58,10 @@ std::unique_ptr<Session> ConnectToSocket(const std::filesystem::path& path, std:
 // Serves an endpoint on a Unix socket: one thread accepts, one thread per connection answers requests.
 // Messages go out as soon as they wait: the connection's thread is woken for them, and SendWaiting sends
 // them from the calling thread. Nothing waits for a client that does not read: what its socket cannot
-// take yet stays with its connection until it can.
+// take yet stays with its connection until it can. A request is read as its bytes come, into a buffer that
+// grows with them, never with the length its header announces; a frame over kMaxFrameBytes cuts that
+// connection off. The thread of a connection whose client left is joined when the next client comes (or
+// at Stop), so they do not pile up.
 class SocketServer {
 public:
     explicit SocketServer(std::shared_ptr<Endpoint> endpoint);
@@ -70,6 +77,11 @@ public:
     // (or kept for those that are full).
     void SendWaiting();
 
+    // For tests: the connection threads not joined yet (serving or finished), and the bytes the
+    // connections hold for requests not read whole yet (the capacity of their buffers).
+    size_t ConnectionThreads() const;
+    size_t RequestBufferBytes() const;
+
 private:
     struct Connection {
         int fd = -1;
@@ -78,10 +90,16 @@ private:
         Session* session = nullptr;  // null once the connection is closing
         Bytes pending;               // frames the socket could not take yet
         std::deque<Bytes> messages;  // storage for what Receive brings
+        std::atomic<size_t> inCapacity{0};  // the capacity of the serving thread's request buffer
     };
 
     void AcceptLoop();
     void Serve(std::shared_ptr<Connection> connection);
+    // Reads what the socket holds and answers every request that came whole; false when the client is
+    // gone or cut off.
+    bool ReadRequests(Connection& connection, Session& session, Bytes& in);
+    // Joins the threads of connections that have finished.
+    void JoinFinished();
     // Writes the waiting messages, then the reply when there is one, as far as the socket takes them;
     // false when the client or its socket is gone.
     bool Send(Connection& connection, const Bytes* reply, bool fromServingThread);
@@ -92,9 +110,10 @@ private:
     int wakeFds_[2] = {-1, -1};
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<std::shared_ptr<Connection>> connections_;
-    std::vector<std::thread> connectionThreads_;
+    std::map<const Connection*, std::thread> connectionThreads_;  // serving
+    std::vector<std::thread> finishedThreads_;                    // done, to be joined
 };
 
 // Frames on a stream socket: u32 length, then the bytes. Requests go to the simulator in plain frames;
