@@ -166,6 +166,7 @@ void SimBubble::FilterObjects(SimObjectList& active, EnviroDataProbeList& active
             tree.QueryRange(BBox(BBoxPoint(centreLat, centreLon), BBoxPoint(halfLat, halfLon)));
         std::stable_sort(entries.begin(), entries.end(),
                          [](const QuadTreeEntry& a, const QuadTreeEntry& b) { return a.groupIndex < b.groupIndex; });
+        active.Reserve(static_cast<int32_t>(entries.size()));
 
         OpenGroupRecord nearbyGroup;
         OpenGroupRecord radioGroup;
