@@ -54,7 +54,11 @@ void ExerciseGeometry(const JetwayData& job)
     core.StairAngle(p.extension, p.dip);
     core.LegLength(p.extension, p.dip);
     core.WheelArcRadius();
-    for (int slot = 0; slot <= 7; ++slot) core.ComputePartPositions(slot, p.head, p.extension, p.dip, p.rootRotation);
+    // Within the ranges no part position overflows.
+    for (int slot = 0; slot <= 7; ++slot) {
+        for (double v : core.ComputePartPositions(slot, p.head, p.extension, p.dip, p.rootRotation).ToArray())
+            VELK_FUZZ_CHECK(std::isfinite(v));
+    }
     core.BuildAnimation();
     core.ComputeParkedPose();
 }
@@ -89,11 +93,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The check the module makes before it moves anything.
     const JobCheck check = CheckJob(job);
     VELK_FUZZ_CHECK(JobCheckText(check) != nullptr);
+    if (check == JobCheck::OutOfRange) VELK_FUZZ_CHECK(FirstOutOfRange(job) != nullptr);
     if (check != JobCheck::Ok) return 0;
     VELK_FUZZ_CHECK(job.JetwayObjectId != 0);
     VELK_FUZZ_CHECK(job.JetwayType >= kJetwayTypeA && job.JetwayType <= kJetwayTypeH);
-    VELK_FUZZ_CHECK(job.PeriodMs > 0 && job.KeyframeCount > 0);
-    VELK_FUZZ_CHECK(std::isfinite(job.ElapsedMs) && std::isfinite(job.CurrentPose.rootRotation));
+    // Every value finite and within its physical range.
+    namespace lim = job_limits;
+    VELK_FUZZ_CHECK(FirstOutOfRange(job) == nullptr);
+    VELK_FUZZ_CHECK(job.PeriodMs > 0 && job.PeriodMs <= lim::kMaxPeriodMs);
+    VELK_FUZZ_CHECK(job.KeyframeCount > 0 && job.KeyframeCount <= lim::kMaxKeyframes);
+    VELK_FUZZ_CHECK(job.ElapsedMs >= 0 && job.ElapsedMs <= lim::kMaxDurationMs);
+    VELK_FUZZ_CHECK(std::fabs(job.CurrentPose.rootRotation) <= lim::kMaxAngleRadians);
+    VELK_FUZZ_CHECK(std::fabs(job.TargetExtension) <= lim::kMaxLengthMetres);
+    VELK_FUZZ_CHECK(std::fabs(job.JetwayLatitude) <= lim::kMaxLatitude);
+    VELK_FUZZ_CHECK(std::fabs(job.JetwayLongitude) <= lim::kMaxLongitude);
+    VELK_FUZZ_CHECK(job.JetwayAltitude >= lim::kMinAltitudeFeet && job.JetwayAltitude <= lim::kMaxAltitudeFeet);
     ExerciseGeometry(job);
     return 0;
 }

@@ -110,9 +110,18 @@ void Register(HANDLE h)
                                          0, SIMCONNECT_UNUSED);
 }
 
-// A job that must not move is answered at once: the record goes back unmoved with a Done report.
-void Refuse(const JetwayData& job)
+// The module's complaints go to the simulator's standard error.
+void TellRefusedWrite(uint32_t jetwayId, const char* what)
 {
+    std::fprintf(stderr, "brannet: jetway %u: %s, not written\n", static_cast<unsigned>(jetwayId), what);
+}
+
+// A job that must not move is answered at once: the record goes back unmoved with a Done report.
+void Refuse(const JetwayData& job, JobCheck check)
+{
+    const char* range = check == JobCheck::OutOfRange ? FirstOutOfRange(job) : nullptr;
+    std::fprintf(stderr, "brannet: job for jetway %u refused: %s%s%s%s\n", static_cast<unsigned>(job.JetwayObjectId),
+                 JobCheckText(check), range ? " (" : "", range ? range : "", range ? ")" : "");
     JetwayCore refused;
     refused.SetJetwayData(job);
     refused.SetHandle(g_simConnect);
@@ -143,8 +152,8 @@ void OnJobRecord(const SIMCONNECT_RECV* data, DWORD size)
 
     if (g_resetRunning) {
         Transmit(ids::kEventImmediateStop, id);
-    } else if (CheckJob(job) != JobCheck::Ok) {
-        Refuse(job);
+    } else if (const JobCheck check = CheckJob(job); check != JobCheck::Ok) {
+        Refuse(job, check);
     } else {
         JetwayCore& jetway = g_jetways[id];
         // A jetway still moving from an earlier job stops first; its running tick is waited for.
@@ -288,6 +297,7 @@ int DLLStart(void)
     HANDLE h = nullptr;
     if (FAILED(SimConnect_Open(&h, "brannet", nullptr, 0, nullptr, 0)) || h == nullptr) return 0;
     g_simConnect = h;
+    JetwayCore::SetWriteRefusedHandler(&TellRefusedWrite);
     StopAllJetways();
     // A new run starts with nothing announced and no reset pending.
     g_pending.clear();
@@ -301,5 +311,6 @@ void DLLStop(void)
 {
     if (g_simConnect == nullptr) return;
     StopAllJetways();
+    JetwayCore::SetWriteRefusedHandler(nullptr);
     SimConnect_Close(g_simConnect);
 }

@@ -4,6 +4,7 @@
 #include "platform/simconnect/SimConnect.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,27 @@ double FromPercent(const JetwayRange& range, double percent, double scale)
 
 // Keyframes rounded half away from zero.
 double RoundKeyframe(double v) { return std::round(v); }
+
+std::atomic<JetwayCore::WriteRefusedHandler> g_writeRefused{nullptr};
+
+// A part's attitude is the jetway's heading less at most two joint angles, all three within two turns
+// either way: never more than this.
+constexpr double kMaxAttitudeRadians = 4.0 * job_limits::kMaxAngleRadians;
+
+// A part position the simulator may take: every value finite, on the globe, the attitude within the
+// turns the joints can make. A longitude up to a turn past the antimeridian (a part of a jetway standing
+// on it) is brought back into -180..180.
+bool PlaceOnGlobe(std::array<double, 6>& position)
+{
+    for (double v : position)
+        if (!std::isfinite(v)) return false;
+    for (size_t i = 3; i < 6; ++i)
+        if (std::fabs(position[i]) > kMaxAttitudeRadians) return false;
+    double& longitude = position[1];
+    if (longitude > job_limits::kMaxLongitude && longitude <= 3.0 * job_limits::kMaxLongitude) longitude -= 360.0;
+    if (longitude < -job_limits::kMaxLongitude && longitude >= -3.0 * job_limits::kMaxLongitude) longitude += 360.0;
+    return std::fabs(position[0]) <= job_limits::kMaxLatitude && std::fabs(longitude) <= job_limits::kMaxLongitude;
+}
 
 static_assert(sizeof(JetwayAnimation) == 72);
 static_assert(sizeof(std::array<double, 6>) == 48);
@@ -387,6 +409,10 @@ void JetwayCore::WritePartPositions(double head, double extension, double dip, d
         if (!part.HasTitle()) continue;
         std::array<double, 6> position = ComputePartPositions(slot, head, extension, dip, rotation).ToArray();
         if (part.GetObjectId() == 0 || simConnect_ == nullptr) continue;
+        if (!PlaceOnGlobe(position)) {
+            RefuseWrite("part position not finite, off the globe or overturned");
+            continue;
+        }
         SimConnect_SetDataOnSimObject(simConnect_, record_.PositionDefinitionId, part.GetObjectId(), 0, 0,
                                       static_cast<DWORD>(sizeof(position)), position.data());
     }
@@ -404,6 +430,18 @@ void JetwayCore::WriteAnimation()
     // Object 0 is the user aircraft, never a jetway.
     if (simConnect_ == nullptr || record_.JetwayObjectId == 0) return;
     JetwayAnimation animation = BuildAnimation();
+    for (double v : animation) {
+        if (!std::isfinite(v)) return RefuseWrite("animation value not finite");
+    }
     SimConnect_SetDataOnSimObject(simConnect_, record_.AnimationDefinitionId, record_.JetwayObjectId, 0, 0,
                                   static_cast<DWORD>(sizeof(animation)), animation.data());
+}
+
+void JetwayCore::SetWriteRefusedHandler(WriteRefusedHandler handler) { g_writeRefused.store(handler); }
+
+void JetwayCore::RefuseWrite(const char* what)
+{
+    // Told once per motion: a motion gone wrong would otherwise repeat it at every tick.
+    if (refusedWrites_.fetch_add(1) != 0) return;
+    if (WriteRefusedHandler handler = g_writeRefused.load()) handler(record_.JetwayObjectId, what);
 }

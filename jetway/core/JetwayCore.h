@@ -48,7 +48,11 @@ public:
     const JetwayData& GetRecord() const { return record_; }
     JetwayData& CopyJetwayData(JetwayData& out) const;
     // Replaces the record whole. Call StopMotion first when a motion may be running.
-    void SetJetwayData(const JetwayData& record) { record_ = record; }
+    void SetJetwayData(const JetwayData& record)
+    {
+        record_ = record;
+        refusedWrites_ = 0;
+    }
 
     bool HasConfig() const { return configPresent_; }
     void SetConfig(bool present) { configPresent_ = present; }
@@ -132,10 +136,19 @@ public:
     // World position of the part in slot 1..6 at the given joints (head rotation, extension, dip, root
     // rotation). A slot outside 1..6 gives the jetway's own position.
     PartPosition ComputePartPositions(int slot, double head, double extension, double dip, double rotation) const;
-    // Writes the position of every titled part whose object exists.
+    // Writes the position of every titled part whose object exists. A position with a value that is not
+    // finite or off the globe is not written (a longitude just past the antimeridian is brought back).
     void WritePartPositions(double head, double extension, double dip, double rotation);
     JetwayAnimation BuildAnimation() const;
+    // Writes the animation record; one with a value that is not finite is not written.
     void WriteAnimation();
+
+    // Told of the first write a motion refuses (the jetway's id and what was refused), on the thread that
+    // tried it. The shared code does not log: the module sets one that does. Null tells no one.
+    using WriteRefusedHandler = void (*)(uint32_t jetwayId, const char* what);
+    static void SetWriteRefusedHandler(WriteRefusedHandler handler);
+    // Writes refused since the record was set or the motion started.
+    uint32_t GetRefusedWrites() const { return refusedWrites_.load(); }
 
     // Geometry at extension e (metres) and dip d (radians).
     double StairAngle(double extension, double dip) const;
@@ -179,6 +192,7 @@ private:
     // Deletes the queue from inside its own tick, without waiting; StopMotion then waits for the
     // tick's end through the completion event.
     void DeleteTimerQueueFromTick();
+    void RefuseWrite(const char* what);
 
     JetwayData record_;
     HANDLE simConnect_ = nullptr;
@@ -189,4 +203,5 @@ private:
     // Steps taken in the present phase of the dip and of the rotation, so neither overshoots its target.
     double dipSteps_ = 0;
     double rotationSteps_ = 0;
+    std::atomic<uint32_t> refusedWrites_{0};
 };

@@ -57,7 +57,80 @@ bool RecordFinite(const JetwayData& r)
            AllFinite({r.JetwayLatitude, r.JetwayLongitude, r.JetwayAltitude, r.JetwayHeading});
 }
 
+// Every value within lo..hi; NaN lies within no range.
+bool AllWithin(std::initializer_list<double> values, double lo, double hi)
+{
+    for (double v : values)
+        if (!(v >= lo && v <= hi)) return false;
+    return true;
+}
+
+bool AllWithin(std::initializer_list<double> values, double limit) { return AllWithin(values, -limit, limit); }
+
 }  // namespace
+
+const char* FirstOutOfRange(const JetwayData& r)
+{
+    namespace lim = job_limits;
+    if (r.PeriodMs > lim::kMaxPeriodMs) return "timer period";
+    if (r.KeyframeCount > lim::kMaxKeyframes) return "keyframe count";
+    const JetwayPose& now = r.CurrentPose;
+    const JetwayPose& saved = r.SavedPose;
+    if (!AllWithin({r.BridgeLengthRange.first, r.BridgeLengthRange.second, r.LegLengthRange.first,
+                    r.LegLengthRange.second, r.RootFloorHeight, r.RootBridgeOffset, r.MouthOffset, r.LegOffset,
+                    r.LegOffsetFromOrigin, r.WheelRadius, r.StairLength, r.StairOffset, r.StairOffsetFromOrigin,
+                    r.HoodMovableHeight, r.HoodWidth, r.DoorHalfHeight, r.DoorVerticalOffset, r.DoorLateralOffset,
+                    r.DoorValue4, r.DoorValue5, r.TargetExtension, r.ExtensionVia, r.TargetLegLength,
+                    r.LegLengthVia, r.LegLengthLevel, r.LegLengthAfterDip, r.PartExtension, now.extension,
+                    now.legLength, saved.extension, saved.legLength},
+                   lim::kMaxLengthMetres))
+        return "lengths";
+    for (const LinkedSimObject& part : r.Parts) {
+        const XYZData& o = part.GetOffset();
+        if (!AllWithin({o.x, o.y, o.z}, lim::kMaxLengthMetres)) return "part offsets";
+        for (const PlacementData* p : {&part.GetPlacement(), &part.GetSecondPlacement()}) {
+            if (!AllWithin({p->GetLatitude()}, lim::kMaxLatitude) ||
+                !AllWithin({p->GetLongitude()}, lim::kMaxLongitude) ||
+                !AllWithin({p->GetAltitude(), p->GetAltitudeOffset()}, lim::kMinAltitudeFeet, lim::kMaxAltitudeFeet) ||
+                !AllWithin({p->GetPitch(), p->GetBank(), p->GetHeading()}, lim::kMaxAngleDegrees))
+                return "part placements";
+        }
+    }
+    if (!AllWithin({r.RootSweepRange.first, r.RootSweepRange.second, r.BridgeDipRange.first, r.BridgeDipRange.second,
+                    r.HeadSweepRange.first, r.HeadSweepRange.second, r.DoorAngle, r.JetwayHeading},
+                   lim::kMaxAngleDegrees))
+        return "angles in degrees";
+    if (!AllWithin({now.rootRotation, now.dip, now.head, now.stairAngle, saved.rootRotation, saved.dip, saved.head,
+                    saved.stairAngle, r.TargetRootRotation, r.TargetDip, r.TargetHead, r.PartRotation, r.PartDip,
+                    r.PartHead},
+                   lim::kMaxAngleRadians))
+        return "joint angles";
+    if (!AllWithin({r.RootRotationTime, r.BridgeExtensionTime, r.DipTime, r.HeadRotationTime, r.HoodTime},
+                   lim::kMaxSweepSeconds))
+        return "sweep times";
+    if (!AllWithin({r.ElapsedMs, r.DipDurationMs, r.LevelDurationMs, r.RotationDurationMs, r.ExtensionDurationMs,
+                    r.RetractDurationMs, r.HeadDurationMs, r.HoodDurationMs},
+                   0.0, lim::kMaxDurationMs))
+        return "durations";
+    if (!AllWithin({r.LegChannel, r.ExtensionChannel, r.RotationChannel, r.DipChannel, r.StairChannel, r.HoodChannel,
+                    r.HeadChannel, r.WheelChannel},
+                   lim::kMaxChannel))
+        return "channels";
+    const JetwayIncrements& i = r.Increments;
+    if (!AllWithin({i.rotation, i.dip, i.dipLevel, i.extension, i.extensionVia, i.head, i.wheelExtend, i.wheelRotate,
+                    i.hood, i.legDip, i.legLevel, i.legExtend, i.legVia, i.stairDip, i.stairExtend, i.stairVia,
+                    i.stairLevel, i.partRotation, i.partDip, i.partDipLevel, i.partExtension, i.partExtensionVia,
+                    i.partHead},
+                   lim::kMaxChannel))
+        return "increments";
+    if (!AllWithin({r.PlacementPoints[0], r.PlacementPoints[1], r.PlacementPoints[2], r.PlacementPoints[3]},
+                   lim::kMaxPercent))
+        return "placement points";
+    if (!AllWithin({r.JetwayLatitude}, lim::kMaxLatitude)) return "latitude";
+    if (!AllWithin({r.JetwayLongitude}, lim::kMaxLongitude)) return "longitude";
+    if (!AllWithin({r.JetwayAltitude}, lim::kMinAltitudeFeet, lim::kMaxAltitudeFeet)) return "altitude";
+    return nullptr;
+}
 
 JobCheck CheckJob(const JetwayData& record)
 {
@@ -66,6 +139,7 @@ JobCheck CheckJob(const JetwayData& record)
     if (record.PeriodMs == 0) return JobCheck::ZeroPeriod;
     if (record.KeyframeCount == 0) return JobCheck::ZeroKeyframes;
     if (!RecordFinite(record)) return JobCheck::NotFinite;
+    if (FirstOutOfRange(record) != nullptr) return JobCheck::OutOfRange;
     return JobCheck::Ok;
 }
 
@@ -78,6 +152,7 @@ const char* JobCheckText(JobCheck check)
     case JobCheck::ZeroPeriod: return "timer period 0";
     case JobCheck::ZeroKeyframes: return "keyframe count 0";
     case JobCheck::NotFinite: return "value not finite";
+    case JobCheck::OutOfRange: return "value out of range";
     }
     return "unknown";
 }

@@ -189,6 +189,41 @@ struct JetwayData {
     } Reserved;
 };
 
+// The physical ranges a received job's values must lie in. Each is far wider than any real jetway needs,
+// yet narrow enough that no sum or product the motion forms can leave the finite numbers.
+namespace job_limits {
+// Bridge and leg lengths, offsets, stair, hood, door and part offsets. The longest bridges are some 50 m
+// and a part sits within a few metres of its bone: a kilometre is twenty times that.
+constexpr double kMaxLengthMetres = 1000.0;
+// Sweep ranges, door angle and headings, in degrees: two whole turns either way. Any sweep a jetway
+// makes, and a heading in 0..360 or -180..180, lies well within.
+constexpr double kMaxAngleDegrees = 720.0;
+// Joint angles of the poses, targets and part joints, in radians: the same two turns.
+constexpr double kMaxAngleRadians = 4.0 * 3.14159265358979323846;
+// Seconds for a full sweep of a joint (root, extension, dip, head, hood). Real jetways take 2 to 60 s:
+// an hour is slower than any machine that still moves.
+constexpr double kMaxSweepSeconds = 3600.0;
+// Timer period: real jobs tick every 10 to 100 ms; one tick a minute is no animation any more.
+constexpr uint32_t kMaxPeriodMs = 60000;
+// Keyframes of the animation: models use about 100; ten thousand is far beyond any model.
+constexpr uint32_t kMaxKeyframes = 10000;
+// The longest a phase can run with a full sweep of the most keyframes at the slowest time (the motion
+// takes keyframes x seconds x 10 ms), for the durations and the time spent in a phase.
+constexpr double kMaxDurationMs = kMaxKeyframes * kMaxSweepSeconds * 10.0;
+// Animation channels, in keyframes (hood 0..50, wheel 0..100, the others 0..keyframes), and the per-tick
+// steps of the channels and part joints: never more than a whole channel, a length or a turn.
+constexpr double kMaxChannel = kMaxKeyframes;
+// Placement points, in percent of their joint's range: ten ranges beyond either end (the parked pose
+// they give is itself held to the joint angles and lengths above).
+constexpr double kMaxPercent = 1000.0;
+// The jetway's position on the globe, in degrees.
+constexpr double kMaxLatitude = 90.0;
+constexpr double kMaxLongitude = 180.0;
+// Altitudes in feet: the lowest airport lies some 1300 ft below the sea, the highest near 14,500 ft up.
+constexpr double kMinAltitudeFeet = -2000.0;
+constexpr double kMaxAltitudeFeet = 30000.0;
+}  // namespace job_limits
+
 // Why a received job must not be moved.
 enum class JobCheck {
     Ok,
@@ -197,7 +232,11 @@ enum class JobCheck {
     ZeroPeriod,
     ZeroKeyframes,
     NotFinite,      // a number of the record or of a part is NaN or infinite
+    OutOfRange,     // a number outside its range in job_limits
 };
 
 JobCheck CheckJob(const JetwayData& record);
 const char* JobCheckText(JobCheck check);
+// The kind of value ("lengths", "latitude", ...) that lies outside its range in job_limits first; null
+// when every value lies within (a value that is not finite lies within none).
+const char* FirstOutOfRange(const JetwayData& record);

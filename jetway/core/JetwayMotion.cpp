@@ -215,6 +215,7 @@ void JetwayCore::StartMotion()
     }
     dipSteps_ = 0;
     rotationSteps_ = 0;
+    refusedWrites_ = 0;
 
     // A period below 1 ms runs no timer.
     HANDLE queue = nullptr;

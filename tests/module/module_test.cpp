@@ -6,6 +6,8 @@
 #include "platform/simconnect/ModuleDispatch.h"
 
 #include <cmath>
+#include <limits>
+#include <string>
 #include <map>
 
 using namespace jetwaytest;
@@ -428,6 +430,38 @@ const HostileCase kHostile[] = {
     {"NaN target", [](JetwayData& r) { r.TargetExtension = std::nan(""); }},
     {"infinite time", [](JetwayData& r) { r.RootRotationTime = INFINITY; }},
     {"NaN part offset", [](JetwayData& r) { r.Parts[0].SetOffset(std::nan(""), 0, 0); }},
+    // Finite values beyond any real jetway.
+    {"period past its limit", [](JetwayData& r) { r.PeriodMs = job_limits::kMaxPeriodMs + 1; }},
+    {"keyframes past their limit", [](JetwayData& r) { r.KeyframeCount = job_limits::kMaxKeyframes + 1; }},
+    {"length past its limit",
+     [](JetwayData& r) { r.TargetExtension = std::nextafter(job_limits::kMaxLengthMetres, INFINITY); }},
+    {"huge part offset", [](JetwayData& r) { r.Parts[0].SetOffset(1e308, 0, 0); }},
+    {"huge negative range", [](JetwayData& r) { r.BridgeLengthRange.first = -1e308; }},
+    {"sweep angle past its limit", [](JetwayData& r) { r.RootSweepRange.second = 720.001; }},
+    {"huge joint angle", [](JetwayData& r) { r.TargetHead = 1e308; }},
+    {"sweep time past its limit", [](JetwayData& r) { r.RootRotationTime = 3600.001; }},
+    {"negative tiny duration", [](JetwayData& r) { r.DipDurationMs = -std::numeric_limits<double>::denorm_min(); }},
+    {"huge channel", [](JetwayData& r) { r.ExtensionChannel = -1e308; }},
+    {"huge increment", [](JetwayData& r) { r.Increments.partExtension = 1e308; }},
+    {"huge placement point", [](JetwayData& r) { r.PlacementPoints[3] = 1e308; }},
+    {"latitude past the pole", [](JetwayData& r) { r.JetwayLatitude = std::nextafter(90.0, INFINITY); }},
+    {"longitude past the antimeridian", [](JetwayData& r) { r.JetwayLongitude = -180.000001; }},
+    {"altitude above the band", [](JetwayData& r) { r.JetwayAltitude = job_limits::kMaxAltitudeFeet + 1; }},
+    {"altitude below the band", [](JetwayData& r) { r.JetwayAltitude = -1e308; }},
+    {"huge heading", [](JetwayData& r) { r.JetwayHeading = 1e308; }},
+    {"huge part placement", [](JetwayData& r) { r.Parts[0].GetPlacement().SetLatitude(1e308); }},
+    // The job that overflowed the motion: huge values all through the record.
+    {"everything huge", [](JetwayData& r) {
+         r.Parts[0].SetOffset(1e308, 1e308, 1e308);
+         r.JetwayLatitude = 1e308;
+         r.JetwayLongitude = 1e308;
+         r.JetwayAltitude = 1e308;
+         r.JetwayHeading = 1e308;
+         r.TargetExtension = 1e308;
+         r.TargetRootRotation = 1e308;
+         r.BridgeLengthRange = {-1e308, 1e308};
+         r.RootRotationTime = 1e308;
+     }},
 };
 
 TEST_F(ModuleTest, HostileRecordsAreAnsweredAtOnceAndNothingMoves)
@@ -438,7 +472,7 @@ TEST_F(ModuleTest, HostileRecordsAreAnsweredAtOnceAndNothingMoves)
         JetwayData job = Job(jetwayA);
         c.spoil(job);
         StartJob(job, 1);
-        ++channel;
+        channel = channel % 8 + 1;
         auto events = ApiEvents();
         EXPECT_EQ(Only(events, kDataReceived).size(), 1u);
         auto done = Only(events, kDone);
@@ -455,6 +489,46 @@ TEST_F(ModuleTest, HostileRecordsAreAnsweredAtOnceAndNothingMoves)
         EXPECT_FALSE(sim.Number(partA, "PLANE LATITUDE", "degrees").has_value() &&
                      sim.Number(partA, "PLANE LATITUDE", "degrees") != 47.0);
     }
+}
+
+TEST_F(ModuleTest, ARefusedJobIsToldOnStandardError)
+{
+    JetwayData job = Job(jetwayA);
+    job.JetwayAltitude = 1e308;
+    testing::internal::CaptureStderr();
+    StartJob(job, 1);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "brannet: job for jetway " + std::to_string(jetwayA) + " refused: value out of range (altitude)\n");
+    EXPECT_EQ(Only(ApiEvents(), kDone).size(), 1u);
+}
+
+// A job with values at the edges of their ranges is taken and moved; what the motion cannot place on
+// the globe it does not write, and the module says so once.
+TEST_F(ModuleTest, AJobAtTheLimitsMovesAndWritesOnlyWhatLiesOnTheGlobe)
+{
+    JetwayData job = Job(jetwayA);
+    job.JetwayLatitude = job_limits::kMaxLatitude;  // at the pole every longitude step is infinite
+    job.JetwayLongitude = -job_limits::kMaxLongitude;
+    job.JetwayAltitude = job_limits::kMaxAltitudeFeet;
+    job.JetwayHeading = -job_limits::kMaxAngleDegrees;
+    job.KeyframeCount = job_limits::kMaxKeyframes;
+    job.RootRotationTime = job.BridgeExtensionTime = job.DipTime = job.HeadRotationTime = 0.001;
+    job.Parts[0].SetOffset(job_limits::kMaxLengthMetres, -job_limits::kMaxLengthMetres, job_limits::kMaxLengthMetres);
+    ASSERT_EQ(CheckJob(job), JobCheck::Ok);
+    const auto latitude = sim.Number(partA, "PLANE LATITUDE", "degrees");
+
+    testing::internal::CaptureStderr();
+    StartJob(job, 1);
+    EXPECT_EQ(brannet::JetwayCount(), 1u);
+    auto events = RunUntilDone(jetwayA, 20000);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Only(events, kDone).size(), 1u);
+    EXPECT_TRUE(OutArea(1).Docked);
+    for (const char* name : {"VELOCITY WORLD Z", "VELOCITY WORLD X", "VELOCITY BODY X", "ACCELERATION BODY Y"})
+        EXPECT_TRUE(std::isfinite(Var(jetwayA, name))) << name;
+    EXPECT_EQ(sim.Number(partA, "PLANE LATITUDE", "degrees"), latitude);
+    EXPECT_EQ(told, "brannet: jetway " + std::to_string(jetwayA) +
+                        ": part position not finite, off the globe or overturned, not written\n");
 }
 
 TEST_F(ModuleTest, AShortPayloadIsIgnored)

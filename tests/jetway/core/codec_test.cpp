@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -341,6 +343,130 @@ TEST(JetwayRecord, CheckJobNamesTheFirstFault)
         c.spoil(r);
         EXPECT_EQ(CheckJob(r), c.expected) << c.what;
     }
+}
+
+// One kind of value held to one range of job_limits, with the fields that carry it.
+struct RangeCase {
+    const char* kind;  // as FirstOutOfRange names it
+    double lo;
+    double hi;
+    std::vector<void (*)(JetwayData&, double)> fields;
+};
+
+const std::vector<RangeCase>& RangeCases()
+{
+    namespace lim = job_limits;
+    static const std::vector<RangeCase> cases = {
+        {"lengths", -lim::kMaxLengthMetres, lim::kMaxLengthMetres,
+         {[](JetwayData& r, double v) { r.BridgeLengthRange.second = v; },
+          [](JetwayData& r, double v) { r.LegLengthRange.first = v; },
+          [](JetwayData& r, double v) { r.RootFloorHeight = v; },
+          [](JetwayData& r, double v) { r.StairLength = v; },
+          [](JetwayData& r, double v) { r.HoodWidth = v; },
+          [](JetwayData& r, double v) { r.DoorValue5 = v; },
+          [](JetwayData& r, double v) { r.TargetExtension = v; },
+          [](JetwayData& r, double v) { r.LegLengthAfterDip = v; },
+          [](JetwayData& r, double v) { r.PartExtension = v; },
+          [](JetwayData& r, double v) { r.SavedPose.legLength = v; }}},
+        {"part offsets", -lim::kMaxLengthMetres, lim::kMaxLengthMetres,
+         {[](JetwayData& r, double v) { r.Parts[0].SetOffset(v, 0, 0); },
+          [](JetwayData& r, double v) { r.Parts[5].SetOffset(0, 0, v); }}},
+        {"part placements", lim::kMinAltitudeFeet, lim::kMaxAltitudeFeet,
+         {[](JetwayData& r, double v) { r.Parts[2].GetPlacement().SetAltitude(v); },
+          [](JetwayData& r, double v) { r.Parts[3].GetSecondPlacement().SetAltitude(v); }}},
+        {"part placements", -lim::kMaxLatitude, lim::kMaxLatitude,
+         {[](JetwayData& r, double v) { r.Parts[1].GetPlacement().SetLatitude(v); }}},
+        {"part placements", -lim::kMaxLongitude, lim::kMaxLongitude,
+         {[](JetwayData& r, double v) { r.Parts[1].GetSecondPlacement().SetLongitude(v); }}},
+        {"part placements", -lim::kMaxAngleDegrees, lim::kMaxAngleDegrees,
+         {[](JetwayData& r, double v) { r.Parts[4].GetPlacement().SetHeading(v); }}},
+        {"angles in degrees", -lim::kMaxAngleDegrees, lim::kMaxAngleDegrees,
+         {[](JetwayData& r, double v) { r.RootSweepRange.first = v; },
+          [](JetwayData& r, double v) { r.HeadSweepRange.second = v; },
+          [](JetwayData& r, double v) { r.DoorAngle = v; },
+          [](JetwayData& r, double v) { r.JetwayHeading = v; }}},
+        {"joint angles", -lim::kMaxAngleRadians, lim::kMaxAngleRadians,
+         {[](JetwayData& r, double v) { r.CurrentPose.rootRotation = v; },
+          [](JetwayData& r, double v) { r.SavedPose.stairAngle = v; },
+          [](JetwayData& r, double v) { r.TargetDip = v; },
+          [](JetwayData& r, double v) { r.PartHead = v; }}},
+        {"sweep times", -lim::kMaxSweepSeconds, lim::kMaxSweepSeconds,
+         {[](JetwayData& r, double v) { r.RootRotationTime = v; },
+          [](JetwayData& r, double v) { r.HoodTime = v; }}},
+        {"durations", 0.0, lim::kMaxDurationMs,
+         {[](JetwayData& r, double v) { r.ElapsedMs = v; },
+          [](JetwayData& r, double v) { r.RotationDurationMs = v; },
+          [](JetwayData& r, double v) { r.HoodDurationMs = v; }}},
+        {"channels", -lim::kMaxChannel, lim::kMaxChannel,
+         {[](JetwayData& r, double v) { r.LegChannel = v; },
+          [](JetwayData& r, double v) { r.WheelChannel = v; }}},
+        {"increments", -lim::kMaxChannel, lim::kMaxChannel,
+         {[](JetwayData& r, double v) { r.Increments.rotation = v; },
+          [](JetwayData& r, double v) { r.Increments.partExtensionVia = v; },
+          [](JetwayData& r, double v) { r.Increments.partHead = v; }}},
+        {"placement points", -lim::kMaxPercent, lim::kMaxPercent,
+         {[](JetwayData& r, double v) { r.PlacementPoints[0] = v; },
+          [](JetwayData& r, double v) { r.PlacementPoints[3] = v; }}},
+        {"latitude", -lim::kMaxLatitude, lim::kMaxLatitude,
+         {[](JetwayData& r, double v) { r.JetwayLatitude = v; }}},
+        {"longitude", -lim::kMaxLongitude, lim::kMaxLongitude,
+         {[](JetwayData& r, double v) { r.JetwayLongitude = v; }}},
+        {"altitude", lim::kMinAltitudeFeet, lim::kMaxAltitudeFeet,
+         {[](JetwayData& r, double v) { r.JetwayAltitude = v; }}},
+    };
+    return cases;
+}
+
+TEST(JetwayRecord, CheckJobHoldsEveryValueWithinItsRange)
+{
+    JetwayData ok;
+    ok.JetwayObjectId = 5;
+    ASSERT_EQ(CheckJob(ok), JobCheck::Ok);
+    EXPECT_EQ(FirstOutOfRange(ok), nullptr);
+
+    for (const RangeCase& c : RangeCases()) {
+        for (size_t f = 0; f < c.fields.size(); ++f) {
+            SCOPED_TRACE(std::string(c.kind) + " field " + std::to_string(f));
+            // The limits themselves and the smallest numbers within are accepted.
+            for (double v : {c.lo, c.hi, std::nextafter(c.lo, c.hi), std::nextafter(c.hi, c.lo),
+                             std::max(c.lo, std::numeric_limits<double>::denorm_min())}) {
+                JetwayData r = ok;
+                c.fields[f](r, v);
+                EXPECT_EQ(CheckJob(r), JobCheck::Ok) << v;
+            }
+            // Just past either end (a negative denormal for a range that starts at 0), and the huge ones.
+            for (double v : {std::nextafter(c.lo, -INFINITY), std::nextafter(c.hi, INFINITY), 1e308, -1e308,
+                             std::numeric_limits<double>::max()}) {
+                JetwayData r = ok;
+                c.fields[f](r, v);
+                EXPECT_EQ(CheckJob(r), JobCheck::OutOfRange) << v;
+                ASSERT_NE(FirstOutOfRange(r), nullptr) << v;
+                EXPECT_STREQ(FirstOutOfRange(r), c.kind) << v;
+            }
+        }
+    }
+}
+
+TEST(JetwayRecord, PeriodAndKeyframesHaveAnUpperLimit)
+{
+    JetwayData r;
+    r.JetwayObjectId = 5;
+    r.PeriodMs = job_limits::kMaxPeriodMs;
+    r.KeyframeCount = job_limits::kMaxKeyframes;
+    EXPECT_EQ(CheckJob(r), JobCheck::Ok);
+    for (uint32_t past : {job_limits::kMaxPeriodMs + 1, 0xFFFFFFFFu}) {
+        JetwayData p = r;
+        p.PeriodMs = past;
+        EXPECT_EQ(CheckJob(p), JobCheck::OutOfRange) << past;
+        EXPECT_STREQ(FirstOutOfRange(p), "timer period");
+    }
+    for (uint32_t past : {job_limits::kMaxKeyframes + 1, 0xFFFFFFFFu}) {
+        JetwayData k = r;
+        k.KeyframeCount = past;
+        EXPECT_EQ(CheckJob(k), JobCheck::OutOfRange) << past;
+        EXPECT_STREQ(FirstOutOfRange(k), "keyframe count");
+    }
+    EXPECT_STREQ(JobCheckText(JobCheck::OutOfRange), "value out of range");
 }
 
 TEST(LinkedSimObject, LinkTypeTextIsExactAndCaseSensitive)

@@ -5,6 +5,10 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace jetwaytest;
 
@@ -100,6 +104,113 @@ TEST(JetwayPartPositions, PartsWithoutTitleOrObjectAreNotWritten)
     EXPECT_NEAR(sim.Number(placed, "PLANE LATITUDE", "degrees").value_or(0), 47 - 10 * kMetreInDegrees, 1e-12);
     EXPECT_NE(sim.Number(untitled, "PLANE LATITUDE", "degrees").value_or(0), 47 - 10 * kMetreInDegrees);
     SimConnect_Close(h);
+}
+
+// What the write guard told, for the tests that spoil a record behind the job check's back.
+std::vector<std::pair<uint32_t, std::string>> g_refused;
+void NoteRefused(uint32_t jetwayId, const char* what) { g_refused.emplace_back(jetwayId, what); }
+
+class WriteGuardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_refused.clear();
+        JetwayCore::SetWriteRefusedHandler(&NoteRefused);
+        sim.ServeInProcess();
+        h = OpenClient("guard");
+        RegisterLikeTheModule(h);
+        jetwayId = CreateObject(h, "guarded jetway", 1);
+        partId = CreateObject(h, "guarded part", 2);
+        core = JetwayWithPart(kJetwayTypeA, "BRIDGE_MOVING", 5, 0, 1);
+        JetwayData& r = *core.GetJetwayData();
+        r.JetwayObjectId = jetwayId;
+        r.PositionDefinitionId = 3;
+        r.KeyframeCount = 100;
+        r.Parts[0].SetObjectId(partId);
+        core.SetHandle(h);
+    }
+    void TearDown() override
+    {
+        JetwayCore::SetWriteRefusedHandler(nullptr);
+        SimConnect_Close(h);
+    }
+
+    std::optional<double> Latitude() { return sim.Number(partId, "PLANE LATITUDE", "degrees"); }
+    std::optional<double> Longitude() { return sim.Number(partId, "PLANE LONGITUDE", "degrees"); }
+
+    platform::ScopedManualClock clock;
+    simulator::Simulator sim;
+    HANDLE h = nullptr;
+    DWORD jetwayId = 0, partId = 0;
+    JetwayCore core;
+};
+
+struct SpoiledPosition {
+    const char* what;
+    void (*spoil)(JetwayData&);
+};
+
+TEST_F(WriteGuardTest, APositionNotFiniteOrOffTheGlobeIsNotWrittenAndToldOnce)
+{
+    const SpoiledPosition cases[] = {
+        {"altitude overflows", [](JetwayData& r) { r.JetwayAltitude = 1e308; r.Parts[0].SetOffset(5, 0, 1e308); }},
+        {"heading not finite", [](JetwayData& r) { r.JetwayHeading = 1e308; }},
+        {"latitude off the globe", [](JetwayData& r) { r.JetwayLatitude = 1e307; }},
+        {"longitude blown up at the pole", [](JetwayData& r) {
+             r.JetwayLatitude = 90;
+             r.Parts[0].SetOffset(0, 5, 1);
+         }},
+        {"longitude off the globe", [](JetwayData& r) { r.JetwayLongitude = 600; }},
+    };
+    for (const SpoiledPosition& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_refused.clear();
+        const auto latitude = Latitude();
+        const auto longitude = Longitude();
+        JetwayData r = core.GetRecord();
+        c.spoil(r);
+        core.SetJetwayData(r);
+        core.WritePartPositions(0, 0, 0, 0);
+        core.WritePartPositions(0.1, 1, 0, 0);
+        EXPECT_EQ(Latitude(), latitude);
+        EXPECT_EQ(Longitude(), longitude);
+        EXPECT_EQ(core.GetRefusedWrites(), 2u);
+        ASSERT_EQ(g_refused.size(), 1u);  // once, not at every write
+        EXPECT_EQ(g_refused[0].first, jetwayId);
+        EXPECT_EQ(g_refused[0].second, "part position not finite, off the globe or overturned");
+        core.SetJetwayData(JetwayWithPart(kJetwayTypeA, "BRIDGE_MOVING", 5, 0, 1).GetRecord());
+        core.GetJetwayData()->JetwayObjectId = jetwayId;
+        core.GetJetwayData()->PositionDefinitionId = 3;
+        core.GetJetwayData()->Parts[0].SetObjectId(partId);
+    }
+}
+
+TEST_F(WriteGuardTest, AnAnimationValueNotFiniteIsNotWritten)
+{
+    core.GetJetwayData()->ExtensionChannel = 12;
+    core.WriteAnimation();
+    ASSERT_EQ(sim.Number(jetwayId, "VELOCITY WORLD X", "Number"), 12.0);
+    core.GetJetwayData()->ExtensionChannel = 1e308;
+    core.GetJetwayData()->DipChannel = 1e308 * 10.0;
+    core.WriteAnimation();
+    EXPECT_EQ(sim.Number(jetwayId, "VELOCITY WORLD X", "Number"), 12.0);
+    ASSERT_EQ(g_refused.size(), 1u);
+    EXPECT_EQ(g_refused[0].second, "animation value not finite");
+}
+
+TEST_F(WriteGuardTest, APartJustPastTheAntimeridianIsWrittenOnTheOtherSide)
+{
+    JetwayData& r = *core.GetJetwayData();
+    r.JetwayLongitude = 180.0;
+    r.JetwayHeading = 0.0;  // the part's side offset lies east
+    r.Parts[0].SetOffset(0, 5, 1);
+    core.WritePartPositions(0, 0, 0, 0);
+    const auto longitude = Longitude();
+    ASSERT_TRUE(longitude.has_value());
+    EXPECT_LT(*longitude, -179.99);
+    EXPECT_GE(*longitude, -180.0);
+    EXPECT_EQ(core.GetRefusedWrites(), 0u);
+    EXPECT_TRUE(g_refused.empty());
 }
 
 TEST(JetwayScaling, ValuesStayWithinZeroAndTheKeyframeCount)
