@@ -17,10 +17,10 @@
 #include "jetway/LinkedSimObjectHandler.h"
 #include "link/ApiCodec.h"
 #include "objects/Jetway.h"
-#include "objects/JetwayConfig.h"
 #include "objects/SimObject.h"
 #include "objects/SimObjectList.h"
 #include "objects/SimObjectModel.h"
+#include "scenery/SimBubble.h"
 #include "scenery/SimObjectsFolderManager.h"
 
 #include <log4cpp/Category.hh>
@@ -61,13 +61,14 @@ DWORD IdAndStatus(uint32_t id, uint32_t status) { return static_cast<DWORD>(id *
 void SendTriggerStatusEvent(uint32_t data) { Sim().TransmitEventWithData(EventJetwayTriggerStatus, data); }
 
 // The AI aircraft's door that the jetway is assigned to is given back, when the aircraft at the
-// jetway's stand is still monitored.
-void ReleaseOccupantDoor(const SimObject& jetway, uint32_t id)
+// jetway's stand is still monitored; true when it was.
+bool ReleaseOccupantDoor(const SimObject& jetway, uint32_t id)
 {
     AIMonitor* monitor = Parts().aiMonitor.get();
     const int32_t occupant = jetway.GetStandData().GetOccupantId();
-    if (!monitor || occupant == 0) return;
-    if (AIObject* ai = monitor->FindAIObject(occupant)) ai->ReleaseDoorOfJetway(static_cast<int32_t>(id));
+    AIObject* ai = monitor && occupant != 0 ? monitor->FindAIObject(occupant) : nullptr;
+    if (ai) ai->ReleaseDoorOfJetway(static_cast<int32_t>(id));
+    return ai != nullptr;
 }
 
 // The jetway leaves every AI job list and the tracked jobs.
@@ -246,13 +247,8 @@ uint32_t RegisterExternalJetway(JetwayHandler& handler, const api_wire::JetwayIn
     jetway->SetMultiIndex(multiIndex);
     jetway->SetDoorPoints4(request.doorTargets[0], request.doorTargets[1], request.doorTargets[2],
                            request.doorTargets[3]);
-    JetwayConfigTarget target;
-    target.jetway = jetway;
-    target.placement = stored.GetPlacement();
-    target.objectName = stored.GetName();
-    target.modelTitle = request.simTitle;
-    const JetwayConfig reader(&folders->GetLog(), Parts().soundEngine.get());
-    if (!reader.Read(target, folder + "jetway.cfg")) {
+    if (SimBubble* bubble = Parts().simBubble.get()) bubble->ReadJetwayConfig(stored);
+    if (!jetway->HasConfig()) {
         handler.RemoveExternalJetway(id);
         return api_wire::kInformNoConfig;
     }
@@ -273,12 +269,7 @@ uint32_t RemoveExternalJetway(JetwayHandler& handler, uint32_t id)
         jetway->StopSound();
         if (UserAircraft* user = program::User()) user->ResetExitStates();
         AbortIfMoving(*jetway, id);
-        AIMonitor* monitor = Parts().aiMonitor.get();
-        const int32_t occupant = object->GetStandData().GetOccupantId();
-        if (monitor && occupant != 0 && monitor->FindAIObject(occupant)) {
-            ReleaseOccupantDoor(*object, id);
-            DropFromAiJobs(id);
-        }
+        if (ReleaseOccupantDoor(*object, id)) DropFromAiJobs(id);
     }
     FinishJob(handler, id);
     return api_wire::kInformRemoved;

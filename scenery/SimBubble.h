@@ -100,9 +100,13 @@ public:
     double GetDistance() const { return distance_; }
     void SetDistance(double metres) { distance_ = metres; }
 
+    // Fills the jetway of the object's moving model (model 1 of an object with several models, else its
+    // model) from its model folder's "jetway.cfg", parsed once per folder until ForgetJetwayConfigs.
+    // A model without a known folder reads nothing (an ERROR line says so).
+    void ReadJetwayConfig(SimObject& object);
+
 private:
     void PrepareSounds(SimObject& object);
-    void ReadJetwayConfig(SimObject& object);
 
     log4cpp::Category& log_;
     SoundEngine* sound_;

@@ -35,6 +35,16 @@ inline const std::filesystem::path kSampleMachine =
 constexpr double kXvlkLatitude = 48.1000;
 constexpr double kXvlkLongitude = 11.5000;
 constexpr double kXvlkAltitudeFeet = 1650.0;
+constexpr double kMetresPerDegreeLatitude = 111192.0;  // along the meridian at 48.1 N
+
+// The sample machine's settings file, below the machine root.
+constexpr const char* kSettingsFile = "c/ProgramData/Quorvath/VELK/orvane.ini";
+// Pier B: stand B22's centre line (its display's longitude) and the displays' latitude (XVLK_PierB.xml).
+constexpr double kB22Longitude = 11.50460;
+constexpr double kDisplayLatitude = 48.10045;
+// The sample's A320, and how far ahead of its reference point the nose wheels stand (aircraft.cfg, feet).
+constexpr const char* kA320 = "Quorvath A320";
+constexpr double kA320NoseWheel = 38.0 * 0.3048;
 
 class ProgramHarness {
 public:

@@ -31,7 +31,6 @@ constexpr double kMetresPerDegree = 6378137.0 * 3.141592653589793 / 180.0;
 constexpr double kFt = 0.3048;
 // Stand B22: its display's centre line and the 737's stop, 40.5 m south of the display (nose wheel).
 constexpr double kB22DisplayLatitude = 48.10045;
-constexpr double kB22Longitude = 11.50460;
 constexpr double kB738StopM = 40.5;
 constexpr double kB738NoseXFt = 36.5;
 constexpr double kB738NoseZFt = -9.1;

@@ -23,25 +23,18 @@ using namespace programtest;
 
 namespace {
 
-constexpr const char* kSettingsFile = "c/ProgramData/Quorvath/VELK/orvane.ini";
 constexpr const char* kExitsFile = "c/ProgramData/Quorvath/VELK/AircraftExits.ini";
 // A single jetway is paired with the aircraft's door 2 when it has one, and door 1L otherwise; the
 // one-jetway stand B21 reaches only the front door, so there the A320 offers that door alone.
 constexpr const char* kA320FrontDoorOnly = "\n[Quorvath Sample Fleet:Quorvath_A320]\nexit.0=0.4, 42.5, -6.2, 1.0, 0\n";
-constexpr double kMetresPerDegreeLatitude = 111192.0;  // along the meridian at 48.1 N
 
-// Pier B's stand centre lines (the displays' longitudes) and the displays' latitude.
+// Pier B's other stand centre lines (the displays' longitudes).
 constexpr double kB21Longitude = 11.50340;
-constexpr double kB22Longitude = 11.50460;
 constexpr double kB23Longitude = 11.50600;
-constexpr double kDisplayLatitude = 48.10045;
 // South of pier B, where the aircraft starts its roll north to the stands.
 constexpr double kApproachLatitude = 48.0990;
 
-constexpr const char* kA320 = "Quorvath A320";
 constexpr const char* kB744 = "Quorvath B744";
-// How far ahead of the reference point the nose wheels stand (aircraft.cfg, feet).
-constexpr double kA320NoseWheel = 38.0 * 0.3048;
 constexpr double kB744NoseWheel = 84.0 * 0.3048;
 // At a stand whose single jetway meets the nose door, the guidance leads door 1L (and a little ahead of
 // its sill) onto the centre line instead.

@@ -48,19 +48,12 @@ using program::CurrentJetway;
 
 namespace {
 
-constexpr const char* kSettingsFile = "c/ProgramData/Quorvath/VELK/orvane.ini";
-constexpr double kMetresPerDegreeLatitude = 111192.0;  // along the meridian at 48.1 N
-
-// Pier B: stand B22's centre line and the displays' latitude; B22's two jetways (XVLK_PierB.xml).
-constexpr double kB22Longitude = 11.50460;
-constexpr double kDisplayLatitude = 48.10045;
+// B22's two jetways (XVLK_PierB.xml).
 constexpr double kB22FrontLatitude = 48.10030;
 constexpr double kB22FrontLongitude = 11.50447;
 constexpr double kB22RearLatitude = 48.09975;
 constexpr double kB22RearLongitude = 11.50430;
 
-constexpr const char* kA320 = "Quorvath A320";
-constexpr double kA320NoseWheel = 38.0 * 0.3048;  // ahead of the reference point (aircraft.cfg, feet)
 constexpr double kA320AltitudeFeet = kXvlkAltitudeFeet + 10.2;
 // The A320 standing at B22's stop.
 constexpr double kAtB22Latitude = kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude;
