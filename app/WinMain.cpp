@@ -29,6 +29,12 @@
 #include "sound/SoundBuffer.h"
 #include "sound/SoundEngine.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <log4cpp/Category.hh>
 #include <log4cpp/FileAppender.hh>
 #include <log4cpp/PatternLayout.hh>
@@ -53,7 +59,15 @@ void SetUpLog()
     CreateDirectoryA(Flags().logFolder.c_str(), nullptr);
 
     const std::string file = platform::ResolveForWrite(Flags().logFolder + "\\VELK.log").string();
-    auto* appender = new log4cpp::FileAppender("default", file, false, 0644);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        // The program runs on without a log; this is the one place that can tell.
+        std::fprintf(stderr, "orvane: cannot open the log file %s (%s); running without a log\n", file.c_str(),
+                     std::strerror(errno));
+        RootLog().setPriority(log4cpp::Priority::DEBUG);
+        return;
+    }
+    auto* appender = new log4cpp::FileAppender("default", fd);
     auto* layout = new log4cpp::PatternLayout();
     layout->setConversionPattern("[%d{%H:%M:%S.%l}] %p %c : %m%n");
     appender->setLayout(layout);

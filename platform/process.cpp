@@ -83,6 +83,43 @@ std::string LockFileName(const std::string& name)
     return result;
 }
 
+// Opens a lock file for reading (a lock needs no more); creates it first where it may.
+int OpenLock(const fs::path& folder, const std::string& fileName)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path file = folder / fileName;
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);  // made by another user, or a read-only root
+    return fd;
+}
+
+// The lock file of a name lives in the machine root's ".locks" folder. A root that cannot hold it
+// (read-only, missing, or not a folder) keeps its locks in the system's temporary folder instead, under
+// a name made of the root's path, so that two programs on one root still meet at one file.
+int OpenLockFile(const std::string& name)
+{
+    const fs::path root = platform::MachineRoot();
+    const int fd = OpenLock(root / ".locks", LockFileName(name));
+    if (fd >= 0) return fd;
+
+    std::error_code ec;
+    fs::path temp = fs::temp_directory_path(ec);
+    if (ec) temp = "/tmp";
+    const fs::path shared = temp / "velk-locks";
+    if (fs::create_directories(shared, ec)) {
+        // Every user's programs lock here; the sticky bit keeps their files their own.
+        fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit, ec);
+    }
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a of the root's path
+    fs::path where = fs::weakly_canonical(root, ec);
+    if (ec) where = root;
+    for (unsigned char c : where.string()) hash = (hash ^ c) * 1099511628211ull;
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "%016llx-", static_cast<unsigned long long>(hash));
+    return OpenLock(shared, prefix + LockFileName(name));
+}
+
 // ---- The process snapshot. ----
 
 struct ProcessInfo {
@@ -199,11 +236,7 @@ HANDLE CreateMutexA(void* /*securityAttributes*/, BOOL /*initialOwner*/, const c
         return static_cast<platform::KernelObject*>(mutex.release());
     }
 
-    const fs::path folder = platform::MachineRoot() / ".locks";
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    const fs::path file = folder / LockFileName(name);
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = OpenLockFile(name);
     if (fd < 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;

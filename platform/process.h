@@ -3,8 +3,9 @@
 
 #include "platform/wintypes.h"
 
-// A named mutex held for the life of the process (a lock file in the machine root). When another
-// holder exists, in this process or another, a handle is still returned and the last error is 183.
+// A named mutex held for the life of the process (a lock file in the machine root, or in the system's
+// temporary folder for a root that cannot hold it). When another holder exists, in this process or
+// another, a handle is still returned and the last error is 183.
 HANDLE CreateMutexA(void* securityAttributes, BOOL initialOwner, const char* name);
 
 constexpr DWORD TH32CS_SNAPPROCESS = 0x2;

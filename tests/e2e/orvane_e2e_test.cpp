@@ -235,6 +235,22 @@ TEST(OrvaneRun, WithoutSimulatorTheConnectionFails)
     EXPECT_EQ(log.find("Entering FS Dispatch Loop."), std::string::npos);
 }
 
+// The log folder's place is taken by a plain file, so the log cannot be opened: orvane says so once on
+// standard error and runs its start-up to the end all the same.
+TEST(OrvaneRun, ALogThatCannotBeOpenedIsReportedOnceOnStandardError)
+{
+    MachineRoot root;
+    std::ofstream(root.DataFolder() / "log") << "not a folder";
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, true);
+    const std::string errors = orvane.ReadAllErrors();
+    EXPECT_EQ(orvane.Wait(), 0);
+    const std::string line = "orvane: cannot open the log file ";
+    const size_t first = errors.find(line);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(line, first + 1), std::string::npos) << errors;
+    EXPECT_NE(errors.find("running without a log"), std::string::npos) << errors;
+}
+
 TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
 {
     MachineRoot root;

@@ -8,8 +8,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +107,54 @@ TEST_F(MutexTest, NamesAreKeptApartAndCaseSensitive)
         EXPECT_LE(entry.path().filename().string().size(), 255u);
         EXPECT_EQ(entry.path().parent_path(), root_ / ".locks");
     }
+}
+
+// A machine root that cannot hold a lock folder (here a path below a plain file, which even the
+// superuser cannot create): the mutex still tells a second process that the first holds it.
+TEST_F(MutexTest, HolderInAnotherProcessIsSeenOnARootThatCannotHoldLocks)
+{
+    MakeFile("not-a-folder", "x");
+    const std::string unusable = (root_ / "not-a-folder" / "machine").string();
+    const std::string previous = std::getenv("VELK_MACHINE_ROOT") ? std::getenv("VELK_MACHINE_ROOT") : "";
+    ::setenv("VELK_MACHINE_ROOT", unusable.c_str(), 1);
+    const std::string name = std::string(kMutexName) + "-unusable-root-" + std::to_string(::getpid());
+
+    // The other process takes the mutex first and holds it until the pipe closes.
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        HANDLE held = CreateMutexA(nullptr, FALSE, name.c_str());
+        const char status = held != nullptr && GetLastError() == ERROR_SUCCESS ? 'y' : 'n';
+        (void)!::write(ready[1], &status, 1);
+        char byte;
+        (void)!::read(release[0], &byte, 1);
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char status = 0;
+    ASSERT_EQ(::read(ready[0], &status, 1), 1);
+    EXPECT_EQ(status, 'y');
+
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    EXPECT_NE(mutex, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    if (mutex != nullptr) CloseHandle(mutex);
+
+    ::close(release[1]);  // the other process ends and its lock goes with it
+    int exitStatus = 0;
+    ::waitpid(child, &exitStatus, 0);
+    ::close(ready[0]);
+    mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    EXPECT_NE(mutex, nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    if (mutex != nullptr) CloseHandle(mutex);
+    ::setenv("VELK_MACHINE_ROOT", previous.c_str(), 1);
 }
 
 TEST(ProcessSnapshot, ListsThisProcessByName)
