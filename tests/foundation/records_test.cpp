@@ -108,6 +108,14 @@ TEST(Records, ZeroAltitudeTestHandlesEveryDouble) {
     EXPECT_FALSE(PlacementData::IsZeroAltitude(std::numeric_limits<double>::quiet_NaN()));
 }
 
+// Altitudes whose hundred-thousandths of a foot are a whole multiple of 2^32 (give or take a fraction):
+// kept in 32 bits that count wraps to exactly 0, so only a test done in double precision sees them.
+TEST(Records, ZeroAltitudeTestIsNotFooledByA32BitWrap) {
+    for (double feet : {42949.67296, 42949.672965, -42949.672965, 85899.345925, 128849.018885}) {
+        EXPECT_FALSE(PlacementData::IsZeroAltitude(feet)) << feet;
+    }
+}
+
 struct AltitudeCase {
     const char* name;
     const char* text;
@@ -141,7 +149,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, AltitudeTextCases,
                                          AltitudeCase{"ZeroWithEmptyUnit", "0#", 0.0, false, true},
                                          // Large altitudes must not overflow the zero test.
                                          AltitudeCase{"LargeAgl", "30000#AGL", 30000.0, true, false},
-                                         AltitudeCase{"HugeAgl", "1e30#AGL", 1e30, true, false}),
+                                         AltitudeCase{"HugeAgl", "1e30#AGL", 1e30, true, false},
+                                         // 2^32 hundred-thousandths of a foot: 0 once wrapped to 32 bits.
+                                         AltitudeCase{"WrapsTo32BitZeroMsl", "42949.67296#MSL", 42949.67296, false,
+                                                      false}),
                          testsupport::CaseName());
 
 TEST(AltitudeTextTest, RejectsTextWithoutANumber) {
