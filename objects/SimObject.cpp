@@ -20,28 +20,54 @@ std::string SimObject::GetCurrentSimTitle() const
     return model ? model->GetSimTitle() : std::string("VOID");
 }
 
+std::vector<SimObjectModel>& SimObject::OwnModels()
+{
+    if (sharedModels_) {
+        // Copy before letting go: the copy never takes running work, and the shared set has none.
+        models_ = *sharedModels_;
+        sharedModels_.reset();
+    }
+    return models_;
+}
+
+void SimObject::ShareModels()
+{
+    if (sharedModels_ || models_.empty()) return;
+    sharedModels_ = std::make_shared<std::vector<SimObjectModel>>(std::move(models_));
+    models_.clear();
+}
+
 SimObjectModel& SimObject::AddModel(std::string simTitle)
 {
-    models_.emplace_back();
-    models_.back().SetSimTitle(std::move(simTitle));
-    return models_.back();
+    std::vector<SimObjectModel>& models = OwnModels();
+    models.emplace_back();
+    models.back().SetSimTitle(std::move(simTitle));
+    return models.back();
 }
 
 void SimObject::ReserveModels(int32_t count)
 {
-    if (count > 0) models_.reserve(static_cast<size_t>(count));
+    if (count > 0) OwnModels().reserve(static_cast<size_t>(count));
 }
 
 SimObjectModel* SimObject::GetModel(int32_t index)
 {
-    if (index < 0 || static_cast<size_t>(index) >= models_.size()) return nullptr;
-    return &models_[static_cast<size_t>(index)];
+    if (index < 0 || static_cast<size_t>(index) >= Models().size()) return nullptr;
+    return &OwnModels()[static_cast<size_t>(index)];
 }
 
 const SimObjectModel* SimObject::GetModel(int32_t index) const
 {
-    if (index < 0 || static_cast<size_t>(index) >= models_.size()) return nullptr;
-    return &models_[static_cast<size_t>(index)];
+    const std::vector<SimObjectModel>& models = Models();
+    if (index < 0 || static_cast<size_t>(index) >= models.size()) return nullptr;
+    return &models[static_cast<size_t>(index)];
+}
+
+SimObjectModel* SimObject::GetSharedModel(int32_t index)
+{
+    std::vector<SimObjectModel>& models = sharedModels_ ? *sharedModels_ : models_;
+    if (index < 0 || static_cast<size_t>(index) >= models.size()) return nullptr;
+    return &models[static_cast<size_t>(index)];
 }
 
 void SimObject::SetKeepSimEnabled(int32_t index, bool keep)
@@ -51,7 +77,7 @@ void SimObject::SetKeepSimEnabled(int32_t index, bool keep)
 
 int16_t SimObject::NextModel()
 {
-    if (models_.empty()) return currentModel_;
+    if (Models().empty()) return currentModel_;
     const int32_t next = currentModel_ + 1;
     currentModel_ = static_cast<int16_t>(next >= GetModelCount() || next < 0 ? 0 : next);
     return currentModel_;
@@ -59,7 +85,7 @@ int16_t SimObject::NextModel()
 
 int16_t SimObject::PreviousModel()
 {
-    if (models_.empty()) return currentModel_;
+    if (Models().empty()) return currentModel_;
     const int32_t last = GetModelCount() - 1;
     // An index beyond the list (never valid) also wraps to the last model.
     currentModel_ = static_cast<int16_t>(currentModel_ <= 0 || currentModel_ > last ? last : currentModel_ - 1);
@@ -82,8 +108,9 @@ void SimObject::SelectModel(int32_t index)
 
 int32_t SimObject::FindVisibleOnLoadModel() const
 {
-    for (size_t i = 0; i < models_.size(); ++i) {
-        const SimObjectModel& model = models_[i];
+    const std::vector<SimObjectModel>& models = Models();
+    for (size_t i = 0; i < models.size(); ++i) {
+        const SimObjectModel& model = models[i];
         if (model.HasFeature(FeatureTriggVisibilityRadio) && model.GetTriggVisibility()->IsVisibleOnLoad()) {
             return static_cast<int32_t>(i);
         }
@@ -105,29 +132,57 @@ bool SimObject::SelectVisibleOnLoadModel()
     return true;
 }
 
+PlacementData& SimObject::FirstPlacement()
+{
+    if (secondFollowsFirst_) SecondPlacement();
+    return placement_;
+}
+
+PlacementData& SimObject::SecondPlacement()
+{
+    if (secondFollowsFirst_) {
+        secondPlacement_.Get() = placement_;
+        secondFollowsFirst_ = false;
+    }
+    return secondPlacement_.Get();
+}
+
 void SimObject::SetPlacement(double latitude, double longitude, double altitude, bool aboveGround,
                              bool altitudeZero, double pitch, double bank, double heading)
 {
-    placement_.Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
+    FirstPlacement().Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
 }
 
 void SimObject::SetSecondPlacement(double latitude, double longitude, double altitude, bool aboveGround,
                                    bool altitudeZero, double pitch, double bank, double heading)
 {
-    secondPlacement_.Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
+    SecondPlacement().Set(latitude, longitude, altitude, aboveGround, altitudeZero, pitch, bank, heading);
+}
+
+void SimObject::SetSecondPlacement(const PlacementData& placement)
+{
+    if (&placement == &placement_) {
+        secondPlacement_ = FeatureHolder<PlacementData>();
+        secondFollowsFirst_ = true;
+    } else {
+        SecondPlacement() = placement;
+    }
 }
 
 double SimObject::GetHeadingRad() const { return placement_.GetHeading() * units::kPi / 180.0; }
 
 void SimObject::ApplyGroundElevation(double groundElevation, double heightAboveGround, bool alsoSecond)
 {
+    // A second placement that follows the first takes the same change by following it.
+    if (!alsoSecond) FirstPlacement();
     placement_.SetAltitudeOffset(heightAboveGround);
     placement_.SetAltitude(groundElevation + heightAboveGround);
     placement_.SetAltitudeIsAgl(false);
-    if (alsoSecond) {
-        secondPlacement_.SetAltitudeOffset(heightAboveGround);
-        secondPlacement_.SetAltitude(groundElevation + heightAboveGround);
-        secondPlacement_.SetAltitudeIsAgl(false);
+    if (alsoSecond && !secondFollowsFirst_) {
+        PlacementData& second = SecondPlacement();
+        second.SetAltitudeOffset(heightAboveGround);
+        second.SetAltitude(groundElevation + heightAboveGround);
+        second.SetAltitudeIsAgl(false);
     }
 }
 
@@ -158,5 +213,6 @@ void SimObject::SetStandData(const std::string& icao, const std::string& gateNam
 
 void SimObject::StopActivity()
 {
+    // A shared set runs nothing: only models of the object's own can carry work.
     for (SimObjectModel& model : models_) model.StopActivity();
 }

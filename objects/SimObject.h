@@ -5,6 +5,12 @@
 // take every field (models element by element) but never a running timer, motion or sound: the models see
 // to that. A move takes the models as they are, running work included. Before an object that may have
 // live work is destroyed or overwritten, StopActivity ends that work.
+//
+// The models can also be shared: ShareModels makes them one read-only set that copies of the object take
+// without copying a model (a placement file places one object with all its models many times). The first
+// non-const access to a model (GetModel, GetCurrentModel, AddModel, SelectModel, ...) gives the object a
+// copy of its own, so that no change reaches the others; const accesses read the shared set, and what
+// they return stays valid until that first non-const access.
 #pragma once
 
 #include "foundation/Records.h"
@@ -13,6 +19,7 @@
 #include "objects/StandData.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,7 +35,7 @@ public:
 
     // ---- Name -----------------------------------------------------------------------------------
     void SetName(std::string name) { name_ = std::move(name); }
-    std::string GetName() const { return name_; }
+    const std::string& GetName() const { return name_; }
     // The parts before and after the first ":"; a name without ":" gives itself for both.
     std::string GetNamePrefix() const;
     std::string GetNameSuffix() const;
@@ -41,18 +48,27 @@ public:
 
     // ---- Models ---------------------------------------------------------------------------------
     // Appends a default model with that title and returns it. The reference is valid until the next
-    // model is added.
+    // model is added or the models are shared.
     SimObjectModel& AddModel(std::string simTitle);
     // Room for that many models in all, so that adding up to them moves none.
     void ReserveModels(int32_t count);
-    int32_t GetModelCount() const { return static_cast<int32_t>(models_.size()); }
-    // The n-th model; null outside the list.
+    int32_t GetModelCount() const { return static_cast<int32_t>(Models().size()); }
+    // The n-th model; null outside the list. The non-const one first gives the object models of its own.
     SimObjectModel* GetModel(int32_t index);
     const SimObjectModel* GetModel(int32_t index) const;
+    // The n-th model as every object sharing the models sees it: a change made through it reaches them
+    // all. Only for what holds for the model wherever it is placed (its title found missing, the
+    // features of the group all its placements belong to). Null outside the list.
+    SimObjectModel* GetSharedModel(int32_t index);
     // Null when there are no models, the current index is -1 or it lies outside the list.
     SimObjectModel* GetCurrentModel() { return GetModel(currentModel_); }
     const SimObjectModel* GetCurrentModel() const { return GetModel(currentModel_); }
-    bool HasMultipleModels() const { return models_.size() > 1; }
+    bool HasMultipleModels() const { return Models().size() > 1; }
+    // Makes the models one read-only set that copies of this object share; nothing when they are shared
+    // already or there are none.
+    void ShareModels();
+    // Whether both objects read one shared set of models.
+    bool SharesModelsWith(const SimObject& other) const { return sharedModels_ && sharedModels_ == other.sharedModels_; }
     // Sets the keep-simulation-enabled byte of the n-th model; nothing outside the list.
     void SetKeepSimEnabled(int32_t index, bool keep);
 
@@ -83,9 +99,14 @@ public:
                       double pitch, double bank, double heading);
     void SetSecondPlacement(double latitude, double longitude, double altitude, bool aboveGround,
                             bool altitudeZero, double pitch, double bank, double heading);
-    void SetSecondPlacement(const PlacementData& placement) { secondPlacement_ = placement; }
+    // Given the object's own placement, the second placement follows it, costing no storage until either
+    // changes on its own.
+    void SetSecondPlacement(const PlacementData& placement);
     const PlacementData& GetPlacement() const { return placement_; }
-    const PlacementData& GetSecondPlacement() const { return secondPlacement_; }
+    const PlacementData& GetSecondPlacement() const
+    {
+        return secondFollowsFirst_ ? placement_ : secondPlacement_.Read();
+    }
     double GetLatitude() const { return placement_.GetLatitude(); }
     double GetLongitude() const { return placement_.GetLongitude(); }
     double GetAltitude() const { return placement_.GetAltitude(); }
@@ -93,13 +114,13 @@ public:
     double GetBank() const { return placement_.GetBank(); }
     double GetHeading() const { return placement_.GetHeading(); }
     double GetHeadingRad() const;
-    double GetSecondAltitude() const { return secondPlacement_.GetAltitude(); }
-    double GetSecondHeading() const { return secondPlacement_.GetHeading(); }
+    double GetSecondAltitude() const { return GetSecondPlacement().GetAltitude(); }
+    double GetSecondHeading() const { return GetSecondPlacement().GetHeading(); }
     bool IsAltitudeAgl() const { return placement_.IsAltitudeAgl(); }
     bool IsAltitudeZero() const { return placement_.IsAltitudeZero(); }
-    void SetHeading(double degrees) { placement_.SetHeading(degrees); }
-    void SetPitch(double degrees) { placement_.SetPitch(degrees); }
-    void SetBank(double degrees) { placement_.SetBank(degrees); }
+    void SetHeading(double degrees) { FirstPlacement().SetHeading(degrees); }
+    void SetPitch(double degrees) { FirstPlacement().SetPitch(degrees); }
+    void SetBank(double degrees) { FirstPlacement().SetBank(degrees); }
     // Altitude := ground elevation + height above ground (feet), the height kept as the altitude offset,
     // above-ground flag cleared; with alsoSecond the same on the second placement.
     void ApplyGroundElevation(double groundElevation, double heightAboveGround, bool alsoSecond);
@@ -171,6 +192,13 @@ public:
 
 private:
     int32_t FindVisibleOnLoadModel() const;
+    const std::vector<SimObjectModel>& Models() const { return sharedModels_ ? *sharedModels_ : models_; }
+    // The models as this object's own, copied out of the shared set if they were shared.
+    std::vector<SimObjectModel>& OwnModels();
+    // The placements to change on their own: a second placement that followed the first keeps its
+    // value from then on.
+    PlacementData& FirstPlacement();
+    PlacementData& SecondPlacement();
 
     uint32_t requestId_ = 0;
     uint32_t objectId_ = 0;
@@ -185,9 +213,13 @@ private:
     std::string name_;
     std::string createdSimTitle_;
     std::string groupName_;
-    std::vector<SimObjectModel> models_;
+    std::vector<SimObjectModel> models_;  // empty while the models are shared
+    // Never changed but through GetSharedModel; a set shared this way carries no running work.
+    std::shared_ptr<std::vector<SimObjectModel>> sharedModels_;
     PlacementData placement_;
-    PlacementData secondPlacement_;
+    // Held only when it differs from the first; a default placement when neither is set.
+    FeatureHolder<PlacementData> secondPlacement_;
+    bool secondFollowsFirst_ = false;
     SimObjectFeatureFlags features_;
     uint8_t menuMember_ = 0;
     int32_t menuIndex_ = -1;

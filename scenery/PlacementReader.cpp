@@ -25,6 +25,7 @@
 #include <ctime>
 #include <random>
 #include <set>
+#include <new>
 #include <stdexcept>
 
 using tinyxml2::XMLDocument;
@@ -33,6 +34,11 @@ using tinyxml2::XMLElement;
 namespace {
 
 log4cpp::Category& Log() { return log4cpp::Category::getInstance("VELK.XML"); }
+
+void LogOutOfMemory(const std::string& path)
+{
+    Log().error("'%s': out of memory while reading! The rest of the file is skipped.", path.c_str());
+}
 
 const char* Attr(const XMLElement* element, const char* name) { return element ? element->Attribute(name) : nullptr; }
 
@@ -202,17 +208,6 @@ bool NamesPlatform(const XMLElement* targetSim, const std::string& platformId)
     return IsTokenOf(AttrText(targetSim, "ID"), platformId);
 }
 
-const XMLElement* FindByName(const XMLElement* parent, const char* elementName, const std::string& name)
-{
-    if (parent == nullptr) return nullptr;
-    for (const XMLElement* child = parent->FirstChildElement(elementName); child;
-         child = child->NextSiblingElement(elementName)) {
-        const char* value = child->Attribute("Name");
-        if (value != nullptr && name == value) return child;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 
@@ -294,6 +289,18 @@ const std::vector<const XMLElement*>* SimObjectNameIndex::Find(const std::string
     return found == byName_.end() ? nullptr : &found->second;
 }
 
+const XMLElement* SimObjectNameIndex::FindGroup(const std::string& name)
+{
+    if (!groupsBuilt_) {
+        ForEachChild(parent_, "Group", [this](const XMLElement* group) {
+            if (const char* value = group->Attribute("Name")) groupsByName_.emplace(value, group);
+        });
+        groupsBuilt_ = true;
+    }
+    const auto found = groupsByName_.find(name);
+    return found == groupsByName_.end() ? nullptr : found->second;
+}
+
 PlacementReader::PlacementReader(PlacementReaderState& state) : state_(state) {}
 
 uint32_t PlacementReader::NextSeed() const
@@ -321,13 +328,18 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
     state_.noSceneryPath = true;
     XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     int result = -1;
-    if (isSdx) {
-        const size_t slash = path.find_last_of('\\');
-        const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (sdxOpener_) result = sdxOpener_(fileName, path, document);
-    } else {
-        std::string text;
-        if (ReadFileText(path, text)) result = document.Parse(text.data(), text.size());
+    try {
+        if (isSdx) {
+            const size_t slash = path.find_last_of('\\');
+            const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (sdxOpener_) result = sdxOpener_(fileName, path, document);
+        } else {
+            std::string text;
+            if (ReadFileText(path, text)) result = document.Parse(text.data(), text.size());
+        }
+    } catch (const std::bad_alloc&) {
+        LogOutOfMemory(path);
+        return runningCount;
     }
     if (result != 0) {
         Log().error("Failed to load file '%s'", path.c_str());
@@ -344,7 +356,14 @@ int32_t PlacementReader::ReadPlacementText(int32_t runningCount, const std::stri
 {
     state_.noSceneryPath = true;
     XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
-    if (document.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) {
+    tinyxml2::XMLError parsed = tinyxml2::XML_ERROR_PARSING;
+    try {
+        parsed = document.Parse(text.data(), text.size());
+    } catch (const std::bad_alloc&) {
+        LogOutOfMemory(path);
+        return runningCount;
+    }
+    if (parsed != tinyxml2::XML_SUCCESS) {
         Log().error("Failed to load file '%s'", path.c_str());
         return runningCount;
     }
@@ -356,6 +375,26 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
                                                const XMLDocument& document, SimObjectList& objects,
                                                EnviroDataProbeList& probes, ProtectionZoneList* zones,
                                                uint8_t configurationFlag, int32_t configurationNumber)
+{
+    file_ = FileProgress{};
+    file_.path = path;
+    int32_t count = runningCount;
+    try {
+        count = ReadDocumentContent(runningCount, path, document, objects, probes, zones, configurationFlag,
+                                    configurationNumber);
+    } catch (const std::bad_alloc&) {
+        // What the file added stays, complete entry by entry; the numbers it took stay taken.
+        LogOutOfMemory(path);
+        count = runningCount + file_.taken;
+    }
+    file_ = FileProgress{};
+    return count;
+}
+
+int32_t PlacementReader::ReadDocumentContent(int32_t runningCount, const std::string& path,
+                                             const XMLDocument& document, SimObjectList& objects,
+                                             EnviroDataProbeList& probes, ProtectionZoneList* zones,
+                                             uint8_t configurationFlag, int32_t configurationNumber)
 {
     state_.noSceneryPath = true;
     state_.targetSimPresent = false;
@@ -403,6 +442,7 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
     // dropped objects never shift them onto another element's entries.
     int32_t index = 0;
     ForEachChild(root, "Group", [&](const XMLElement* group) {
+        if (file_.stopped) return;
         int32_t appended = 0;
         count += ReadSimObjects(baseName, group, count, objects, probes, configurationFlag, configurationNumber,
                                 &appended);
@@ -410,12 +450,13 @@ int32_t PlacementReader::ReadPlacementDocument(int32_t runningCount, const std::
     });
     index = 0;
     ForEachChild(root, "Stand", [&](const XMLElement* stand) {
+        if (file_.stopped) return;
         int32_t appended = 0;
         count += ReadSimObjects(baseName, stand, count, objects, probes, configurationFlag, configurationNumber,
                                 &appended);
         ReadStand(stand, index++, appended, objects);
     });
-    if (zones != nullptr) ReadProtectionZone(root, *zones);
+    if (zones != nullptr && !file_.stopped) ReadProtectionZone(root, *zones);
     return count;
 }
 
@@ -700,7 +741,7 @@ void ReadProbeClients(const XMLElement* probeElement, SimObjectNameIndex& siblin
         if (!links.TakeToken(token)) continue;
         if (token == "ALL_JETWAYS") {
             probe.SetAllJetways(true);
-        } else if (const XMLElement* group = FindByName(siblings.Parent(), "Group", token)) {
+        } else if (const XMLElement* group = siblings.FindGroup(token)) {
             ForEachChild(group, "SimObject", [&links](const XMLElement* member) { links.AddSimObject(member); });
         } else if (!links.AddSimObjects(siblings, token)) {
             Log().warn("Environmental Data Probe '%s': Listed Client SimObject '%s' does not exist in the XML!",
@@ -832,14 +873,17 @@ void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
 
 // The door points of InitialState; an "R" among the first four values, or a missing InitialState,
 // draws the value from its range. Empty when a value is not a number.
-std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetwayElement, uint32_t seed,
+std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetwayElement,
+                                                        const std::function<uint32_t()>& seed,
                                                         const std::string& suffix)
 {
     static constexpr int32_t kRanges[4][2] = {{0, 15}, {40, 75}, {0, 100}, {0, 20}};
-    std::mt19937 random(seed);
-    auto draw = [&random](size_t position) {
+    // Seeded at the first draw: most jetways give every value, and a fresh seed costs a clock read.
+    std::optional<std::mt19937> random;
+    auto draw = [&random, &seed](size_t position) {
+        if (!random) random.emplace(seed());
         std::uniform_int_distribution<int32_t> pick(kRanges[position][0], kRanges[position][1]);
-        return static_cast<double>(pick(random));
+        return static_cast<double>(pick(*random));
     };
     std::vector<double> values;
     const char* initialState = jetwayElement->Attribute("InitialState");
@@ -891,7 +935,16 @@ int32_t PlacementReader::ReadSimObjects(const std::string& baseName, const XMLEl
     SimObjectBatch batch{baseName,          parent,       state_.platformId, objects, probes, configurationFlag,
                          configurationNumber, firstRequest, firstRequest};
     int32_t simIndex = -1;
-    ForEachChild(parent, "SimObject", [&](const XMLElement* element) { ReadSimObject(batch, element, ++simIndex); });
+    try {
+        ForEachChild(parent, "SimObject", [&](const XMLElement* element) {
+            if (!file_.stopped) ReadSimObject(batch, element, ++simIndex);
+        });
+    } catch (const std::bad_alloc&) {
+        // The file's reader returns the numbers taken so far, so that no later file takes them again.
+        file_.taken += batch.taken;
+        throw;
+    }
+    file_.taken += batch.taken;
     if (appended != nullptr) *appended = batch.added;
     return batch.taken;
 }
@@ -933,13 +986,28 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     AddEntries(reading);
 }
 
-// One entry per placement, named "Name #k" when there are several.
+bool PlacementReader::TakeEntry()
+{
+    if (file_.stopped) return false;
+    if (file_.entries >= entryLimit_) {
+        Log().error("'%s' adds more than %d entries! The rest of the file is skipped.", file_.path.c_str(),
+                    entryLimit_);
+        file_.stopped = true;
+        return false;
+    }
+    ++file_.entries;
+    return true;
+}
+
+// One entry per placement, named "Name #k" when there are several; the entries share the models.
 void PlacementReader::AddEntries(SimObjectReading& reading)
 {
     SimObjectBatch& batch = reading.batch;
     const size_t count = reading.placements.size();
     const std::string name = count >= 2 ? reading.object.GetName() : std::string();
+    if (count >= 2) reading.object.ShareModels();
     for (size_t i = 0; i < count; ++i) {
+        if (!TakeEntry()) return;
         const Placement& placement = reading.placements[i];
         // Every entry but the last gets a copy; the last takes the object read itself.
         SimObject& entry =
@@ -1053,6 +1121,7 @@ void PlacementReader::AddVdgsDebugObjects(SimObjectReading& reading, double late
 void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
                                          uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg)
 {
+    if (!TakeEntry()) return;
     SimObject debugObject;
     if (batch.configurationFlag != 0) debugObject.SetStandMembership(true, batch.configurationNumber);
     debugObject.SetName(name);
@@ -1091,7 +1160,7 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
 
     ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
     if (const std::optional<std::vector<double>> doorPoints =
-            ReadJetwayDoorPoints(jetwayElement, NextSeed(), reading.suffix)) {
+            ReadJetwayDoorPoints(jetwayElement, [this] { return NextSeed(); }, reading.suffix)) {
         for (SimObjectModel* target : targets) target->SetJetwayDoorPoints(*doorPoints);
     }
 }
@@ -1121,11 +1190,19 @@ void PlacementReader::ReadGroup(const XMLElement* group, int32_t groupIndex, int
     }
     const int32_t count = objects.Count();
     const int32_t first = entryCount > count ? 0 : count - entryCount;
+    const SimObject* read = nullptr;  // the entry read last
     for (int32_t i = count - 1; i >= first; --i) {
         SimObject* entry = objects.At(i);
         entry->SetGroupIndex(groupIndex);
         entry->SetGroupName(name);
+        // The placements of one element stand side by side and share their models: the group's features
+        // go into the shared models once, and the other placements take the object flags that gave.
+        if (read != nullptr && entry->SharesModelsWith(*read)) {
+            *entry->GetFeatures() = *read->GetFeatures();
+            continue;
+        }
         for (int32_t m = 0; m < entry->GetModelCount(); ++m) ReadModelSubElements(nullptr, group, *entry, m, true);
+        read = entry;
     }
 }
 
@@ -1207,7 +1284,8 @@ void PlacementReader::ReadProtectionZone(const XMLElement* root, ProtectionZoneL
 void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const XMLElement* holder, SimObject& object,
                                            int32_t modelIndex, bool group)
 {
-    SimObjectModel* model = object.GetModel(modelIndex);
+    // Read into the models as shared: every placement of the object belongs to the holder alike.
+    SimObjectModel* model = object.GetSharedModel(modelIndex);
     if (model == nullptr || holder == nullptr) return;
     auto set = [&](int32_t feature) {
         if (feature <= 0) return;

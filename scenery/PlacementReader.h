@@ -6,6 +6,11 @@
 // flags) and calls ReadPlacementFile once per file, passing the running count from call to call. Every
 // fault of a file is logged on "VELK.XML" and skips the element, the object or the whole file; nothing
 // is thrown and nothing read before is lost.
+//
+// The entries of one SimObject element with several placements share its models (SimObject::ShareModels),
+// so that what a file costs grows with the file, not with placements times models. A file that would add
+// more than kMaxEntriesPerFile entries, or that runs out of memory, is read no further: an ERROR names
+// it, and the entries it added before stay.
 #pragma once
 
 #include <cstdint>
@@ -60,8 +65,8 @@ struct VdgsAircraftTypes {
 };
 VdgsAircraftTypes ParseVdgsAircraftType(const std::string& token);
 
-// The SimObject children of one element (the root, a Group or a Stand) by their Name, gathered on the
-// first lookup, so that each link between objects finds its targets without walking every child.
+// The SimObject and Group children of one element (the root, a Group or a Stand) by their Name, gathered
+// on the first lookup, so that each link between objects finds its targets without walking every child.
 class SimObjectNameIndex {
 public:
     explicit SimObjectNameIndex(const tinyxml2::XMLElement* parent) : parent_(parent) {}
@@ -69,15 +74,22 @@ public:
     const tinyxml2::XMLElement* Parent() const { return parent_; }
     // The children with exactly that Name, in document order; null when there is none.
     const std::vector<const tinyxml2::XMLElement*>* Find(const std::string& name);
+    // The first Group child with that Name; null when there is none.
+    const tinyxml2::XMLElement* FindGroup(const std::string& name);
 
 private:
     const tinyxml2::XMLElement* parent_;
     bool built_ = false;
+    bool groupsBuilt_ = false;
     std::unordered_map<std::string, std::vector<const tinyxml2::XMLElement*>> byName_;
+    std::unordered_map<std::string, const tinyxml2::XMLElement*> groupsByName_;
 };
 
 class PlacementReader {
 public:
+    // Entries (placements of objects, and debug objects) one file may add; far above any real airport.
+    static constexpr int32_t kMaxEntriesPerFile = 200000;
+
     explicit PlacementReader(PlacementReaderState& state);
 
     // Where the SDX documents come from; without one an SDX file fails to load.
@@ -85,6 +97,8 @@ public:
     // The jetway InitialState's random draws are seeded from this; by default MixSeed of the processor
     // clock, the time in seconds and the process id. Tests make it fixed.
     void SetSeedSource(std::function<uint32_t()> source) { seedSource_ = std::move(source); }
+    // The entries one file may add; kMaxEntriesPerFile unless a test lowers it.
+    void SetEntryLimit(int32_t limit) { entryLimit_ = limit; }
 
     // Reads one file (loaded from the path, or through the SDX opener) and returns running count plus
     // the request numbers its entries and probes took.
@@ -138,16 +152,21 @@ private:
 
     // One reader per SimObject element and per kind of Model.
     void ReadSimObject(SimObjectBatch& batch, const tinyxml2::XMLElement* element, int32_t simIndex);
-    static void AddEntries(SimObjectReading& reading);
+    void AddEntries(SimObjectReading& reading);
+    // Counts one more entry of the file; false, logged once, when the file has had all it may add.
+    bool TakeEntry();
+    int32_t ReadDocumentContent(int32_t runningCount, const std::string& path, const tinyxml2::XMLDocument& document,
+                                SimObjectList& objects, EnviroDataProbeList& probes, ProtectionZoneList* zones,
+                                uint8_t configurationFlag, int32_t configurationNumber);
     void ReadModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement);
     static void ReadProbeModel(SimObjectReading& reading, const tinyxml2::XMLElement* probeElement,
                                const std::string& title);
-    static void ReadVdgsModel(SimObjectReading& reading, const tinyxml2::XMLElement* vdgsElement,
-                              const std::string& title, const char* staticTitle);
-    static void AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
-                                    const std::vector<double>& stopDistancesM);
-    static void AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
-                                   uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg);
+    void ReadVdgsModel(SimObjectReading& reading, const tinyxml2::XMLElement* vdgsElement,
+                       const std::string& title, const char* staticTitle);
+    void AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
+                             const std::vector<double>& stopDistancesM);
+    void AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
+                            uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg);
     void ReadJetwayModel(SimObjectReading& reading, const tinyxml2::XMLElement* jetwayElement,
                          const std::string& title, const char* staticTitle);
     void ReadPlainModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement,
@@ -158,4 +177,15 @@ private:
     PlacementReaderState& state_;
     SdxOpener sdxOpener_;
     std::function<uint32_t()> seedSource_;
+    int32_t entryLimit_ = kMaxEntriesPerFile;
+
+    // The file being read: its path for messages, the entries it added and the request numbers it took
+    // so far, and whether it is read no further.
+    struct FileProgress {
+        std::string path;
+        int32_t entries = 0;
+        int32_t taken = 0;
+        bool stopped = false;
+    };
+    FileProgress file_;
 };

@@ -17,6 +17,8 @@
 #include <random>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -678,6 +680,9 @@ void SimObjectsFolderManager::CheckModelFile(const std::string& modelFolder, con
 
 void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
 {
+    // Read through the const objects and mark the missing models after the pass: placements that share
+    // their models keep sharing them, and each is checked by the title it was read with.
+    std::vector<std::pair<SimObject*, int32_t>> missing;
     for (int32_t i = 0; i < objects.Count(); ++i) {
         SimObject* object = objects.At(i);
         if (object == nullptr) {
@@ -685,7 +690,7 @@ void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
             continue;
         }
         for (int32_t m = 0; m < object->GetModelCount(); ++m) {
-            SimObjectModel* model = object->GetModel(m);
+            const SimObjectModel* model = std::as_const(*object).GetModel(m);
             if (model == nullptr) continue;
             const std::string title = model->GetSimTitle();
             const std::string key = ToLowerAscii(title);
@@ -697,7 +702,7 @@ void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
             if (status != kModelOk) {
                 log_.warn("SimObject with SimTitle '%s': '%s%s.MDL' does NOT exist! ", title.c_str(),
                           LookupTitlePath(title).c_str(), status.c_str());
-                model->SetSimTitle(kMissingObjectTitle);
+                missing.emplace_back(object, m);
             }
             uint32_t seed = 0;
             if (GetRandomSeedForTitle(key, seed)) {
@@ -708,6 +713,8 @@ void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
             }
         }
     }
+    // A missing model is missing for every placement that shares it.
+    for (const auto& [object, m] : missing) object->GetSharedModel(m)->SetSimTitle(kMissingObjectTitle);
 }
 
 bool SimObjectsFolderManager::GetRandomSeedForTitle(const std::string& title, uint32_t& seed) const
