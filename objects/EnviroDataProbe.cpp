@@ -1,5 +1,10 @@
 #include "objects/EnviroDataProbe.h"
 
+#include <type_traits>
+
+// Growing the list moves the probes instead of copying each one with its models.
+static_assert(std::is_nothrow_move_constructible_v<EnviroDataProbe>);
+
 uint32_t EnviroDataProbe::WeatherRequestIdFor(int32_t activeIndex)
 {
     if (activeIndex < 0 || activeIndex >= kMaxWeatherRequests) return 0;
@@ -67,5 +72,5 @@ EnviroDataProbe* EnviroDataProbeList::FindByRequestId(int32_t requestId)
 void EnviroDataProbeList::Clear()
 {
     for (EnviroDataProbe& p : probes_) p.StopActivity();
-    std::vector<EnviroDataProbe>().swap(probes_);
+    probes_.clear();
 }

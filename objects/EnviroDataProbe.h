@@ -20,6 +20,9 @@ public:
     EnviroDataProbe() = default;
     EnviroDataProbe(const EnviroDataProbe&) = default;
     EnviroDataProbe& operator=(const EnviroDataProbe&) = default;
+    // A move takes the models as they are (see SimObject); the list moves its probes when it grows.
+    EnviroDataProbe(EnviroDataProbe&&) = default;
+    EnviroDataProbe& operator=(EnviroDataProbe&&) = default;
     ~EnviroDataProbe() override = default;
 
     // The weather request id of the probe at that index of the active probes: index + 1, or 0 (no
@@ -96,7 +99,8 @@ public:
     // The first probe with that simulator object id or request id; 0 identifies no probe.
     EnviroDataProbe* FindByObjectId(int32_t objectId);
     EnviroDataProbe* FindByRequestId(int32_t requestId);
-    // Stops the probes' running work, destroys them and releases the storage.
+    // Stops the probes' running work and destroys them. The storage stays for the next pass, which
+    // fills the list again to about the same size.
     void Clear();
 
 private:

@@ -68,7 +68,7 @@ SimObject* SimObjectList::FindByObjectId(int32_t objectId)
     return nullptr;
 }
 
-SimObject* SimObjectList::FindByName(std::string name)
+SimObject* SimObjectList::FindByName(const std::string& name)
 {
     for (const std::unique_ptr<SimObject>& o : objects_) {
         if (o->GetName() == name) return o.get();

@@ -53,7 +53,7 @@ public:
     SimObject* FindByObjectId(int32_t objectId);
     SimObject* FindByObjectId(uint32_t objectId) { return FindByObjectId(static_cast<int32_t>(objectId)); }
     // The first object whose whole name equals the argument byte for byte.
-    SimObject* FindByName(std::string name);
+    SimObject* FindByName(const std::string& name);
 
     UserAircraft& GetUserAircraft() { return userAircraft_; }
     const UserAircraft& GetUserAircraft() const { return userAircraft_; }

@@ -12,7 +12,9 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,40 +24,62 @@ bool Finite(double latitude, double longitude)
     return std::isfinite(latitude) && std::isfinite(longitude);
 }
 
-// The part of a name before its first ":" (the whole name without one).
-std::string Prefix(const std::string& name)
+// The part of a name before its first ":" (the whole name without one). It points into the name.
+std::string_view Prefix(const std::string& name)
 {
-    return name.substr(0, name.find(':'));
+    return std::string_view(name).substr(0, name.find(':'));
 }
 
-// The active objects by whole name, made at the first lookup of a link pass. A name stands for the first
-// object of that name in list order.
-class NameIndex {
-public:
-    explicit NameIndex(SimObjectList& list) : list_(list) {}
+// key := prefix ":" suffix, reusing the key's storage; returns the key.
+const std::string& JoinName(std::string& key, std::string_view prefix, const std::string& suffix)
+{
+    key.assign(prefix).append(1, ':').append(suffix);
+    return key;
+}
 
-    SimObject* Find(const std::string& name)
+// The first active object, in list order, of each name a link pass looks for. The pass names what it
+// wants first; one walk through the list then finds them all. The map holds only the wanted names, so
+// a pass costs one lookup per active object and allocates nothing per object.
+class NameLookup {
+public:
+    void Want(const std::string& name) { byName_.try_emplace(name, nullptr); }
+
+    void Resolve(SimObjectList& list)
     {
-        if (!built_) Build();
-        const auto found = byName_.find(name);
-        return found == byName_.end() ? nullptr : found->second;
+        size_t found = 0;
+        for (int32_t i = 0; i < list.Count() && found < byName_.size(); ++i) {
+            SimObject* object = list.At(i);
+            const auto wanted = byName_.find(object->GetName());
+            // A later object of the same name is not taken.
+            if (wanted == byName_.end() || wanted->second != nullptr) continue;
+            wanted->second = object;
+            ++found;
+        }
+    }
+
+    SimObject* Find(const std::string& name) const
+    {
+        const auto wanted = byName_.find(name);
+        return wanted == byName_.end() ? nullptr : wanted->second;
     }
 
 private:
-    void Build()
-    {
-        byName_.reserve(static_cast<size_t>(list_.Count()));
-        for (int32_t i = 0; i < list_.Count(); ++i) {
-            SimObject* object = list_.At(i);
-            byName_.emplace(object->GetName(), object);  // a later object of the same name is not taken
-        }
-        built_ = true;
-    }
-
-    SimObjectList& list_;
-    bool built_ = false;
     std::unordered_map<std::string, SimObject*> byName_;
 };
+
+// The first triggerable animation of an object's current model, which holds its sync names; null
+// without a current model. The const one only reads (it adds no feature to the model).
+const TriggAnimationData* SyncAnimation(const SimObject& object)
+{
+    const SimObjectModel* model = object.GetCurrentModel();
+    return model == nullptr ? nullptr : model->GetAnimations()->GetTriggerableAnimation(3);
+}
+
+TriggAnimationData* SyncAnimation(SimObject& object)
+{
+    SimObjectModel* model = object.GetCurrentModel();
+    return model == nullptr ? nullptr : model->GetTriggerableAnimation(3);
+}
 
 // A group record being collected during the pass, and the group it was opened for.
 struct OpenGroupRecord {
@@ -77,7 +101,7 @@ struct OpenGroupRecord {
     }
     void Flush(std::vector<CandidateRecord>& out)
     {
-        if (open) out.push_back(record);
+        if (open) out.push_back(std::move(record));
         open = false;
     }
 };
@@ -257,21 +281,30 @@ void SimBubble::ReadJetwayConfig(SimObject& object)
 
 void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectList& active)
 {
-    NameIndex names(active);
+    std::string key;
+    NameLookup names;
+    for (int32_t k = 0; k < activeProbes.Count(); ++k) {
+        const EnviroDataProbe* probe = activeProbes.At(k);
+        const std::string_view prefix = Prefix(probe->GetName());
+        for (const std::string& client : probe->GetClientList()) names.Want(JoinName(key, prefix, client));
+    }
+    names.Resolve(active);
+
     // The active jetways by the prefix of their names, made at the first probe with the all-jetways flag.
-    std::unordered_map<std::string, std::vector<SimObject*>> jetwaysByPrefix;
+    // The keys point into the jetways' names, which stay as they are for the pass.
+    std::unordered_map<std::string_view, std::vector<SimObject*>> jetwaysByPrefix;
     bool jetwaysGrouped = false;
 
     for (int32_t k = 0; k < activeProbes.Count(); ++k) {
         EnviroDataProbe* probe = activeProbes.At(k);
         probe->SetLinkedIndex(k);
         probe->ClearClients();
-        const std::string prefix = Prefix(probe->GetName());
+        const std::string_view prefix = Prefix(probe->GetName());
 
         for (const std::string& client : probe->GetClientList()) {
-            SimObject* object = names.Find(prefix + ":" + client);
+            SimObject* object = names.Find(JoinName(key, prefix, client));
             if (object == nullptr) continue;
-            const SimObjectModel* model = object->GetCurrentModel();
+            const SimObjectModel* model = std::as_const(*object).GetCurrentModel();
             if (model == nullptr || !model->NeedsWeatherData()) continue;
             object->SetLinkedIndex(k);
             probe->AddClient(object);
@@ -294,19 +327,31 @@ void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectL
 
 void SimBubble::ResolveSyncLinks(SimObjectList& active)
 {
-    NameIndex names(active);
+    std::string key;
+    NameLookup names;
+    for (int32_t index : active.GetAnimatedIndices()) {
+        const SimObject* object = active.At(index);
+        if (object == nullptr) continue;
+        const TriggAnimationData* animation = SyncAnimation(*object);
+        if (animation == nullptr) continue;
+        const std::string_view prefix = Prefix(object->GetName());
+        for (size_t n = 0; n < animation->GetSyncNameCount(); ++n)
+            names.Want(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
+    }
+    names.Resolve(active);
+
     for (int32_t index : active.GetAnimatedIndices()) {
         SimObject* object = active.At(index);
         if (object == nullptr) continue;
-        SimObjectModel* model = object->GetCurrentModel();
-        if (model == nullptr) continue;
-        TriggAnimationData* animation = model->GetTriggerableAnimation(3);
-        if (animation == nullptr) continue;
+        // Read first: an animation with no names and no links has nothing to change.
+        const TriggAnimationData* current = SyncAnimation(std::as_const(*object));
+        if (current == nullptr || (current->GetSyncNameCount() == 0 && current->GetSyncTargetCount() == 0)) continue;
+        TriggAnimationData* animation = SyncAnimation(*object);
         // Filled afresh by each pass: the copies start without links.
         animation->ClearSyncTargets();
-        const std::string prefix = Prefix(object->GetName());
+        const std::string_view prefix = Prefix(object->GetName());
         for (size_t n = 0; n < animation->GetSyncNameCount(); ++n) {
-            SimObject* target = names.Find(prefix + ":" + animation->GetSyncName(static_cast<int>(n)));
+            SimObject* target = names.Find(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
             if (target == nullptr) continue;
             animation->AddSyncTarget(target);
             target->SetSynchronised(true);
