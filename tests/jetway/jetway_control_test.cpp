@@ -478,7 +478,9 @@ TEST_F(JetwayControlTest, UnusableDoorIsRefusedDockedOrNot)
             EXPECT_FALSE(J().IsMoving());
             EXPECT_EQ(targetBefore, J().GetRecord().TargetExtension);  // the solver was not asked
             EXPECT_EQ(c.docked ? static_cast<int32_t>(kJetwayId) : -1, aircraft.GetExit("1L").GetJetwayId());
-            if (!c.given) EXPECT_FALSE(aircraft.HasExit(c.doorName));  // the lookup added no exit
+            if (!c.given) {
+                EXPECT_FALSE(aircraft.HasExit(c.doorName));  // the lookup added no exit
+            }
         }
     }
 }

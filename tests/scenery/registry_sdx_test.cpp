@@ -2,11 +2,16 @@
 // extractions, the configuration records and the menu position their objects carry.
 #include "registry_fixture.h"
 
+#include "scenery/ZipArchive.h"
+
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <tuple>
 
 using namespace registry_testing;
 
@@ -110,6 +115,79 @@ TEST_F(RegistryTest, BadContainersFailWithTheirReason)
             EXPECT_TRUE(log.HasPrefix(std::string("ERROR Error in SDX Decompilation of '") + c.name + "' " + c.reason))
                 << c.name << "\n" << (log.Lines().empty() ? std::string() : log.Lines().back());
         }
+    }
+}
+
+// ---- Containers made by the zip tool (fixtures/sdx; its README says how each was made) ------------------
+
+std::string ReadSdxFixture(const std::string& name)
+{
+    std::ifstream in(std::string(VELK_TEST_SOURCE_DIR) + "/fixtures/sdx/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good()) << name;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What a load leaves of one entry, for comparing two loads.
+using EntrySnapshot = std::tuple<std::string, uint32_t, double, double, double, int32_t, std::string, std::string,
+                                 std::string, int32_t, std::pair<uint8_t, int32_t>>;
+
+std::vector<EntrySnapshot> Snapshot(const SimObjectList& objects)
+{
+    std::vector<EntrySnapshot> entries;
+    for (int32_t i = 0; i < objects.Count(); ++i) {
+        const SimObject* o = objects.At(i);
+        const StandData& stand = o->GetStandData();
+        entries.emplace_back(o->GetName(), o->GetRequestId(), o->GetLatitude(), o->GetLongitude(), o->GetHeading(),
+                             o->GetGroupIndex(), o->GetGroupName(), o->GetModel(0)->GetSimTitle(),
+                             stand.GetAirportIcao() + "/" + stand.GetGateName(), stand.GetParkingNumber(),
+                             o->GetStandMembership());
+    }
+    return entries;
+}
+
+// Containers the zip tool enciphered with the password of their file name, one entry deflated and one
+// stored, both with a data descriptor: the text comes out byte for byte, and a load reads them exactly
+// as it reads the same text in a container of the test writer.
+TEST_F(RegistryTest, ContainersMadeByTheZipToolReadLikeOurOwn)
+{
+    const std::string text = ReadSdxFixture("gates.xml");
+    ASSERT_EQ(text.size(), 653u);
+    for (const char* name : {"Deflated.sdx", "Stored.sdx"}) {
+        SCOPED_TRACE(name);
+        const std::string relative = std::string("sdx/Main/") + name;
+
+        const std::string bytes = ReadSdxFixture(name);
+        const std::string password = SceneryFileRegistry::SdxPassword(name);
+        ZipHandle* zip = ZipArchive::OpenFromMemory(bytes.data(), bytes.size(), password.c_str());
+        ASSERT_NE(zip, nullptr);
+        std::string extracted(text.size(), '\0');
+        size_t written = 0;
+        EXPECT_EQ(ZipArchive::UnzipItemToMemory(zip, 0, extracted.data(), extracted.size(), &written),
+                  ZipResult::Success);
+        EXPECT_EQ(written, text.size());
+        EXPECT_TRUE(extracted == text);
+        ZipArchive::Close(zip);
+
+        std::vector<EntrySnapshot> loads[2];
+        for (int tool = 1; tool >= 0; --tool) {
+            registry = std::make_unique<SceneryFileRegistry>();
+            registry->GetPlacementReader().SetSeedSource([] { return 7u; });
+            objects.Reset();
+            configurations.clear();
+            log.Clear();
+            MakeSdx("cfg/Custom.sdx", Configuration("Name=\"Main\" KeyStroke=\"K\" MenuTitle=\"M\""));
+            if (tool == 1) {
+                MakeFile(kData + relative, bytes);
+            } else {
+                MakeSdx(relative, text);
+            }
+            LoadAll();
+            EXPECT_TRUE(log.Has(std::string("DEBUG SDX Decompilation of '") + name + "' successful."));
+            loads[tool] = Snapshot(objects);
+        }
+        EXPECT_EQ(loads[1].size(), 4u);
+        EXPECT_EQ(loads[1], loads[0]);
+        std::filesystem::remove(Host(kData + relative));
     }
 }
 
