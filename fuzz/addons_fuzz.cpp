@@ -9,6 +9,7 @@
 #include "scenery/SimObjectsFolderManager.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -112,10 +113,7 @@ bool IsAddOnDocument(std::string_view text)
 SimObjectsFolderManager& Manager()
 {
     static SimObjectsFolderManager* manager = [] {
-        log4cpp::Category& log = log4cpp::Category::getInstance("VELK.FUZZ.ADDONS");
-        log.removeAllAppenders();
-        log.setAdditivity(false);
-        log.setPriority(log4cpp::Priority::FATAL);
+        log4cpp::Category& log = velk_fuzz::QuietLog("VELK.FUZZ.ADDONS");
         return new SimObjectsFolderManager(log, nullptr);  // kept for the whole process
     }();
     return *manager;

@@ -7,6 +7,7 @@
 #include "platform/profile.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -34,10 +35,7 @@ inline log4cpp::Category* SetUpMachine()
     std::filesystem::create_directories(AircraftHostFolder());
     std::filesystem::create_directories(DataHostFolder());
     setenv("VELK_MACHINE_ROOT", MachineRoot().c_str(), 1);
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.FUZZ.AIRCRAFT");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
+    log4cpp::Category& log = velk_fuzz::QuietLog("VELK.FUZZ.AIRCRAFT");
     return &log;
 }
 

@@ -11,6 +11,7 @@
 #include "objects/ConditionalVisibilityData.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -219,10 +220,7 @@ ConditionalVisibilityData& Conditions()
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // The unknown condition above is logged once; the run itself logs nothing worth keeping.
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.XML");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
+    velk_fuzz::QuietLog("VELK.XML");
     return 0;
 }
 

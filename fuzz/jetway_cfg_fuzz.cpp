@@ -11,6 +11,7 @@
 #include "platform/profile.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -166,10 +167,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     std::filesystem::create_directories(HostPath().parent_path());
     setenv("VELK_MACHINE_ROOT", (velk_fuzz::ScratchFolder() / "machine").c_str(), 1);
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.FUZZ.JETWAYCFG");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
+    log4cpp::Category& log = velk_fuzz::QuietLog("VELK.FUZZ.JETWAYCFG");
     g_log = &log;
     return 0;
 }

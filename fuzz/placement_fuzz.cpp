@@ -18,6 +18,7 @@
 #include "scenery/QuadTree.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -243,10 +244,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     std::filesystem::create_directories(MachineFolder() / kFolder);
     setenv("VELK_MACHINE_ROOT", MachineFolder().c_str(), 1);
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.XML");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
+    velk_fuzz::QuietLog("VELK.XML");
     return 0;
 }
 

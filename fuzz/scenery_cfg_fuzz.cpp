@@ -7,6 +7,7 @@
 #include "platform/profile.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -62,10 +63,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     std::filesystem::create_directories(ConfigHostPath().parent_path());
     setenv("VELK_MACHINE_ROOT", (velk_fuzz::ScratchFolder() / "machine").c_str(), 1);
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.XML");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
+    velk_fuzz::QuietLog("VELK.XML");
     return 0;
 }
 

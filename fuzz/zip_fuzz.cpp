@@ -11,6 +11,7 @@
 #include "scenery/ZipArchive.h"
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/quiet_log.h"
 
 #include <log4cpp/Category.hh>
 #include <log4cpp/Priority.hh>
@@ -37,11 +38,7 @@ const char kPrevious[] = "the file that was there before";
 
 log4cpp::Category& QuietLog()
 {
-    log4cpp::Category& log = log4cpp::Category::getInstance("VELK.FUZZ.ZIP");
-    log.removeAllAppenders();
-    log.setAdditivity(false);
-    log.setPriority(log4cpp::Priority::FATAL);
-    return log;
+    return velk_fuzz::QuietLog("VELK.FUZZ.ZIP");
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
