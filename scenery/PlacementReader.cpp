@@ -1121,6 +1121,11 @@ void PlacementReader::AddVdgsDebugObjects(SimObjectReading& reading, double late
 void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
                                          uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg)
 {
+    // A display at a pole, or an offset or distance beyond reason, puts the point nowhere on the globe.
+    if (!std::isfinite(latitudeDeg) || !std::isfinite(longitudeDeg) || IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) {
+        Log().error("VDGS debug object '%s' would stand off the globe; not placed", name.c_str());
+        return;
+    }
     if (!TakeEntry()) return;
     SimObject debugObject;
     if (batch.configurationFlag != 0) debugObject.SetStandMembership(true, batch.configurationNumber);

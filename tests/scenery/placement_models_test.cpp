@@ -213,6 +213,44 @@ TEST(PlacementModels, VdgsDebugObjects)
     EXPECT_EQ(two.objects.Count(), 2);
 }
 
+// The tape and markers of a display whose offset or stop distance reaches off the globe are refused
+// with an ERROR; the display itself stays.
+TEST(PlacementModels, VdgsDebugObjectsOffTheGlobeAreNotPlaced)
+{
+    struct Case {
+        const char* what;
+        const char* placement;
+        const char* lateralOffset;
+        const char* distance;
+        const char* refused;  // the debug object refused
+    };
+    const Case cases[] = {
+        {"a huge lateral offset at the pole", "<Placement Lat=\"90\" Lon=\"8.5\" Alt=\"0\" Hdg=\"0\"/>", "1e300", "15", "Test:Tape_V"},
+        {"a huge stop distance", "<Placement Lat=\"47.5\" Lon=\"8.5\" Alt=\"0\" Hdg=\"90\"/>", "0", "1e300", "Test:Stop_V"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReaderRig rig;
+        LogCapture log;
+        rig.ReadBody(SimObjectXml("V",
+                                  std::string("<Model SimTitle=\"Dock\" StaticSimTitle=\"B\"><VDGS DistanceUnit=\"M\" "
+                                              "CaptureDistance=\"50\" LateralOffset=\"") +
+                                      c.lateralOffset + "\"><DebugTape/><Stop Distance=\"" + c.distance +
+                                      "\" AircraftTypes=\"B737\"/></VDGS></Model>",
+                                  c.placement));
+        for (int32_t i = 0; i < rig.objects.Count(); ++i) {
+            const SimObject* object = rig.objects.At(i);
+            EXPECT_TRUE(std::isfinite(object->GetLatitude()) && std::fabs(object->GetLatitude()) <= 90.0)
+                << object->GetName();
+            EXPECT_TRUE(std::isfinite(object->GetLongitude()) && std::fabs(object->GetLongitude()) <= 180.0)
+                << object->GetName();
+        }
+        EXPECT_NE(rig.Find("Test:V"), nullptr);
+        EXPECT_TRUE(log.Has(std::string("ERROR VDGS debug object '") + c.refused +
+                            "' would stand off the globe; not placed"));
+    }
+}
+
 TEST(PlacementModels, JetwayPairMultiIndexAndDoorPoints)
 {
     ReaderRig rig;
