@@ -117,6 +117,7 @@ template <typename Passes>
 PassFigures Measure(simulator::Simulator& sim, platform::ManualClock& clock, Pump& pump, Passes passes)
 {
     std::vector<double> times;
+    times.reserve(kMeasuredFrames);  // its growth would count among the frames' allocations
     uint64_t allocations = 0;
     for (int frame = 0; frame < kMeasuredFrames; ++frame) {
         sim.Advance(kFrameMs);
@@ -238,7 +239,7 @@ int main()
                                std::to_string(list.GetRadioCandidates().size()) + " radio; " +
                                std::to_string(kMeasuredFrames) + " frames each)");
         table.AtMost("frame passes, per frame (median)", frame.milliseconds, kFrameGoalMs, "ms", 4);
-        table.AtMost("frame passes, heap allocations per frame", frame.allocations, kAllocationGoal, "", 1);
+        table.AtMost("frame passes, heap allocations per frame", frame.allocations, kAllocationGoal, "", 3);
         table.Info("  without the connection: the program's own work", own.milliseconds, "ms", 4);
         table.Info("  without the connection: heap allocations", own.allocations, "", 1);
         table.Info("  animations alone, per frame", animations.milliseconds, "ms", 4);
