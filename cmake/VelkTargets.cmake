@@ -19,4 +19,12 @@ function(velk_test name)
   string(JOIN "-" label ${name} ${ARG_LABELS})
   # Test names are the framework's own (parameterised cases name themselves); no printed values in them.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES PROPERTIES LABELS "${label}")
+  # The threaded tests alone build with the target velk_threads_tests (the ThreadSanitizer build needs
+  # nothing else).
+  if("threads" IN_LIST ARG_LABELS)
+    if(NOT TARGET velk_threads_tests)
+      add_custom_target(velk_threads_tests)
+    endif()
+    add_dependencies(velk_threads_tests ${name})
+  endif()
 endfunction()
