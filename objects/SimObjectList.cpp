@@ -3,9 +3,26 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VELK_POISON_RECORDS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELK_POISON_RECORDS 1
+#endif
+#endif
+
+#ifdef VELK_POISON_RECORDS
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
+
+// Blocks grow with the list, from a few records for a small list to this many for a large one.
+constexpr size_t kMinBlockRecords = 16;
+constexpr size_t kMaxBlockRecords = 1024;
 
 template <typename T>
 void Release(std::vector<T>& v)
@@ -13,47 +30,114 @@ void Release(std::vector<T>& v)
     std::vector<T>().swap(v);
 }
 
+// A record that holds no object is poisoned under AddressSanitizer, so that a pointer kept past Empty
+// is reported when it is used, as it would be were the object's memory freed.
+void Poison(const void* p, size_t bytes)
+{
+#ifdef VELK_POISON_RECORDS
+    ASAN_POISON_MEMORY_REGION(p, bytes);
+#else
+    (void)p;
+    (void)bytes;
+#endif
+}
+
+void Unpoison(const void* p, size_t bytes)
+{
+#ifdef VELK_POISON_RECORDS
+    ASAN_UNPOISON_MEMORY_REGION(p, bytes);
+#else
+    (void)p;
+    (void)bytes;
+#endif
+}
+
 }  // namespace
 
-SimObjectList::~SimObjectList() { Empty(); }
+SimObjectList::~SimObjectList()
+{
+    Empty();
+    for (const Block& block : blocks_) Unpoison(block.records.get(), block.size * sizeof(Record));
+}
+
+void SimObjectList::AddBlock(size_t records)
+{
+    // Left uninitialised: each record is written by the object constructed in it.
+    Block block{std::unique_ptr<Record[]>(new Record[records]), records};
+    Poison(block.records.get(), records * sizeof(Record));
+    blocks_.push_back(std::move(block));
+    capacity_ += records;
+}
+
+void* SimObjectList::NextRecord()
+{
+    // Room in the order first, so that taking the object in cannot fail once it is constructed.
+    if (objects_.size() == objects_.capacity()) objects_.reserve(std::max<size_t>(kMinBlockRecords, 2 * objects_.size()));
+    if (usedBlocks_ == 0 || usedInBlock_ == blocks_[usedBlocks_ - 1].size) {
+        if (usedBlocks_ == blocks_.size()) AddBlock(std::clamp(capacity_, kMinBlockRecords, kMaxBlockRecords));
+        ++usedBlocks_;
+        usedInBlock_ = 0;
+    }
+    Record* record = &blocks_[usedBlocks_ - 1].records[usedInBlock_];
+    Unpoison(record, sizeof(Record));
+    return record;
+}
+
+SimObject& SimObjectList::Commit(SimObject* object)
+{
+    ++usedInBlock_;
+    objects_.push_back(object);
+    return *object;
+}
 
 SimObject& SimObjectList::Add(const SimObject& object)
 {
-    // Growing moves the owning pointers only; every object stays where it is, running or not.
-    objects_.push_back(std::make_unique<SimObject>(object));
-    return *objects_.back();
+    // Growing moves the pointers only; every object stays where it is, running or not.
+    return Commit(new (NextRecord()) SimObject(object));
 }
 
 SimObject& SimObjectList::Add(SimObject&& object)
 {
-    objects_.push_back(std::make_unique<SimObject>(std::move(object)));
-    return *objects_.back();
+    return Commit(new (NextRecord()) SimObject(std::move(object)));
 }
 
 void SimObjectList::Reserve(int32_t count)
 {
-    if (count <= 0 || static_cast<size_t>(count) <= objects_.capacity()) return;
-    objects_.reserve(std::max(static_cast<size_t>(count), 2 * objects_.capacity()));
+    if (count <= 0) return;
+    const size_t wanted = static_cast<size_t>(count);
+    if (wanted > objects_.capacity()) objects_.reserve(std::max(wanted, 2 * objects_.capacity()));
+    if (wanted > capacity_) AddBlock(std::max(wanted - capacity_, kMinBlockRecords));
+}
+
+void SimObjectList::DestroyObjects()
+{
+    for (SimObject* o : objects_) {
+        o->~SimObject();
+        Poison(o, sizeof(Record));
+    }
+    objects_.clear();
+    usedBlocks_ = 0;
+    usedInBlock_ = 0;
 }
 
 SimObject* SimObjectList::At(int32_t index)
 {
     if (index < 0 || static_cast<size_t>(index) >= objects_.size()) return nullptr;
-    return objects_[static_cast<size_t>(index)].get();
+    return objects_[static_cast<size_t>(index)];
 }
 
 const SimObject* SimObjectList::At(int32_t index) const
 {
     if (index < 0 || static_cast<size_t>(index) >= objects_.size()) return nullptr;
-    return objects_[static_cast<size_t>(index)].get();
+    return objects_[static_cast<size_t>(index)];
 }
 
 SimObject* SimObjectList::FindByRequestId(int32_t requestId)
 {
     if (requestId == 0) return nullptr;
     const uint32_t id = static_cast<uint32_t>(requestId);
-    for (const std::unique_ptr<SimObject>& o : objects_) {
-        if (o->GetRequestId() == id) return o.get();
+    for (SimObject* o : objects_) {
+        if (o->GetRequestId() == id) return o;
     }
     return nullptr;
 }
@@ -62,16 +146,16 @@ SimObject* SimObjectList::FindByObjectId(int32_t objectId)
 {
     if (objectId == 0) return nullptr;
     const uint32_t id = static_cast<uint32_t>(objectId);
-    for (const std::unique_ptr<SimObject>& o : objects_) {
-        if (o->GetObjectId() == id) return o.get();
+    for (SimObject* o : objects_) {
+        if (o->GetObjectId() == id) return o;
     }
     return nullptr;
 }
 
 SimObject* SimObjectList::FindByName(const std::string& name)
 {
-    for (const std::unique_ptr<SimObject>& o : objects_) {
-        if (o->GetName() == name) return o.get();
+    for (SimObject* o : objects_) {
+        if (o->GetName() == name) return o;
     }
     return nullptr;
 }
@@ -84,8 +168,8 @@ void SimObjectList::DecrementCreatedCount()
 void SimObjectList::Empty()
 {
     // Stop everything first: a running animation may reach into any other object of the list.
-    for (const std::unique_ptr<SimObject>& o : objects_) o->StopActivity();
-    Release(objects_);
+    for (SimObject* o : objects_) o->StopActivity();
+    DestroyObjects();
     Release(rotationIndices_);
     Release(animatedIndices_);
     Release(separationPlaneIndices_);
@@ -99,19 +183,22 @@ void SimObjectList::Empty()
 void SimObjectList::Reset()
 {
     Empty();
+    for (const Block& block : blocks_) Unpoison(block.records.get(), block.size * sizeof(Record));
+    Release(blocks_);
+    capacity_ = 0;
     requestedCount_ = 0;
     createdCount_ = 0;
 }
 
 void SimObjectList::SortByGroupIndex()
 {
-    const auto byGroup = [](const std::unique_ptr<SimObject>& a, const std::unique_ptr<SimObject>& b) {
+    const auto byGroup = [](const SimObject* a, const SimObject* b) {
         return a->GetGroupIndex() < b->GetGroupIndex();
     };
     if (std::is_sorted(objects_.begin(), objects_.end(), byGroup)) return;
 
     // The objects stay where they are; only their indices change, and handlers know objects by index.
-    for (const std::unique_ptr<SimObject>& o : objects_) o->StopActivity();
+    for (SimObject* o : objects_) o->StopActivity();
     std::stable_sort(objects_.begin(), objects_.end(), byGroup);
 }
 

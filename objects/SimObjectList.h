@@ -73,9 +73,10 @@ public:
     bool AllRequestedCreated() const { return createdCount_ == requestedCount_; }
 
     // Stops every object's running work, destroys the objects and empties the index lists and the
-    // candidate vectors, releasing their storage. The counters keep their values.
+    // candidate vectors, releasing their storage; the objects' own storage is kept for the next fill.
+    // The counters keep their values.
     void Empty();
-    // Empty, then both counters 0.
+    // Empty, then both counters 0 and the objects' storage released.
     void Reset();
 
     // Objects without a group (-1) first, then ascending group index; equal indices keep their order.
@@ -95,10 +96,34 @@ public:
     std::vector<CandidateRecord>& GetRadioCandidates() { return radioCandidates_; }
 
 private:
+    // Raw room for one object.
+    struct alignas(SimObject) Record {
+        unsigned char bytes[sizeof(SimObject)];
+    };
+    struct Block {
+        std::unique_ptr<Record[]> records;
+        size_t size = 0;
+    };
+
+    // The next free record, a new block first when every record is taken. Nothing is constructed yet.
+    void* NextRecord();
+    void AddBlock(size_t records);
+    // Takes the object just constructed in the next free record into the list.
+    SimObject& Commit(SimObject* object);
+    // Destroys every object in place; the blocks stay for the next fill.
+    void DestroyObjects();
+
     GeoMath geoMath_;
     UserAircraft userAircraft_;
     int16_t requestIdBase_ = kDefaultRequestIdBase;
-    std::vector<std::unique_ptr<SimObject>> objects_;  // never null
+    // The objects live in blocks of records that are filled in order and kept across Empty, so that a
+    // list filled again and again (the sim bubble) reuses the same memory instead of allocating each
+    // object anew. objects_ gives the list order; sorting reorders it and never moves an object.
+    std::vector<Block> blocks_;
+    size_t usedBlocks_ = 0;    // blocks holding objects; the last of them may have free records
+    size_t usedInBlock_ = 0;   // records taken in the last used block
+    size_t capacity_ = 0;      // records in all blocks
+    std::vector<SimObject*> objects_;  // never null
     int32_t requestedCount_ = 0;
     int32_t createdCount_ = 0;
     std::vector<int32_t> rotationIndices_;

@@ -199,8 +199,11 @@ void SimBubble::FilterObjects(SimObjectList& active, EnviroDataProbeList& active
 
         for (const QuadTreeEntry& entry : entries) {
             if (entry.object == nullptr) continue;
-            SimObject& object = *entry.object;
+            // The copy shares the read object's models, so that it costs its own record only; a model it
+            // changes later (a jetway's configuration, a sound, an animation's state) becomes its own then.
+            entry.object->ShareModels();
             const int32_t i = active.Count();
+            SimObject& object = active.Add(*entry.object);
             auto has = [&object](int32_t feature) { return object.HasObjectFeature(feature); };
 
             if (has(FeatureGroundPolygonShift)) active.GetGroundShiftIndices().push_back(i);
@@ -228,7 +231,6 @@ void SimBubble::FilterObjects(SimObjectList& active, EnviroDataProbeList& active
                 nearbyGroup.Join(i, object.GetGroupIndex(), nearby);
             if (has(FeatureTriggVisibilityRadio)) radio.push_back(CandidateRecord{{i}, -1.0});
             if (has(FeatureGroupTriggVisibilityRadio)) radioGroup.Join(i, object.GetGroupIndex(), radio);
-            active.Add(object);
         }
         nearbyGroup.Flush(nearby);
         radioGroup.Flush(radio);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,46 @@ TEST(SimObjectList, ReserveKeepsAddressesAndContents)
     EXPECT_EQ(list.At(0), first);
     EXPECT_EQ(list.At(6000)->GetName(), "o5999");
 }
+
+// A list filled again after emptying (each bubble pass) takes its objects into the room the last fill
+// used, instead of allocating every object anew; Reset gives the room back.
+TEST(SimObjectList, AnEmptiedListRefillsTheSameRoom)
+{
+    SimObjectList list;
+    std::set<const SimObject*> room;
+    for (int i = 0; i < 3000; ++i) room.insert(&list.Add(Named("first " + std::to_string(i))));
+    list.Empty();
+    int outside = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const SimObject& o = list.Add(Named("second " + std::to_string(i)));
+        outside += room.count(&o) == 0 ? 1 : 0;
+        EXPECT_EQ(o.GetName(), "second " + std::to_string(i));
+    }
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(list.Count(), 3000);
+    EXPECT_EQ(list.At(2999)->GetName(), "second 2999");
+
+    // Moved-in objects take the same room, and a bigger fill grows it.
+    list.Empty();
+    for (int i = 0; i < 4000; ++i) list.Add(Named("third " + std::to_string(i)));
+    EXPECT_EQ(list.Count(), 4000);
+    EXPECT_EQ(list.At(3999)->GetName(), "third 3999");
+    list.Reset();
+    EXPECT_EQ(list.Count(), 0);
+    list.Add(Named("after reset"));
+    EXPECT_EQ(list.At(0)->GetName(), "after reset");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// A pointer kept past Empty is reported when it is used, as a pointer to freed memory would be.
+TEST(SimObjectListDeathTest, APointerKeptPastEmptyIsReportedUnderAddressSanitizer)
+{
+    SimObjectList list;
+    const SimObject* kept = &list.Add(Named("gone"));
+    list.Empty();
+    EXPECT_DEATH((void)kept->GetRequestId(), "use-after-poison");
+}
+#endif
 
 TEST(SimObjectList, SortingChangesIndicesButNotAddresses)
 {

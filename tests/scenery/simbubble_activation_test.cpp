@@ -13,6 +13,7 @@
 #include "tests/platform/media_riff_builder.h"
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -82,6 +83,32 @@ TEST_F(SimBubbleActivationTest, JetwaysReadTheirConfigurationFromTheModelFolder)
     // The missing file is the reader's to report, on the folder manager's category.
     EXPECT_TRUE(Logged("ERROR 'jetway.cfg' not found for Model 'Hangar Door' of SimObject 'apt:no cfg'! Path='" +
                        kObjects + "\\Gates\\model.door\\jetway.cfg', Code(2)"));
+}
+
+// The read objects stay as read: the copies in the bubble share their models, and what a pass prepares
+// for a copy (a jetway's configuration) goes into that copy's own models only, so that the next pass
+// copies the read object as cheaply again.
+TEST_F(SimBubbleActivationTest, TheCopiesShareTheReadModelsAndPrepareOnlyTheirOwn)
+{
+    Write(kObjects + "\\Gates\\model.short\\jetway.cfg", "[general]\r\ntype=H\r\n");
+    Jetway("apt:jetway", {"Jetway Short"});
+    w.Place("apt:plain", 2000.0, 0.0, {});
+    w.Index();
+    const SimObject& readJetway = *w.all.FindByName("apt:jetway");
+    const SimObject& readPlain = *w.all.FindByName("apt:plain");
+
+    SimBubble bubble(log.Category(), nullptr, &Manager());
+    bubble.SetCentre(kLat, kLon);
+    for (int pass = 0; pass < 2; ++pass) {
+        bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
+        ASSERT_EQ(w.active.Count(), 2);
+        EXPECT_TRUE(std::as_const(*w.active.FindByName("apt:plain")).SharesModelsWith(readPlain)) << pass;
+        EXPECT_EQ(Record("apt:jetway", 0).JetwayType, static_cast<uint32_t>(kJetwayTypeH)) << pass;
+        // The read jetway keeps one shared, unconfigured set for the copies of every pass.
+        EXPECT_TRUE(SimObject(readJetway).SharesModelsWith(readJetway)) << pass;
+        EXPECT_FALSE(readJetway.GetModel(0)->GetJetway()->HasConfig()) << pass;
+    }
+    w.active.Empty();
 }
 
 TEST_F(SimBubbleActivationTest, AJetwayWithoutModelsIsLoggedAndSkipped)
