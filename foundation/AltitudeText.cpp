@@ -3,17 +3,17 @@
 #include "foundation/Records.h"
 #include "foundation/StringUtils.h"
 
-#include <vector>
 
-std::optional<AltitudeText> ParseAltitudeText(const std::string& text) {
-    std::vector<std::string> parts;
-    SplitByHash(text, parts);
+std::optional<AltitudeText> ParseAltitudeText(std::string_view text) {
+    // "value" or "value#MODE[#...]": only the part between the first and a second '#' is the mode.
+    const size_t hash = text.find('#');
     AltitudeText result;
-    if (!ParseLeadingDouble(parts[0], result.altitude)) {
+    if (!ParseLeadingDouble(text.substr(0, hash), result.altitude)) {
         return std::nullopt;
     }
-    if (parts.size() >= 2) {
-        result.isAgl = parts[1] == "AGL";
+    if (hash != std::string_view::npos) {
+        const std::string_view rest = text.substr(hash + 1);
+        result.isAgl = rest.substr(0, rest.find('#')) == "AGL";
         result.isZero = PlacementData::IsZeroAltitude(result.altitude);
     }
     return result;

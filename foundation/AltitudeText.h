@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct AltitudeText {
     double altitude = 0.0;  // feet
@@ -12,4 +13,4 @@ struct AltitudeText {
 
 // "12.5" gives 12.5 with both flags clear; "0#AGL" gives 0 with both flags set; "12.5#agl" is not AGL.
 // Empty when the part before any "#" does not begin with a finite number; the caller logs and skips.
-std::optional<AltitudeText> ParseAltitudeText(const std::string& text);
+std::optional<AltitudeText> ParseAltitudeText(std::string_view text);

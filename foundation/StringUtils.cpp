@@ -55,7 +55,7 @@ void TrimRight(std::string& text) {
     text.erase(last == std::string::npos ? 0 : last + 1);
 }
 
-bool ParseLeadingDouble(const std::string& text, double& value) {
+bool ParseLeadingDouble(std::string_view text, double& value) {
     const char* begin = text.data();
     const char* const end = text.data() + text.size();
     while (begin != end && std::string_view(kWhiteSpace).find(*begin) != std::string_view::npos) {

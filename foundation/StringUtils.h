@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct StringTriple {
@@ -42,6 +43,6 @@ void TrimRight(std::string& text);
 // Reads the decimal floating-point number at the start of text (leading white space skipped, text after
 // the number ignored) as atof does, without depending on the locale. False when the text does not begin
 // with a finite number in the double range.
-bool ParseLeadingDouble(const std::string& text, double& value);
+bool ParseLeadingDouble(std::string_view text, double& value);
 // The same, 0.0 when there is no number.
 double LeadingDoubleOrZero(const std::string& text);

@@ -40,7 +40,38 @@ void LogOutOfMemory(const std::string& path)
     Log().error("'%s': out of memory while reading! The rest of the file is skipped.", path.c_str());
 }
 
-const char* Attr(const XMLElement* element, const char* name) { return element ? element->Attribute(name) : nullptr; }
+// Names are compared here rather than by tinyxml2's own lookups, which call strncmp for every child or
+// attribute they pass: most names differ in their first letter, and a file has hundreds of thousands of
+// lookups. The first match wins, as with tinyxml2.
+bool NameIs(const char* actual, const char* wanted) { return actual[0] == wanted[0] && std::strcmp(actual, wanted) == 0; }
+
+const char* Attr(const XMLElement* element, const char* name)
+{
+    if (element == nullptr) return nullptr;
+    for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next()) {
+        if (NameIs(a->Name(), name)) return a->Value();
+    }
+    return nullptr;
+}
+
+const XMLElement* SiblingFrom(const XMLElement* element, const char* name)
+{
+    for (; element != nullptr; element = element->NextSiblingElement()) {
+        if (NameIs(element->Name(), name)) return element;
+    }
+    return nullptr;
+}
+
+// The first child element of that name; null for a null parent.
+const XMLElement* FirstChild(const tinyxml2::XMLNode* parent, const char* name)
+{
+    return parent == nullptr ? nullptr : SiblingFrom(parent->FirstChildElement(), name);
+}
+
+const XMLElement* NextSibling(const XMLElement* element, const char* name)
+{
+    return SiblingFrom(element->NextSiblingElement(), name);
+}
 
 std::string AttrText(const XMLElement* element, const char* name)
 {
@@ -145,7 +176,7 @@ template <typename F>
 void ForEachChild(const XMLElement* parent, const char* name, F f)
 {
     if (parent == nullptr) return;
-    for (const XMLElement* child = parent->FirstChildElement(name); child; child = child->NextSiblingElement(name)) {
+    for (const XMLElement* child = FirstChild(parent, name); child; child = NextSibling(child, name)) {
         f(child);
     }
 }
@@ -281,7 +312,7 @@ const std::vector<const XMLElement*>* SimObjectNameIndex::Find(const std::string
 {
     if (!built_) {
         ForEachChild(parent_, "SimObject", [this](const XMLElement* simObject) {
-            if (const char* value = simObject->Attribute("Name")) byName_[value].push_back(simObject);
+            if (const char* value = Attr(simObject, "Name")) byName_[value].push_back(simObject);
         });
         built_ = true;
     }
@@ -293,7 +324,7 @@ const XMLElement* SimObjectNameIndex::FindGroup(const std::string& name)
 {
     if (!groupsBuilt_) {
         ForEachChild(parent_, "Group", [this](const XMLElement* group) {
-            if (const char* value = group->Attribute("Name")) groupsByName_.emplace(value, group);
+            if (const char* value = Attr(group, "Name")) groupsByName_.emplace(value, group);
         });
         groupsBuilt_ = true;
     }
@@ -400,17 +431,17 @@ int32_t PlacementReader::ReadDocumentContent(int32_t runningCount, const std::st
     state_.targetSimPresent = false;
     state_.differentSimulator = false;
 
-    const XMLElement* root = document.FirstChildElement("VELK");
+    const XMLElement* root = FirstChild(&document, "VELK");
     if (root == nullptr) {
         Log().warn("'%s' is not a valid VELK placement xml file! Ignoring entire file...", path.c_str());
         return runningCount;
     }
-    if (const char* sceneryPath = root->Attribute("SceneryPath")) {
+    if (const char* sceneryPath = Attr(root, "SceneryPath")) {
         state_.sceneryPath = sceneryPath;
         state_.noSceneryPath = false;
     }
-    if (root->FirstChildElement("Debug") != nullptr) state_.debugFile = true;
-    if (const XMLElement* targetSim = root->FirstChildElement("TargetSim")) {
+    if (FirstChild(root, "Debug") != nullptr) state_.debugFile = true;
+    if (const XMLElement* targetSim = FirstChild(root, "TargetSim")) {
         state_.targetSimPresent = true;
         const std::string ids = AttrText(targetSim, "ID");
         state_.differentSimulator = !IsTokenOf(ids, state_.platformId);
@@ -506,7 +537,7 @@ ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const Placement
                                     const std::string& suffix)
 {
     ObjectTargetSim result;
-    if (const XMLElement* targetSim = simObject->FirstChildElement("TargetSim")) {
+    if (const XMLElement* targetSim = FirstChild(simObject, "TargetSim")) {
         result.ids = AttrText(targetSim, "ID");
         result.otherSimulator = !NamesPlatform(targetSim, state.platformId);
         if (!result.otherSimulator && state.debugMode) {
@@ -521,7 +552,7 @@ int32_t CountModels(const XMLElement* simObject)
 {
     int32_t count = 0;
     ForEachChild(simObject, "Model", [&count](const XMLElement* model) {
-        count += model->Attribute("StaticSimTitle") != nullptr ? 2 : 1;
+        count += Attr(model, "StaticSimTitle") != nullptr ? 2 : 1;
     });
     return count;
 }
@@ -551,7 +582,7 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
                            const std::string& suffix, bool& noTargetTitle)
 {
     std::string title;
-    if (const char* simTitle = modelElement->Attribute("SimTitle")) {
+    if (const char* simTitle = Attr(modelElement, "SimTitle")) {
         title = simTitle;
     } else {
         title = "XML_PARSE_ERROR_SIMTITLE_NODE_MISNAMED";
@@ -559,7 +590,7 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
     }
     ForEachChild(modelElement, "TargetSim", [&](const XMLElement* targetSim) {
         if (!NamesPlatform(targetSim, state.platformId)) return;
-        if (const char* simTitle = targetSim->Attribute("SimTitle")) {
+        if (const char* simTitle = Attr(targetSim, "SimTitle")) {
             title = simTitle;
             if (state.debugMode) {
                 Log().debug("SimObject '%s': TargetSim specific Model '%s' found.", suffix.c_str(), title.c_str());
@@ -579,14 +610,14 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
 // another simulator, or a Model whose TargetSim for this simulator has no SimTitle.
 bool IsDroppedWhole(const XMLElement* simObject, const std::string& platformId)
 {
-    if (const XMLElement* targetSim = simObject->FirstChildElement("TargetSim")) {
+    if (const XMLElement* targetSim = FirstChild(simObject, "TargetSim")) {
         if (!NamesPlatform(targetSim, platformId)) return true;
     }
     bool dropped = false;
     ForEachChild(simObject, "Model", [&](const XMLElement* model) {
-        if (model->FirstChildElement("EnvironmentalDataProbe") != nullptr) dropped = true;
+        if (FirstChild(model, "EnvironmentalDataProbe") != nullptr) dropped = true;
         ForEachChild(model, "TargetSim", [&](const XMLElement* targetSim) {
-            if (NamesPlatform(targetSim, platformId) && targetSim->Attribute("SimTitle") == nullptr) dropped = true;
+            if (NamesPlatform(targetSim, platformId) && Attr(targetSim, "SimTitle") == nullptr) dropped = true;
         });
     });
     return dropped;
@@ -614,7 +645,7 @@ PlannedEntries PlanEntries(const XMLElement* simObject, const std::string& platf
         }
         ++index;
     });
-    const char* name = simObject->Attribute("Name");
+    const char* name = Attr(simObject, "Name");
     if (name == nullptr || usable == 0 || IsDroppedWhole(simObject, platformId)) return plan;
     for (size_t i = 0; i < usable; ++i) plan.names.push_back(EntryName(name, i, usable));
     return plan;
@@ -664,7 +695,7 @@ public:
     // The entries of one SimObject element (a member of a listed Group).
     void AddSimObject(const XMLElement* simObject)
     {
-        const char* name = simObject->Attribute("Name");
+        const char* name = Attr(simObject, "Name");
         if (name == nullptr) return;  // logged when the element itself is read
         const PlannedEntries plan = PlanEntries(simObject, platformId_);
         if (plan.names.empty()) {
@@ -720,7 +751,7 @@ void AddShownStaticModel(SimObject& object, const char* staticTitle, int32_t fea
 
 void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, const std::string& suffix)
 {
-    const char* thresholdText = probeElement->Attribute("LowVisibilityThreshold");
+    const char* thresholdText = Attr(probeElement, "LowVisibilityThreshold");
     if (thresholdText == nullptr) return;
     int32_t thresholdM = 0;
     if (ToInt(thresholdText, thresholdM)) {
@@ -734,7 +765,7 @@ void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, 
 void ReadProbeClients(const XMLElement* probeElement, SimObjectNameIndex& siblings, EnviroDataProbe& probe,
                       const std::string& suffix, const std::string& platformId)
 {
-    const char* clientList = probeElement->Attribute("ClientList");
+    const char* clientList = Attr(probeElement, "ClientList");
     if (clientList == nullptr) return;
     LinkList links("Environmental Data Probe '" + suffix + "'", "ClientList", platformId);
     for (const std::string& token : Split(clientList, ';')) {
@@ -840,7 +871,7 @@ std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, con
     std::set<int32_t> definedTypes;
     std::vector<double> stopDistancesM;
     ForEachChild(vdgsElement, "Stop", [&](const XMLElement* stop) {
-        const char* distanceText = stop->Attribute("Distance");
+        const char* distanceText = Attr(stop, "Distance");
         if (distanceText == nullptr) return;
         double distanceM = 0.0;
         if (!ToDouble(distanceText, distanceM)) {
@@ -859,7 +890,7 @@ std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, con
 void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
                           const std::vector<SimObjectModel*>& targets, const std::string& suffix)
 {
-    const char* multiText = jetwayElement->Attribute("MultiIndex");
+    const char* multiText = Attr(jetwayElement, "MultiIndex");
     if (multiText == nullptr) return;
     int32_t multiIndex = 0;
     if (!ToInt(multiText, multiIndex)) {
@@ -886,7 +917,7 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
         return static_cast<double>(pick(*random));
     };
     std::vector<double> values;
-    const char* initialState = jetwayElement->Attribute("InitialState");
+    const char* initialState = Attr(jetwayElement, "InitialState");
     if (initialState == nullptr) {
         for (size_t position = 0; position < 4; ++position) values.push_back(draw(position));
         return values;
@@ -951,7 +982,7 @@ int32_t PlacementReader::ReadSimObjects(const std::string& baseName, const XMLEl
 
 void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* element, int32_t simIndex)
 {
-    const char* name = element->Attribute("Name");
+    const char* name = Attr(element, "Name");
     if (name == nullptr) {
         Log().error("'%s': A SimObject [%d] has no 'Name' attribute! SimObject ignored.", batch.baseName.c_str(),
                     simIndex);
@@ -1026,14 +1057,14 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
 void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* modelElement)
 {
     const std::string title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
-    const char* staticTitle = modelElement->Attribute("StaticSimTitle");
-    if (const XMLElement* probeElement = modelElement->FirstChildElement("EnvironmentalDataProbe")) {
+    const char* staticTitle = Attr(modelElement, "StaticSimTitle");
+    if (const XMLElement* probeElement = FirstChild(modelElement, "EnvironmentalDataProbe")) {
         ReadProbeModel(reading, probeElement, title);
-    } else if (modelElement->FirstChildElement("DensityAltitudeDisplay") != nullptr) {
+    } else if (FirstChild(modelElement, "DensityAltitudeDisplay") != nullptr) {
         SetFeatures(reading.object, reading.object.AddModel(title), {FeatureDensityAltitudeDisplay});
-    } else if (const XMLElement* vdgsElement = modelElement->FirstChildElement("VDGS")) {
+    } else if (const XMLElement* vdgsElement = FirstChild(modelElement, "VDGS")) {
         ReadVdgsModel(reading, vdgsElement, title, staticTitle);
-    } else if (const XMLElement* jetwayElement = modelElement->FirstChildElement("Jetway")) {
+    } else if (const XMLElement* jetwayElement = FirstChild(modelElement, "Jetway")) {
         ReadJetwayModel(reading, jetwayElement, title, staticTitle);
     } else {
         ReadPlainModel(reading, modelElement, title);
@@ -1088,7 +1119,7 @@ void PlacementReader::ReadVdgsModel(SimObjectReading& reading, const XMLElement*
     const double lateralOffsetM = ReadVdgsGeometry(vdgsElement, vdgs, reading.suffix);
     SetVdgsDisplayType(vdgs, displayTitle);
     const std::vector<double> stopDistancesM = ReadVdgsStops(vdgsElement, vdgs, reading.suffix);
-    if (vdgsElement->FirstChildElement("DebugTape") != nullptr && reading.placements.size() == 1) {
+    if (FirstChild(vdgsElement, "DebugTape") != nullptr && reading.placements.size() == 1) {
         AddVdgsDebugObjects(reading, lateralOffsetM, stopDistancesM);
     }
 }
@@ -1176,7 +1207,7 @@ void PlacementReader::ReadPlainModel(SimObjectReading& reading, const XMLElement
 {
     const int32_t modelIndex = reading.object.GetModelCount();
     SimObjectModel& model = reading.object.AddModel(title);
-    if (const char* timerText = modelElement->Attribute("Timer")) {
+    if (const char* timerText = Attr(modelElement, "Timer")) {
         ReadModelTimer(timerText, model, reading.suffix, title);
     }
     ReadModelSubElements(&reading.batch.siblings, modelElement, reading.object, modelIndex, false);
@@ -1186,7 +1217,7 @@ void PlacementReader::ReadGroup(const XMLElement* group, int32_t groupIndex, int
                                 SimObjectList& objects)
 {
     std::string name;
-    if (const char* nameAttr = group->Attribute("Name")) {
+    if (const char* nameAttr = Attr(group, "Name")) {
         name = nameAttr;
     } else {
         const SimObject* last = objects.At(objects.Count() - 1);
@@ -1218,9 +1249,9 @@ void PlacementReader::ReadStand(const XMLElement* stand, int32_t /*standIndex*/,
     const int32_t first = entryCount > count ? 0 : count - entryCount;
     if (first >= count) return;
 
-    const char* icao = stand->Attribute("AfcadICAO");
-    const char* gateText = stand->Attribute("AfcadGateName");
-    const char* parkingText = stand->Attribute("AfcadParkingNumber");
+    const char* icao = Attr(stand, "AfcadICAO");
+    const char* gateText = Attr(stand, "AfcadGateName");
+    const char* parkingText = Attr(stand, "AfcadParkingNumber");
     if (icao == nullptr || gateText == nullptr || parkingText == nullptr) {
         Log().error("<Stand> AFCAD ICAO, GateName and Parking Number must be provided!");
         return;
@@ -1244,7 +1275,7 @@ void PlacementReader::ReadStand(const XMLElement* stand, int32_t /*standIndex*/,
     std::string designator = "NONE";
     std::string number = "0";
     bool custom = false;
-    if (const char* customText = stand->Attribute("CustomDesignator")) {
+    if (const char* customText = Attr(stand, "CustomDesignator")) {
         const std::vector<std::string> parts = Split(customText, ';');
         if (parts.size() == 2) {
             designator = parts[0];
@@ -1272,11 +1303,11 @@ void PlacementReader::ReadStand(const XMLElement* stand, int32_t /*standIndex*/,
 
 void PlacementReader::ReadProtectionZone(const XMLElement* root, ProtectionZoneList& zones)
 {
-    const XMLElement* zone = root->FirstChildElement("SimBubbleUpdateProtectionZone");
+    const XMLElement* zone = FirstChild(root, "SimBubbleUpdateProtectionZone");
     if (zone == nullptr) return;
     double latitudeDeg = 0.0;
     double longitudeDeg = 0.0;
-    if (!ToDouble(zone->Attribute("Lat"), latitudeDeg) || !ToDouble(zone->Attribute("Lon"), longitudeDeg) ||
+    if (!ToDouble(Attr(zone, "Lat"), latitudeDeg) || !ToDouble(Attr(zone, "Lon"), longitudeDeg) ||
         IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) {
         Log().error("SimBubbleUpdateProtectionZone needs a valid Lat and Lon! Zone not added.");
         return;
@@ -1298,43 +1329,43 @@ void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const X
         object.SetFeature(feature);
     };
 
-    if (const XMLElement* element = holder->FirstChildElement("GroundPolygonShift")) {
+    if (const XMLElement* element = FirstChild(holder, "GroundPolygonShift")) {
         set(ReadGroundPolygonShift(element, *model->GetGroundPolygonShift()));
     }
     ForEachChild(holder, "VariableDrivenRotation",
                  [&](const XMLElement* element) { set(ReadVariableDrivenRotation(element, *model->GetRotation())); });
-    if (const XMLElement* element = holder->FirstChildElement("ConditionalVisibility")) {
+    if (const XMLElement* element = FirstChild(holder, "ConditionalVisibility")) {
         ConditionalVisibilityData& data = *model->GetConditionalVisibility();
-        if (element->FirstChildElement("Condition") == nullptr) {
+        if (FirstChild(element, "Condition") == nullptr) {
             set(ReadConditions(element, data));
         } else {
             ForEachChild(element, "Condition", [&](const XMLElement* condition) { set(ReadConditions(condition, data)); });
-            if (const char* expression = element->Attribute("LogicExpression")) {
+            if (const char* expression = Attr(element, "LogicExpression")) {
                 data.SetLogicExpression(expression);
             } else {
                 Log().error("ConditionalVisibility with Condition elements has no LogicExpression!");
             }
         }
     }
-    if (const XMLElement* element = holder->FirstChildElement("ControllableAnimation")) {
+    if (const XMLElement* element = FirstChild(holder, "ControllableAnimation")) {
         set(ReadControllableAnimation(element, *model->GetControllableAnimation(0), group));
     }
-    if (const XMLElement* element = holder->FirstChildElement("TriggerableAnimation")) {
+    if (const XMLElement* element = FirstChild(holder, "TriggerableAnimation")) {
         set(ReadTriggerableAnimation(element, siblings, state_.platformId, *model->GetTriggerableAnimation(3), group));
     }
-    if (const XMLElement* element = holder->FirstChildElement("TriggerableVisibility")) {
+    if (const XMLElement* element = FirstChild(holder, "TriggerableVisibility")) {
         model->GetTriggVisibility()->SetVisibleOnLoad(false);
         set(ReadTriggerableVisibility(element, *model->GetTriggVisibility(), group));
     }
-    if (const XMLElement* element = holder->FirstChildElement("RandomizedVisibility")) {
+    if (const XMLElement* element = FirstChild(holder, "RandomizedVisibility")) {
         set(ReadRandomizedVisibility(element, *model->GetRandomizedVisibility()));
     }
 }
 
 int32_t PlacementReader::ReadGroundPolygonShift(const XMLElement* element, GroundPolygonShiftData& data)
 {
-    const char* threshold = element->Attribute("ThresholdAltitudeAGL");
-    const char* shift = element->Attribute("ShiftAltitude");
+    const char* threshold = Attr(element, "ThresholdAltitudeAGL");
+    const char* shift = Attr(element, "ShiftAltitude");
     if (threshold == nullptr || shift == nullptr) {
         Log().error("ThresholdAltitudeAGL and/or ShiftAltitude not specified in GroundPolygonShift element!");
         return 0;
@@ -1353,10 +1384,10 @@ int32_t PlacementReader::ReadVariableDrivenRotation(const XMLElement* element, V
     const std::string variable = AttrText(element, "Variable");
     if (variable == "WindDirection") {
         VDR_WindDirData& wind = *data.GetWindDirection();
-        if (const char* axis = element->Attribute("Axis")) {
+        if (const char* axis = Attr(element, "Axis")) {
             for (const std::string& token : Split(axis, ';')) wind.AddAxis(token);
         }
-        wind.SetAnimated(IsYes(element->Attribute("Animated")));
+        wind.SetAnimated(IsYes(Attr(element, "Animated")));
         return FeatureRotationByWindDirection;
     }
     if (variable == "UserAircraftPosition") {
@@ -1378,10 +1409,10 @@ int32_t PlacementReader::ReadConditions(const XMLElement* element, ConditionalVi
     const ConditionType type = data.AddCondition(AttrText(element, "ID"), variable, AttrText(element, "Value"));
     if (type == ConditionType::SeparationPlane) {
         // Only the exact "Yes" is true.
-        data.GetSeparationPlane().SetFromAttributes(IsYes(element->Attribute("UseEyePoint")) ? "Yes" : nullptr,
-                                                    IsYes(element->Attribute("FlipNormal")) ? "Yes" : nullptr,
-                                                    element->Attribute("Elevation"), element->Attribute("Azimuth"),
-                                                    element->Attribute("Offset"));
+        data.GetSeparationPlane().SetFromAttributes(IsYes(Attr(element, "UseEyePoint")) ? "Yes" : nullptr,
+                                                    IsYes(Attr(element, "FlipNormal")) ? "Yes" : nullptr,
+                                                    Attr(element, "Elevation"), Attr(element, "Azimuth"),
+                                                    Attr(element, "Offset"));
     }
     return ConditionFeature(type);
 }
@@ -1420,11 +1451,11 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
     const int32_t feature = names.front() == "Proximity" ? FeatureTriggAnimationProximity
                             : group                      ? FeatureGroupTriggAnimationTextMenu
                                                          : FeatureTriggAnimationTextMenu;
-    if (const char* ignore = element->Attribute("IgnoreRadiusFilter")) data.SetIgnoreRadiusFilter(IsYes(ignore));
+    if (const char* ignore = Attr(element, "IgnoreRadiusFilter")) data.SetIgnoreRadiusFilter(IsYes(ignore));
 
-    if (const char* startText = element->Attribute("StartKF")) {
-        const char* endText = element->Attribute("EndKF");
-        const char* durationText = element->Attribute("Duration");
+    if (const char* startText = Attr(element, "StartKF")) {
+        const char* endText = Attr(element, "EndKF");
+        const char* durationText = Attr(element, "Duration");
         int32_t start = 0;
         int32_t end = 0;
         double duration = 0.0;
@@ -1436,7 +1467,7 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
         }
     }
 
-    if (const char* sync = element->Attribute("SyncStateWith")) {
+    if (const char* sync = Attr(element, "SyncStateWith")) {
         if (siblings == nullptr) {
             Log().warn("TriggerableAnimation: SyncStateWith '%s' is not supported in a Group element!", sync);
         } else {
@@ -1453,7 +1484,7 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
     }
 
     ForEachChild(element, "Sound", [&data](const XMLElement* soundElement) {
-        const char* fileName = soundElement->Attribute("FileName");
+        const char* fileName = Attr(soundElement, "FileName");
         int32_t minDistance = 0;
         int32_t maxDistance = 0;
         if (fileName == nullptr || !ToInt(AttrText(soundElement, "MinDistance"), minDistance) ||
@@ -1462,7 +1493,7 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
             return;
         }
         SoundBuffer sound;
-        sound.SetParameters(fileName, IsYes(soundElement->Attribute("Loop")), minDistance, maxDistance);
+        sound.SetParameters(fileName, IsYes(Attr(soundElement, "Loop")), minDistance, maxDistance);
         if (!data.AddSound(sound)) {
             Log().warn("TriggerableAnimation: Sound '%s' skipped, an animation keeps at most three sounds!", fileName);
         }
@@ -1474,7 +1505,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
 {
     data.SetActionGiven(false);
     const std::string input = AttrText(element, "Input");
-    const bool visibleOnLoad = IsYes(element->Attribute("VisibleOnLoad"));
+    const bool visibleOnLoad = IsYes(Attr(element, "VisibleOnLoad"));
     if (input == "TextMenu") {
         const std::vector<std::string> names = Split(AttrText(element, "Action"), ',');
         data.SetInputNames(names);
@@ -1483,7 +1514,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
             data.SetVisibleOnLoad(visibleOnLoad);
             return FeatureTriggVisibilityProximity;
         }
-        if (const char* ignore = element->Attribute("IgnoreRadiusFilter")) data.SetIgnoreRadiusFilter(IsYes(ignore));
+        if (const char* ignore = Attr(element, "IgnoreRadiusFilter")) data.SetIgnoreRadiusFilter(IsYes(ignore));
         data.SetVisibleOnLoad(visibleOnLoad);
         data.SetState(visibleOnLoad);
         data.SetVisible(visibleOnLoad);
@@ -1498,7 +1529,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
             return 0;
         }
         std::vector<int32_t> parameters{clicks};
-        if (const char* timeParam = element->Attribute("TimeParam")) {
+        if (const char* timeParam = Attr(element, "TimeParam")) {
             std::vector<int32_t> times;
             if (!ToInts(Split(timeParam, ';'), times)) {
                 Log().error("Invalid RadioTX TimeParam '%s'! Must be 'Seconds;Minutes'.", timeParam);
@@ -1507,7 +1538,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
             parameters.insert(parameters.end(), times.begin(), times.end());
         }
         std::vector<std::string> names{parts[1]};
-        if (const char* action = element->Attribute("Action")) {
+        if (const char* action = Attr(element, "Action")) {
             for (std::string& text : Split(action, ',')) names.push_back(std::move(text));
             data.SetActionGiven(true);
         }
@@ -1524,7 +1555,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
 
 int32_t PlacementReader::ReadRandomizedVisibility(const XMLElement* element, RandomizedVisibilityData& data)
 {
-    const char* text = element->Attribute("PickProbabilityInPercent");
+    const char* text = Attr(element, "PickProbabilityInPercent");
     if (text == nullptr) {
         Log().error("PickProbabilityInPercent not specified in RandomizedVisibility element!");
         return 0;

@@ -32,6 +32,51 @@ std::vector<std::string> Names(const SimObjectList& objects)
     return names;
 }
 
+// ---- Names ------------------------------------------------------------------------------------------
+
+// Element and attribute names match whole and by case: a name that shares the first letter, begins like
+// the wanted one or differs in case is passed over, and the first of two equal names is taken.
+TEST(PlacementFields, NamesMatchWholeAndByCase)
+{
+    struct Case {
+        const char* what;
+        std::string simObject;
+        std::vector<std::string> entries;  // names of the entries made
+        double latitude;                   // of the first entry
+        std::string title;                 // of the first entry's model
+    };
+    const std::string model = "<Model SimTitle=\"M\"/>";
+    const std::vector<Case> cases = {
+        {"attributes that begin alike come before the wanted ones",
+         "<SimObject Names=\"wrong\" Name=\"A\"><Placement Latitude=\"1\" Lat=\"47.5\" Lon=\"8.5\" "
+         "Alt=\"0#AGL\" Hdg=\"90\"/>" + model + "</SimObject>",
+         {"Test:A"}, 47.5, "M"},
+        {"an attribute differing in case is not the wanted one",
+         "<SimObject Name=\"B\"><Placement lat=\"1\" Lat=\"46.5\" Lon=\"8.5\" Alt=\"0\" Hdg=\"0\"/>" +
+             model + "</SimObject>",
+         {"Test:B"}, 46.5, "M"},
+        {"elements that begin alike are passed over",
+         "<SimObject Name=\"C\"><Placements/><Placement Lat=\"45.5\" Lon=\"8.5\" Alt=\"0\" Hdg=\"0\"/>"
+         "<Models SimTitle=\"Decoy\"/><Mode SimTitle=\"Decoy\"/><Model SimTitle=\"Real\"/></SimObject>",
+         {"Test:C"}, 45.5, "Real"},
+        {"a SimObject without a placement of that exact name is dropped",
+         "<SimObject Name=\"D\"><placement Lat=\"45.5\" Lon=\"8.5\" Alt=\"0\" Hdg=\"0\"/>" + model +
+             "</SimObject>",
+         {}, 0.0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReaderRig rig;
+        rig.Read("<VELK>" + c.simObject + "</VELK>");
+        ASSERT_EQ(Names(rig.objects), c.entries);
+        if (c.entries.empty()) continue;
+        const SimObject* entry = rig.objects.At(0);
+        EXPECT_DOUBLE_EQ(entry->GetLatitude(), c.latitude);
+        ASSERT_EQ(entry->GetModelCount(), 1);
+        EXPECT_EQ(entry->GetModel(0)->GetSimTitle(), c.title);
+    }
+}
+
 // ---- Stands -----------------------------------------------------------------------------------------
 
 // A stand's data belongs to every entry its SimObject elements make, whatever the number of placements
