@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 using program::LoopLog;
@@ -84,12 +85,15 @@ int32_t RandomizedPick(const SimObject& object, const std::string& reason)
 }
 
 // The model's conditions: the date and time kinds always, the weather kinds only with a probe.
-std::optional<bool> EvaluateConditions(SimObjectModel& model, const EnviroDataProbe* probe)
+std::optional<bool> EvaluateConditions(SimObject& object, int32_t index, const EnviroDataProbe* probe)
 {
     const SeasonalObjectHandler* seasonal = Parts().seasonal.get();
     if (!seasonal) return std::nullopt;
+    const SimObjectModel& shared = *std::as_const(object).GetModel(index);
     const uint32_t kinds = ConditionalVisibilityData::KindsFromFeatures(
-        [&model](int32_t feature) { return model.HasFeature(feature); });
+        [&shared](int32_t feature) { return shared.HasFeature(feature); });
+    // Nothing to evaluate: the model stays as it is (and may stay shared).
+    if (kinds == 0) return std::nullopt;
     ConditionWeather weather;
     if (probe) {
         weather.windDirection = probe->GetWindDirection();
@@ -98,19 +102,24 @@ std::optional<bool> EvaluateConditions(SimObjectModel& model, const EnviroDataPr
         weather.precipitation = probe->GetPrecipitation();
         weather.airTemperature = probe->GetTemperature();
     }
-    return model.GetConditionalVisibility()->EvaluateConditions(kinds, ConditionDateTime::From(*seasonal),
-                                                                 probe ? &weather : nullptr);
+    // The evaluation keeps its results in the model: the object's own from here on.
+    return object.GetModel(index)->GetConditionalVisibility()->EvaluateConditions(
+        kinds, ConditionDateTime::From(*seasonal), probe ? &weather : nullptr);
 }
 
 // Steps 1 to 5 of one model: conditions, weather, triggers, and whether the model qualifies.
-void LookAtModel(SimObject& object, SimObjectModel& model, int32_t index, Walk& walk, std::vector<int32_t>& out)
+// The model is read through the object's const side, so that a model this step does not change stays
+// shared with the object it was copied from; a step that changes it takes the object's own.
+void LookAtModel(SimObject& object, int32_t index, Walk& walk, std::vector<int32_t>& out)
 {
     EnviroDataProbe* probe = LinkedProbe(object);
-    if (const std::optional<bool> result = EvaluateConditions(model, probe)) {
+    if (const std::optional<bool> result = EvaluateConditions(object, index, probe)) {
         walk.hasConditions = true;
         walk.conditionResult = *result;
     }
-    if (const SimObjectModel* current = object.GetCurrentModel(); current && current->NeedsWeatherData()) {
+    // Taken after any change above: what a const access returns is valid until the next change.
+    const SimObjectModel& model = *std::as_const(object).GetModel(index);
+    if (const SimObjectModel* current = std::as_const(object).GetCurrentModel(); current && current->NeedsWeatherData()) {
         if (object.GetLinkedIndex() == -1) walk.probeMissing = true;
         else if (!probe || !probe->IsInSimulation()) walk.conditionResult = false;
     }
@@ -122,14 +131,15 @@ void LookAtModel(SimObject& object, SimObjectModel& model, int32_t index, Walk& 
                        FeatureGroupTriggVisibilityTextMenu, FeatureTriggVisibilityRadio,
                        FeatureGroupTriggVisibilityRadio})) {
         walk.triggered = true;
-        TriggVisibilityData& trigger = *model.GetTriggVisibility();
+        const TriggVisibilityData& trigger = *model.GetTriggVisibility();
         walk.triggeredVisible = trigger.GetVisible();
         if (trigger.GetSecondFlag() && object.IsInSimulation()) {
             object.SetRemoveRequested(true);
-            trigger.SetSecondFlag(false);
+            // The last use of the model read above: this makes the object's own.
+            object.GetModel(index)->GetTriggVisibility()->SetSecondFlag(false);
         }
     }
-    if (model.HasFeature(FeatureRandomizedVisibility)) walk.randomized = true;
+    if (std::as_const(object).GetModel(index)->HasFeature(FeatureRandomizedVisibility)) walk.randomized = true;
 
     bool qualifies = false;
     if (walk.hasConditions) {
@@ -209,7 +219,7 @@ int32_t Replace(SimObject& object)
     if (object.IsCreatePending()) return 0;
     object.SetCreatePending(true);
     object.SetCreatedSimTitle(object.GetCurrentSimTitle());
-    const SimObjectModel* next = object.GetModel(object.GetPendingModelIndex());
+    const SimObjectModel* next = std::as_const(object).GetModel(object.GetPendingModelIndex());
     const std::string title = next ? next->GetSimTitle() : object.GetCurrentSimTitle();
     const bool raisedJetway = object.HasObjectFeature(FeatureJetway) && object.IsRecreatePending();
     const int32_t request = SendCreation(object, title, raisedJetway);
@@ -234,7 +244,7 @@ int32_t InjectSimObject(SimObject* object, std::string reason)
     if (object->HasObjectFeature(FeatureRandomizedVisibility)) candidates.push_back(RandomizedPick(*object, reason));
 
     Walk walk;
-    for (int32_t i = 0; i < object->GetModelCount(); ++i) LookAtModel(*object, *object->GetModel(i), i, walk, candidates);
+    for (int32_t i = 0; i < object->GetModelCount(); ++i) LookAtModel(*object, i, walk, candidates);
     Settle(*object, candidates, walk, reason);
     if (object->IsAltitudeAgl()) object->SetQuietRecreation(true);
 
@@ -258,8 +268,16 @@ void RemoveSimObject(SimObject* object, bool replacing)
     if (!object->IsQuietRecreation())
         LoopLog().info(" - SimObject '%s' [%s]. ID: %d", object->GetName().c_str(),
                        object->GetCreatedSimTitle().c_str(), static_cast<int>(object->GetObjectId()));
-    SimObjectModel* model = object->GetCurrentModel();
-    if (model) {
+    // A model with nothing below to end or reset is only read, so that it may stay shared.
+    const SimObjectModel* shared = std::as_const(*object).GetCurrentModel();
+    const bool resets =
+        shared != nullptr &&
+        (object->HasObjectFeature(FeatureTriggAnimationTextMenu) ||
+         object->HasObjectFeature(FeatureTriggAnimationProximity) || object->HasObjectFeature(FeatureJetway) ||
+         object->HasObjectFeature(FeatureVDGS) || object->HasObjectFeature(FeatureConditionSeparationPlane) ||
+         (object->HasObjectFeature(FeatureGroundPolygonShift) && !replacing) || shared->HasTimer());
+    if (resets) {
+        SimObjectModel* model = object->GetCurrentModel();
         if (object->HasObjectFeature(FeatureTriggAnimationTextMenu) ||
             object->HasObjectFeature(FeatureTriggAnimationProximity)) {
             if (TriggAnimationData* animation = model->GetAnimations()->GetTriggerableAnimation(3)) {

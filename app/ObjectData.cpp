@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 using namespace velk_ids;
 using program::Flags;
@@ -241,11 +242,13 @@ void MoveSoundsTo(SimObject& object)
     if (object.HasObjectFeature(FeatureTriggAnimationTextMenu) || object.HasObjectFeature(FeatureTriggAnimationProximity) ||
         object.HasObjectFeature(FeatureControllableAnimation)) {
         for (int32_t i = 0; i < object.GetModelCount(); ++i) {
-            SimObjectModel* model = object.GetModel(i);
-            if (!model->HasFeature(FeatureTriggAnimationTextMenu) && !model->HasFeature(FeatureTriggAnimationProximity))
+            // Read first: only a model with sounds is changed.
+            const SimObjectModel* shared = std::as_const(object).GetModel(i);
+            if (!shared->HasFeature(FeatureTriggAnimationTextMenu) && !shared->HasFeature(FeatureTriggAnimationProximity))
                 continue;
-            TriggAnimationData* animation = model->GetTriggerableAnimation(3);
-            if (animation && animation->GetSoundCount() > 0) animation->SetSoundPositions(at.x, at.y, at.z);
+            const TriggAnimationData* sounding = shared->GetAnimations()->GetTriggerableAnimation(3);
+            if (sounding == nullptr || sounding->GetSoundCount() == 0) continue;
+            object.GetModel(i)->GetTriggerableAnimation(3)->SetSoundPositions(at.x, at.y, at.z);
         }
     }
     if (!object.HasObjectFeature(FeatureJetway)) return;
@@ -371,9 +374,10 @@ void StartSimulation(SimObject& object, const SimObjectModel* model)
 
 void StartTimer(SimObject& object)
 {
-    SimObjectModel* model = object.GetCurrentModel();
-    if (!model || !model->HasTimer()) return;
-    TimerData& timer = *model->GetTimer();
+    // Read first: only a model with a timer needs to be the object's own.
+    const SimObjectModel* shared = std::as_const(object).GetCurrentModel();
+    if (!shared || !shared->HasTimer()) return;
+    TimerData& timer = *object.GetCurrentModel()->GetTimer();
     if (Parts().simStatus) timer.SetPauseFlagPtr(Parts().simStatus->GetPausedFlag());
     timer.Bind(Sim().GetHandle(), DefVelocityBodyZ, object.GetObjectId());
     timer.Toggle();
@@ -393,7 +397,7 @@ void AdoptObject(SimObject& object, DWORD newId)
     if (newId != 0) {
         const double still = 0.0;
         Sim().SetVelocityBodyY(newId, &still);
-        const SimObjectModel* model = object.GetCurrentModel();
+        const SimObjectModel* model = std::as_const(object).GetCurrentModel();
         if (object.IsSynchronised() && model) {
             const double state = model->GetAnimationState()->ToDouble();
             Sim().SetVelocityBodyY(newId, &state);
@@ -401,7 +405,7 @@ void AdoptObject(SimObject& object, DWORD newId)
     }
     if (object.HasObjectFeature(FeatureJetway)) SettleJetway(object, oldId);
     if (object.HasObjectFeature(FeatureVDGS)) SettleVdgs(object);
-    StartSimulation(object, object.GetCurrentModel());
+    StartSimulation(object, std::as_const(object).GetCurrentModel());
     StartTimer(object);
     const bool placed = !object.IsAltitudeAgl() || object.IsAltitudeZero();
     if (placed && IsLastRequest(object.GetRequestId())) ContinueCreationPass();

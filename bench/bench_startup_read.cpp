@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kRounds = 3;
+constexpr int kRounds = 7;
 constexpr double kReadRatioGoal = 1.3;
 constexpr double kReadMemoryGoalMb = 150.0;
 
@@ -81,6 +81,7 @@ int main()
     std::vector<double> readSeconds;
     std::vector<double> readGrowthMb;
     std::vector<double> rawGrowthMb;
+    std::vector<double> ratios;  // each round's read against its own raw parse
     Reading read;
     for (int round = 0; round < kRounds; ++round) {
         Reading raw;
@@ -97,6 +98,7 @@ int main()
         }
         rawSeconds.push_back(raw.seconds);
         readSeconds.push_back(read.seconds);
+        ratios.push_back(read.seconds / raw.seconds);
         rawGrowthMb.push_back(static_cast<double>(rawGrowthKb) / 1024.0);
         readGrowthMb.push_back(static_cast<double>(readGrowthKb) / 1024.0);
         std::printf("  round %d: raw parse %.1f ms, program read %.1f ms, read peak growth %.1f MB\n", round + 1,
@@ -117,10 +119,11 @@ int main()
     const double program = bench::Median(readSeconds);
     bench::GoalTable table("Start-up read of " + std::to_string(world.objects) + " placed objects in " +
                            std::to_string(world.placementFiles.size()) + " files (medians of " +
-                           std::to_string(kRounds) + " rounds)");
+                           std::to_string(kRounds) + " rounds; the ratio pair by pair, so that a drift in the "
+                           "machine's speed between rounds does not reach it)");
     table.Info("raw tinyxml2 parse (LoadFile of every file)", raw * 1e3, "ms", 1);
     table.Info("program read (registry into the object list)", program * 1e3, "ms", 1);
-    table.AtMost("program read / raw parse", program / raw, kReadRatioGoal, "x");
+    table.AtMost("program read / raw parse", bench::Median(ratios), kReadRatioGoal, "x");
     table.Info("raw parse peak memory growth (one document at a time)", bench::Median(rawGrowthMb), "MB", 1);
     table.AtMost("program read peak memory growth", bench::Median(readGrowthMb), kReadMemoryGoalMb, "MB", 1);
     table.Info("program read memory per placed object", bench::Median(readGrowthMb) * 1024.0 * 1024.0 / world.objects,

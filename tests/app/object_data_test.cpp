@@ -737,6 +737,40 @@ TEST_F(ObjectDataTest, GroundAltitudeAnswers)
     EXPECT_FALSE(sim.Object(id).has_value());
 }
 
+// A plain object's models stay shared with the object it was copied from through its whole life in the
+// simulator: the injection, the adoption of its id, the measurement of its ground and the creation again,
+// and its removal only read them. Each active object would otherwise carry a copy of every model.
+TEST_F(ObjectDataTest, APlainObjectKeepsItsModelsSharedThroughItsLife)
+{
+    SimObject read;
+    read.SetName("Scenery:Cone");
+    read.AddModel(kTitle);
+    read.SetPlacement(kLatitude, kLongitude, 10.0, true, false, 0, 0, 0);
+    read.SetRequestId(SimObjectList::kDefaultRequestIdBase);
+    read.ShareModels();
+    SimObject& object = Active().Add(read);
+    Queue().SetLastRequestId(static_cast<int32_t>(object.GetRequestId()));
+
+    EXPECT_NE(FSProcess::InjectSimObject(&object, "SimBubble Filter, Normal Objects"), 0);
+    auto messages = Pending();
+    const auto assigned = OfKind<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(messages, SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
+    ASSERT_EQ(assigned.size(), 1u);
+    sim.SetNumber(assigned[0].dwObjectID, "PLANE ALTITUDE", "feet", 1500.0);
+    FSProcess::OnAssignedObjectId(assigned[0].dwRequestID, assigned[0].dwObjectID);
+    ASSERT_TRUE(object.IsInSimulation());
+    EXPECT_TRUE(object.SharesModelsWith(read)) << "adopted";
+
+    // Its ground answered, it is removed and created again at its altitude.
+    messages = Deliver(SIMCONNECT_RECV_ID_SIMOBJECT_DATA);
+    EXPECT_FALSE(object.IsAltitudeAgl());
+    Deliver(SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID);
+    ASSERT_TRUE(object.IsInSimulation());
+    EXPECT_TRUE(object.SharesModelsWith(read)) << "created again";
+
+    FSProcess::RemoveSimObject(&object, false);
+    EXPECT_TRUE(object.SharesModelsWith(read)) << "removed";
+}
+
 // ---- Refused creations --------------------------------------------------------------------------------
 
 TEST_F(ObjectDataTest, ARefusedCreationReleasesTheObject)
