@@ -119,7 +119,8 @@ void LookAtModel(SimObject& object, int32_t index, Walk& walk, std::vector<int32
     }
     // Taken after any change above: what a const access returns is valid until the next change.
     const SimObjectModel& model = *std::as_const(object).GetModel(index);
-    if (const SimObjectModel* current = std::as_const(object).GetCurrentModel(); current && current->NeedsWeatherData()) {
+    const SimObjectModel* current = std::as_const(object).GetCurrentModel();
+    if (current && current->NeedsWeatherData()) {
         if (object.GetLinkedIndex() == -1) walk.probeMissing = true;
         else if (!probe || !probe->IsInSimulation()) walk.conditionResult = false;
     }

@@ -72,7 +72,8 @@ void SimObjectList::AddBlock(size_t records)
 void* SimObjectList::NextRecord()
 {
     // Room in the order first, so that taking the object in cannot fail once it is constructed.
-    if (objects_.size() == objects_.capacity()) objects_.reserve(std::max<size_t>(kMinBlockRecords, 2 * objects_.size()));
+    if (objects_.size() == objects_.capacity())
+        objects_.reserve(std::max<size_t>(kMinBlockRecords, 2 * objects_.size()));
     if (usedBlocks_ == 0 || usedInBlock_ == blocks_[usedBlocks_ - 1].size) {
         if (usedBlocks_ == blocks_.size()) AddBlock(std::clamp(capacity_, kMinBlockRecords, kMaxBlockRecords));
         ++usedBlocks_;

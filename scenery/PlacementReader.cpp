@@ -43,7 +43,10 @@ void LogOutOfMemory(const std::string& path)
 // Names are compared here rather than by tinyxml2's own lookups, which call strncmp for every child or
 // attribute they pass: most names differ in their first letter, and a file has hundreds of thousands of
 // lookups. The first match wins, as with tinyxml2.
-bool NameIs(const char* actual, const char* wanted) { return actual[0] == wanted[0] && std::strcmp(actual, wanted) == 0; }
+bool NameIs(const char* actual, const char* wanted)
+{
+    return actual[0] == wanted[0] && std::strcmp(actual, wanted) == 0;
+}
 
 const char* Attr(const XMLElement* element, const char* name)
 {
