@@ -246,8 +246,7 @@ void UpdateSimBubble(double latitude, double longitude, double altitudeFeet)
     RemoveActiveObjects();
     bubble.SetCentre(latitude, longitude);
     bubble.FilterObjects(active, *parts.activeProbes, *parts.readProbes, *parts.quadTree, altitudeFeet);
-    bubble.ResolveObjectLinks(*parts.activeProbes, active);
-    bubble.ResolveSyncLinks(active);
+    bubble.ResolveLinks(*parts.activeProbes, active);
 
     InjectionQueue& queue = *parts.injectionQueue;
     const int32_t count = active.Count();

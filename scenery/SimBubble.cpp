@@ -106,6 +106,92 @@ struct OpenGroupRecord {
     }
 };
 
+// ---- The two link passes, each in two steps: the names it looks for, then the links it makes ----
+
+void WantProbeClients(NameLookup& names, const EnviroDataProbeList& activeProbes)
+{
+    std::string key;
+    for (int32_t k = 0; k < activeProbes.Count(); ++k) {
+        const EnviroDataProbe* probe = activeProbes.At(k);
+        const std::string_view prefix = Prefix(probe->GetName());
+        for (const std::string& client : probe->GetClientList()) names.Want(JoinName(key, prefix, client));
+    }
+}
+
+void LinkProbeClients(const NameLookup& names, EnviroDataProbeList& activeProbes, SimObjectList& active)
+{
+    std::string key;
+    // The active jetways by the prefix of their names, made at the first probe with the all-jetways flag.
+    // The keys point into the jetways' names, which stay as they are for the pass.
+    std::unordered_map<std::string_view, std::vector<SimObject*>> jetwaysByPrefix;
+    bool jetwaysGrouped = false;
+
+    for (int32_t k = 0; k < activeProbes.Count(); ++k) {
+        EnviroDataProbe* probe = activeProbes.At(k);
+        probe->SetLinkedIndex(k);
+        probe->ClearClients();
+        const std::string_view prefix = Prefix(probe->GetName());
+
+        for (const std::string& client : probe->GetClientList()) {
+            SimObject* object = names.Find(JoinName(key, prefix, client));
+            if (object == nullptr) continue;
+            const SimObjectModel* model = std::as_const(*object).GetCurrentModel();
+            if (model == nullptr || !model->NeedsWeatherData()) continue;
+            object->SetLinkedIndex(k);
+            probe->AddClient(object);
+        }
+
+        if (!probe->IsAllJetways()) continue;
+        if (!jetwaysGrouped) {
+            for (int32_t index : active.GetJetwayIndices()) {
+                SimObject* object = active.At(index);
+                if (object == nullptr || !object->HasObjectFeature(FeatureJetway)) continue;
+                jetwaysByPrefix[Prefix(object->GetName())].push_back(object);
+            }
+            jetwaysGrouped = true;
+        }
+        const auto jetways = jetwaysByPrefix.find(prefix);
+        if (jetways == jetwaysByPrefix.end()) continue;
+        for (SimObject* object : jetways->second) object->SetLinkedIndex(k);
+    }
+}
+
+void WantSyncNames(NameLookup& names, SimObjectList& active)
+{
+    std::string key;
+    for (int32_t index : active.GetAnimatedIndices()) {
+        const SimObject* object = active.At(index);
+        if (object == nullptr) continue;
+        const TriggAnimationData* animation = SyncAnimation(*object);
+        if (animation == nullptr) continue;
+        const std::string_view prefix = Prefix(object->GetName());
+        for (size_t n = 0; n < animation->GetSyncNameCount(); ++n)
+            names.Want(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
+    }
+}
+
+void LinkSyncTargets(const NameLookup& names, SimObjectList& active)
+{
+    std::string key;
+    for (int32_t index : active.GetAnimatedIndices()) {
+        SimObject* object = active.At(index);
+        if (object == nullptr) continue;
+        // Read first: an animation with no names and no links has nothing to change.
+        const TriggAnimationData* current = SyncAnimation(std::as_const(*object));
+        if (current == nullptr || (current->GetSyncNameCount() == 0 && current->GetSyncTargetCount() == 0)) continue;
+        TriggAnimationData* animation = SyncAnimation(*object);
+        // Filled afresh by each pass: the copies start without links.
+        animation->ClearSyncTargets();
+        const std::string_view prefix = Prefix(object->GetName());
+        for (size_t n = 0; n < animation->GetSyncNameCount(); ++n) {
+            SimObject* target = names.Find(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
+            if (target == nullptr) continue;
+            animation->AddSyncTarget(target);
+            target->SetSynchronised(true);
+        }
+    }
+}
+
 }  // namespace
 
 SimBubble::SimBubble(log4cpp::Category& log, SoundEngine* sound, SimObjectsFolderManager* folders,
@@ -286,80 +372,27 @@ void SimBubble::ReadJetwayConfig(SimObject& object)
 
 void SimBubble::ResolveObjectLinks(EnviroDataProbeList& activeProbes, SimObjectList& active)
 {
-    std::string key;
     NameLookup names;
-    for (int32_t k = 0; k < activeProbes.Count(); ++k) {
-        const EnviroDataProbe* probe = activeProbes.At(k);
-        const std::string_view prefix = Prefix(probe->GetName());
-        for (const std::string& client : probe->GetClientList()) names.Want(JoinName(key, prefix, client));
-    }
+    WantProbeClients(names, activeProbes);
     names.Resolve(active);
-
-    // The active jetways by the prefix of their names, made at the first probe with the all-jetways flag.
-    // The keys point into the jetways' names, which stay as they are for the pass.
-    std::unordered_map<std::string_view, std::vector<SimObject*>> jetwaysByPrefix;
-    bool jetwaysGrouped = false;
-
-    for (int32_t k = 0; k < activeProbes.Count(); ++k) {
-        EnviroDataProbe* probe = activeProbes.At(k);
-        probe->SetLinkedIndex(k);
-        probe->ClearClients();
-        const std::string_view prefix = Prefix(probe->GetName());
-
-        for (const std::string& client : probe->GetClientList()) {
-            SimObject* object = names.Find(JoinName(key, prefix, client));
-            if (object == nullptr) continue;
-            const SimObjectModel* model = std::as_const(*object).GetCurrentModel();
-            if (model == nullptr || !model->NeedsWeatherData()) continue;
-            object->SetLinkedIndex(k);
-            probe->AddClient(object);
-        }
-
-        if (!probe->IsAllJetways()) continue;
-        if (!jetwaysGrouped) {
-            for (int32_t index : active.GetJetwayIndices()) {
-                SimObject* object = active.At(index);
-                if (object == nullptr || !object->HasObjectFeature(FeatureJetway)) continue;
-                jetwaysByPrefix[Prefix(object->GetName())].push_back(object);
-            }
-            jetwaysGrouped = true;
-        }
-        const auto jetways = jetwaysByPrefix.find(prefix);
-        if (jetways == jetwaysByPrefix.end()) continue;
-        for (SimObject* object : jetways->second) object->SetLinkedIndex(k);
-    }
+    LinkProbeClients(names, activeProbes, active);
 }
 
 void SimBubble::ResolveSyncLinks(SimObjectList& active)
 {
-    std::string key;
     NameLookup names;
-    for (int32_t index : active.GetAnimatedIndices()) {
-        const SimObject* object = active.At(index);
-        if (object == nullptr) continue;
-        const TriggAnimationData* animation = SyncAnimation(*object);
-        if (animation == nullptr) continue;
-        const std::string_view prefix = Prefix(object->GetName());
-        for (size_t n = 0; n < animation->GetSyncNameCount(); ++n)
-            names.Want(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
-    }
+    WantSyncNames(names, active);
     names.Resolve(active);
+    LinkSyncTargets(names, active);
+}
 
-    for (int32_t index : active.GetAnimatedIndices()) {
-        SimObject* object = active.At(index);
-        if (object == nullptr) continue;
-        // Read first: an animation with no names and no links has nothing to change.
-        const TriggAnimationData* current = SyncAnimation(std::as_const(*object));
-        if (current == nullptr || (current->GetSyncNameCount() == 0 && current->GetSyncTargetCount() == 0)) continue;
-        TriggAnimationData* animation = SyncAnimation(*object);
-        // Filled afresh by each pass: the copies start without links.
-        animation->ClearSyncTargets();
-        const std::string_view prefix = Prefix(object->GetName());
-        for (size_t n = 0; n < animation->GetSyncNameCount(); ++n) {
-            SimObject* target = names.Find(JoinName(key, prefix, animation->GetSyncName(static_cast<int>(n))));
-            if (target == nullptr) continue;
-            animation->AddSyncTarget(target);
-            target->SetSynchronised(true);
-        }
-    }
+void SimBubble::ResolveLinks(EnviroDataProbeList& activeProbes, SimObjectList& active)
+{
+    // Neither pass changes a name or the list, so one walk finds what both look for.
+    NameLookup names;
+    WantProbeClients(names, activeProbes);
+    WantSyncNames(names, active);
+    names.Resolve(active);
+    LinkProbeClients(names, activeProbes, active);
+    LinkSyncTargets(names, active);
 }

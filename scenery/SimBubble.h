@@ -72,6 +72,9 @@ public:
     // Links each animated object's first triggerable animation to the objects named to follow it (the
     // first active object of each name).
     void ResolveSyncLinks(SimObjectList& active);
+    // Both, as ResolveObjectLinks then ResolveSyncLinks would, with one walk of the active list for the
+    // names of both: the rebuild's way.
+    void ResolveLinks(EnviroDataProbeList& activeProbes, SimObjectList& active);
 
     // Each model folder's "jetway.cfg" is read at the first jetway that needs it and its values are kept
     // for every later pass, until this is called (the reload of the placement data calls it).

@@ -130,7 +130,9 @@ TEST_F(SimBubbleUpdateTest, ClimbAndDescentThroughTheCeiling)
     EXPECT_EQ(bubble.CheckForUpdate(kLat, kLon, 16000.0), SimBubble::kNoUpdate);
 }
 
-class SimBubbleLinkTest : public SimBubbleUpdateTest {
+// Each case runs twice: with the two link passes one after the other, and with ResolveLinks, which
+// makes both over one walk of the list.
+class SimBubbleLinkTest : public SimBubbleUpdateTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override { bubble.SetCentre(kLat, kLon); }
     void AddProbe(const std::string& name, Strings clients, bool allJetways = false)
@@ -146,8 +148,12 @@ protected:
     {
         w.Index();
         bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
-        bubble.ResolveObjectLinks(w.activeProbes, w.active);
-        bubble.ResolveSyncLinks(w.active);
+        if (GetParam()) {
+            bubble.ResolveLinks(w.activeProbes, w.active);
+        } else {
+            bubble.ResolveObjectLinks(w.activeProbes, w.active);
+            bubble.ResolveSyncLinks(w.active);
+        }
     }
     int32_t LinkOf(const std::string& name) { return w.active.FindByName(name)->GetLinkedIndex(); }
     Strings ClientsOf(int32_t k)
@@ -160,7 +166,12 @@ protected:
     World w;
 };
 
-TEST_F(SimBubbleLinkTest, ProbesServeTheNamedObjectsThatNeedWeather)
+INSTANTIATE_TEST_SUITE_P(BothWays, SimBubbleLinkTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "OneWalk" : "TwoPasses";
+                         });
+
+TEST_P(SimBubbleLinkTest, ProbesServeTheNamedObjectsThatNeedWeather)
 {
     w.Place("apt:sock", 1000, 0, {5});          // turns with the wind
     w.Place("apt:display", 1100, 0, {2});       // density altitude
@@ -196,7 +207,7 @@ TEST_F(SimBubbleLinkTest, ProbesServeTheNamedObjectsThatNeedWeather)
     EXPECT_EQ(ClientsOf(0).size(), 3u);
 }
 
-TEST_F(SimBubbleLinkTest, AnimationsFollowTheirNamedObjects)
+TEST_P(SimBubbleLinkTest, AnimationsFollowTheirNamedObjects)
 {
     w.Place("apt:door", 1000, 0, {25});
     w.Place("apt:door2", 1100, 0, {});
@@ -233,7 +244,7 @@ TEST_F(SimBubbleLinkTest, AnimationsFollowTheirNamedObjects)
     EXPECT_EQ(a->GetSyncTargetCount(), 2u);
 }
 
-TEST_F(SimBubbleLinkTest, ObjectsWithoutAModelAreSkipped)
+TEST_P(SimBubbleLinkTest, ObjectsWithoutAModelAreSkipped)
 {
     w.Place("apt:bare", 1000, 0, {25}).SetCurrentModelIndex(5);
     w.Place("apt:sock", 1100, 0, {5}).SetCurrentModelIndex(-1);
@@ -245,7 +256,7 @@ TEST_F(SimBubbleLinkTest, ObjectsWithoutAModelAreSkipped)
 
 // Names that occur more than once, names with more than one ":" and jetways whose prefix only begins like
 // the probe's: every link goes where a search through the active list from its start would put it.
-TEST_F(SimBubbleLinkTest, LinksGoToTheFirstObjectOfEachName)
+TEST_P(SimBubbleLinkTest, LinksGoToTheFirstObjectOfEachName)
 {
     w.Place("apt:sock", 1000, 0, {5});
     w.Place("apt:sock", 1100, 0, {5});
