@@ -368,8 +368,7 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
             const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
             if (sdxOpener_) result = sdxOpener_(fileName, path, document);
         } else {
-            std::string text;
-            if (ReadFileText(path, text)) result = document.Parse(text.data(), text.size());
+            if (ReadFileText(path, fileText_)) result = document.Parse(fileText_.data(), fileText_.size());
         }
     } catch (const std::bad_alloc&) {
         LogOutOfMemory(path);

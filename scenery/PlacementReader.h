@@ -188,4 +188,7 @@ private:
         bool stopped = false;
     };
     FileProgress file_;
+    // The text of the file read last, kept so that the next file reads into the same room (as large as the
+    // largest file read).
+    std::string fileText_;
 };
