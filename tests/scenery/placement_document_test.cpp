@@ -348,6 +348,31 @@ TEST_F(PlacementFileTest, LoadsFromTheMachineRoot)
     EXPECT_EQ(rig.objects.At(0)->GetName(), "Gates:A");
 }
 
+// One reader reads file after file into the same room: a shorter file after a longer one is read alone,
+// and a file that cannot be read adds nothing of the file before it.
+TEST_F(PlacementFileTest, TheFilesOfOneReaderStayApart)
+{
+    const std::string object = "<SimObject Name=\"%\"><Placement Lat=\"47\" Lon=\"8\" Alt=\"0\" Hdg=\"0\"/>"
+                               "<Model SimTitle=\"T\"/></SimObject>";
+    auto named = [&object](const std::string& name) {
+        std::string text = object;
+        text.replace(text.find('%'), 1, name);
+        return text;
+    };
+    Write("c/x/Long.xml", "<VELK>" + named("A") + named("B") + named("C") + "</VELK>");
+    Write("c/x/Short.xml", "<VELK>" + named("D") + "</VELK>");
+    ReaderRig rig;
+    LogCapture log;
+    int32_t count = 0;
+    for (const char* path : {"C:\\x\\Long.xml", "C:\\x\\Missing.xml", "C:\\x\\Short.xml"})
+        count = rig.reader.ReadPlacementFile(count, path, false, rig.objects, rig.probes, &rig.zones, 0, -1);
+    EXPECT_EQ(count, 4);
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < rig.objects.Count(); ++i) names.push_back(rig.objects.At(i)->GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{"Long:A", "Long:B", "Long:C", "Short:D"}));
+    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\x\\Missing.xml'"));
+}
+
 TEST_F(PlacementFileTest, LoadFailures)
 {
     Write("c/x/broken.xml", "<VELK><SimObject Name=\"A\">");
