@@ -54,11 +54,7 @@ void Unpoison(const void* p, size_t bytes)
 
 }  // namespace
 
-SimObjectList::~SimObjectList()
-{
-    Empty();
-    for (const Block& block : blocks_) Unpoison(block.records.get(), block.size * sizeof(Record));
-}
+SimObjectList::~SimObjectList() { ReleaseRecords(); }
 
 void SimObjectList::AddBlock(size_t records)
 {
@@ -91,15 +87,33 @@ SimObject& SimObjectList::Commit(SimObject* object)
     return *object;
 }
 
+// A record that held an object before the last Empty still holds it, without models: the new object is
+// assigned into it, reusing the room of its texts. Any other record gets the object constructed in it.
 SimObject& SimObjectList::Add(const SimObject& object)
 {
     // Growing moves the pointers only; every object stays where it is, running or not.
-    return Commit(new (NextRecord()) SimObject(object));
+    void* record = NextRecord();
+    if (objects_.size() < constructed_) {
+        SimObject* cleared = std::launder(static_cast<SimObject*>(record));
+        *cleared = object;
+        return Commit(cleared);
+    }
+    SimObject* made = new (record) SimObject(object);
+    ++constructed_;
+    return Commit(made);
 }
 
 SimObject& SimObjectList::Add(SimObject&& object)
 {
-    return Commit(new (NextRecord()) SimObject(std::move(object)));
+    void* record = NextRecord();
+    if (objects_.size() < constructed_) {
+        SimObject* cleared = std::launder(static_cast<SimObject*>(record));
+        *cleared = std::move(object);
+        return Commit(cleared);
+    }
+    SimObject* made = new (record) SimObject(std::move(object));
+    ++constructed_;
+    return Commit(made);
 }
 
 void SimObjectList::Reserve(int32_t count)
@@ -110,15 +124,32 @@ void SimObjectList::Reserve(int32_t count)
     if (wanted > capacity_) AddBlock(std::max(wanted - capacity_, kMinBlockRecords));
 }
 
-void SimObjectList::DestroyObjects()
+void SimObjectList::ClearObjects()
 {
+    // Models of an object's own are what may hold a timer, a motion or a sound: they go now. The rest
+    // of the object (its texts, its stand record) stays in its record until the next fill assigns over it.
     for (SimObject* o : objects_) {
-        o->~SimObject();
+        if (o->OwnsModels()) o->ReleaseModels();
         Poison(o, sizeof(Record));
     }
     objects_.clear();
     usedBlocks_ = 0;
     usedInBlock_ = 0;
+}
+
+void SimObjectList::ReleaseRecords()
+{
+    Empty();
+    // The cleared objects fill the first records, block by block.
+    size_t left = constructed_;
+    for (const Block& block : blocks_) {
+        Unpoison(block.records.get(), block.size * sizeof(Record));
+        for (size_t i = 0; i < block.size && left > 0; ++i, --left)
+            std::launder(reinterpret_cast<SimObject*>(&block.records[i]))->~SimObject();
+    }
+    constructed_ = 0;
+    Release(blocks_);
+    capacity_ = 0;
 }
 
 SimObject* SimObjectList::At(int32_t index)
@@ -170,7 +201,7 @@ void SimObjectList::Empty()
 {
     // Stop everything first: a running animation may reach into any other object of the list.
     for (SimObject* o : objects_) o->StopActivity();
-    DestroyObjects();
+    ClearObjects();
     Release(rotationIndices_);
     Release(animatedIndices_);
     Release(separationPlaneIndices_);
@@ -183,10 +214,7 @@ void SimObjectList::Empty()
 
 void SimObjectList::Reset()
 {
-    Empty();
-    for (const Block& block : blocks_) Unpoison(block.records.get(), block.size * sizeof(Record));
-    Release(blocks_);
-    capacity_ = 0;
+    ReleaseRecords();
     requestedCount_ = 0;
     createdCount_ = 0;
 }

@@ -72,9 +72,10 @@ public:
     int32_t GetCreatedCount() const { return createdCount_; }
     bool AllRequestedCreated() const { return createdCount_ == requestedCount_; }
 
-    // Stops every object's running work, destroys the objects and empties the index lists and the
-    // candidate vectors, releasing their storage; the objects' own storage is kept for the next fill.
-    // The counters keep their values.
+    // Stops every object's running work, takes every object out of the list and empties the index lists
+    // and the candidate vectors, releasing their storage. An object taken out gives up its models and
+    // features at once; its record, with the room of its texts, is kept for the next fill. The counters
+    // keep their values.
     void Empty();
     // Empty, then both counters 0 and the objects' storage released.
     void Reset();
@@ -110,19 +111,24 @@ private:
     void AddBlock(size_t records);
     // Takes the object just constructed in the next free record into the list.
     SimObject& Commit(SimObject* object);
-    // Destroys every object in place; the blocks stay for the next fill.
-    void DestroyObjects();
+    // Takes every object out of the list, its own models released; the records keep the objects for the
+    // next fill.
+    void ClearObjects();
+    // Empty, then every record's object destroyed and the blocks released.
+    void ReleaseRecords();
 
     GeoMath geoMath_;
     UserAircraft userAircraft_;
     int16_t requestIdBase_ = kDefaultRequestIdBase;
     // The objects live in blocks of records that are filled in order and kept across Empty, so that a
-    // list filled again and again (the sim bubble) reuses the same memory instead of allocating each
-    // object anew. objects_ gives the list order; sorting reorders it and never moves an object.
+    // list filled again and again (the sim bubble) reuses the same memory, names included, instead of
+    // allocating each object anew. objects_ gives the list order; sorting reorders it and never moves an
+    // object.
     std::vector<Block> blocks_;
     size_t usedBlocks_ = 0;    // blocks holding objects; the last of them may have free records
     size_t usedInBlock_ = 0;   // records taken in the last used block
     size_t capacity_ = 0;      // records in all blocks
+    size_t constructed_ = 0;   // the first records, in block order, that hold an object, listed or cleared
     std::vector<SimObject*> objects_;  // never null
     int32_t requestedCount_ = 0;
     int32_t createdCount_ = 0;

@@ -122,6 +122,51 @@ TEST(SimObjectList, AnEmptiedListRefillsTheSameRoom)
     EXPECT_EQ(list.At(0)->GetName(), "after reset");
 }
 
+// A record filled again holds the new object alone: nothing of the object it held before shows through,
+// whatever either carried.
+TEST(SimObjectList, ARefilledRecordHoldsOnlyTheNewObject)
+{
+    SimObject rich = Named("rich", 7, 70, 3);
+    rich.SetGroupName("group");
+    rich.SetCreatedSimTitle("created");
+    rich.SetStandData("LSZH", "GATE_A", 12, "A", "12", true);
+    rich.SetSecondPlacement(1.0, 2.0, 3.0, false, false, 0.0, 0.0, 90.0);
+    rich.AddModel("first").GetFeatures()->Set(3);
+    rich.AddModel("second");
+    rich.SetFeature(3);
+    SimObject plain = Named("plain", 8);
+    plain.AddModel("only");
+    plain.ShareModels();
+
+    SimObjectList list;
+    const SimObject* record = &list.Add(rich);
+    list.Empty();
+    const SimObject& refilled = list.Add(plain);
+    ASSERT_EQ(&refilled, record);
+    EXPECT_EQ(refilled.GetName(), "plain");
+    EXPECT_EQ(refilled.GetRequestId(), 8u);
+    EXPECT_EQ(refilled.GetObjectId(), 0u);
+    EXPECT_EQ(refilled.GetGroupIndex(), -1);
+    EXPECT_EQ(refilled.GetGroupName(), "");
+    EXPECT_EQ(refilled.GetCreatedSimTitle(), "");
+    EXPECT_EQ(refilled.GetStandData().GetAirportIcao(), "NONE");
+    EXPECT_DOUBLE_EQ(refilled.GetSecondHeading(), plain.GetSecondHeading());
+    EXPECT_FALSE(refilled.HasObjectFeature(3));
+    ASSERT_EQ(refilled.GetModelCount(), 1);
+    EXPECT_EQ(refilled.GetModel(0)->GetSimTitle(), "only");
+    EXPECT_TRUE(refilled.SharesModelsWith(plain));
+
+    // And the other way round: a plain record filled with a rich object takes all of it.
+    list.Empty();
+    const SimObject& full = list.Add(rich);
+    ASSERT_EQ(&full, record);
+    EXPECT_EQ(full.GetGroupName(), "group");
+    EXPECT_EQ(full.GetStandData().GetGateName(), "GATE_A");
+    EXPECT_DOUBLE_EQ(full.GetSecondHeading(), 90.0);
+    ASSERT_EQ(full.GetModelCount(), 2);
+    EXPECT_FALSE(full.SharesModelsWith(plain));
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 // A pointer kept past Empty is reported when it is used, as a pointer to freed memory would be.
 TEST(SimObjectListDeathTest, APointerKeptPastEmptyIsReportedUnderAddressSanitizer)

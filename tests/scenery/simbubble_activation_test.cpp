@@ -181,10 +181,17 @@ TEST_F(SimBubbleActivationTest, AnimationSoundsAreBoundAtTheObject)
               (std::array<float, 3>{static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.z)}));
     EXPECT_TRUE(device.Buffer(0).playing);
 
-    // The next rebuild silences it before the copy goes.
+    // The next rebuild silences it before the copy goes, and gives its buffer back.
     bubble.FilterObjects(w.active, w.activeProbes, w.probes, w.tree, 0.0);
     EXPECT_FALSE(device.Buffer(0).playing);
+    EXPECT_TRUE(device.Buffer(0).released);
+
+    // Emptying the list alone gives back at once what the objects' own models hold.
+    w.active.FindByName("apt:door")->GetModel(0)->GetTriggerableAnimation(3)->PlayFirstSound();
+    ASSERT_EQ(device.BufferCount(), 2u);
     w.active.Empty();
+    EXPECT_FALSE(device.Buffer(1).playing);
+    EXPECT_TRUE(device.Buffer(1).released);
 }
 
 TEST_F(SimBubbleActivationTest, EachFolderIsReadOnceUntilTheConfigurationsAreForgotten)
