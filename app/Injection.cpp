@@ -269,36 +269,30 @@ void RemoveSimObject(SimObject* object, bool replacing)
     if (!object->IsQuietRecreation())
         LoopLog().info(" - SimObject '%s' [%s]. ID: %d", object->GetName().c_str(),
                        object->GetCreatedSimTitle().c_str(), static_cast<int>(object->GetObjectId()));
-    // A model with nothing below to end or reset is only read, so that it may stay shared.
-    const SimObjectModel* shared = std::as_const(*object).GetCurrentModel();
-    const bool resets =
-        shared != nullptr &&
-        (object->HasObjectFeature(FeatureTriggAnimationTextMenu) ||
-         object->HasObjectFeature(FeatureTriggAnimationProximity) || object->HasObjectFeature(FeatureJetway) ||
-         object->HasObjectFeature(FeatureVDGS) || object->HasObjectFeature(FeatureConditionSeparationPlane) ||
-         (object->HasObjectFeature(FeatureGroundPolygonShift) && !replacing) || shared->HasTimer());
-    if (resets) {
-        SimObjectModel* model = object->GetCurrentModel();
+    if (std::as_const(*object).GetCurrentModel() != nullptr) {
+        // Each reset takes the object's own model where it changes it: a model with nothing to end or
+        // reset is only read, so that it may stay shared.
+        const auto own = [object] { return object->GetCurrentModel(); };
         if (object->HasObjectFeature(FeatureTriggAnimationTextMenu) ||
             object->HasObjectFeature(FeatureTriggAnimationProximity)) {
-            if (TriggAnimationData* animation = model->GetAnimations()->GetTriggerableAnimation(3)) {
+            if (TriggAnimationData* animation = own()->GetAnimations()->GetTriggerableAnimation(3)) {
                 animation->StopSound();
                 animation->SetState(false);
             }
         }
         if (object->HasObjectFeature(FeatureJetway)) {
             if (Parts().activeObjects) Parts().activeObjects->DecrementCreatedCount();
-            model->GetJetway()->SetDocked(false);
-            model->GetJetway()->SetMoving(false);
+            own()->GetJetway()->SetDocked(false);
+            own()->GetJetway()->SetMoving(false);
             if (!object->IsRecreatePending() && Parts().linkedObjectHandler)
                 Parts().linkedObjectHandler->RemoveParts(object);
         }
-        if (object->HasObjectFeature(FeatureVDGS)) model->GetVDGS()->SetStateStandby();
+        if (object->HasObjectFeature(FeatureVDGS)) own()->GetVDGS()->SetStateStandby();
         if (object->HasObjectFeature(FeatureConditionSeparationPlane))
-            model->GetConditionalVisibility()->GetSeparationPlane().SetDefined(false);
+            own()->GetConditionalVisibility()->GetSeparationPlane().SetDefined(false);
         if (object->HasObjectFeature(FeatureGroundPolygonShift) && !replacing)
-            model->GetGroundPolygonShift()->SetActive(false);
-        if (model->HasTimer()) model->GetTimer()->Stop();
+            own()->GetGroundPolygonShift()->SetActive(false);
+        if (std::as_const(*object).GetCurrentModel()->HasTimer()) own()->GetTimer()->Stop();
     }
     // Nothing of the object may run on once it is out: its timers and sounds end here, a callback in
     // progress is waited for.

@@ -243,12 +243,7 @@ void MoveSoundsTo(SimObject& object)
         object.HasObjectFeature(FeatureControllableAnimation)) {
         for (int32_t i = 0; i < object.GetModelCount(); ++i) {
             // Read first: only a model with sounds is changed.
-            const SimObjectModel* shared = std::as_const(object).GetModel(i);
-            if (!shared->HasFeature(FeatureTriggAnimationTextMenu) &&
-                !shared->HasFeature(FeatureTriggAnimationProximity))
-                continue;
-            const TriggAnimationData* sounding = shared->GetAnimations()->GetTriggerableAnimation(3);
-            if (sounding == nullptr || sounding->GetSoundCount() == 0) continue;
+            if (!std::as_const(object).GetModel(i)->HasAnimationSounds()) continue;
             object.GetModel(i)->GetTriggerableAnimation(3)->SetSoundPositions(at.x, at.y, at.z);
         }
     }

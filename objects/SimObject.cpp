@@ -30,12 +30,6 @@ std::vector<SimObjectModel>& SimObject::OwnModels()
     return models_;
 }
 
-void SimObject::ReleaseModels()
-{
-    models_.clear();
-    sharedModels_.reset();
-}
-
 void SimObject::ShareModels()
 {
     if (sharedModels_ || models_.empty()) return;

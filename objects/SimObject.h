@@ -67,11 +67,9 @@ public:
     // Makes the models one read-only set that copies of this object share; nothing when they are shared
     // already or there are none.
     void ShareModels();
-    // Whether the object holds models of its own rather than a share of a set (or none).
-    bool OwnsModels() const { return !models_.empty(); }
-    // Lets go of the models, its own or its share of a set: the object has none afterwards. The caller
-    // ends their running work first (StopActivity).
-    void ReleaseModels();
+    // Drops the models of the object's own, where running work lives (a share of a set stays). The
+    // caller ends their work first (StopActivity).
+    void ReleaseOwnModels() { models_.clear(); }
     // Whether both objects read one shared set of models.
     bool SharesModelsWith(const SimObject& other) const { return sharedModels_ && sharedModels_ == other.sharedModels_; }
     // Sets the keep-simulation-enabled byte of the n-th model; nothing outside the list.

@@ -89,32 +89,24 @@ SimObject& SimObjectList::Commit(SimObject* object)
 
 // A record that held an object before the last Empty still holds it, without models: the new object is
 // assigned into it, reusing the room of its texts. Any other record gets the object constructed in it.
-SimObject& SimObjectList::Add(const SimObject& object)
+template <typename Source>
+SimObject& SimObjectList::Place(Source&& object)
 {
     // Growing moves the pointers only; every object stays where it is, running or not.
     void* record = NextRecord();
     if (objects_.size() < constructed_) {
-        SimObject* cleared = std::launder(static_cast<SimObject*>(record));
-        *cleared = object;
-        return Commit(cleared);
+        SimObject* kept = std::launder(static_cast<SimObject*>(record));
+        *kept = std::forward<Source>(object);
+        return Commit(kept);
     }
-    SimObject* made = new (record) SimObject(object);
+    SimObject* made = new (record) SimObject(std::forward<Source>(object));
     ++constructed_;
     return Commit(made);
 }
 
-SimObject& SimObjectList::Add(SimObject&& object)
-{
-    void* record = NextRecord();
-    if (objects_.size() < constructed_) {
-        SimObject* cleared = std::launder(static_cast<SimObject*>(record));
-        *cleared = std::move(object);
-        return Commit(cleared);
-    }
-    SimObject* made = new (record) SimObject(std::move(object));
-    ++constructed_;
-    return Commit(made);
-}
+SimObject& SimObjectList::Add(const SimObject& object) { return Place(object); }
+
+SimObject& SimObjectList::Add(SimObject&& object) { return Place(std::move(object)); }
 
 void SimObjectList::Reserve(int32_t count)
 {
@@ -129,7 +121,7 @@ void SimObjectList::ClearObjects()
     // Models of an object's own are what may hold a timer, a motion or a sound: they go now. The rest
     // of the object (its texts, its stand record) stays in its record until the next fill assigns over it.
     for (SimObject* o : objects_) {
-        if (o->OwnsModels()) o->ReleaseModels();
+        o->ReleaseOwnModels();
         Poison(o, sizeof(Record));
     }
     objects_.clear();

@@ -73,9 +73,9 @@ public:
     bool AllRequestedCreated() const { return createdCount_ == requestedCount_; }
 
     // Stops every object's running work, takes every object out of the list and empties the index lists
-    // and the candidate vectors, releasing their storage. An object taken out gives up its models and
-    // features at once; its record, with the room of its texts, is kept for the next fill. The counters
-    // keep their values.
+    // and the candidate vectors, releasing their storage. An object taken out gives up at once the models
+    // of its own (where timers, motions and sounds live); the rest of it stays in its record, whose room
+    // the next fill reuses. The counters keep their values.
     void Empty();
     // Empty, then both counters 0 and the objects' storage released.
     void Reset();
@@ -109,7 +109,10 @@ private:
     // The next free record, a new block first when every record is taken. Nothing is constructed yet.
     void* NextRecord();
     void AddBlock(size_t records);
-    // Takes the object just constructed in the next free record into the list.
+    // Puts the object into the next free record, assigned to the object kept there or constructed.
+    template <typename Source>
+    SimObject& Place(Source&& object);
+    // Takes the object just put into the next free record into the list.
     SimObject& Commit(SimObject* object);
     // Takes every object out of the list, its own models released; the records keep the objects for the
     // next fill.

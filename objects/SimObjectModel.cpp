@@ -10,6 +10,14 @@ bool SimObjectModel::NeedsWeatherData() const
            features_.Test(FeatureDensityAltitudeDisplay);
 }
 
+bool SimObjectModel::HasAnimationSounds() const
+{
+    if (!features_.Test(FeatureTriggAnimationTextMenu) && !features_.Test(FeatureTriggAnimationProximity))
+        return false;
+    const TriggAnimationData* animation = GetAnimations()->GetTriggerableAnimation(3);
+    return animation != nullptr && animation->GetSoundCount() > 0;
+}
+
 void SimObjectModel::StopActivity()
 {
     if (AnimationDataContainer* animations = animations_.Find()) animations->StopAll();

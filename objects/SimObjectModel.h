@@ -145,6 +145,9 @@ public:
     void SetAnimationState(const BitField64& word) { animationState_ = word; }
 
     bool HasTimer() const { return timer_.Read().IsDefined(); }
+    // Whether the model's triggerable animation (menu or proximity) has sounds, which are bound at the
+    // object's place.
+    bool HasAnimationSounds() const;
 
     // The models whose conditions, rotation or display read the weather of an environmental data probe.
     bool NeedsWeatherData() const;

@@ -331,11 +331,7 @@ void SimBubble::PrepareSounds(SimObject& object)
     GeoMath::LLAToSimXYZ(object.GetLatitude(), object.GetLongitude(), object.GetAltitude(), position);
     for (int32_t m = 0; m < object.GetModelCount(); ++m) {
         // Read first: only a model with sounds to bind needs models of the object's own.
-        const SimObjectModel* shared = std::as_const(object).GetModel(m);
-        if (!shared->HasFeature(FeatureTriggAnimationTextMenu) && !shared->HasFeature(FeatureTriggAnimationProximity))
-            continue;
-        const TriggAnimationData* sounding = shared->GetAnimations()->GetTriggerableAnimation(3);
-        if (sounding == nullptr || sounding->GetSoundCount() == 0) continue;
+        if (!std::as_const(object).GetModel(m)->HasAnimationSounds()) continue;
         SimObjectModel* model = object.GetModel(m);
         TriggAnimationData* animation = model->GetTriggerableAnimation(3);
         const std::string folder = folders_ != nullptr ? folders_->GetModelFolder(model->GetSimTitle()) : "";
