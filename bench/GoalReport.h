@@ -9,6 +9,7 @@
 #include <log4cpp/LoggingEvent.hh>
 #include <log4cpp/Priority.hh>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -144,6 +145,19 @@ private:
     std::string title_;
     std::vector<Row> rows_;
 };
+
+// Keeps this process, and the children it forks from now on, on the processor it is running on. On a
+// virtual machine the processors can run at different speeds (a busy neighbour on the host), so two
+// measurements compared with each other must run on the same one. False when the kernel refuses.
+inline bool PinToCurrentCpu()
+{
+    const int cpu = sched_getcpu();
+    if (cpu < 0) return false;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0;
+}
 
 // Runs work in a forked child and hands back the record it filled (a plain struct), with the child's
 // resident-set growth over its state at the fork in peakGrowthKb. False when the child failed.

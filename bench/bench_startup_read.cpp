@@ -2,8 +2,8 @@
 // filling the full object list, the probes and the protection zones, as the reload does it) against the
 // plain XML parse of the same files, side by side in one run, and the peak memory of the read.
 //
-// Each measurement runs in a forked child, alternating, three rounds; the table shows the medians. The
-// read must put into the lists exactly what the generator wrote, without one complaint.
+// Each measurement runs in a forked child, alternating, seven rounds, all on one processor; the table shows
+// the medians. The read must put into the lists exactly what the generator wrote, without one complaint.
 #include "bench/GoalReport.h"
 #include "bench/SyntheticWorld.h"
 
@@ -67,6 +67,7 @@ bool ProgramRead(Reading& out)
 int main()
 {
     const double benchStart = bench::WallSeconds();
+    if (!bench::PinToCurrentCpu()) std::printf("(could not keep the rounds on one processor)\n");
     new bench::ComplaintLog();
     bench::TempWorldRoot root;
     const double generateStart = bench::WallSeconds();
