@@ -18,15 +18,20 @@
 #include <log4cpp/Category.hh>
 #include <tinyxml2.h>
 
+#include <algorithm>
+#include <bitset>
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <random>
 #include <set>
+#include <span>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 using tinyxml2::XMLDocument;
 using tinyxml2::XMLElement;
@@ -109,30 +114,50 @@ std::vector<std::string> Split(const std::string& text, char separator)
     return parts;
 }
 
-// Base-10 int by the library's rules; a conversion error stays here.
-bool ToInt(const std::string& text, int32_t& value)
+// Calls f with every token of text between separators (any of them), empty tokens included, as
+// SplitString splits: "a;;b" gives "a", "" and "b", an empty text one empty token. The tokens point
+// into text; nothing is copied.
+template <typename F>
+void ForEachToken(std::string_view text, std::string_view separators, F f)
 {
-    std::vector<int> numbers;
-    try {
-        ParseIntList({text}, numbers);
-    } catch (const std::exception&) {
-        return false;
+    size_t start = 0;
+    for (;;) {
+        const size_t found = text.find_first_of(separators, start);
+        if (found == std::string_view::npos) {
+            f(text.substr(start));
+            return;
+        }
+        f(text.substr(start, found - start));
+        start = found + 1;
     }
-    if (numbers.size() != 1) return false;
-    value = numbers[0];
-    return true;
 }
 
-bool ToInts(const std::vector<std::string>& texts, std::vector<int32_t>& values)
+// Base-10 int by std::stoi's rules: leading white space, an optional sign and at least one digit, the
+// rest ignored; false for no digits or a value outside the int range.
+bool ToInt(std::string_view text, int32_t& value)
 {
-    std::vector<int> numbers;
-    try {
-        ParseIntList(texts, numbers);
-    } catch (const std::exception&) {
-        return false;
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && text[i] == '+') {
+        ++i;
+        if (i == text.size() || text[i] == '-') return false;
     }
-    values.assign(numbers.begin(), numbers.end());
-    return true;
+    const char* const end = text.data() + text.size();
+    return std::from_chars(text.data() + i, end, value).ec == std::errc();
+}
+
+// Every separated token an int by ToInt's rules; values holds them only when all are.
+bool ToInts(std::string_view text, char separator, std::vector<int32_t>& values)
+{
+    std::vector<int32_t> numbers;
+    bool valid = true;
+    ForEachToken(text, std::string_view(&separator, 1), [&](std::string_view token) {
+        int32_t number = 0;
+        valid = valid && ToInt(token, number);
+        numbers.push_back(number);
+    });
+    if (valid) values = std::move(numbers);
+    return valid;
 }
 
 bool ToDouble(const char* text, double& value) { return text != nullptr && ParseLeadingDouble(text, value); }
@@ -167,12 +192,11 @@ bool HasDigit(const std::string& text)
 // abs that cannot overflow: INT_MIN gives INT_MAX.
 int32_t SafeAbs(int32_t value) { return value == INT_MIN ? INT_MAX : (value < 0 ? -value : value); }
 
-bool IsTokenOf(const std::string& list, const std::string& token)
+bool IsTokenOf(std::string_view list, std::string_view token)
 {
-    for (const std::string& part : Split(list, ';')) {
-        if (part == token) return true;
-    }
-    return false;
+    bool found = false;
+    ForEachToken(list, ";", [&](std::string_view part) { found = found || part == token; });
+    return found;
 }
 
 template <typename F>
@@ -233,13 +257,20 @@ void SetFeatures(SimObject& object, SimObjectModel& model, std::initializer_list
 // are several. Entries and the links to them are both named here.
 std::string EntryName(const std::string& name, size_t index, size_t count)
 {
-    return count >= 2 ? name + " #" + std::to_string(index + 1) : name;
+    if (count < 2) return name;
+    char number[24] = {' ', '#'};
+    const char* const end = std::to_chars(number + 2, number + sizeof number, index + 1).ptr;
+    std::string entry;
+    entry.reserve(name.size() + static_cast<size_t>(end - number));
+    entry.append(name).append(number, static_cast<size_t>(end - number));
+    return entry;
 }
 
 // Whether a TargetSim element lists the running simulator among its ";"-separated IDs.
 bool NamesPlatform(const XMLElement* targetSim, const std::string& platformId)
 {
-    return IsTokenOf(AttrText(targetSim, "ID"), platformId);
+    const char* ids = Attr(targetSim, "ID");
+    return IsTokenOf(ids != nullptr ? ids : "", platformId);
 }
 
 }  // namespace
@@ -254,12 +285,26 @@ int16_t CountChildElements(const XMLElement* parent, const char* name)
     return static_cast<int16_t>(count);
 }
 
-VdgsAircraftTypes ParseVdgsAircraftType(const std::string& rawToken)
+namespace {
+
+// The codes of an aircraft type token into codes (emptied first); true when it named a group of types.
+// Reading a file, one vector serves every token.
+bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
 {
-    std::string token = rawToken;
-    TrimLeft(token);
-    TrimRight(token);
-    for (char& c : token) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
+    const size_t first = rawToken.find_first_not_of(kWhiteSpace);
+    const std::string_view trimmed =
+        first == std::string_view::npos ? std::string_view()
+                                        : rawToken.substr(first, rawToken.find_last_not_of(kWhiteSpace) - first + 1);
+    // Every name below is short; a longer token names nothing.
+    char upper[16];
+    const bool fits = trimmed.size() <= sizeof upper;
+    if (fits) {
+        for (size_t i = 0; i < trimmed.size(); ++i) {
+            upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(trimmed[i])));
+        }
+    }
+    const std::string_view token = fits ? std::string_view(upper, trimmed.size()) : std::string_view("?");
 
     static const std::pair<const char*, int32_t> kTypes[] = {
         {"B717", 2},  {"B737", 4},  {"B747", 5},  {"B757", 6},  {"B767", 7},  {"B777", 8},  {"B787", 9},
@@ -269,15 +314,15 @@ VdgsAircraftTypes ParseVdgsAircraftType(const std::string& rawToken)
         {"F100", 34}, {"MD80", 35}, {"MD81", 36}, {"MD82", 37}, {"MD83", 38}, {"MD87", 39}, {"CONC", 40},
         {"E175", 41}, {"E195", 42}, {"DH8D", 43}, {"AT72", 44}, {"BCS1", 45}, {"BCS3", 46}, {"SU95", 47},
     };
-    VdgsAircraftTypes result;
+    codes.clear();
     for (const auto& [name, code] : kTypes) {
         if (token == name) {
-            result.codes.push_back(code);
-            return result;
+            codes.push_back(code);
+            return false;
         }
     }
-    auto range = [&result](int32_t from, int32_t to) {
-        for (int32_t code = from; code <= to; ++code) result.codes.push_back(code);
+    auto range = [&codes](int32_t from, int32_t to) {
+        for (int32_t code = from; code <= to; ++code) codes.push_back(code);
     };
     if (token == "AIRBUS_SMALL") {
         range(12, 15);
@@ -304,35 +349,56 @@ VdgsAircraftTypes ParseVdgsAircraftType(const std::string& rawToken)
     } else if (token == "ALL_ACFT") {
         range(1, 47);
     } else {
-        result.codes.push_back(0);
-        return result;
+        codes.push_back(0);
+        return false;
     }
-    result.group = true;
+    return true;
+}
+
+}  // namespace
+
+VdgsAircraftTypes ParseVdgsAircraftType(std::string_view token)
+{
+    VdgsAircraftTypes result;
+    result.group = VdgsAircraftCodes(token, result.codes);
     return result;
 }
 
-const std::vector<const XMLElement*>* SimObjectNameIndex::Find(const std::string& name)
+void SimObjectNameIndex::Gather(const char* childName, NamedElements& index) const
 {
-    if (!built_) {
-        ForEachChild(parent_, "SimObject", [this](const XMLElement* simObject) {
-            if (const char* value = Attr(simObject, "Name")) byName_[value].push_back(simObject);
-        });
-        built_ = true;
-    }
-    const auto found = byName_.find(name);
-    return found == byName_.end() ? nullptr : &found->second;
+    ForEachChild(parent_, childName, [&index](const XMLElement* child) {
+        if (const char* value = Attr(child, "Name")) index.emplace_back(value, child);
+    });
+    std::stable_sort(index.begin(), index.end(),
+                     [](const NamedElement& a, const NamedElement& b) { return a.first < b.first; });
 }
 
-const XMLElement* SimObjectNameIndex::FindGroup(const std::string& name)
+std::span<const SimObjectNameIndex::NamedElement> SimObjectNameIndex::Named(const NamedElements& index,
+                                                                            std::string_view name)
+{
+    const auto [first, last] = std::equal_range(
+        index.begin(), index.end(), NamedElement(name, nullptr),
+        [](const NamedElement& a, const NamedElement& b) { return a.first < b.first; });
+    return {first, last};
+}
+
+std::span<const SimObjectNameIndex::NamedElement> SimObjectNameIndex::Find(std::string_view name)
+{
+    if (!built_) {
+        Gather("SimObject", byName_);
+        built_ = true;
+    }
+    return Named(byName_, name);
+}
+
+const XMLElement* SimObjectNameIndex::FindGroup(std::string_view name)
 {
     if (!groupsBuilt_) {
-        ForEachChild(parent_, "Group", [this](const XMLElement* group) {
-            if (const char* value = Attr(group, "Name")) groupsByName_.emplace(value, group);
-        });
+        Gather("Group", groupsByName_);
         groupsBuilt_ = true;
     }
-    const auto found = groupsByName_.find(name);
-    return found == groupsByName_.end() ? nullptr : found->second;
+    const std::span<const NamedElement> named = Named(groupsByName_, name);
+    return named.empty() ? nullptr : named.front().second;
 }
 
 PlacementReader::PlacementReader(PlacementReaderState& state) : state_(state) {}
@@ -578,12 +644,13 @@ std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::st
     return placements;
 }
 
-// The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator. A matching
+// The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator; it points into
+// the document. A matching
 // TargetSim without a SimTitle sets noTargetTitle.
-std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReaderState& state,
+const char* ReadModelTitle(const XMLElement* modelElement, const PlacementReaderState& state,
                            const std::string& suffix, bool& noTargetTitle)
 {
-    std::string title;
+    const char* title = nullptr;
     if (const char* simTitle = Attr(modelElement, "SimTitle")) {
         title = simTitle;
     } else {
@@ -595,11 +662,11 @@ std::string ReadModelTitle(const XMLElement* modelElement, const PlacementReader
         if (const char* simTitle = Attr(targetSim, "SimTitle")) {
             title = simTitle;
             if (state.debugMode) {
-                Log().debug("SimObject '%s': TargetSim specific Model '%s' found.", suffix.c_str(), title.c_str());
+                Log().debug("SimObject '%s': TargetSim specific Model '%s' found.", suffix.c_str(), title);
             }
         } else {
             Log().error("SimObject '%s': Model '%s' has no TargetSim specific SimTitle Attribute defined!",
-                        suffix.c_str(), title.c_str());
+                        suffix.c_str(), title);
             noTargetTitle = true;
         }
     });
@@ -681,10 +748,10 @@ public:
     // no sibling has that name.
     bool AddSimObjects(SimObjectNameIndex& siblings, const std::string& token)
     {
-        const std::vector<const XMLElement*>* named = siblings.Find(token);
-        if (named == nullptr) return false;
+        const std::span<const SimObjectNameIndex::NamedElement> named = siblings.Find(token);
+        if (named.empty()) return false;
         bool added = false;
-        for (const XMLElement* simObject : *named) {
+        for (const auto& [simObjectName, simObject] : named) {
             const PlannedEntries plan = PlanEntries(simObject, platformId_);
             if (plan.names.empty()) continue;
             added = true;
@@ -842,35 +909,40 @@ void SetVdgsDisplayType(VDGS& vdgs, const std::string& displayTitle)
 
 // The aircraft types of one Stop. A single type keeps the first stop that named it; a group of types
 // adds its stop to every type of the group.
-void AddVdgsStopTypes(const XMLElement* stop, double distanceM, VDGS& vdgs, std::set<int32_t>& definedTypes,
-                      const std::string& suffix)
+// The type codes a single type has taken a stop for already; codes run from 1 to 47.
+using DefinedVdgsTypes = std::bitset<64>;
+
+void AddVdgsStopTypes(const XMLElement* stop, double distanceM, VDGS& vdgs, DefinedVdgsTypes& definedTypes,
+                      std::vector<int32_t>& codes, const std::string& suffix)
 {
-    std::string types = AttrText(stop, "AircraftTypes");
-    ReplaceAll(types, ",", ";");
-    ReplaceAll(types, ":", ";");
-    for (const std::string& token : Split(types, ';')) {
-        const VdgsAircraftTypes parsed = ParseVdgsAircraftType(token);
-        for (int32_t code : parsed.codes) {
-            if (code == 0) {
-                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' is not supported by VELK!", suffix.c_str(),
-                           distanceM, token.c_str());
-            } else if (parsed.group) {
+    const char* types = Attr(stop, "AircraftTypes");
+    // Types are separated by ';', ',' or ':' alike.
+    ForEachToken(types != nullptr ? types : "", ";,:", [&](std::string_view token) {
+        const bool group = VdgsAircraftCodes(token, codes);
+        const int tokenLength = static_cast<int>(token.size());
+        for (int32_t code : codes) {
+            if (code <= 0 || static_cast<size_t>(code) >= definedTypes.size()) {
+                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%.*s' is not supported by VELK!", suffix.c_str(),
+                           distanceM, tokenLength, token.data());
+            } else if (group) {
                 vdgs.AddStop(code, true, distanceM);
-            } else if (!definedTypes.insert(code).second) {
-                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%s' was already defined before! Not using the "
-                           "stop for this type.",
-                           suffix.c_str(), distanceM, token.c_str());
+            } else if (definedTypes.test(static_cast<size_t>(code))) {
+                Log().warn("[VDGS] SimObject '%s', Stop@%f: AcftType='%.*s' was already defined before! Not using "
+                           "the stop for this type.",
+                           suffix.c_str(), distanceM, tokenLength, token.data());
             } else {
+                definedTypes.set(static_cast<size_t>(code));
                 vdgs.AddStop(code, false, distanceM);
             }
         }
-    }
+    });
 }
 
 // The Stop children; returns the distance of every stop read, in document order.
 std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix)
 {
-    std::set<int32_t> definedTypes;
+    DefinedVdgsTypes definedTypes;
+    std::vector<int32_t> codes;
     std::vector<double> stopDistancesM;
     ForEachChild(vdgsElement, "Stop", [&](const XMLElement* stop) {
         const char* distanceText = Attr(stop, "Distance");
@@ -882,7 +954,7 @@ std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, con
             return;
         }
         stopDistancesM.push_back(distanceM);
-        AddVdgsStopTypes(stop, distanceM, vdgs, definedTypes, suffix);
+        AddVdgsStopTypes(stop, distanceM, vdgs, definedTypes, codes, suffix);
     });
     return stopDistancesM;
 }
@@ -890,7 +962,7 @@ std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, con
 // ----- jetway -----
 
 void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
-                          const std::vector<SimObjectModel*>& targets, const std::string& suffix)
+                          std::span<SimObjectModel* const> targets, const std::string& suffix)
 {
     const char* multiText = Attr(jetwayElement, "MultiIndex");
     if (multiText == nullptr) return;
@@ -924,19 +996,23 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
         for (size_t position = 0; position < 4; ++position) values.push_back(draw(position));
         return values;
     }
-    const std::vector<std::string> tokens = Split(initialState, ';');
-    for (size_t position = 0; position < tokens.size(); ++position) {
-        if (tokens[position] == "R") {
+    size_t position = 0;
+    bool valid = true;
+    ForEachToken(initialState, ";", [&](std::string_view token) {
+        if (!valid) return;
+        if (token == "R") {
             if (position < 4) values.push_back(draw(position));
-            continue;
+        } else {
+            double value = 0.0;
+            valid = ParseLeadingDouble(token, value);
+            values.push_back(value);
         }
-        double value = 0.0;
-        if (!ParseLeadingDouble(tokens[position], value)) {
-            Log().error("Jetway SimObject '%s': InitialState '%s' is not valid! Door points not set.", suffix.c_str(),
-                        initialState);
-            return std::nullopt;
-        }
-        values.push_back(value);
+        ++position;
+    });
+    if (!valid) {
+        Log().error("Jetway SimObject '%s': InitialState '%s' is not valid! Door points not set.", suffix.c_str(),
+                    initialState);
+        return std::nullopt;
     }
     return values;
 }
@@ -945,16 +1021,22 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
 
 // "PeriodMs;Steps": steps counts per cycle, one cycle every steps periods.
 void ReadModelTimer(const char* timerText, SimObjectModel& model, const std::string& suffix,
-                    const std::string& title)
+                    const char* title)
 {
-    const std::vector<std::string> parts = Split(timerText, ';');
-    int32_t periodMs = 0;
-    int32_t steps = 0;
-    if (parts.size() == 2 && ToInt(parts[0], periodMs) && ToInt(parts[1], steps) && periodMs >= 0 && steps >= 0) {
+    int32_t values[2] = {0, 0};  // PeriodMs, Steps
+    size_t parts = 0;
+    bool numbers = true;
+    ForEachToken(timerText, ";", [&](std::string_view part) {
+        if (parts < 2) numbers = numbers && ToInt(part, values[parts]);
+        ++parts;
+    });
+    const int32_t periodMs = values[0];
+    const int32_t steps = values[1];
+    if (parts == 2 && numbers && periodMs >= 0 && steps >= 0) {
         model.GetTimer()->Define(steps, static_cast<double>(steps) * periodMs / kMillisecondsPerSecond);
     } else {
         Log().error("SimObject '%s': Model '%s' has an invalid Timer '%s'! Must be 'PeriodMs;Steps'.", suffix.c_str(),
-                    title.c_str(), timerText);
+                    title, timerText);
     }
 }
 
@@ -993,7 +1075,10 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     SimObjectReading reading{batch, name, simIndex};
     SimObject& object = reading.object;
     if (batch.configurationFlag != 0) object.SetStandMembership(true, batch.configurationNumber);
-    object.SetName(batch.baseName + ":" + name);
+    std::string fullName;
+    fullName.reserve(batch.baseName.size() + 1 + std::strlen(name));
+    fullName.append(batch.baseName).append(1, ':').append(name);
+    object.SetName(std::move(fullName));
     reading.suffix = object.GetNameSuffix();
 
     const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
@@ -1037,18 +1122,24 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
 {
     SimObjectBatch& batch = reading.batch;
     const size_t count = reading.placements.size();
-    const std::string name = count >= 2 ? reading.object.GetName() : std::string();
-    if (count >= 2) reading.object.ShareModels();
+    // With several entries each gets a name of its own; the copies start without one.
+    std::string name;
+    if (count >= 2) {
+        name = reading.object.GetName();
+        reading.object.SetName(std::string());
+        reading.object.ShareModels();
+    }
     for (size_t i = 0; i < count; ++i) {
         if (!TakeEntry()) return;
         const Placement& placement = reading.placements[i];
+        std::string entryName = count >= 2 ? EntryName(name, i, count) : std::string();
         // Every entry but the last gets a copy; the last takes the object read itself.
         SimObject& entry =
             i + 1 < count ? batch.objects.Add(reading.object) : batch.objects.Add(std::move(reading.object));
         entry.SetPlacement(placement.latitudeDeg, placement.longitudeDeg, placement.altitudeFt, placement.agl,
                            placement.zero, 0.0, 0.0, placement.headingDeg);
         entry.SetSecondPlacement(entry.GetPlacement());
-        if (count >= 2) entry.SetName(EntryName(name, i, count));
+        if (count >= 2) entry.SetName(std::move(entryName));
         entry.SetRequestId(batch.nextRequest++);
         ++batch.added;
         ++batch.taken;
@@ -1058,7 +1149,7 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
 // One Model element: its titles, then the reader of the kind its first feature child names.
 void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* modelElement)
 {
-    const std::string title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
+    const char* const title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
     const char* staticTitle = Attr(modelElement, "StaticSimTitle");
     if (const XMLElement* probeElement = FirstChild(modelElement, "EnvironmentalDataProbe")) {
         ReadProbeModel(reading, probeElement, title);
@@ -1075,7 +1166,7 @@ void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* mod
 
 // A probe goes to the probe list, at the first placement; the object it came from adds no entries.
 void PlacementReader::ReadProbeModel(SimObjectReading& reading, const XMLElement* probeElement,
-                                     const std::string& title)
+                                     const char* title)
 {
     reading.isProbe = true;
     const Placement& first = reading.placements.front();
@@ -1104,11 +1195,11 @@ void PlacementReader::ReadProbeModel(SimObjectReading& reading, const XMLElement
 
 // A VDGS is a static model (StaticSimTitle) and a display model named by the SimTitle and the unit.
 void PlacementReader::ReadVdgsModel(SimObjectReading& reading, const XMLElement* vdgsElement,
-                                    const std::string& title, const char* staticTitle)
+                                    const char* title, const char* staticTitle)
 {
     if (staticTitle == nullptr) {
         Log().error("VDGS SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!", reading.suffix.c_str(),
-                    title.c_str());
+                    title);
         return;
     }
     SimObject& object = reading.object;
@@ -1175,7 +1266,7 @@ void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::strin
 // A jetway is its moving model (SimTitle), and with a StaticSimTitle a static model before it; both
 // take the MultiIndex and the door points.
 void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElement* jetwayElement,
-                                      const std::string& title, const char* staticTitle)
+                                      const char* title, const char* staticTitle)
 {
     SimObject& object = reading.object;
     const int32_t staticIndex = object.GetModelCount();
@@ -1185,7 +1276,7 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
         AddShownStaticModel(object, staticTitle, FeatureJetway);
     } else if (state_.debugMode) {
         Log().info("Jetway SimObject '%s': Model '%s' has no StaticSimTitle Attribute defined!", reading.suffix.c_str(),
-                   title.c_str());
+                   title);
     }
     SimObjectModel& moving = object.AddModel(title);
     if (pair) {
@@ -1193,8 +1284,9 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
     } else {
         SetFeatures(object, moving, {FeatureJetway});
     }
-    std::vector<SimObjectModel*> targets{object.GetModel(object.GetModelCount() - 1)};
-    if (pair) targets.push_back(object.GetModel(staticIndex));
+    SimObjectModel* const models[2] = {object.GetModel(object.GetModelCount() - 1),
+                                       pair ? object.GetModel(staticIndex) : nullptr};
+    const std::span<SimObjectModel* const> targets(models, pair ? 2 : 1);
 
     ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
     if (const std::optional<std::vector<double>> doorPoints =
@@ -1205,7 +1297,7 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
 
 // Any other model: its Timer and its feature elements.
 void PlacementReader::ReadPlainModel(SimObjectReading& reading, const XMLElement* modelElement,
-                                     const std::string& title)
+                                     const char* title)
 {
     const int32_t modelIndex = reading.object.GetModelCount();
     SimObjectModel& model = reading.object.AddModel(title);
@@ -1429,7 +1521,7 @@ int32_t PlacementReader::ReadControllableAnimation(const XMLElement* element, Co
     }
     const std::string keyframes = AttrText(element, "KeyframeData");
     std::vector<int32_t> values;
-    if (!ToInts(Split(keyframes, ';'), values) || values.size() != 4 || values[1] == INT_MAX) {
+    if (!ToInts(keyframes, ';', values) || values.size() != 4 || values[1] == INT_MAX) {
         Log().error("Invalid KeyframeData '%s' in ControllableAnimation element! Must be 'Start;End;Initial;Duration'.",
                     keyframes.c_str());
         return 0;
@@ -1533,7 +1625,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
         std::vector<int32_t> parameters{clicks};
         if (const char* timeParam = Attr(element, "TimeParam")) {
             std::vector<int32_t> times;
-            if (!ToInts(Split(timeParam, ';'), times)) {
+            if (!ToInts(timeParam, ';', times)) {
                 Log().error("Invalid RadioTX TimeParam '%s'! Must be 'Seconds;Minutes'.", timeParam);
                 return 0;
             }

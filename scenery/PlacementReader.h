@@ -15,8 +15,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tinyxml2 {
@@ -63,7 +65,7 @@ struct VdgsAircraftTypes {
     std::vector<int32_t> codes;
     bool group = false;
 };
-VdgsAircraftTypes ParseVdgsAircraftType(const std::string& token);
+VdgsAircraftTypes ParseVdgsAircraftType(std::string_view token);
 
 // The SimObject and Group children of one element (the root, a Group or a Stand) by their Name, gathered
 // on the first lookup, so that each link between objects finds its targets without walking every child.
@@ -71,18 +73,28 @@ class SimObjectNameIndex {
 public:
     explicit SimObjectNameIndex(const tinyxml2::XMLElement* parent) : parent_(parent) {}
 
+    // A child and its Name, which points into the document.
+    using NamedElement = std::pair<std::string_view, const tinyxml2::XMLElement*>;
+
     const tinyxml2::XMLElement* Parent() const { return parent_; }
-    // The children with exactly that Name, in document order; null when there is none.
-    const std::vector<const tinyxml2::XMLElement*>* Find(const std::string& name);
+    // The SimObject children with exactly that Name, in document order; empty when there is none. Valid
+    // while the index lives.
+    std::span<const NamedElement> Find(std::string_view name);
     // The first Group child with that Name; null when there is none.
-    const tinyxml2::XMLElement* FindGroup(const std::string& name);
+    const tinyxml2::XMLElement* FindGroup(std::string_view name);
 
 private:
+    // Children by Name, sorted by name and, for equal names, in document order.
+    using NamedElements = std::vector<NamedElement>;
+    // The children of the index with that name; they stand together.
+    static std::span<const NamedElement> Named(const NamedElements& index, std::string_view name);
+    void Gather(const char* childName, NamedElements& index) const;
+
     const tinyxml2::XMLElement* parent_;
     bool built_ = false;
     bool groupsBuilt_ = false;
-    std::unordered_map<std::string, std::vector<const tinyxml2::XMLElement*>> byName_;
-    std::unordered_map<std::string, const tinyxml2::XMLElement*> groupsByName_;
+    NamedElements byName_;
+    NamedElements groupsByName_;
 };
 
 class PlacementReader {
@@ -160,17 +172,17 @@ private:
                                 uint8_t configurationFlag, int32_t configurationNumber);
     void ReadModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement);
     static void ReadProbeModel(SimObjectReading& reading, const tinyxml2::XMLElement* probeElement,
-                               const std::string& title);
+                               const char* title);
     void ReadVdgsModel(SimObjectReading& reading, const tinyxml2::XMLElement* vdgsElement,
-                       const std::string& title, const char* staticTitle);
+                       const char* title, const char* staticTitle);
     void AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
                              const std::vector<double>& stopDistancesM);
     void AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
                             uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg);
     void ReadJetwayModel(SimObjectReading& reading, const tinyxml2::XMLElement* jetwayElement,
-                         const std::string& title, const char* staticTitle);
+                         const char* title, const char* staticTitle);
     void ReadPlainModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement,
-                        const std::string& title);
+                        const char* title);
 
     uint32_t NextSeed() const;
 

@@ -344,8 +344,12 @@ TEST(PlacementModels, TimerForms)
         const char* timer;
         bool defined;
     };
-    const Case cases[] = {{"100;4", true}, {"100", false}, {"100;4;1", false}, {"-5;4", false},
-                          {"100;0", false}, {"abc;4", false}, {"0;4", false}};
+    // Each number by std::stoi's rules: leading white space and a sign may stand before the digits, and
+    // what follows them is ignored.
+    const Case cases[] = {{"100;4", true},    {"100", false},    {"100;4;1", false}, {"-5;4", false},
+                          {"100;0", false},   {"abc;4", false},  {"0;4", false},     {" 100;\t4", true},
+                          {"+100;+4", true},  {"100ms;4 steps", true}, {"+-100;4", false}, {"+;4", false},
+                          {";4", false},      {"100;", false},   {"2147483648;4", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.timer);
         ReaderRig rig;
