@@ -43,8 +43,11 @@ public:
     // ---- Sim titles -----------------------------------------------------------------------------
     // The current model's title; "VOID" without a current model.
     std::string GetCurrentSimTitle() const;
-    void SetCreatedSimTitle(std::string title) { createdSimTitle_ = std::move(title); }
-    std::string GetCreatedSimTitle() const { return createdSimTitle_; }
+    void SetCreatedSimTitle(std::string title)
+    {
+        if (!title.empty() || texts_.Has()) texts_.Get().createdSimTitle = std::move(title);
+    }
+    std::string GetCreatedSimTitle() const { return texts_.Read().createdSimTitle; }
 
     // ---- Models ---------------------------------------------------------------------------------
     // Appends a default model with that title and returns it. The reference is valid until the next
@@ -157,8 +160,11 @@ public:
     void SetLinkedIndex(int32_t index) { linkedIndex_ = index; }
     int32_t GetGroupIndex() const { return groupIndex_; }
     void SetGroupIndex(int32_t index) { groupIndex_ = index; }
-    std::string GetGroupName() const { return groupName_; }
-    void SetGroupName(std::string name) { groupName_ = std::move(name); }
+    std::string GetGroupName() const { return texts_.Read().groupName; }
+    void SetGroupName(std::string name)
+    {
+        if (!name.empty() || texts_.Has()) texts_.Get().groupName = std::move(name);
+    }
     int32_t GetMultiIndex() const { return multiIndex_; }
     void SetMultiIndex(int32_t index) { multiIndex_ = index; }
 
@@ -214,8 +220,12 @@ private:
     uint8_t removeRequested_ = 0;
     int32_t linkedIndex_ = -1;
     std::string name_;
-    std::string createdSimTitle_;
-    std::string groupName_;
+    // Texts only some objects carry: group members and objects the simulator has created.
+    struct RareTexts {
+        std::string createdSimTitle;
+        std::string groupName;
+    };
+    FeatureHolder<RareTexts> texts_;
     std::vector<SimObjectModel> models_;  // empty while the models are shared
     // Never changed but through GetSharedModel; a set shared this way carries no running work.
     std::shared_ptr<std::vector<SimObjectModel>> sharedModels_;

@@ -71,22 +71,23 @@ enum SimObjectFeature : int32_t {
     FeatureRandomizedVisibility = 34,
 };
 
-// One byte per feature number. Numbers outside 0..35 are ignored when set and never test true.
+// One bit per feature number. Numbers outside 0..35 are ignored when set and never test true.
 class SimObjectFeatureFlags {
 public:
     static constexpr int32_t kCount = 36;
 
     void Set(int32_t feature)
     {
-        if (InRange(feature)) flags_[static_cast<size_t>(feature)] = 1;
+        if (InRange(feature)) bits_ |= Bit(feature);
     }
-    bool Test(int32_t feature) const { return InRange(feature) && flags_[static_cast<size_t>(feature)] != 0; }
+    bool Test(int32_t feature) const { return InRange(feature) && (bits_ & Bit(feature)) != 0; }
     bool Has(int32_t feature) const { return Test(feature); }
 
 private:
     static bool InRange(int32_t feature) { return feature >= 0 && feature < kCount; }
+    static uint64_t Bit(int32_t feature) { return uint64_t{1} << feature; }
 
-    std::array<uint8_t, kCount> flags_{};
+    uint64_t bits_ = 0;
 };
 
 class SimObjectModel {

@@ -25,17 +25,17 @@ SimObject* TriggAnimationData::GetSyncTarget(int index) const
 
 bool TriggAnimationData::AddSound(const SoundBuffer& sound)
 {
-    if (soundCount_ >= kMaxSounds) return false;
-    sounds_[soundCount_++] = sound;
+    if (sounds_.size() >= kMaxSounds) return false;
+    sounds_.reserve(kMaxSounds);
+    sounds_.push_back(sound);
     return true;
 }
 
-SoundBuffer* TriggAnimationData::GetSound(size_t index) { return index < soundCount_ ? &sounds_[index] : nullptr; }
+SoundBuffer* TriggAnimationData::GetSound(size_t index) { return index < sounds_.size() ? &sounds_[index] : nullptr; }
 
 void TriggAnimationData::InitSounds(SoundEngine* engine, const std::string& folder, double x, double y, double z)
 {
-    for (size_t i = 0; i < soundCount_; ++i) {
-        SoundBuffer& sound = sounds_[i];
+    for (SoundBuffer& sound : sounds_) {
         if (engine != nullptr && !engine->IsDisabled() && !folder.empty()) {
             const std::string key = SoundEngine::MakeSoundPath(folder, sound.GetFileName());
             // One WAV serves every object of the model; a file that cannot be read is logged once per
@@ -49,19 +49,19 @@ void TriggAnimationData::InitSounds(SoundEngine* engine, const std::string& fold
 
 void TriggAnimationData::SetSoundPositions(double x, double y, double z)
 {
-    for (size_t i = 0; i < soundCount_; ++i) sounds_[i].SetPosition(x, y, z);
+    for (SoundBuffer& sound : sounds_) sound.SetPosition(x, y, z);
 }
 
 void TriggAnimationData::PlayFirstSound()
 {
-    if (soundCount_ == 0) return;
+    if (sounds_.empty()) return;
     sounds_[0].Play();
     currentSound_ = 1;
 }
 
 void TriggAnimationData::PlaySound()
 {
-    if (soundCount_ == 2) {
+    if (sounds_.size() == 2) {
         sounds_[1].Play();
         currentSound_ = 2;
     } else {
@@ -72,14 +72,14 @@ void TriggAnimationData::PlaySound()
 void TriggAnimationData::StopSound()
 {
     const size_t index = currentSound_ == 1 ? 0 : currentSound_ == 2 ? 1 : kMaxSounds;
-    if (index < soundCount_) sounds_[index].Stop();
+    if (index < sounds_.size()) sounds_[index].Stop();
     currentSound_ = 0;
 }
 
 void TriggAnimationData::StopAll()
 {
     Stop();
-    for (size_t i = 0; i < soundCount_; ++i) sounds_[i].Stop();
+    for (SoundBuffer& sound : sounds_) sound.Stop();
     currentSound_ = 0;
 }
 

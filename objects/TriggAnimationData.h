@@ -10,7 +10,6 @@
 #include "platform/wintypes.h"
 #include "sound/SoundBuffer.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -60,7 +59,7 @@ public:
 
     // Keeps a copy while fewer than three are stored; false for a fourth and later.
     bool AddSound(const SoundBuffer& sound);
-    size_t GetSoundCount() const { return soundCount_; }
+    size_t GetSoundCount() const { return sounds_.size(); }
     // Null outside the stored sounds.
     SoundBuffer* GetSound(size_t index);
     // Binds every sound to the engine as a positional sound at (x, y, z), in the simulator's axes. With
@@ -85,8 +84,8 @@ public:
 private:
     std::vector<std::string> syncNames_;
     std::vector<SimObject*> syncTargets_;
-    // Fixed room, so a sound never moves while it plays.
-    std::array<SoundBuffer, kMaxSounds> sounds_;
-    size_t soundCount_ = 0;
+    // Room for all kMaxSounds is taken with the first sound, so a sound never moves while it plays; an
+    // animation without sounds (most of them) carries none.
+    std::vector<SoundBuffer> sounds_;
     int32_t currentSound_ = 0;
 };
