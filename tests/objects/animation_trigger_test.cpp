@@ -499,3 +499,23 @@ TEST(AnimationDataContainer, StateBitFollowsTheTriggerState)
     for (int slot : {-1, 0, 2, 9, 100}) container.UpdateStateBit(slot);  // no triggerable slot: nothing
     EXPECT_EQ(container.GetStateBits()->ToUint64(), 2u);
 }
+
+// A sound is bound to the engine at its address, so adding the next ones must not move it.
+TEST(TriggAnimationSounds, StayInPlaceAsMoreAreAddedAndAFourthIsRefused)
+{
+    TriggAnimationData animation;
+    EXPECT_EQ(animation.GetSoundCount(), 0u);
+    EXPECT_EQ(animation.GetSound(0), nullptr);
+    SoundBuffer sound;
+    sound.SetParameters("open.wav", false, 1, 100);
+    ASSERT_TRUE(animation.AddSound(sound));
+    const SoundBuffer* first = animation.GetSound(0);
+    ASSERT_TRUE(animation.AddSound(sound));
+    const SoundBuffer* second = animation.GetSound(1);
+    ASSERT_TRUE(animation.AddSound(sound));
+    EXPECT_FALSE(animation.AddSound(sound));
+    EXPECT_EQ(animation.GetSoundCount(), 3u);
+    EXPECT_EQ(animation.GetSound(0), first);
+    EXPECT_EQ(animation.GetSound(1), second);
+    EXPECT_EQ(animation.GetSound(3), nullptr);
+}
