@@ -645,8 +645,7 @@ std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::st
 }
 
 // The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator; it points into
-// the document. A matching
-// TargetSim without a SimTitle sets noTargetTitle.
+// the document. A matching TargetSim without a SimTitle sets noTargetTitle.
 const char* ReadModelTitle(const XMLElement* modelElement, const PlacementReaderState& state,
                            const std::string& suffix, bool& noTargetTitle)
 {
