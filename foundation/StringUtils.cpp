@@ -55,6 +55,23 @@ void TrimRight(std::string& text) {
     text.erase(last == std::string::npos ? 0 : last + 1);
 }
 
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+bool ParseLeadingInt(std::string_view text, int32_t& value) {
+    size_t i = text.find_first_not_of(kWhiteSpace);
+    if (i == std::string_view::npos) return false;
+    // from_chars takes no '+' sign; std::stoi does, before digits only.
+    if (text[i] == '+') {
+        ++i;
+        if (i == text.size() || text[i] == '-') return false;
+    }
+    return std::from_chars(text.data() + i, text.data() + text.size(), value).ec == std::errc();
+}
+
 bool ParseLeadingDouble(std::string_view text, double& value) {
     const char* begin = text.data();
     const char* const end = text.data() + text.size();

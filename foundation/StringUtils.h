@@ -1,6 +1,7 @@
 // Splitting, trimming and editing of std::string texts, and the small string records.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,29 @@ void SplitBySemicolon(const std::string& text, std::vector<std::string>& list);
 void SplitByComma(const std::string& text, std::vector<std::string>& list);
 void SplitByHash(const std::string& text, std::vector<std::string>& list);
 
+// Calls f with each piece of text between separators (any character of separators), as SplitString
+// splits but without copying: the pieces point into text.
+template <typename F>
+void ForEachPiece(std::string_view text, std::string_view separators, F f)
+{
+    size_t start = 0;
+    for (;;) {
+        const size_t found = text.find_first_of(separators, start);
+        if (found == std::string_view::npos) {
+            f(text.substr(start));
+            return;
+        }
+        f(text.substr(start, found - start));
+        start = found + 1;
+    }
+}
+
 // Appends each text as a base-10 int (std::stoi rules). Throws std::invalid_argument for a text without
 // a number and std::out_of_range outside the int range; the numbers before the bad text stay appended.
 void ParseIntList(const std::vector<std::string>& texts, std::vector<int>& numbers);
+// The base-10 int at the start of text by the same rules, without exceptions: false (value untouched)
+// where std::stoi would throw.
+bool ParseLeadingInt(std::string_view text, int32_t& value);
 
 // Replaces every occurrence of from by to; inserted text is not searched again. Empty from: no change.
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
@@ -39,6 +60,8 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 // Remove leading or trailing blanks, tabs, line feeds, vertical tabs, form feeds and carriage returns.
 void TrimLeft(std::string& text);
 void TrimRight(std::string& text);
+// The text without those at either end.
+std::string_view Trimmed(std::string_view text);
 
 // Reads the decimal floating-point number at the start of text (leading white space skipped, text after
 // the number ignored) as atof does, without depending on the locale. False when the text does not begin

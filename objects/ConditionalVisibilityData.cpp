@@ -18,12 +18,8 @@ log4cpp::Category& Log() { return log4cpp::Category::getInstance("VELK.XML"); }
 
 constexpr int32_t kMinutesPerDay = 1440;
 
-std::string Trimmed(std::string text)
-{
-    TrimLeft(text);
-    TrimRight(text);
-    return text;
-}
+// The text without white space at either end, as a string of its own.
+std::string TrimmedText(std::string_view text) { return std::string(Trimmed(text)); }
 
 std::vector<std::string> Split(const std::string& text, char separator)
 {
@@ -37,7 +33,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // A whole base-10 integer with an optional sign; blanks around it allowed, nothing else.
 bool ParseInt(const std::string& raw, int32_t& value)
 {
-    const std::string text = Trimmed(raw);
+    const std::string text = TrimmedText(raw);
     const char* begin = text.data();
     const char* const end = begin + text.size();
     // from_chars takes no plus sign; one is allowed, but not before another sign.
@@ -55,7 +51,7 @@ bool ParseInt(const std::string& raw, int32_t& value)
 // A whole unsigned integer whose prefix gives the base: 0x hexadecimal, a leading 0 octal, else decimal.
 bool ParseUnsignedWithPrefix(const std::string& raw, uint32_t& value)
 {
-    const std::string text = Trimmed(raw);
+    const std::string text = TrimmedText(raw);
     const char* begin = text.data();
     const char* const end = begin + text.size();
     int base = 10;
@@ -77,7 +73,7 @@ bool ParseUnsignedWithPrefix(const std::string& raw, uint32_t& value)
 // A whole finite decimal number; blanks around it allowed.
 bool ParseDecimal(const std::string& raw, double& value)
 {
-    const std::string text = Trimmed(raw);
+    const std::string text = TrimmedText(raw);
     const char* begin = text.data();
     const char* const end = begin + text.size();
     if (begin != end && *begin == '+') {
@@ -104,11 +100,11 @@ template <typename Lookup>
 bool AddKeywordItem(EnumeratedOptionsData& options, const std::string& rawItem, const char* variable,
                     Lookup lookup, int32_t unknown, bool rangesAllowed, bool knownOnly)
 {
-    const std::string item = Trimmed(rawItem);
+    const std::string item = TrimmedText(rawItem);
     const std::vector<std::string> parts = Split(item, '-');
     if (parts.size() == 1 || (rangesAllowed && parts.size() == 2)) {
-        const std::string firstName = Trimmed(parts.front());
-        const std::string lastName = Trimmed(parts.back());
+        const std::string firstName = TrimmedText(parts.front());
+        const std::string lastName = TrimmedText(parts.back());
         const int32_t first = lookup(firstName);
         const int32_t last = lookup(lastName);
         if (first == unknown || last == unknown) {
@@ -145,7 +141,7 @@ bool ParseDayRange(const std::string& rawItem, int32_t lowest, int32_t highest, 
 // read, except that "LT" anywhere in it marks local time ("0600Z" is zulu, "0600 LT" local).
 bool ParseClockTime(const std::string& rawHalf, int32_t& minutes, bool& local)
 {
-    const std::string half = Trimmed(rawHalf);
+    const std::string half = TrimmedText(rawHalf);
     if (half.size() < 4 || !IsDigit(half[0]) || !IsDigit(half[1]) || !IsDigit(half[2]) || !IsDigit(half[3])) {
         return false;
     }
@@ -380,7 +376,7 @@ CV_WindDirectionData::~CV_WindDirectionData() = default;
 
 bool CV_WindDirectionData::SetValue(const std::string& value)
 {
-    const std::vector<std::string> parts = Split(Trimmed(value), '-');
+    const std::vector<std::string> parts = Split(TrimmedText(value), '-');
     if (parts.size() < 2) {
         Log().error("Invalid value '%s'! WindDirection Range must be of format 'N-N'.", value.c_str());
         return false;
@@ -421,7 +417,7 @@ CV_WindSpeedData::~CV_WindSpeedData() = default;
 
 bool CV_WindSpeedData::SetValue(const std::string& value)
 {
-    const std::string text = Trimmed(value);
+    const std::string text = TrimmedText(value);
     const std::vector<std::string> parts = Split(text, '-');
     if (parts.size() == 1) {
         if (text == "0") {
@@ -435,8 +431,8 @@ bool CV_WindSpeedData::SetValue(const std::string& value)
         Log().error("Invalid value '%s'! Multiple WindSpeed Ranges not supported!", value.c_str());
         return false;
     }
-    const std::string low = Trimmed(parts[0]);
-    const std::string high = Trimmed(parts[1]);
+    const std::string low = TrimmedText(parts[0]);
+    const std::string high = TrimmedText(parts[1]);
     int32_t min = 0;
     int32_t max = std::numeric_limits<int32_t>::max();
     const bool minOk = low == "MIN" || ParseInt(low, min);
@@ -458,7 +454,7 @@ CV_AirTemperatureData::~CV_AirTemperatureData() = default;
 
 bool CV_AirTemperatureData::SetValue(const std::string& value)
 {
-    const std::vector<std::string> parts = Split(Trimmed(value), '-');
+    const std::vector<std::string> parts = Split(TrimmedText(value), '-');
     if (parts.size() < 2) {
         Log().error("Invalid value '%s'! AirTemperature Range must be of format 'N-N'.", value.c_str());
         return false;
@@ -469,7 +465,7 @@ bool CV_AirTemperatureData::SetValue(const std::string& value)
     }
     // Every "M" is a minus sign, since "-" separates the bounds.
     auto parseBound = [](const std::string& raw, const char* keyword, int32_t keywordValue, int32_t& out) {
-        std::string text = Trimmed(raw);
+        std::string text = TrimmedText(raw);
         if (text == keyword) {
             out = keywordValue;
             return true;
@@ -497,7 +493,7 @@ CV_YearData::~CV_YearData() = default;
 
 bool CV_YearData::SetValue(const std::string& value)
 {
-    const std::vector<std::string> parts = Split(Trimmed(value), '-');
+    const std::vector<std::string> parts = Split(TrimmedText(value), '-');
     int32_t min = 0;
     int32_t max = 0;
     if (parts.size() > 2 || !ParseInt(parts.front(), min) || !ParseInt(parts.back(), max) || max < min) {
@@ -520,7 +516,7 @@ void CV_MetVisibilityData::SetRangeValue(uint32_t min, uint32_t max)
 
 bool CV_MetVisibilityData::SetValue(const std::string& value)
 {
-    const std::vector<std::string> parts = Split(Trimmed(value), '-');
+    const std::vector<std::string> parts = Split(TrimmedText(value), '-');
     if (parts.size() < 2) {
         Log().error("Invalid value '%s'! MetVisibility Range must be of format 'N-N'.", value.c_str());
         return false;
@@ -529,8 +525,8 @@ bool CV_MetVisibilityData::SetValue(const std::string& value)
         Log().error("Invalid value '%s'! Multiple MetVisibility Ranges not supported!", value.c_str());
         return false;
     }
-    const std::string low = Trimmed(parts[0]);
-    const std::string high = Trimmed(parts[1]);
+    const std::string low = TrimmedText(parts[0]);
+    const std::string high = TrimmedText(parts[1]);
     uint32_t min = 0;
     uint32_t max = ConditionWeather::kUnmeasuredVisibility;
     const bool minOk = low == "MIN" || ParseUnsignedWithPrefix(low, min);
@@ -560,7 +556,7 @@ CV_TimeData::~CV_TimeData() = default;
 
 bool CV_TimeData::AddItem(const std::string& item)
 {
-    const std::vector<std::string> parts = Split(Trimmed(item), '-');
+    const std::vector<std::string> parts = Split(TrimmedText(item), '-');
     int32_t start = 0;
     int32_t end = 0;
     bool startLocal = false;
@@ -579,7 +575,7 @@ bool CV_TimeData::AddItem(const std::string& item)
     // Only the end time carries the mark; on the start time it is read past like any other suffix.
     if (startLocal && !endLocal) {
         Log().warn("Variable 'Time': 'LT' on the start time of '%s' is not read: the range is zulu time.",
-                   Trimmed(item).c_str());
+                   TrimmedText(item).c_str());
     }
     AddRange(start, end);
     if (endLocal) localTime_ = 1;
@@ -658,7 +654,7 @@ void CV_SeparationPlaneData::SetFromAttributes(const char* useEyePoint, const ch
 {
     auto isYes = [](const char* text) {
         if (text == nullptr) return false;
-        const std::string value = Trimmed(text);
+        const std::string value = TrimmedText(text);
         return value.size() == 3 && (value[0] == 'y' || value[0] == 'Y') && (value[1] == 'e' || value[1] == 'E') &&
                (value[2] == 's' || value[2] == 'S');
     };
@@ -739,7 +735,7 @@ ConditionType ConditionalVisibilityData::AddCondition(const std::string& id, con
     auto addItems = [&value, &variable](auto& condition) {
         bool any = false;
         for (const std::string& raw : Split(value, ';')) {
-            const std::string item = Trimmed(raw);
+            const std::string item = TrimmedText(raw);
             if (item.empty()) continue;
             any = true;
             condition.AddItem(item);

@@ -78,16 +78,15 @@ public:
 
     void Set(int32_t feature)
     {
-        if (InRange(feature)) bits_ |= Bit(feature);
+        if (InRange(feature)) bits_.SetBit(static_cast<unsigned>(feature));
     }
-    bool Test(int32_t feature) const { return InRange(feature) && (bits_ & Bit(feature)) != 0; }
+    bool Test(int32_t feature) const { return InRange(feature) && bits_.TestBit(static_cast<unsigned>(feature)); }
     bool Has(int32_t feature) const { return Test(feature); }
 
 private:
     static bool InRange(int32_t feature) { return feature >= 0 && feature < kCount; }
-    static uint64_t Bit(int32_t feature) { return uint64_t{1} << feature; }
 
-    uint64_t bits_ = 0;
+    BitField64 bits_;
 };
 
 class SimObjectModel {

@@ -114,46 +114,14 @@ std::vector<std::string> Split(const std::string& text, char separator)
     return parts;
 }
 
-// Calls f with every token of text between separators (any of them), empty tokens included, as
-// SplitString splits: "a;;b" gives "a", "" and "b", an empty text one empty token. The tokens point
-// into text; nothing is copied.
-template <typename F>
-void ForEachToken(std::string_view text, std::string_view separators, F f)
-{
-    size_t start = 0;
-    for (;;) {
-        const size_t found = text.find_first_of(separators, start);
-        if (found == std::string_view::npos) {
-            f(text.substr(start));
-            return;
-        }
-        f(text.substr(start, found - start));
-        start = found + 1;
-    }
-}
-
-// Base-10 int by std::stoi's rules: leading white space, an optional sign and at least one digit, the
-// rest ignored; false for no digits or a value outside the int range.
-bool ToInt(std::string_view text, int32_t& value)
-{
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i < text.size() && text[i] == '+') {
-        ++i;
-        if (i == text.size() || text[i] == '-') return false;
-    }
-    const char* const end = text.data() + text.size();
-    return std::from_chars(text.data() + i, end, value).ec == std::errc();
-}
-
-// Every separated token an int by ToInt's rules; values holds them only when all are.
+// Every separated piece an int by std::stoi's rules (ParseLeadingInt); values holds them only when all are.
 bool ToInts(std::string_view text, char separator, std::vector<int32_t>& values)
 {
     std::vector<int32_t> numbers;
     bool valid = true;
-    ForEachToken(text, std::string_view(&separator, 1), [&](std::string_view token) {
+    ForEachPiece(text, std::string_view(&separator, 1), [&](std::string_view token) {
         int32_t number = 0;
-        valid = valid && ToInt(token, number);
+        valid = valid && ParseLeadingInt(token, number);
         numbers.push_back(number);
     });
     if (valid) values = std::move(numbers);
@@ -195,7 +163,7 @@ int32_t SafeAbs(int32_t value) { return value == INT_MIN ? INT_MAX : (value < 0 
 bool IsTokenOf(std::string_view list, std::string_view token)
 {
     bool found = false;
-    ForEachToken(list, ";", [&](std::string_view part) { found = found || part == token; });
+    ForEachPiece(list, ";", [&](std::string_view part) { found = found || part == token; });
     return found;
 }
 
@@ -291,11 +259,7 @@ namespace {
 // Reading a file, one vector serves every token.
 bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
 {
-    constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
-    const size_t first = rawToken.find_first_not_of(kWhiteSpace);
-    const std::string_view trimmed =
-        first == std::string_view::npos ? std::string_view()
-                                        : rawToken.substr(first, rawToken.find_last_not_of(kWhiteSpace) - first + 1);
+    const std::string_view trimmed = Trimmed(rawToken);
     // Every name below is short; a longer token names nothing.
     char upper[16];
     const bool fits = trimmed.size() <= sizeof upper;
@@ -822,7 +786,7 @@ void ReadProbeThreshold(const XMLElement* probeElement, EnviroDataProbe& probe, 
     const char* thresholdText = Attr(probeElement, "LowVisibilityThreshold");
     if (thresholdText == nullptr) return;
     int32_t thresholdM = 0;
-    if (ToInt(thresholdText, thresholdM)) {
+    if (ParseLeadingInt(thresholdText, thresholdM)) {
         probe.SetLowVisibilityThreshold(thresholdM);
     } else {
         Log().error("Environmental Data Probe '%s': LowVisibilityThreshold '%s' is not a number!", suffix.c_str(),
@@ -916,7 +880,7 @@ void AddVdgsStopTypes(const XMLElement* stop, double distanceM, VDGS& vdgs, Defi
 {
     const char* types = Attr(stop, "AircraftTypes");
     // Types are separated by ';', ',' or ':' alike.
-    ForEachToken(types != nullptr ? types : "", ";,:", [&](std::string_view token) {
+    ForEachPiece(types != nullptr ? types : "", ";,:", [&](std::string_view token) {
         const bool group = VdgsAircraftCodes(token, codes);
         const int tokenLength = static_cast<int>(token.size());
         for (int32_t code : codes) {
@@ -966,7 +930,7 @@ void ReadJetwayMultiIndex(const XMLElement* jetwayElement, SimObject& object,
     const char* multiText = Attr(jetwayElement, "MultiIndex");
     if (multiText == nullptr) return;
     int32_t multiIndex = 0;
-    if (!ToInt(multiText, multiIndex)) {
+    if (!ParseLeadingInt(multiText, multiIndex)) {
         Log().error("Jetway SimObject '%s': MultiIndex '%s' is not a number!", suffix.c_str(), multiText);
         return;
     }
@@ -997,7 +961,7 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
     }
     size_t position = 0;
     bool valid = true;
-    ForEachToken(initialState, ";", [&](std::string_view token) {
+    ForEachPiece(initialState, ";", [&](std::string_view token) {
         if (!valid) return;
         if (token == "R") {
             if (position < 4) values.push_back(draw(position));
@@ -1022,16 +986,11 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
 void ReadModelTimer(const char* timerText, SimObjectModel& model, const std::string& suffix,
                     const char* title)
 {
-    int32_t values[2] = {0, 0};  // PeriodMs, Steps
-    size_t parts = 0;
-    bool numbers = true;
-    ForEachToken(timerText, ";", [&](std::string_view part) {
-        if (parts < 2) numbers = numbers && ToInt(part, values[parts]);
-        ++parts;
-    });
-    const int32_t periodMs = values[0];
-    const int32_t steps = values[1];
-    if (parts == 2 && numbers && periodMs >= 0 && steps >= 0) {
+    std::vector<int32_t> values;  // PeriodMs, Steps
+    const bool numbers = ToInts(timerText, ';', values) && values.size() == 2;
+    const int32_t periodMs = numbers ? values[0] : 0;
+    const int32_t steps = numbers ? values[1] : 0;
+    if (numbers && periodMs >= 0 && steps >= 0) {
         model.GetTimer()->Define(steps, static_cast<double>(steps) * periodMs / kMillisecondsPerSecond);
     } else {
         Log().error("SimObject '%s': Model '%s' has an invalid Timer '%s'! Must be 'PeriodMs;Steps'.", suffix.c_str(),
@@ -1552,8 +1511,8 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
         int32_t start = 0;
         int32_t end = 0;
         double duration = 0.0;
-        if (endText == nullptr || durationText == nullptr || !ToInt(startText, start) || !ToInt(endText, end) ||
-            !ToDouble(durationText, duration)) {
+        if (endText == nullptr || durationText == nullptr || !ParseLeadingInt(startText, start) ||
+            !ParseLeadingInt(endText, end) || !ToDouble(durationText, duration)) {
             Log().error("TriggerableAnimation: StartKF needs numeric EndKF and Duration! Keyframes not set.");
         } else if (start >= 0 && end >= 0 && duration >= 0.0) {
             data.SetKeyframes(start, end, start, duration);
@@ -1580,8 +1539,8 @@ int32_t PlacementReader::ReadTriggerableAnimation(const XMLElement* element, Sim
         const char* fileName = Attr(soundElement, "FileName");
         int32_t minDistance = 0;
         int32_t maxDistance = 0;
-        if (fileName == nullptr || !ToInt(AttrText(soundElement, "MinDistance"), minDistance) ||
-            !ToInt(AttrText(soundElement, "MaxDistance"), maxDistance)) {
+        if (fileName == nullptr || !ParseLeadingInt(AttrText(soundElement, "MinDistance"), minDistance) ||
+            !ParseLeadingInt(AttrText(soundElement, "MaxDistance"), maxDistance)) {
             Log().error("TriggerableAnimation: Sound needs FileName, MinDistance and MaxDistance! Sound skipped.");
             return;
         }
@@ -1617,7 +1576,7 @@ int32_t PlacementReader::ReadTriggerableVisibility(const XMLElement* element, Tr
         const std::string activation = AttrText(element, "Activation");
         const std::vector<std::string> parts = Split(activation, ';');
         int32_t clicks = 0;
-        if (parts.size() != 2 || !ToInt(parts[0], clicks)) {
+        if (parts.size() != 2 || !ParseLeadingInt(parts[0], clicks)) {
             Log().error("Invalid RadioTX Activation '%s'! Must be 'Clicks;Frequency'.", activation.c_str());
             return 0;
         }
@@ -1654,7 +1613,7 @@ int32_t PlacementReader::ReadRandomizedVisibility(const XMLElement* element, Ran
         return 0;
     }
     int32_t percent = 0;
-    if (!ToInt(text, percent) || !data.SetPickProbabilityInPercent(percent)) {
+    if (!ParseLeadingInt(text, percent) || !data.SetPickProbabilityInPercent(percent)) {
         Log().error("PickProbabilityInPercent '%s' is not a valid percentage!", text);
         return 0;
     }

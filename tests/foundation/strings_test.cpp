@@ -77,6 +77,49 @@ TEST(StringsTest, ParseIntListRaisesConversionErrors) {
     }
 }
 
+TEST(StringsTest, ParseLeadingIntAgreesWithStoi) {
+    for (const char* text : {"1", " -2", "+3", "42abc", "2147483647", "-2147483648", "007", "\t\n5;6", "",
+                             " ", "-", "+", "+-1", "-+1", "++1", "+ 1", "x1", "#1", "2147483648", "-2147483649",
+                             "99999999999999999999", "0x10"}) {
+        bool stoiOk = true;
+        int expected = 0;
+        try {
+            expected = std::stoi(text);
+        } catch (const std::exception&) {
+            stoiOk = false;
+        }
+        int32_t value = -7;
+        EXPECT_EQ(ParseLeadingInt(text, value), stoiOk) << '"' << text << '"';
+        EXPECT_EQ(value, stoiOk ? expected : -7) << '"' << text << '"';
+    }
+    // The text ends where the view does, not at a terminator.
+    int32_t value = 0;
+    EXPECT_TRUE(ParseLeadingInt(std::string_view("1234", 2), value));
+    EXPECT_EQ(value, 12);
+}
+
+TEST(StringsTest, ForEachPieceSplitsAsSplitString) {
+    for (const char* text : {"a;;b;", "", ";", "one", "a;b,c"}) {
+        Pieces split;
+        SplitString(text, ';', split);
+        Pieces walked;
+        ForEachPiece(text, ";", [&walked](std::string_view piece) { walked.emplace_back(piece); });
+        EXPECT_EQ(walked, split) << '"' << text << '"';
+    }
+    Pieces walked;
+    ForEachPiece("a;b,c:d", ";,", [&walked](std::string_view piece) { walked.emplace_back(piece); });
+    EXPECT_EQ(walked, (Pieces{"a", "b", "c:d"}));
+}
+
+TEST(StringsTest, TrimmedAgreesWithTrimLeftAndRight) {
+    for (const char* text : {"", " ", " \t\r\n\v\f", "a", "  a b \t", "\na\n"}) {
+        std::string trimmed = text;
+        TrimLeft(trimmed);
+        TrimRight(trimmed);
+        EXPECT_EQ(Trimmed(text), trimmed) << '"' << text << '"';
+    }
+}
+
 TEST(StringsTest, ReplaceAll) {
     struct Case {
         const char* text;
