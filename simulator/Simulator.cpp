@@ -398,6 +398,8 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
     std::shared_ptr<sc::SocketServer> socketServer;
     // A message waits for a client on the socket: sent before the request that caused it is answered.
     std::atomic<bool> socketMessagesWaiting{false};
+    // While set, messages to clients on the socket stay in their outboxes (HoldSocketMessages).
+    bool socketHeld = false;
 
     Impl()
     {
@@ -475,6 +477,7 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
         const bool first = c.outbox.empty();
         c.outbox.push_back(std::move(message));
         c.idle = false;
+        if (c.remote && socketHeld) return;
         if (c.remote) socketMessagesWaiting = true;
         if (first && c.wake) c.wake();
     }
@@ -999,13 +1002,15 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
     if (kind == sc::RequestKind::Dispatch) {
         c.idle = c.outbox.empty();
         clientsChanged.notify_all();
+        // While held, the outbox keeps its messages and the answer carries none.
+        const bool held = c.remote && socketHeld;
         sc::Writer reply;
         reply.I32(S_OK);
         size_t bytes = 0;
         uint32_t count = 0;
         const size_t countAt = reply.Size();
         reply.U32(0);
-        while (!c.outbox.empty() && (count == 0 || bytes + c.outbox.front().size() <= sc::kDispatchBatchBytes)) {
+        while (!held && !c.outbox.empty() && (count == 0 || bytes + c.outbox.front().size() <= sc::kDispatchBatchBytes)) {
             const Bytes& m = c.outbox.front();
             reply.Block(m.data(), m.size());
             bytes += m.size();
@@ -1044,6 +1049,7 @@ bool Simulator::Impl::TakeMessages(uint32_t clientId, std::deque<Bytes>& message
     auto it = clients.find(clientId);
     if (it == clients.end() || !it->second.connected) return false;
     Client& c = it->second;
+    if (c.remote && socketHeld) return true;
     c.taken += static_cast<uint32_t>(c.outbox.size());
     for (Bytes& m : c.outbox) messages.push_back(std::move(m));
     c.outbox.clear();
@@ -1814,6 +1820,16 @@ std::vector<std::string> Simulator::Clients() const
     for (const auto& [id, c] : impl_->clients)
         if (c.connected) names.push_back(impl_->ClientName(c));
     return names;
+}
+
+void Simulator::HoldSocketMessages(bool hold)
+{
+    // On release, what waited goes out as the lock is let go.
+    Locked lock(*impl_);
+    impl_->socketHeld = hold;
+    if (hold) return;
+    for (const auto& [id, c] : impl_->clients)
+        if (c.connected && c.remote && !c.outbox.empty()) impl_->socketMessagesWaiting = true;
 }
 
 bool Simulator::WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what)

@@ -80,6 +80,11 @@ public:
         Handled,  // ... and asked again with none waiting: it has handled them
         Gone,     // no client is left on the socket
     };
+    // While held, the messages to clients on the socket wait in their outboxes: a client that asks for
+    // them gets none. Releasing sends them. A fast run holds them while the module and the scenario's
+    // clients in this process have their turn at a frame, so that no socket client can answer that frame
+    // before they have seen it, however quickly it answers (PlayFrame).
+    void HoldSocketMessages(bool hold);
     // Waits at most `limit` until the condition holds; false when it does not. Clients in this process
     // are never waited for: they are pumped by the thread that would wait.
     bool WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what = SocketWait::Handled);

@@ -6,6 +6,7 @@
 #include "platform/window.h"
 #include "simulator/MapPicture.h"
 #include "simulator/ModuleHost.h"
+#include "simulator/PlayFrame.h"
 #include "simulator/Scenario.h"
 #include "simulator/Simulator.h"
 
@@ -403,16 +404,8 @@ int main(int argc, char** argv)
             started += std::chrono::steady_clock::now() - held;
         }
         if (g_signal != 0) break;
-        scenario.Step(sim);
-        sim.RunFrames(1);
-        if (manualClock) {
-            const uint64_t now = sim.NowMs();
-            manualClock->clock().Advance(now - clockMs);
-            clockMs = now;
-        }
-        host.Pump();
-        scenario.PumpClients(sim);
-        takePictures(false);
+        simulator::PlayFrame(sim, scenario, host, manualClock ? &manualClock->clock() : nullptr, clockMs,
+                             [&] { takePictures(false); });
         std::fflush(stdout);
         if (o.realtime) {
             std::this_thread::sleep_until(started + std::chrono::milliseconds(sim.NowMs()));

@@ -2,6 +2,10 @@
 // socket clients are waited for; zero limits check the condition once, so nothing here waits on time.
 #include "SimTestSupport.h"
 
+#include "simulator/ModuleHost.h"
+#include "simulator/PlayFrame.h"
+#include "simulator/Scenario.h"
+
 #include <thread>
 
 using namespace simtest;
@@ -87,6 +91,36 @@ TEST(SocketPacingTest, AWaitingThreadWakesWhenTheClientArrives)
     EXPECT_TRUE(sim.WaitForSocketClients(std::chrono::seconds(30), Wait::Handled));
     SimConnect_Close(h);
     EXPECT_TRUE(sim.WaitForSocketClients(std::chrono::seconds(30), Wait::Gone));
+}
+
+// A frame of a fast run: the module and the scenario's clients have their turn at it before any socket
+// client can have its messages, however quickly that client asks for them; then they go out. Otherwise a
+// quick socket client's answer would reach the module in the same frame and a slow one's in the next.
+TEST(SocketPacingTest, AFrameReachesSocketClientsOnlyAfterTheTurnOfThoseInThisProcess)
+{
+    TempMachineRoot root;
+    simulator::Simulator sim;
+    std::string error;
+    ASSERT_TRUE(sim.Listen(&error)) << error;
+    HANDLE remote = OpenClient("Orvane VELK");
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(remote, 1, "Frame"), S_OK);
+    EXPECT_TRUE(Drain(remote).empty());
+    simulator::ModuleHost host(sim);
+    simulator::Scenario scenario;
+    ASSERT_TRUE(scenario.LoadText("<Scenario/>", root.Path(), &error)) << error;
+
+    uint64_t clockMs = 0;
+    for (int frame = 1; frame <= 3; ++frame) {
+        std::vector<Message> duringTurn;
+        simulator::PlayFrame(sim, scenario, host, nullptr, clockMs, [&] { duringTurn = Drain(remote); });
+        EXPECT_TRUE(duringTurn.empty()) << frame;
+        const std::vector<Message> after = Drain(remote);
+        ASSERT_EQ(after.size(), 1u) << frame;
+        EXPECT_EQ(Kind(after[0]), static_cast<DWORD>(SIMCONNECT_RECV_ID_EVENT_FRAME)) << frame;
+        EXPECT_TRUE(Drain(remote).empty());
+        EXPECT_TRUE(sim.WaitForSocketClients(kNow, Wait::Handled)) << frame;
+    }
+    SimConnect_Close(remote);
 }
 
 }  // namespace
