@@ -532,6 +532,7 @@ bool DecideAiDocking(SimObject* jetway, AIObject& ai, const std::string& door, b
             ai.AssignJetwayToDoor(door, static_cast<int32_t>(jetwayId));
             ai.SetStatusFlagA(true);
             ai.SetStatusFlagD(apiRequest);
+            if (JetwayHandler* handler = Parts().jetwayHandler.get()) handler->NoteJobDoor(jetwayId, door);
             if (monitor) monitor->AddJob(ai.GetObjectID(), jetwayId);
             if (IsDebugMode())
                 LoopLog().info("[AI DETECTION] Jetway '%s' [%d] assigned to (AI: %s) [%d]",
@@ -584,6 +585,10 @@ void SendAiJetwayJob()
     }
     Sim().TransmitEventWithData(EventJetwayStart, id * 10 + record.InChannel);
     handler->RegisterJetway(*jetway);
+    const uint32_t aiId = object->GetStandData().GetOccupantId();
+    LoopLog().info("%s", JobStartLine(*object, jetway->IsDocked(), handler->JobDoor(id),
+                                      aiId != 0 ? "AI [" + std::to_string(aiId) + "]" : std::string("an AI aircraft"))
+                             .c_str());
     handler->AddMoving(id);
     monitor->AddPendingJetway(id);
     if (IsDebugMode())
@@ -615,6 +620,7 @@ void UndockAiJetway(AIObject& ai)
         ai.SetStatusFlagB(true);
         ai.ResetRetryCounter();
         ai.SetStatusFlagC(false);
+        if (JetwayHandler* handler = Parts().jetwayHandler.get()) handler->NoteJobDoor(object->GetObjectId(), door);
         if (monitor) monitor->AddJob(ai.GetObjectID(), object->GetObjectId());
     }
     if (JetwayControl* control = Parts().jetwayControl.get()) control->DetectAiAtJetway(ai.GetObjectID());

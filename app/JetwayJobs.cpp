@@ -281,6 +281,8 @@ bool UndockUserJetways(int32_t origin)
             allFound = false;
             break;
         }
+        for (const auto& [door, exit] : user->GetExits())
+            if (exit.GetJetwayId() == static_cast<int32_t>(id)) handler->NoteJobDoor(id, door);
         handler->AddPendingDoor(id);
     }
     // An undocking that starts nothing leaves nothing queued and no automatic docking running.

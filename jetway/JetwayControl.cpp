@@ -106,6 +106,13 @@ std::string JetwayControl::DoorProblem(uint32_t objectId, bool useGivenDoor, con
     return std::string();
 }
 
+std::string JobStartLine(const SimObject& jetway, bool undocking, const std::string& door, const std::string& aircraft)
+{
+    return "[JETWAY JOB] Jetway '" + jetway.GetNameSuffix() + "' [" + std::to_string(jetway.GetObjectId()) + "] " +
+           (undocking ? "undocking from " : "docking to ") + (door.empty() ? std::string("the door") : "door " + door) +
+           " of " + aircraft;
+}
+
 bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& doorName, int32_t source,
                                          bool useGivenDoor, const double* doorOverride, bool checkOnly)
 {
@@ -164,7 +171,10 @@ bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& d
 
     if (checkOnly) {
         if (IsApi(source)) SendApiStatus(objectId, solved ? kStatusSolvable : kStatusNoSolution, 0);
-        else if (solved) handler_.AddPendingDoor(objectId);
+        else if (solved) {
+            handler_.NoteJobDoor(objectId, useGivenDoor ? std::string() : doorName);
+            handler_.AddPendingDoor(objectId);
+        }
         return solved;
     }
     if (!solved && !docked) {
@@ -178,6 +188,7 @@ bool JetwayControl::OperateJetwayForUser(SimObject& object, const std::string& d
         aircraft_.AssignJetwayToExit(doorName, static_cast<int32_t>(objectId));
         aircraft_.StoreStandPosition(UserAircraft::kDockingStandRadius);
     }
+    handler_.NoteJobDoor(objectId, useGivenDoor ? std::string() : doorName);
     handler_.AddPendingDoor(objectId);
     TriggerJetway(source);
     return solved;
@@ -234,6 +245,10 @@ bool JetwayControl::TriggerJetway(int32_t source)
     }
     link_.TransmitEventWithData(EventJetwayStart, w.JetwayObjectId * 10 + w.InChannel);
     handler_.RegisterJetway(*jetway);
+    if (log_)
+        log_->info("%s", JobStartLine(*object, jetway->IsDocked(), handler_.JobDoor(id),
+                                      external ? "an API client's aircraft" : "the user aircraft")
+                             .c_str());
 
     if (IsApi(source)) {
         handler_.AddActive(id);

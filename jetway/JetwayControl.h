@@ -73,6 +73,11 @@ struct JetwayControlSettings {
     bool jetwaySoundEnabled = false;          // [JetwaySystem] JetwaySoundEnable
 };
 
+// What the log says of a job sent to the module, one INFO line a reader can follow the day by:
+// "[JETWAY JOB] Jetway 'B22 Jetway Front' [66] docking to door 1L of the user aircraft" ("undocking
+// from" when the jetway is docked now; "the door" when no door was noted; aircraft as given).
+std::string JobStartLine(const SimObject& jetway, bool undocking, const std::string& door, const std::string& aircraft);
+
 class JetwayControl {
 public:
     // None of the pointers is owned. config and ai may be null (no door parameters; no AI jobs). log:

@@ -447,6 +447,12 @@ bool JetwayHandler::JetwayPathsCross(const SimObject* a, const SimObject* b) con
 
 // ---- Door queues ----------------------------------------------------------------------------------
 
+std::string JetwayHandler::JobDoor(uint32_t id) const
+{
+    auto it = jobDoors_.find(id);
+    return it == jobDoors_.end() ? std::string() : it->second;
+}
+
 void JetwayHandler::AddPendingDoor(uint32_t id)
 {
     if (id == 0) return;
@@ -518,5 +524,6 @@ void JetwayHandler::ResetAllJetways()
 void JetwayHandler::Reset()
 {
     stands_.clear();
+    jobDoors_.clear();
     ResetAllJetways();
 }

@@ -142,6 +142,11 @@ public:
     // The leading number of a door name, plus 10 for an upper-deck door; -1 for an empty name.
     static int32_t DoorNumber(const std::string& doorName);
 
+    // ---- The door a jetway's next job serves --------------------------------------------------------
+    // Noted when the job is decided, read when it is sent (for its log line); "" when none was noted.
+    void NoteJobDoor(uint32_t id, const std::string& door) { jobDoors_[id] = door; }
+    std::string JobDoor(uint32_t id) const;
+
     // ---- Door queues -------------------------------------------------------------------------------
     // Appends to the pending and the queued doors; id 0 is never queued.
     void AddPendingDoor(uint32_t id);
@@ -198,4 +203,5 @@ private:
     std::vector<uint32_t> queued_;
     std::vector<uint32_t> moving_;
     std::vector<uint32_t> awaiting_;
+    std::map<uint32_t, std::string> jobDoors_;
 };

@@ -250,6 +250,17 @@ TEST_F(AiDay, DepartingAircraftHasItsJetwaysUndockedAndFreesTheStand)
     EXPECT_EQ(program::Parts().aiMonitor->FindAIObject(static_cast<int32_t>(ai)), nullptr);
     // No job for an aircraft that has gone.
     EXPECT_EQ(JobEvents(timeline).size(), arrivalEvents + 4);
+    // The log says what each job did: jetway, the way, door and aircraft, in the order they went out.
+    const auto line = [&](const char* name, uint32_t id, const char* way) {
+        return "INFO VELK.FSLOOP : [JETWAY JOB] Jetway '" + std::string(name) + "' [" + std::to_string(id) + "] " + way + " of AI [" +
+               std::to_string(ai) + "]";
+    };
+    EXPECT_TRUE(program.Log().InOrder({line("B22 Jetway Front", front, "docking to door 1L"),
+                                       line("B22 Jetway Rear", rear, "docking to door 2L"),
+                                       line("B22 Jetway Rear", rear, "undocking from door 2L"),
+                                       line("B22 Jetway Front", front, "undocking from door 1L")}))
+        << ::testing::PrintToString(program.Log().Lines());
+    EXPECT_EQ(program.Log().Count("[JETWAY JOB]"), 4);
     EXPECT_EQ(CreatedCount("Quorvath_VELK_JetwayH"), 0);
 }
 

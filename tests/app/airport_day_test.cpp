@@ -369,6 +369,7 @@ struct DockingCase {
     double aimLeftMetres;   // and left of it: the aircraft stands that far right of the centre line
     bool frontDoorOnly;     // the aircraft's exits replaced by its front left door alone
     size_t jetways;
+    std::vector<std::string> doors;  // the doors the jetways serve
 };
 
 class AirportDocking : public AirportDay, public ::testing::WithParamInterface<DockingCase> {};
@@ -395,13 +396,23 @@ TEST_P(AirportDocking, TheAircraftsStateDocksAndUndocksTheStandsJetways)
     ASSERT_EQ(program_.AnsweredJobs().size(), 2 * c.jetways) << Jobs();
     for (size_t i = c.jetways; i < 2 * c.jetways; ++i) EXPECT_FALSE(program_.AnsweredJobs()[i].second);
     EXPECT_EQ(DockedJetways(), 0u);
+    // The log names each job's door, the way in and the way back.
+    for (const std::string& door : c.doors) {
+        SCOPED_TRACE(door);
+        EXPECT_EQ(program_.Log().Count("] docking to door " + door + " of the user aircraft"), 1);
+        EXPECT_EQ(program_.Log().Count("] undocking from door " + door + " of the user aircraft"), 1);
+    }
+    EXPECT_EQ(program_.Log().Count("INFO VELK.FSLOOP : [JETWAY JOB] Jetway "), static_cast<int>(2 * c.jetways));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sample, AirportDocking,
-    ::testing::Values(DockingCase{"OneJetwayB21", kA320, kB21Longitude, 16.7, kA320Door1LAhead, kA320Door1LLeft, true, 1},
-                      DockingCase{"TwoJetwaysB22", kA320, kB22Longitude, 42.0, kA320NoseWheel, 0.0, false, 2},
-                      DockingCase{"ThreeJetwaysB23", kB744, kB23Longitude, 34.0, kB744NoseWheel, 0.0, false, 3}),
+    ::testing::Values(DockingCase{"OneJetwayB21", kA320, kB21Longitude, 16.7, kA320Door1LAhead, kA320Door1LLeft, true, 1,
+                                  {"1L"}},
+                      DockingCase{"TwoJetwaysB22", kA320, kB22Longitude, 42.0, kA320NoseWheel, 0.0, false, 2,
+                                  {"1L", "2L"}},
+                      DockingCase{"ThreeJetwaysB23", kB744, kB23Longitude, 34.0, kB744NoseWheel, 0.0, false, 3,
+                                  {"1L", "2L", "1L Upper"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
