@@ -2,8 +2,14 @@
 // does it, then the bubble's rebuild path (the filtering pass with the jetways' configuration, and the
 // two link passes over one walk of the list) around airports of 500, 2,000 and 8,000 placed objects,
 // without a simulator. The time per rebuild at each size, and how it grows with the objects selected.
+// Each size is measured as the first rebuild after start-up meets it (its jetway.cfg files read from
+// disk: the kept INI files are forgotten before it) and as a later rebuild (the files kept).
+// Not measured here: the removal pass of the simulator's objects that precedes a rebuild in the program
+// (one simulator call and one log line per object), which needs the program and a simulator.
 #include "bench/GoalReport.h"
 #include "bench/SyntheticWorld.h"
+
+#include "platform/profile.h"
 
 #include "objects/EnviroDataProbe.h"
 #include "objects/SimObjectList.h"
@@ -28,7 +34,8 @@ constexpr int kMaxRebuilds = 200;
 constexpr double kUserAltitudeFeet = 1000.0;
 
 struct Timing {
-    double rebuild = 0.0;  // milliseconds, medians
+    double first = 0.0;    // milliseconds, medians: the rebuild that reads the jetway.cfg files
+    double rebuild = 0.0;
     double filter = 0.0;
     double links = 0.0;
     int32_t selected = 0;
@@ -77,7 +84,7 @@ int main()
     EnviroDataProbeList activeProbes;
     const size_t sizes = std::min<size_t>(3, world.airports.size());
     struct Samples {
-        std::vector<double> rebuild, filter, links;
+        std::vector<double> first, rebuild, filter, links;
     };
     std::vector<Samples> samples(sizes);
     std::vector<Timing> timings(sizes);
@@ -87,15 +94,19 @@ int main()
     // rebuild follows minutes of other work. The first round is a warm-up.
     const double measureStart = bench::WallSeconds();
     for (int round = 0; round <= kMaxRebuilds; ++round) {
-        for (size_t a = 0; a < sizes; ++a) {
-            const bench::SyntheticAirport& airport = world.airports[a];
+        for (size_t a = 0; a < 2 * sizes; ++a) {
+            // Each size twice in turn: first with the INI files forgotten (as the first rebuild after start-up
+            // finds them), then as a later rebuild does.
+            const bool cold = a < sizes;
+            if (cold) platform::ClearProfileCache();
+            const bench::SyntheticAirport& airport = world.airports[a % sizes];
             bubble.SetCentre(airport.latitude, airport.longitude);
             const double t0 = bench::WallSeconds();
             bubble.FilterObjects(active, activeProbes, readProbes, tree, kUserAltitudeFeet);
             const double t1 = bench::WallSeconds();
             bubble.ResolveLinks(activeProbes, active);
             const double t3 = bench::WallSeconds();
-            Timing& timing = timings[a];
+            Timing& timing = timings[a % sizes];
             timing.selected = active.Count();
             timing.probes = activeProbes.Count();
             timing.jetwayConfigs = active.GetRequestedCount();
@@ -114,32 +125,40 @@ int main()
                 return 1;
             }
             if (round == 0) continue;
-            samples[a].rebuild.push_back((t3 - t0 + emptying) * 1e3);
-            samples[a].filter.push_back((t1 - t0 + emptying) * 1e3);
-            samples[a].links.push_back((t3 - t1) * 1e3);
+            Samples& sample = samples[a % sizes];
+            if (cold) {
+                sample.first.push_back((t3 - t0 + emptying) * 1e3);
+                continue;
+            }
+            sample.rebuild.push_back((t3 - t0 + emptying) * 1e3);
+            sample.filter.push_back((t1 - t0 + emptying) * 1e3);
+            sample.links.push_back((t3 - t1) * 1e3);
         }
         if (round >= kMinRebuilds && bench::WallSeconds() - measureStart >= kMinSeconds) break;
     }
     for (size_t a = 0; a < sizes; ++a) {
         Timing& timing = timings[a];
+        timing.first = bench::Median(samples[a].first);
         timing.rebuild = bench::Median(samples[a].rebuild);
         timing.filter = bench::Median(samples[a].filter);
         timing.links = bench::Median(samples[a].links);
         timing.rebuilds = static_cast<int>(samples[a].rebuild.size());
-        std::printf("  %d selected (%d jetways, %d probes): %d rebuilds, median %.2f ms\n", timing.selected,
-                    timing.jetwayConfigs, timing.probes, timing.rebuilds, timing.rebuild);
+        std::printf("  %d selected (%d jetways, %d probes): %d rebuilds, median %.2f ms, first %.2f ms\n",
+                    timing.selected, timing.jetwayConfigs, timing.probes, timing.rebuilds, timing.rebuild, timing.first);
     }
 
     bench::GoalTable table("Sim-bubble rebuild out of " + std::to_string(world.objects) +
                            " placed objects (emptying and filtering with jetway configuration, probe and sync links; "
-                           "sizes in turn; medians)");
+                           "sizes in turn; medians; without the removal pass)");
     int goals = 0;
     for (const Timing& t : timings) {
         const std::string size = std::to_string(t.selected) + " selected";
         if (t.selected == 2000) {
+            table.AtMost("first rebuild (jetway.cfg from disk), " + size, t.first, kRebuildGoalMs, "ms", 3);
             table.AtMost("rebuild, " + size, t.rebuild, kRebuildGoalMs, "ms", 3);
-            ++goals;
+            goals += 2;
         } else {
+            table.Info("first rebuild (jetway.cfg from disk), " + size, t.first, "ms", 3);
             table.Info("rebuild, " + size, t.rebuild, "ms", 3);
         }
         table.Info("  filtering (with " + std::to_string(t.jetwayConfigs) + " jetway configurations)", t.filter, "ms",

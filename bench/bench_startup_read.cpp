@@ -23,6 +23,7 @@
 #include <log4cpp/Category.hh>
 
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstring>
@@ -51,7 +52,30 @@ struct Reading {
     int32_t missingModels = 0;
     int32_t complaints = 0;
     uint64_t seen = 0;
+    long pageFaults = 0;  // minor faults: first touches of fresh memory
 };
+
+long MinorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// What first touching that much fresh memory costs this machine, in CPU seconds: the floor under any
+// read that keeps it.
+bool TouchFreshMemory(double megabytes, Reading& out)
+{
+    const size_t bytes = static_cast<size_t>(megabytes * 1024.0 * 1024.0);
+    const long faults = MinorFaults();
+    const double start = bench::CpuSeconds();
+    std::unique_ptr<char[]> memory(new char[bytes]);
+    for (size_t i = 0; i < bytes; i += 4096) memory[i] = static_cast<char>(i);
+    out.seconds = bench::CpuSeconds() - start;
+    out.pageFaults = MinorFaults() - faults;
+    out.seen = static_cast<unsigned char>(memory[bytes / 2]);
+    return true;
+}
 
 bool RawParse(const std::vector<std::filesystem::path>& files, Reading& out)
 {
@@ -88,6 +112,7 @@ bool ProgramRead(Reading& out)
     SimObjectsFolderManager folders(log4cpp::Category::getInstance("VELK.FOLDERMANAGER"), nullptr);
     folders.SetSimPlatform("P3Dv4");
 
+    const long faults = MinorFaults();
     const double t0 = bench::CpuSeconds();
     registry.FindXmlFiles();
     registry.BuildListsFromXml(0, *objects, *probes, zones.get());
@@ -102,6 +127,7 @@ bool ProgramRead(Reading& out)
     folders.CheckModels(*objects);
     const double t4 = bench::CpuSeconds();
 
+    out.pageFaults = MinorFaults() - faults;
     out.seconds = t4 - t0;
     out.files = t1 - t0;
     out.quadTree = t2 - t1;
@@ -124,6 +150,7 @@ struct Size {
     std::unique_ptr<bench::TempWorldRoot> root;
     bench::SyntheticWorld world;
     std::vector<double> raw, read, ratio, files, quadTree, simObjectsMap, modelCheck, growthMb, rawGrowthMb;
+    std::vector<double> faults, touch;
 };
 
 }  // namespace
@@ -209,6 +236,15 @@ int main(int argc, char** argv)
             size.modelCheck.push_back(read.modelCheck);
             size.growthMb.push_back(static_cast<double>(readGrowthKb) / 1024.0);
             size.rawGrowthMb.push_back(static_cast<double>(rawGrowthKb) / 1024.0);
+            size.faults.push_back(static_cast<double>(read.pageFaults));
+            if (world.objects == kGoalSize) {
+                Reading touch;
+                long touchGrowthKb = 0;
+                const double megabytes = size.growthMb.back();
+                if (bench::RunInChild<Reading>([&](Reading& r) { return TouchFreshMemory(megabytes, r); }, touch,
+                                               touchGrowthKb))
+                    size.touch.push_back(touch.seconds);
+            }
             std::printf("  %dk %.0f/%.0f ms", world.objects / 1000, raw.seconds * 1e3, read.seconds * 1e3);
         }
         std::printf("  (raw/read)\n");
@@ -238,6 +274,8 @@ int main(int argc, char** argv)
                          "MB", 1);
             table.Info(label + ": memory per placed object", bench::Median(size.growthMb) * 1024.0 * 1024.0 / n, "B",
                        0);
+            table.Info(label + ": page faults of the read", bench::Median(size.faults), "", 0);
+            table.Info(label + ": first touch of as much fresh memory alone", bench::Median(size.touch) * 1e3, "ms", 1);
         } else {
             table.Info(label + ": program read / raw parse", bench::Median(size.ratio), "x");
         }
