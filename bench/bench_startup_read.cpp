@@ -253,14 +253,19 @@ int main(int argc, char** argv)
     bench::GoalTable table("Start-up read: placement files, quadtree, SimObjects map and model check, against a raw "
                            "parse visiting every element and attribute (CPU time, medians of " +
                            std::to_string(kRounds) + " rounds; ratios round by round)");
+    // Linearity is judged on what grows with the world: the SimObjects map is a scan of the installation,
+    // the same for every world, and is left out of that figure (it is in every other).
     double fastest = 0.0;
     double slowest = 0.0;
     for (const Size& size : sizes) {
         const int32_t n = size.world.objects;
         const std::string label = std::to_string(n / 1000) + "k";
         const double perObjectUs = bench::Median(size.read) * 1e6 / n;
-        fastest = fastest == 0.0 ? perObjectUs : std::min(fastest, perObjectUs);
-        slowest = std::max(slowest, perObjectUs);
+        std::vector<double> growing;
+        for (size_t i = 0; i < size.read.size(); ++i) growing.push_back(size.read[i] - size.simObjectsMap[i]);
+        const double growingPerObjectUs = bench::Median(growing) * 1e6 / n;
+        fastest = fastest == 0.0 ? growingPerObjectUs : std::min(fastest, growingPerObjectUs);
+        slowest = std::max(slowest, growingPerObjectUs);
         table.Info(label + ": raw parse", bench::Median(size.raw) * 1e3, "ms", 1);
         table.Info(label + ": program read", bench::Median(size.read) * 1e3, "ms", 1);
         if (n == kGoalSize) {
@@ -280,9 +285,11 @@ int main(int argc, char** argv)
             table.Info(label + ": program read / raw parse", bench::Median(size.ratio), "x");
         }
         table.Info(label + ": program read per placed object", perObjectUs, "us", 3);
+        table.Info(label + ": the same without the SimObjects map", growingPerObjectUs, "us", 3);
     }
     if (sizes.size() > 1)
-        table.AtMost("per-object read, slowest size / fastest size", slowest / fastest, kLinearityGoal, "x");
+        table.AtMost("per-object read without the map, slowest size / fastest", slowest / fastest, kLinearityGoal,
+                     "x");
     table.Print();
     const int goals = table.Goals();
     std::printf("bench_startup_read: %d of %d goals met; ran %.1f s\n", goals - table.NotMet(), goals,
