@@ -6,6 +6,7 @@
 // the one-second and 6 Hz passes are timed, and the heap allocations they make are counted through the
 // replaced global operator new. Time moves only on the manual clock and the simulator's virtual clock.
 #include "bench/GoalReport.h"
+#include "bench/ProgramPump.h"
 #include "bench/SyntheticWorld.h"
 
 #include "app/FSProcess.h"
@@ -55,66 +56,13 @@ constexpr uint64_t kFrameMs = 50;  // 20 frames a second
 constexpr uint64_t kSettleLimitMs = 300000;
 constexpr int kMeasuredFrames = 2000;
 
-// The module's part of a bubble cycle: the reset request is answered with the reload event.
-constexpr DWORD kResetAll = 1;
-constexpr DWORD kReloadAll = 2;
-constexpr DWORD kGroup = 1;
-
-struct Pump {
-    HANDLE module = nullptr;
-    int dispatched = 0;
-
-    static void Program(SIMCONNECT_RECV* data, DWORD size, void* context)
-    {
-        ++static_cast<Pump*>(context)->dispatched;
-        FSProcess::Dispatch(data, size, nullptr);
-    }
-    static void Module(SIMCONNECT_RECV* data, DWORD, void* context)
-    {
-        auto* pump = static_cast<Pump*>(context);
-        if (data->dwID != SIMCONNECT_RECV_ID_EVENT) return;
-        if (reinterpret_cast<SIMCONNECT_RECV_EVENT*>(data)->uEventID != kResetAll) return;
-        ++pump->dispatched;
-        SimConnect_TransmitClientEvent(pump->module, SIMCONNECT_OBJECT_ID_USER, kReloadAll, 0,
-                                       SIMCONNECT_GROUP_PRIORITY_HIGHEST, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
-    }
-
-    void Connect()
-    {
-        SimConnect_Open(&module, "Module", nullptr, 0, nullptr, 0);
-        SimConnect_MapClientEventToSimEvent(module, kResetAll, "VELK.JetwayAction.ResetAll");
-        SimConnect_AddClientEventToNotificationGroup(module, kGroup, kResetAll, FALSE);
-        SimConnect_MapClientEventToSimEvent(module, kReloadAll, "VELK.ReloadAll");
-        SimConnect_SetNotificationGroupPriority(module, kGroup, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
-    }
-
-    // Dispatches until neither side has anything waiting.
-    void operator()()
-    {
-        for (int round = 0; round < 50; ++round) {
-            const int before = dispatched;
-            SimConnect_CallDispatch(program::Sim().GetHandle(), &Pump::Program, this);
-            SimConnect_CallDispatch(module, &Pump::Module, this);
-            if (dispatched == before) return;
-        }
-    }
-};
-
-size_t CreatedObjects(const simulator::Simulator& sim)
-{
-    size_t count = 0;
-    for (const simulator::ObjectInfo& info : sim.Objects())
-        if (info.createdBy == "Orvane VELK") ++count;
-    return count;
-}
-
 struct PassFigures {
     double milliseconds = 0.0;  // median per call
     double allocations = 0.0;   // mean per call
 };
 
 template <typename Passes>
-PassFigures Measure(simulator::Simulator& sim, platform::ManualClock& clock, Pump& pump, Passes passes)
+PassFigures Measure(simulator::Simulator& sim, platform::ManualClock& clock, bench::Pump& pump, Passes passes)
 {
     std::vector<double> times;
     times.reserve(kMeasuredFrames);  // its growth would count among the frames' allocations
@@ -157,7 +105,7 @@ int main()
         sim.SetFrameRate(1000.0 / kFrameMs);
         // As simhost runs it: the timeline is not kept, so only the program's own work is counted.
         sim.SetTimelineKept(false);
-        Pump pump;
+        bench::Pump pump;
 
         FSProcess::ConstructComponents();
         FSProcess::ReloadAll(false);
@@ -183,7 +131,7 @@ int main()
             pump();
             elapsed += kFrameMs;
             if (elapsed % 1000 != 0) continue;
-            const size_t now = CreatedObjects(sim);
+            const size_t now = bench::CreatedObjects(sim);
             if (now != created) {
                 created = now;
                 stableSince = elapsed;

@@ -35,6 +35,8 @@ public:
 
     // ---- Name -----------------------------------------------------------------------------------
     void SetName(std::string name) { name_ = std::move(name); }
+    // The name handed over; the object is left without one.
+    std::string TakeName() { return std::exchange(name_, std::string()); }
     const std::string& GetName() const { return name_; }
     // The parts before and after the first ":"; a name without ":" gives itself for both.
     std::string GetNamePrefix() const;

@@ -100,6 +100,8 @@ public:
 
     void SetSimTitle(std::string title) { simTitle_ = std::move(title); }
     std::string GetSimTitle() const { return simTitle_; }
+    // The same without a copy, valid until the title is set again.
+    const std::string& SimTitle() const { return simTitle_; }
 
     // 1 keeps the simulator's own simulation of the object running (environmental data probes); a model
     // with 0 is set to "SIM DISABLED" when its object arrives.

@@ -19,6 +19,7 @@
 #include <tinyxml2.h>
 
 #include <algorithm>
+#include <memory>
 #include <bitset>
 #include <cctype>
 #include <charconv>
@@ -194,18 +195,31 @@ struct Placement {
     double headingDeg = 0.0;
 };
 
-// Lat, Lon, Hdg and Alt; false for a missing or unusable value.
+// Lat, Lon, Hdg and Alt, found in one walk over the attributes (the first of each name counts); false for
+// a missing or unusable value.
 bool ReadPlacement(const XMLElement* element, Placement& out)
 {
+    const char* latitudeText = nullptr;
+    const char* longitudeText = nullptr;
+    const char* headingText = nullptr;
+    const char* altitudeText = nullptr;
+    for (const tinyxml2::XMLAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next()) {
+        const char* const name = a->Name();
+        const char** wanted = nullptr;
+        if (NameIs(name, "Lat")) wanted = &latitudeText;
+        else if (NameIs(name, "Lon")) wanted = &longitudeText;
+        else if (NameIs(name, "Hdg")) wanted = &headingText;
+        else if (NameIs(name, "Alt")) wanted = &altitudeText;
+        if (wanted != nullptr && *wanted == nullptr) *wanted = a->Value();
+    }
     double latitudeDeg = 0.0;
     double longitudeDeg = 0.0;
     double headingDeg = 0.0;
-    if (!ToDouble(Attr(element, "Lat"), latitudeDeg) || !ToDouble(Attr(element, "Lon"), longitudeDeg) ||
-        !ToDouble(Attr(element, "Hdg"), headingDeg)) {
+    if (!ToDouble(latitudeText, latitudeDeg) || !ToDouble(longitudeText, longitudeDeg) ||
+        !ToDouble(headingText, headingDeg)) {
         return false;
     }
     if (IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) return false;
-    const char* altitudeText = Attr(element, "Alt");
     if (altitudeText == nullptr) return false;
     const std::optional<AltitudeText> altitude = ParseAltitudeText(altitudeText);
     if (!altitude) return false;
@@ -367,6 +381,8 @@ const XMLElement* SimObjectNameIndex::FindGroup(std::string_view name)
 
 PlacementReader::PlacementReader(PlacementReaderState& state) : state_(state) {}
 
+PlacementReader::~PlacementReader() = default;
+
 uint32_t PlacementReader::NextSeed() const
 {
     if (seedSource_) return seedSource_();
@@ -390,9 +406,10 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
                                            int32_t configurationNumber)
 {
     state_.noSceneryPath = true;
-    XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     int result = -1;
     try {
+        if (!document_) document_ = std::make_unique<XMLDocument>(true, tinyxml2::PRESERVE_WHITESPACE);
+        XMLDocument& document = *document_;
         if (isSdx) {
             const size_t slash = path.find_last_of('\\');
             const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -408,8 +425,14 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
         Log().error("Failed to load file '%s'", path.c_str());
         return runningCount;
     }
-    return ReadPlacementDocument(runningCount, path, document, objects, probes, zones, configurationFlag,
+    return ReadPlacementDocument(runningCount, path, *document_, objects, probes, zones, configurationFlag,
                                  configurationNumber);
+}
+
+void PlacementReader::ReleaseFileMemory()
+{
+    document_.reset();
+    std::string().swap(fileText_);
 }
 
 int32_t PlacementReader::ReadPlacementText(int32_t runningCount, const std::string& path, const std::string& text,
@@ -539,6 +562,7 @@ struct PlacementReader::SimObjectBatch {
     int32_t taken = 0;  // request numbers taken: entries, probes and debug objects
     int32_t added = 0;  // entries added to the object list
     SimObjectNameIndex siblings{parent};
+    std::string suffix{};  // the name suffix of the element being read, kept so that its room is reused
 };
 
 // One SimObject element while its models are read: the object they go into and what they found.
@@ -546,7 +570,7 @@ struct PlacementReader::SimObjectReading {
     SimObjectBatch& batch;
     const char* name;  // the element's Name attribute
     int32_t simIndex;
-    std::string suffix{};  // the object's name suffix, for messages
+    std::string& suffix;  // the object's name suffix, for messages: the batch's room for it
     std::vector<Placement> placements{};
     SimObject object{};
     bool isProbe = false;
@@ -1030,14 +1054,16 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
                     simIndex);
         return;
     }
-    SimObjectReading reading{batch, name, simIndex};
+    SimObjectReading reading{batch, name, simIndex, batch.suffix};
     SimObject& object = reading.object;
     if (batch.configurationFlag != 0) object.SetStandMembership(true, batch.configurationNumber);
     std::string fullName;
     fullName.reserve(batch.baseName.size() + 1 + std::strlen(name));
     fullName.append(batch.baseName).append(1, ':').append(name);
+    // What follows the first ":" of the full name.
+    const size_t colon = fullName.find(':');
+    reading.suffix.assign(fullName, colon + 1, std::string::npos);
     object.SetName(std::move(fullName));
-    reading.suffix = object.GetNameSuffix();
 
     const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
     reading.placements = ReadPlacements(element, reading.suffix);
@@ -1083,8 +1109,7 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
     // With several entries each gets a name of its own; the copies start without one.
     std::string name;
     if (count >= 2) {
-        name = reading.object.GetName();
-        reading.object.SetName(std::string());
+        name = reading.object.TakeName();
         reading.object.ShareModels();
     }
     for (size_t i = 0; i < count; ++i) {

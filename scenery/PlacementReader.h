@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -103,6 +104,9 @@ public:
     static constexpr int32_t kMaxEntriesPerFile = 200000;
 
     explicit PlacementReader(PlacementReaderState& state);
+    ~PlacementReader();
+    PlacementReader(const PlacementReader&) = delete;
+    PlacementReader& operator=(const PlacementReader&) = delete;
 
     // Where the SDX documents come from; without one an SDX file fails to load.
     void SetSdxOpener(SdxOpener opener) { sdxOpener_ = std::move(opener); }
@@ -117,6 +121,9 @@ public:
     int32_t ReadPlacementFile(int32_t runningCount, const std::string& path, bool isSdx, SimObjectList& objects,
                               EnviroDataProbeList& probes, ProtectionZoneList* zones, uint8_t configurationFlag,
                               int32_t configurationNumber);
+    // The document and the file text kept from file to file, given back (the registry does it after a
+    // list of files).
+    void ReleaseFileMemory();
     // The same for a document text already in memory; path names the file in messages and names.
     int32_t ReadPlacementText(int32_t runningCount, const std::string& path, const std::string& text,
                               SimObjectList& objects, EnviroDataProbeList& probes, ProtectionZoneList* zones,
@@ -200,7 +207,8 @@ private:
         bool stopped = false;
     };
     FileProgress file_;
-    // The text of the file read last, kept so that the next file reads into the same room (as large as the
-    // largest file read).
+    // The text of the file read last and its document, kept so that the next file reads into the same room
+    // (as large as the largest file read) until ReleaseFileMemory.
     std::string fileText_;
+    std::unique_ptr<tinyxml2::XMLDocument> document_;
 };

@@ -133,6 +133,7 @@ int32_t SceneryFileRegistry::BuildListsFromXml(int32_t count, SimObjectList& obj
         log_.debug("Building List from File '%s'", path.c_str());
         count = ReadPlacementFile(count, path, false, objects, probes, zones, false, -1);
     }
+    reader_.ReleaseFileMemory();
     log_.debug("XML Data successfully read and List created.");
     return count;
 }
@@ -166,6 +167,7 @@ int32_t SceneryFileRegistry::BuildListsFromSdx(int32_t count, StringTripleList& 
         objects.SortByGroupIndex();
         configurations.push_back(record);
     }
+    reader_.ReleaseFileMemory();
     return count;
 }
 

@@ -680,6 +680,16 @@ void SimObjectsFolderManager::CheckModelFile(const std::string& modelFolder, con
 
 void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
 {
+    // What the maps say of a title is looked up once per title written: a world has hundreds of thousands
+    // of models and a few hundred titles. Every model still gets its own line and its own attitude.
+    struct TitleCheck {
+        bool valid = false;
+        bool suppressed = false;
+        std::string key;     // lower-cased
+        std::string folder;  // LookupTitlePath, for the line of a missing model
+        std::string status;
+    };
+    std::unordered_map<std::string, TitleCheck> checked;
     // Read through the const objects and mark the missing models after the pass: placements that share
     // their models keep sharing them, and each is checked by the title it was read with.
     std::vector<std::pair<SimObject*, int32_t>> missing;
@@ -692,20 +702,28 @@ void SimObjectsFolderManager::CheckModels(SimObjectList& objects)
         for (int32_t m = 0; m < object->GetModelCount(); ++m) {
             const SimObjectModel* model = std::as_const(*object).GetModel(m);
             if (model == nullptr) continue;
-            const std::string title = model->GetSimTitle();
-            const std::string key = ToLowerAscii(title);
-            std::string status = kUndefined;
-            if (auto own = ownStatus_.find(key); own != ownStatus_.end()) status = own->second;
-            if (status == kUndefined) {
-                if (auto other = otherStatus_.find(key); other != otherStatus_.end()) status = other->second;
+            const std::string& title = model->SimTitle();
+            auto [entry, added] = checked.try_emplace(title);
+            TitleCheck& check = entry->second;
+            if (added) {
+                check.key = ToLowerAscii(title);
+                check.status = kUndefined;
+                if (auto own = ownStatus_.find(check.key); own != ownStatus_.end()) check.status = own->second;
+                if (check.status == kUndefined) {
+                    if (auto other = otherStatus_.find(check.key); other != otherStatus_.end())
+                        check.status = other->second;
+                }
+                check.valid = check.status == kModelOk;
+                if (!check.valid) check.folder = LookupTitlePath(title);
+                check.suppressed = suppressedTitles_.count(check.key) != 0;
             }
-            if (status != kModelOk) {
+            if (!check.valid) {
                 log_.warn("SimObject with SimTitle '%s': '%s%s.MDL' does NOT exist! ", title.c_str(),
-                          LookupTitlePath(title).c_str(), status.c_str());
+                          check.folder.c_str(), check.status.c_str());
                 missing.emplace_back(object, m);
             }
             uint32_t seed = 0;
-            if (GetRandomSeedForTitle(key, seed)) {
+            if (check.suppressed && GetRandomSeedForTitle(check.key, seed)) {
                 std::mt19937 random(seed);
                 object->SetBank(std::uniform_int_distribution<int>(30, 90)(random));
                 object->SetHeading(std::uniform_int_distribution<int>(0, 360)(random));

@@ -282,6 +282,35 @@ TEST_F(FoldersScanTest, ModelStatusFollowsModelCfgAndTheModelFile)
         }));
 }
 
+// The maps are asked once per title, but every model is still checked and reported by the title it was
+// written with: another spelling of a title met before, or the same title again, gets its own line.
+TEST_F(FoldersScanTest, EveryModelIsReportedByItsOwnTitleWhateverCameBefore)
+{
+    AddObject(kObjects + "\\Obj", "sim.cfg", Own(Entry(0, "Present", "p") + Entry(1, "Absent", "a")));
+    AddModel(kObjects + "\\Obj\\model.p", "mygate");
+    AddModel(kObjects + "\\Obj\\model.a", "mygate", false);
+    Build("P3Dv4", true);
+
+    SimObjectList list;
+    Place(list, {"ABSENT", "Present", "absent", "ABSENT", "PRESENT", "Unknown", "Unknown"});
+    ClearLog();
+    Manager().CheckModels(list);
+    const Strings expected = {"Quorvath_VELK_MissingObj", "Present", "Quorvath_VELK_MissingObj",
+                              "Quorvath_VELK_MissingObj", "PRESENT", "Quorvath_VELK_MissingObj",
+                              "Quorvath_VELK_MissingObj"};
+    for (int32_t i = 0; i < list.Count(); ++i)
+        EXPECT_EQ(list.At(i)->GetModel(0)->GetSimTitle(), expected[static_cast<size_t>(i)]) << i;
+    const std::string absent = "' does NOT exist! ";
+    const std::string folder = kObjects + "\\Obj\\model.a\\mygate.MDL";
+    EXPECT_EQ(Lines(), (Strings{
+                           "WARN SimObject with SimTitle 'ABSENT': '" + folder + absent,
+                           "WARN SimObject with SimTitle 'absent': '" + folder + absent,
+                           "WARN SimObject with SimTitle 'ABSENT': '" + folder + absent,
+                           "WARN SimObject with SimTitle 'Unknown': 'UNDEFINED.MDL" + absent,
+                           "WARN SimObject with SimTitle 'Unknown': 'UNDEFINED.MDL" + absent,
+                       }));
+}
+
 TEST_F(FoldersScanTest, DebugOnlyMessagesStayQuietWithoutDebugMode)
 {
     AddObject(kObjects + "\\A", "sim.cfg", Own(Entry(0, "Gate", "n")));

@@ -104,13 +104,15 @@ TEST_F(RegistryTest, XmlFilesAreReadInListOrderAfterEveryConfiguration)
     MakeFile(kData + "xml/b.xml", Placement("FromB"));
     MakeFile(kData + "xml/Area/a.xml", Placement("FromA"));
     MakeFile(kData + "xml/broken.xml", "<VELK><SimObject");
+    // Read into the document the broken file left behind.
+    MakeFile(kData + "xml/c.xml", Placement("FromC"));
     MakeSdx("cfg/Custom.sdx", Configuration("Name=\"Main\" KeyStroke=\"K\" MenuTitle=\"Main\""));
     MakeSdx("sdx/Main/Terminal.sdx", Placement("FromSdx"));
 
     LoadAll();
 
-    EXPECT_EQ(ObjectNames(), (Strings{"Terminal:FromSdx", "a:FromA", "b:FromB"}));
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(ObjectNames(), (Strings{"Terminal:FromSdx", "a:FromA", "b:FromB", "c:FromC"}));
+    EXPECT_EQ(count, 4);
     EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\xml\\broken.xml'"));
     EXPECT_TRUE(log.Has("DEBUG Building List from File 'C:\\ProgramData\\Quorvath\\VELK\\xml\\Area\\a.xml'"));
     EXPECT_TRUE(log.Has("DEBUG XML Data successfully read and List created."));
