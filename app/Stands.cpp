@@ -132,6 +132,11 @@ void RegisterVdgsDisplay(SimObject* object)
     handler->RegisterVDGS(display.get());
 }
 
+void ForgetActiveVdgs(const SimObject* object)
+{
+    if (object && ActiveVdgsObject() == object) Parts().vdgsHandler->ClearActiveVDGS();
+}
+
 void ResetVdgsDisplays()
 {
     if (Parts().vdgsHandler) Parts().vdgsHandler->Reset();
