@@ -36,6 +36,9 @@ public:
     // "BACK TO MAIN MENU..." and "EXIT...". A null object, or one without that animation, is logged and
     // gets blank lines for the missing names: the page keeps its six lines.
     void Build(const SimObject* object, bool useGroupName);
+    // The simulator object id of the object the page was last built for; 0 when it was not in the
+    // simulation. The answer acts only while the chosen entry still names that object.
+    uint32_t GetBuiltObjectId() const { return builtObjectId_; }
 
     // Takes the simulator's answer: the chosen line, or None. The caller applies a movement to every
     // object of the main menu's chosen entry (ApplyAction), writes each new position to its object, and
@@ -46,4 +49,7 @@ public:
     // Moves the animation as the line says and returns the position to write to the object; a step forward
     // from exactly 0 writes one more than the new position. Nothing (and no movement) for the other lines.
     static std::optional<double> ApplyAction(SubMenuAction action, AnimationData& animation);
+
+private:
+    uint32_t builtObjectId_ = 0;
 };

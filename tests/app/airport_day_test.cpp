@@ -309,6 +309,21 @@ TEST_F(AirportDay, AStandPageAnsweredAfterTheBubbleChangedDoesNoHarm)
     EXPECT_EQ(MenuLines(), std::vector<std::string>{"No Stands available!"}) << Dump();
 }
 
+// "Reload All!" rebuilds the bubble while the controllable-animation page is open: the page names an
+// object of the old bubble, so the main menu is shown again for the new one.
+TEST_F(AirportDay, AReloadWithTheAnimationPageOpenShowsTheMainMenuAgain)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    PressMenuKey();
+    ASSERT_TRUE(Choose("Control Remote Stairs")) << Dump();
+    ASSERT_EQ(program_.Sim().OpenMenu()->prompt, "Control Remote Stairs:") << Dump();
+    ASSERT_TRUE(program_.Sim().ChooseAddonMenuItem("VELK 1.7.1", "Reload All!"));
+    program_.Run(8000);
+    const auto menu = program_.Sim().OpenMenu();
+    ASSERT_TRUE(menu.has_value());
+    EXPECT_EQ(menu->title, "Orvane 1.7.1") << Dump();
+}
+
 struct GuidanceCase {
     const char* name;
     double overshootMetres;  // where the aircraft comes to rest, past the stop
