@@ -511,6 +511,7 @@ void ShowJetwayMenu(bool fromStandOperations)
 
 void ShowSubMenu()
 {
+    Sleep(kMenuPauseMs);
     VarDrivenAnimationSubMenu& page = program::AnimationMenu();
     size_t count = 0;
     SimObject* object = FirstObjectOf(program::TriggerMenu().GetSelectedItem().entryIndex, &count);

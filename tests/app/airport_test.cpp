@@ -428,4 +428,26 @@ TEST_F(MainMenuTest, AnAnimationPageAnswerActsOnlyOnTheObjectItWasBuiltFor)
     EXPECT_FALSE(Sent(events, EventShowSubMenu));
 }
 
+// Every page is shown after the menu pause that lets the simulator take the last one down.
+TEST_F(MainMenuTest, EveryPageIsShownAfterTheMenuPause)
+{
+    AddStairs(AddObject("Stairs:Remote", {FeatureControllableAnimation}, 31, 100.0));
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    FSProcess::OnMenuResult(EventMainMenuResult, 0);
+    const std::pair<const char*, void (*)()> pages[] = {
+        {"main menu", [] { FSProcess::ShowMainTextMenu(); }},
+        {"stand selection", [] { FSProcess::ShowStandsMenu(); }},
+        {"stand operations", [] { FSProcess::ShowStandOperationsMenu(); }},
+        {"jetway control", [] { FSProcess::ShowJetwayMenu(false); }},
+        {"controllable animation", [] { FSProcess::ShowSubMenu(); }},
+    };
+    for (const auto& [name, show] : pages) {
+        SCOPED_TRACE(name);
+        program::TriggerMenu().SetDisplayed(false);
+        platform::ScopedManualClock clock;
+        show();
+        EXPECT_EQ(clock.clock().NowMs(), 24u);
+    }
+}
+
 }  // namespace
