@@ -219,9 +219,11 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Selection") << Dump();
     ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
     EXPECT_EQ(MenuLines(), (std::vector<std::string>{"11", "21", "22", "23", "BACK TO STAND CATEGORY SELECTION..."}));
+    // GATE_B's first stand (11) has no designator; 21 to 23 are "Pier B" and are named so.
+    EXPECT_EQ(program_.Sim().OpenMenu()->prompt, "Select Stand Number at Pier B: [Page 1 of 1]:");
     ASSERT_TRUE(Choose("22")) << Dump();
 
-    EXPECT_TRUE(Printed("[VELK] You have selected following Stand: GATE_B 22.\nA-VDGS is activated..."));
+    EXPECT_TRUE(Printed("[VELK] You have selected following Stand: Pier B 22.\nA-VDGS is activated..."));
     EXPECT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Honeywell_M");
     EXPECT_EQ(Count("Quorvath_VELK_JetwayH"), 2u);
     EXPECT_EQ(Count("Quorvath_VELK_JetwayH_Static"), 2u);  // B23's two stay static
@@ -229,6 +231,7 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     // The stand operations page follows for the selected stand.
     ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
     EXPECT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations");
+    EXPECT_EQ(program_.Sim().OpenMenu()->prompt, "Select Option for Stand 'Pier B 22': [Page 1 of 1]:");
 
     // Another stand: the first one's display and jetways go back to their static models.
     ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
