@@ -270,6 +270,26 @@ TEST_F(AirportDay, TheJetwayMenuDocksAndUndocksOneJetwayAtTheChosenDoor)
     EXPECT_EQ(DockedJetways(), 0u);
 }
 
+// Another stand chosen while the first one's display guides: the first display's guidance is reset with
+// it, so that choosing the first stand again starts its guidance from standby, not from where it stood.
+TEST_F(AirportDay, ChoosingAStandAgainStartsItsGuidanceAfresh)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    SelectStandInMenu("22");
+    program_.Run(5000);
+    ASSERT_EQ(State(), 3) << "approach";
+
+    ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    ASSERT_TRUE(Choose("23")) << Dump();
+
+    ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    ASSERT_TRUE(Choose("22")) << Dump();
+    program_.Run(1000);
+    EXPECT_EQ(State(), 1) << "activated afresh";
+}
+
 // A page built from the objects near the aircraft is answered after the aircraft moved away and the
 // bubble was rebuilt: the line names objects that are gone.
 TEST_F(AirportDay, AJetwayPageAnsweredAfterTheBubbleChangedShowsTheMainMenuAgain)
