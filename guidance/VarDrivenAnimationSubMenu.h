@@ -43,7 +43,8 @@ public:
     // Takes the simulator's answer: the chosen line, or None. The caller applies a movement to every
     // object of the main menu's chosen entry (ApplyAction), writes each new position to its object, and
     // after the last object shows the submenu again (event 16), or the main menu (event 15) for
-    // BackToMainMenu; in every case it then marks the main menu not displayed.
+    // BackToMainMenu; an entry that no longer names the object the page was built for moves nothing and
+    // shows the main menu. In every case it then marks the main menu and this page not displayed.
     SubMenuAction HandleAnswer(int32_t result);
 
     // Moves the animation as the line says and returns the position to write to the object; a step forward
