@@ -10,6 +10,7 @@
 #include "guidance/TriggerObjectTextMenu.h"
 #include "guidance/StandFacilitiesTextMenu.h"
 #include "guidance/VDGSHandler.h"
+#include "guidance/VarDrivenAnimationSubMenu.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
 #include "jetway/core/LinkedSimObject.h"
@@ -257,7 +258,9 @@ void UpdateSimBubble(double latitude, double longitude, double altitudeFeet)
         SendCreationFinished();
     }
 
-    if (program::TriggerMenu().IsDisplayed())
+    // The main menu and the controllable-animation page list objects of the old bubble: the main menu
+    // is shown again for the new one.
+    if (program::TriggerMenu().IsDisplayed() || program::AnimationMenu().IsDisplayed())
         Sim().TransmitEventWithData(EventShowMainMenu, static_cast<DWORD>(Flags().lastMainMenuRequest));
     bubble.SetUpdatePending(false);
 }

@@ -281,8 +281,9 @@ void CreateTopMenu()
         if (debugMode) sim.AddTopMenuItem("Dump SimObjects Map", EventMenuDumpMaps);
     }
     // The AI detection toggle removes and adds its own line; the menu offers it from the start whenever
-    // AI detection is configured, named for what choosing it does.
-    if (settings && settings->IsAiDetectionEnabled() && Parts().aiMonitor) {
+    // AI detection is configured, named for what choosing it does. A program that only serves the jetway
+    // requests of other programs offers nothing but the connection test (detection still runs as set).
+    if (!flags.externalMode && settings && settings->IsAiDetectionEnabled() && Parts().aiMonitor) {
         const bool enabled = Parts().aiMonitor->IsAIDetectionEnabled();
         sim.AddTopMenuItem(enabled ? "Disable AI Traffic Detection" : "Enable AI Traffic Detection",
                            EventMenuAiDetection);

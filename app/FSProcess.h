@@ -144,6 +144,8 @@ void UpdateVdgsGuidance();
 void RegisterVdgsDisplay(SimObject* object);
 // Empties the VDGS handler's stand map (the active list is about to change).
 void ResetVdgsDisplays();
+// The object left the simulation for good: when it is the active guidance display, the handler forgets it.
+void ForgetActiveVdgs(const SimObject* object);
 
 // ---- Jetway jobs for the user aircraft and AI traffic ------------------------------------------------------
 // Starts the first queued jetway job (origin 0 the user, 1 and 2 API clients); false when none started.

@@ -287,7 +287,11 @@ void RemoveSimObject(SimObject* object, bool replacing)
             if (!object->IsRecreatePending() && Parts().linkedObjectHandler)
                 Parts().linkedObjectHandler->RemoveParts(object);
         }
-        if (object->HasObjectFeature(FeatureVDGS)) own()->GetVDGS()->SetStateStandby();
+        if (object->HasObjectFeature(FeatureVDGS)) {
+            own()->GetVDGS()->SetStateStandby();
+            // Gone without a successor: the guidance must not run on against an object id of 0.
+            if (!replacing) ForgetActiveVdgs(object);
+        }
         if (object->HasObjectFeature(FeatureConditionSeparationPlane))
             own()->GetConditionalVisibility()->GetSeparationPlane().SetDefined(false);
         if (object->HasObjectFeature(FeatureGroundPolygonShift) && !replacing)

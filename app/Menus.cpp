@@ -252,16 +252,26 @@ void OnAnimationPageAnswer(int32_t result)
     const SubMenuAction action = page.HandleAnswer(result);
     if (action == SubMenuAction::None) return;
     if (action != SubMenuAction::Exit) {
-        for (SimObject* object : ObjectsOf(program::TriggerMenu().GetSelectedItem().entryIndex)) {
-            SimObjectModel* model = object->GetCurrentModel();
-            ControllableAnimationData* animation = model ? model->GetAnimations()->GetControllableAnimation(0) : nullptr;
-            if (!animation) continue;
-            if (const std::optional<double> position = VarDrivenAnimationSubMenu::ApplyAction(action, *animation))
-                Sim().SetVelocityBodyZ(object->GetObjectId(), *position);
+        const std::vector<SimObject*> objects = ObjectsOf(program::TriggerMenu().GetSelectedItem().entryIndex);
+        // The list may have been rebuilt since the page was built: an entry that no longer names the
+        // page's object moves nothing and shows the main menu again.
+        const bool stale = objects.empty() || objects.front()->GetObjectId() == 0 ||
+                           objects.front()->GetObjectId() != page.GetBuiltObjectId();
+        if (!stale) {
+            for (SimObject* object : objects) {
+                SimObjectModel* model = object->GetCurrentModel();
+                ControllableAnimationData* animation =
+                    model ? model->GetAnimations()->GetControllableAnimation(0) : nullptr;
+                if (!animation) continue;
+                if (const std::optional<double> position = VarDrivenAnimationSubMenu::ApplyAction(action, *animation))
+                    Sim().SetVelocityBodyZ(object->GetObjectId(), *position);
+            }
         }
-        if (action == SubMenuAction::BackToMainMenu) Reshow(EventShowMainMenu, false);
+        if (stale || action == SubMenuAction::BackToMainMenu) Reshow(EventShowMainMenu, false);
         else Sim().TransmitEventWithData(EventShowSubMenu, 0);
     }
+    // An answered page has left the screen.
+    page.SetDisplayed(false);
     program::TriggerMenu().SetDisplayed(false);
 }
 
@@ -501,6 +511,7 @@ void ShowJetwayMenu(bool fromStandOperations)
 
 void ShowSubMenu()
 {
+    Sleep(kMenuPauseMs);
     VarDrivenAnimationSubMenu& page = program::AnimationMenu();
     size_t count = 0;
     SimObject* object = FirstObjectOf(program::TriggerMenu().GetSelectedItem().entryIndex, &count);

@@ -132,6 +132,11 @@ void RegisterVdgsDisplay(SimObject* object)
     handler->RegisterVDGS(display.get());
 }
 
+void ForgetActiveVdgs(const SimObject* object)
+{
+    if (object && ActiveVdgsObject() == object) Parts().vdgsHandler->ClearActiveVDGS();
+}
+
 void ResetVdgsDisplays()
 {
     if (Parts().vdgsHandler) Parts().vdgsHandler->Reset();
@@ -149,7 +154,11 @@ bool ActivateStandVdgs(bool showMessage)
         if (showMessage) Sim().PrintMessageFor(message, kSelectionMessageSeconds);
         return true;
     }
-    if (SimObject* active = ActiveVdgsObject()) SwitchModel(*active, 0, "VDGS De-Activation due to new Stand selection");
+    if (SimObject* active = ActiveVdgsObject()) {
+        // The old display's guidance ends with its switched-on model: chosen again, it starts from standby.
+        if (SimObjectModel* model = active->GetCurrentModel()) model->GetVDGS()->SetStateStandby();
+        SwitchModel(*active, 0, "VDGS De-Activation due to new Stand selection");
+    }
     ResetStandJetways(false, menu.GetPreviousStand());
 
     if (VDGSHandler* handler = Parts().vdgsHandler.get()) {

@@ -119,6 +119,7 @@ void StandTextMenu::Build(const std::string& airportIcao, const JetwayHandler& j
     ClearBuffer();
     designators_.clear();
     numbers_.clear();
+    numberDesignators_.clear();
     SetAnswered(false);
     SetTitle("VELK Stand Selection");
 
@@ -137,15 +138,16 @@ void StandTextMenu::Build(const std::string& airportIcao, const JetwayHandler& j
             lines.insert(key);
         }
     };
+    // Each stand is named from its own record: the category line may have named another stand of the key.
     auto setNumberPrompt = [&](const StandData& stand) {
         SetPrompt("Select Stand Number at " +
-                  (stand.HasCustomDesignator() ? selected_.GetCustomDesignator() : selected_.GetGateName()) + ":");
+                  (stand.HasCustomDesignator() ? stand.GetCustomDesignator() : stand.GetGateName()) + ":");
     };
     // The line of one number; enters the custom number into the number map.
     auto numberLine = [&](const StandData& stand, int32_t number) {
         setNumberPrompt(stand);
         if (!stand.HasCustomDesignator()) return std::to_string(number);
-        numbers_[stand.GetCustomNumber()] = number;
+        EnterCustomNumber(stand, number);
         return stand.GetCustomNumber();
     };
 
@@ -247,6 +249,10 @@ void StandTextMenu::ParseStandNumber(const std::string& text)
 {
     const auto found = numbers_.find(text);
     if (found != numbers_.end()) {
+        // The stand's own designator: the category line may have been a plain key of a stand without one.
+        const auto own = numberDesignators_.find(text);
+        if (own != numberDesignators_.end() && own->second != selected_.GetCustomDesignator())
+            selected_.SetStand(selected_.GetAirportIcao(), selected_.GetGateName(), own->second, true);
         selected_.SetNumber(found->second, text, true);
         return;
     }
@@ -266,6 +272,7 @@ bool StandTextMenu::CollectStands(const std::string& airportIcao, const JetwayHa
 {
     designators_.clear();
     numbers_.clear();
+    numberDesignators_.clear();
     const auto& jetwayStands = jetways.GetStandList();
     const auto& vdgsStands = vdgs.GetStandMap();
 
@@ -284,14 +291,14 @@ bool StandTextMenu::CollectStands(const std::string& airportIcao, const JetwayHa
             int32_t number = 0;
             if (objects.empty() || !objects.front() || !ToMenuNumber(rawNumber, number)) continue;
             const StandData& stand = objects.front()->GetStandData();
-            if (stand.HasCustomDesignator()) numbers_[stand.GetCustomNumber()] = number;
+            if (stand.HasCustomDesignator()) EnterCustomNumber(stand, number);
         }
     }
     if (const auto k = vdgsStands.find(key); k != vdgsStands.end()) {
         for (const auto& [number, display] : k->second) {
             if (!display) continue;
             const StandData& stand = display->GetStandData();
-            if (stand.HasCustomDesignator()) numbers_[stand.GetCustomNumber()] = number;
+            if (stand.HasCustomDesignator()) EnterCustomNumber(stand, number);
         }
     }
     return !designators_.empty() || !numbers_.empty();
@@ -345,12 +352,19 @@ StandMenuAction StandTextMenu::HandleAnswer(int32_t result)
     return StandMenuAction::None;
 }
 
+void StandTextMenu::EnterCustomNumber(const StandData& stand, int32_t number)
+{
+    numbers_[stand.GetCustomNumber()] = number;
+    numberDesignators_[stand.GetCustomNumber()] = stand.GetCustomDesignator();
+}
+
 void StandTextMenu::Reset()
 {
     selected_.Clear();
     previous_.Clear();
     designators_.clear();
     numbers_.clear();
+    numberDesignators_.clear();
     mode_ = kModeCategory;
 }
 

@@ -67,6 +67,9 @@ public:
     static int32_t LeadingNumber(const std::string& text);
 
 private:
+    // A stand with a custom designator enters its custom number (a later one overwrites an earlier one).
+    void EnterCustomNumber(const StandData& stand, int32_t number);
+
     int32_t mode_ = kModeCategory;
     StandData selected_;
     StandData previous_;
@@ -74,6 +77,9 @@ private:
     std::map<std::string, std::string> designators_;
     // custom number -> parking number, for the stands of the selected stand key
     std::map<std::string, int32_t> numbers_;
+    // custom number -> the custom designator of that number's own stand: a key's stands need not share
+    // one, and the key's category line may have named none
+    std::map<std::string, std::string> numberDesignators_;
     // The mode the shown page was built in: an answer to a page of another mode is stale.
     int32_t builtMode_ = -1;
 };

@@ -20,6 +20,7 @@ void VarDrivenAnimationSubMenu::Build(const SimObject* object, bool useGroupName
     ClearBuffer();
     SetSelectedIndex(-1);
     SetAnswered(false);
+    builtObjectId_ = object ? object->GetObjectId() : 0;
 
     std::string name;
     const ControllableAnimationData* animation = nullptr;

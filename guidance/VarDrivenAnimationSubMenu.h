@@ -36,14 +36,21 @@ public:
     // "BACK TO MAIN MENU..." and "EXIT...". A null object, or one without that animation, is logged and
     // gets blank lines for the missing names: the page keeps its six lines.
     void Build(const SimObject* object, bool useGroupName);
+    // The simulator object id of the object the page was last built for; 0 when it was not in the
+    // simulation. The answer acts only while the chosen entry still names that object.
+    uint32_t GetBuiltObjectId() const { return builtObjectId_; }
 
     // Takes the simulator's answer: the chosen line, or None. The caller applies a movement to every
     // object of the main menu's chosen entry (ApplyAction), writes each new position to its object, and
     // after the last object shows the submenu again (event 16), or the main menu (event 15) for
-    // BackToMainMenu; in every case it then marks the main menu not displayed.
+    // BackToMainMenu; an entry that no longer names the object the page was built for moves nothing and
+    // shows the main menu. In every case it then marks the main menu and this page not displayed.
     SubMenuAction HandleAnswer(int32_t result);
 
     // Moves the animation as the line says and returns the position to write to the object; a step forward
     // from exactly 0 writes one more than the new position. Nothing (and no movement) for the other lines.
     static std::optional<double> ApplyAction(SubMenuAction action, AnimationData& animation);
+
+private:
+    uint32_t builtObjectId_ = 0;
 };

@@ -557,7 +557,6 @@ struct PlacementReader::SimObjectBatch {
     EnviroDataProbeList& probes;
     uint8_t configurationFlag;
     int32_t configurationNumber;
-    uint32_t firstRequest;
     uint32_t nextRequest;
     int32_t taken = 0;  // request numbers taken: entries, probes and debug objects
     int32_t added = 0;  // entries added to the object list
@@ -578,10 +577,6 @@ struct PlacementReader::SimObjectReading {
 };
 
 namespace {
-
-// Request numbers of a VDGS's debug objects, added to the first request of its batch plus its index.
-constexpr uint32_t kVdgsTapeRequestOffset = 128000u;
-constexpr uint32_t kVdgsStopMarkerRequestOffset = 256000u;
 
 // Whether a SimObject's own TargetSim names another simulator, and the IDs it lists.
 struct ObjectTargetSim {
@@ -1030,7 +1025,7 @@ int32_t PlacementReader::ReadSimObjects(const std::string& baseName, const XMLEl
 {
     const uint32_t firstRequest = static_cast<uint32_t>(objects.GetRequestIdBase()) + static_cast<uint32_t>(runningCount);
     SimObjectBatch batch{baseName,          parent,       state_.platformId, objects, probes, configurationFlag,
-                         configurationNumber, firstRequest, firstRequest};
+                         configurationNumber, firstRequest};
     int32_t simIndex = -1;
     try {
         ForEachChild(parent, "SimObject", [&](const XMLElement* element) {
@@ -1206,27 +1201,27 @@ void PlacementReader::AddVdgsDebugObjects(SimObjectReading& reading, double late
 {
     SimObjectBatch& batch = reading.batch;
     const Placement& first = reading.placements.front();
-    const uint32_t request = batch.firstRequest + static_cast<uint32_t>(reading.simIndex);
     double tapeLatitudeDeg = first.latitudeDeg;
     double tapeLongitudeDeg = first.longitudeDeg;
     if (lateralOffsetM != 0.0) {
         GeoMath::OffsetLatLonAbeam(first.latitudeDeg, first.longitudeDeg, first.headingDeg, lateralOffsetM,
                                    tapeLatitudeDeg, tapeLongitudeDeg);
     }
-    AddVdgsDebugObject(batch, batch.baseName + ":Tape_" + reading.name, "Quorvath_VELK_VDGS_Tape",
-                       request + kVdgsTapeRequestOffset, tapeLatitudeDeg, tapeLongitudeDeg, first.headingDeg);
+    AddVdgsDebugObject(batch, batch.baseName + ":Tape_" + reading.name, "Quorvath_VELK_VDGS_Tape", tapeLatitudeDeg,
+                       tapeLongitudeDeg, first.headingDeg);
     for (double distanceM : stopDistancesM) {
         // Where the guidance reads a distance to stop of 0.
         const LLAData stopPoint =
             VDGS::StopPoint(first.latitudeDeg, first.longitudeDeg, first.headingDeg, distanceM, lateralOffsetM);
         AddVdgsDebugObject(batch, batch.baseName + ":Stop_" + reading.name, "Quorvath_VELK_VDGS_NW_Marker",
-                           request + kVdgsStopMarkerRequestOffset, stopPoint.GetLatitude(), stopPoint.GetLongitude(),
-                           first.headingDeg);
+                           stopPoint.GetLatitude(), stopPoint.GetLongitude(), first.headingDeg);
     }
 }
 
+// Each debug object is an entry like any other and takes the next request number: the simulator's answer
+// to its creation must find it and no other object, however many entries the world holds.
 void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
-                                         uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg)
+                                         double latitudeDeg, double longitudeDeg, double headingDeg)
 {
     // A display at a pole, or an offset or distance beyond reason, puts the point nowhere on the globe.
     if (!std::isfinite(latitudeDeg) || !std::isfinite(longitudeDeg) || IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) {
@@ -1240,7 +1235,7 @@ void PlacementReader::AddVdgsDebugObject(SimObjectBatch& batch, const std::strin
     debugObject.AddModel(modelTitle);
     debugObject.SetPlacement(latitudeDeg, longitudeDeg, 0.0, true, true, 0.0, 0.0, headingDeg);
     debugObject.SetSecondPlacement(debugObject.GetPlacement());
-    debugObject.SetRequestId(request);
+    debugObject.SetRequestId(batch.nextRequest++);
     batch.objects.Add(std::move(debugObject));
     ++batch.added;
     ++batch.taken;

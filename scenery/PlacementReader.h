@@ -185,7 +185,7 @@ private:
     void AddVdgsDebugObjects(SimObjectReading& reading, double lateralOffsetM,
                              const std::vector<double>& stopDistancesM);
     void AddVdgsDebugObject(SimObjectBatch& batch, const std::string& name, const char* modelTitle,
-                            uint32_t request, double latitudeDeg, double longitudeDeg, double headingDeg);
+                            double latitudeDeg, double longitudeDeg, double headingDeg);
     void ReadJetwayModel(SimObjectReading& reading, const tinyxml2::XMLElement* jetwayElement,
                          const char* title, const char* staticTitle);
     void ReadPlainModel(SimObjectReading& reading, const tinyxml2::XMLElement* modelElement,

@@ -219,9 +219,11 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Selection") << Dump();
     ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
     EXPECT_EQ(MenuLines(), (std::vector<std::string>{"11", "21", "22", "23", "BACK TO STAND CATEGORY SELECTION..."}));
+    // GATE_B's first stand (11) has no designator; 21 to 23 are "Pier B" and are named so.
+    EXPECT_EQ(program_.Sim().OpenMenu()->prompt, "Select Stand Number at Pier B: [Page 1 of 1]:");
     ASSERT_TRUE(Choose("22")) << Dump();
 
-    EXPECT_TRUE(Printed("[VELK] You have selected following Stand: GATE_B 22.\nA-VDGS is activated..."));
+    EXPECT_TRUE(Printed("[VELK] You have selected following Stand: Pier B 22.\nA-VDGS is activated..."));
     EXPECT_EQ(DisplayTitle(kB22Longitude), "Quorvath_VELK_VDGS_Honeywell_M");
     EXPECT_EQ(Count("Quorvath_VELK_JetwayH"), 2u);
     EXPECT_EQ(Count("Quorvath_VELK_JetwayH_Static"), 2u);  // B23's two stay static
@@ -229,6 +231,7 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     // The stand operations page follows for the selected stand.
     ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
     EXPECT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations");
+    EXPECT_EQ(program_.Sim().OpenMenu()->prompt, "Select Option for Stand 'Pier B 22': [Page 1 of 1]:");
 
     // Another stand: the first one's display and jetways go back to their static models.
     ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
@@ -265,6 +268,26 @@ TEST_F(AirportDay, TheJetwayMenuDocksAndUndocksOneJetwayAtTheChosenDoor)
     EXPECT_EQ(program_.AnsweredJobs()[1].first, program_.AnsweredJobs()[0].first);
     EXPECT_FALSE(program_.AnsweredJobs()[1].second);
     EXPECT_EQ(DockedJetways(), 0u);
+}
+
+// Another stand chosen while the first one's display guides: the first display's guidance is reset with
+// it, so that choosing the first stand again starts its guidance from standby, not from where it stood.
+TEST_F(AirportDay, ChoosingAStandAgainStartsItsGuidanceAfresh)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    SelectStandInMenu("22");
+    program_.Run(5000);
+    ASSERT_EQ(State(), 3) << "approach";
+
+    ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    ASSERT_TRUE(Choose("23")) << Dump();
+
+    ASSERT_TRUE(Choose("Select other Stand...")) << Dump();
+    ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
+    ASSERT_TRUE(Choose("22")) << Dump();
+    program_.Run(1000);
+    EXPECT_EQ(State(), 1) << "activated afresh";
 }
 
 // A page built from the objects near the aircraft is answered after the aircraft moved away and the
@@ -307,6 +330,21 @@ TEST_F(AirportDay, AStandPageAnsweredAfterTheBubbleChangedDoesNoHarm)
     // The category page again, for no airport.
     ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
     EXPECT_EQ(MenuLines(), std::vector<std::string>{"No Stands available!"}) << Dump();
+}
+
+// "Reload All!" rebuilds the bubble while the controllable-animation page is open: the page names an
+// object of the old bubble, so the main menu is shown again for the new one.
+TEST_F(AirportDay, AReloadWithTheAnimationPageOpenShowsTheMainMenuAgain)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    PressMenuKey();
+    ASSERT_TRUE(Choose("Control Remote Stairs")) << Dump();
+    ASSERT_EQ(program_.Sim().OpenMenu()->prompt, "Control Remote Stairs:") << Dump();
+    ASSERT_TRUE(program_.Sim().ChooseAddonMenuItem("VELK 1.7.1", "Reload All!"));
+    program_.Run(8000);
+    const auto menu = program_.Sim().OpenMenu();
+    ASSERT_TRUE(menu.has_value());
+    EXPECT_EQ(menu->title, "Orvane 1.7.1") << Dump();
 }
 
 struct GuidanceCase {

@@ -6,6 +6,7 @@
 #include "guidance/StandFacilitiesTextMenu.h"
 #include "guidance/StandTextMenu.h"
 #include "guidance/TriggerObjectTextMenu.h"
+#include "guidance/VarDrivenAnimationSubMenu.h"
 #include "guidance/VDGSHandler.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
@@ -13,6 +14,7 @@
 #include "link/ApiCodec.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
+#include "objects/ControllableAnimationData.h"
 #include "objects/InjectionQueue.h"
 #include "objects/Jetway.h"
 #include "objects/SimObjectList.h"
@@ -380,6 +382,72 @@ TEST_F(MainMenuTest, AnAnswerForAVanishedEntryShowsTheMainMenuAgain)
     bool mainMenu = false;
     for (const auto& event : events) mainMenu = mainMenu || event.uEventID == EventShowMainMenu;
     EXPECT_TRUE(mainMenu);
+}
+
+// Stairs raised and lowered from the controllable-animation page, listed as the main menu's only item.
+SimObject& AddStairs(SimObject& stairs)
+{
+    stairs.SetCurrentModelIndex(0);
+    ControllableAnimationData& animation = *stairs.GetCurrentModel()->GetControllableAnimation(0);
+    animation.SetInputNames({"Raise stairs", "Lower stairs", "Raise a bit", "Lower a bit"});
+    animation.SetKeyframes(0, 100, 0, 4.0);
+    return stairs;
+}
+
+bool Sent(const std::vector<SIMCONNECT_RECV_EVENT>& events, DWORD id)
+{
+    for (const auto& event : events)
+        if (event.uEventID == id) return true;
+    return false;
+}
+
+// The page's answer acts on the object the page was built for. After the list was rebuilt under it, the
+// main menu's chosen entry names another object: nothing moves, and the main menu is shown again.
+TEST_F(MainMenuTest, AnAnimationPageAnswerActsOnlyOnTheObjectItWasBuiltFor)
+{
+    SimObject& stairs = AddStairs(AddObject("Stairs:Remote", {FeatureControllableAnimation}, 31, 100.0));
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    FSProcess::OnMenuResult(EventMainMenuResult, 0);  // "Control Remote [A]"
+    FSProcess::ShowSubMenu();
+    Drain(Sim().GetHandle());
+    FSProcess::OnMenuResult(EventAnimationPageResult, SIMCONNECT_TEXT_RESULT_DISPLAYED);
+    FSProcess::OnMenuResult(EventAnimationPageResult, 0);  // "Raise a bit"
+    EXPECT_GT(stairs.GetCurrentModel()->GetControllableAnimation(0)->GetPosition(), 0.0);
+    EXPECT_TRUE(Sent(OfKind<SIMCONNECT_RECV_EVENT>(Drain(Sim().GetHandle()), SIMCONNECT_RECV_ID_EVENT), EventShowSubMenu));
+    EXPECT_FALSE(program::AnimationMenu().IsDisplayed()) << "an answered page has left the screen";
+
+    FSProcess::ShowSubMenu();
+    List().Empty();
+    List().GetNearbyCandidates().clear();
+    SimObject& other = AddStairs(AddObject("Stairs:Other", {FeatureControllableAnimation}, 32, 100.0));
+    Drain(Sim().GetHandle());
+    FSProcess::OnMenuResult(EventAnimationPageResult, 0);
+    EXPECT_EQ(0.0, other.GetCurrentModel()->GetControllableAnimation(0)->GetPosition());
+    const auto events = OfKind<SIMCONNECT_RECV_EVENT>(Drain(Sim().GetHandle()), SIMCONNECT_RECV_ID_EVENT);
+    EXPECT_TRUE(Sent(events, EventShowMainMenu));
+    EXPECT_FALSE(Sent(events, EventShowSubMenu));
+}
+
+// Every page is shown after the menu pause that lets the simulator take the last one down.
+TEST_F(MainMenuTest, EveryPageIsShownAfterTheMenuPause)
+{
+    AddStairs(AddObject("Stairs:Remote", {FeatureControllableAnimation}, 31, 100.0));
+    ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
+    FSProcess::OnMenuResult(EventMainMenuResult, 0);
+    const std::pair<const char*, void (*)()> pages[] = {
+        {"main menu", [] { FSProcess::ShowMainTextMenu(); }},
+        {"stand selection", [] { FSProcess::ShowStandsMenu(); }},
+        {"stand operations", [] { FSProcess::ShowStandOperationsMenu(); }},
+        {"jetway control", [] { FSProcess::ShowJetwayMenu(false); }},
+        {"controllable animation", [] { FSProcess::ShowSubMenu(); }},
+    };
+    for (const auto& [name, show] : pages) {
+        SCOPED_TRACE(name);
+        program::TriggerMenu().SetDisplayed(false);
+        platform::ScopedManualClock clock;
+        show();
+        EXPECT_EQ(clock.clock().NowMs(), 24u);
+    }
 }
 
 }  // namespace

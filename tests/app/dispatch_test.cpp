@@ -4,6 +4,7 @@
 #include "app/HandlerSupport.h"
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "jetway/AIMonitor.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "simulator/Simulator.h"
@@ -498,6 +499,20 @@ TEST_F(DispatchTest, ReservedKeyIsCopiedBoundedAndBuildsTheMenuOnce)
     Send(key);
     EXPECT_STREQ(Flags().reservedKey, "a");
     EXPECT_EQ(log.Count("Creating Top-Menu structure..."), 1);
+}
+
+// A program that only serves other programs' jetway requests offers no AI detection item, however the
+// settings have it; the detection itself still runs as they say.
+TEST_F(DispatchTest, ExternalModeTopMenuHasNoAiDetectionItem)
+{
+    root.WriteSettings("[AISystem]\nDetectionEnable=true\n");
+    Parts().settings->Read();
+    Parts().aiMonitor.reset(new AIMonitor());
+    ASSERT_TRUE(Parts().aiMonitor->IsAIDetectionEnabled());
+    Register(true);
+    FSProcess::CreateTopMenu();
+    EXPECT_EQ(sim.AddonMenu(), (std::vector<std::string>{"VELK 1.7.1", "VELK 1.7.1 > Test DLL Connection!"}));
+    EXPECT_TRUE(Parts().aiMonitor->IsAIDetectionEnabled());
 }
 
 TEST_F(DispatchTest, TopMenuWithObjectsNamesTheKeys)

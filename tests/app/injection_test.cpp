@@ -3,6 +3,7 @@
 #include "app/FSProcess.h"
 #include "app/Program.h"
 #include "app/Settings.h"
+#include "guidance/VDGSHandler.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "objects/InjectionQueue.h"
@@ -249,6 +250,30 @@ TEST_F(InjectionTest, RemovalStopsTheCountersOfEveryModel)
     }
     EXPECT_FALSE(object.IsInSimulation());
     EXPECT_EQ(0u, object.GetObjectId());
+}
+
+// The active guidance display leaves the simulation. Gone for good, the handler forgets it, so that the
+// six-times-a-second guidance does not run on against an object id of 0; replaced by its other model, it
+// stays the active one.
+TEST_F(InjectionTest, RemovedGuidanceDisplayIsForgottenUnlessItIsReplaced)
+{
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replaced" : "removed");
+        Parts().vdgsHandler.reset(new VDGSHandler());
+        SimObject& display = Add(replacing ? "Display B" : "Display A", {"VDGS Static", "VDGS Display"},
+                                 {FeatureVDGS, FeatureTriggVisibilityTextMenu});
+        display.SetStandData("XVLK", "GATE_B", 22, "NONE", "0", false);
+        display.SelectModel(1);
+        Present(display);
+        FSProcess::RegisterVdgsDisplay(&display);
+        Parts().vdgsHandler->SetCurrentStand(display.GetStandData());
+        ASSERT_NE(nullptr, Parts().vdgsHandler->GetActiveVDGS());
+
+        FSProcess::RemoveSimObject(&display, replacing);
+        EXPECT_EQ(replacing, Parts().vdgsHandler->GetActiveVDGS() != nullptr);
+        EXPECT_EQ(0, display.GetCurrentModel()->GetVDGS()->GetState()) << "standby either way";
+        FSProcess::ResetVdgsDisplays();
+    }
 }
 
 TEST_F(InjectionTest, RandomizedPickDrawsOnlyModelsWithAPositiveWeight)

@@ -141,6 +141,29 @@ TEST(StandMenuPages, CustomDesignatorPageListsCustomNumbers)
     EXPECT_TRUE(menu.IsStandSelected());
 }
 
+// A key whose first stand has no custom designator is listed by its plain key; its stands with one are
+// still named by their own designator, on the number page and once chosen. No line names "NONE".
+TEST(StandMenuPages, MixedKeyNamesEachStandFromItsOwnRecord)
+{
+    Airport a;
+    a.Jetway("LSZH", "PARKING", 8);
+    a.Jetway("LSZH", "PARKING", 40, "Apron 5", "12");
+    a.Vdgs("LSZH", "PARKING", 41, "Apron 5", "3");
+    StandTextMenu menu;
+    a.Build(menu);
+    ASSERT_EQ(menu.HandleAnswer(LineOf(menu, "LSZH:PARKING")), StandMenuAction::ShowStandsMenu);
+    a.Build(menu);
+    EXPECT_EQ(Entries(menu), (std::vector<std::string>{"VELK Stand Selection",
+                                                       "Select Stand Number at Apron 5: [Page 1 of 1]:", "3", "8",
+                                                       "12", "BACK TO STAND CATEGORY SELECTION..."}));
+    ASSERT_EQ(menu.HandleAnswer(LineOf(menu, "12")), StandMenuAction::ActivateStand);
+    const StandData s = menu.GetSelectedStand();
+    EXPECT_EQ(s.GetParkingNumber(), 40);
+    EXPECT_EQ(s.GetCustomDesignator(), "Apron 5");
+    EXPECT_EQ(s.GetDisplayName(), "Apron 5 12");
+    EXPECT_EQ(s.Describe(), "[VELK] You have selected following Stand: Apron 5 12.");
+}
+
 TEST(StandMenuPages, EmptyPagesShowTheirNoneText)
 {
     struct Case {
@@ -296,21 +319,24 @@ TEST(StandMenuSelection, ParseStandNumberReadsNumbersAndRefusesTheRest)
         int32_t number;
         std::string customNumber;
         bool custom;
+        std::string name;  // as the menus name the selected stand
     };
+    // The key's category line is its plain key (its first stand has no custom designator): a custom
+    // number still names its stand by that stand's own designator.
     const Case cases[] = {
-        {"12", false, 12, "0", false},
-        {"  7 [Already occupied by AI]", false, 7, "0", false},
-        {"+9", false, 9, "0", false},
-        {"abc", false, 0, "0", false},
-        {"", false, 0, "0", false},
-        {"-", false, 0, "0", false},
-        {"2147483647", false, 2147483647, "0", false},
-        {"2147483648", false, 0, "0", false},
-        {"-99999999999999999999", false, 0, "0", false},
-        {"12", true, 40, "12", true},
-        {"3", true, 41, "3", true},
-        {"8", true, 8, "0", false},  // a stand without custom number under the same key
-        {"B", true, 0, "0", false},
+        {"12", false, 12, "0", false, "PARKING 12"},
+        {"  7 [Already occupied by AI]", false, 7, "0", false, "PARKING 7"},
+        {"+9", false, 9, "0", false, "PARKING 9"},
+        {"abc", false, 0, "0", false, "PARKING 0"},
+        {"", false, 0, "0", false, "PARKING 0"},
+        {"-", false, 0, "0", false, "PARKING 0"},
+        {"2147483647", false, 2147483647, "0", false, "PARKING 2147483647"},
+        {"2147483648", false, 0, "0", false, "PARKING 0"},
+        {"-99999999999999999999", false, 0, "0", false, "PARKING 0"},
+        {"12", true, 40, "12", true, "Apron 5 12"},
+        {"3", true, 41, "3", true, "Apron 5 3"},
+        {"8", true, 8, "0", false, "PARKING 8"},  // a stand without custom number under the same key
+        {"B", true, 0, "0", false, "PARKING 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -327,6 +353,7 @@ TEST(StandMenuSelection, ParseStandNumberReadsNumbersAndRefusesTheRest)
         EXPECT_EQ(s.GetParkingNumber(), c.number);
         EXPECT_EQ(s.GetCustomNumber(), c.customNumber);
         EXPECT_EQ(s.HasCustomDesignator(), c.custom);
+        EXPECT_EQ(s.GetDisplayName(), c.name);
         EXPECT_EQ(menu.IsStandSelected(), c.number != 0);
     }
 }

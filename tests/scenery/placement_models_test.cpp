@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 using namespace placement_testing;
 
@@ -189,7 +190,7 @@ TEST(PlacementModels, VdgsDebugObjects)
     const SimObject* tape = rig.Find("Test:Tape_V");
     ASSERT_NE(tape, nullptr);
     EXPECT_EQ(tape->GetModel(0)->GetSimTitle(), "Quorvath_VELK_VDGS_Tape");
-    EXPECT_EQ(tape->GetRequestId(), 105u + 20u + 1u + 128000u);
+    EXPECT_EQ(tape->GetRequestId(), 105u + 20u + 1u);
     EXPECT_TRUE(tape->IsAltitudeAgl());
     EXPECT_TRUE(tape->IsAltitudeZero());
     EXPECT_DOUBLE_EQ(tape->GetHeading(), 90.0);
@@ -197,12 +198,14 @@ TEST(PlacementModels, VdgsDebugObjects)
     const SimObject* marker = rig.objects.At(2);
     EXPECT_EQ(marker->GetName(), "Test:Stop_V");
     EXPECT_EQ(marker->GetModel(0)->GetSimTitle(), "Quorvath_VELK_VDGS_NW_Marker");
-    EXPECT_EQ(marker->GetRequestId(), 105u + 20u + 1u + 256000u);
+    EXPECT_EQ(marker->GetRequestId(), 105u + 20u + 2u);
+    EXPECT_EQ(rig.objects.At(3)->GetName(), "Test:Stop_V");
+    EXPECT_EQ(rig.objects.At(3)->GetRequestId(), 105u + 20u + 3u) << "each marker is answered on its own";
     const LLAData expected = VDGS::StopPoint(47.5, 8.5, 90.0, 15.0, 2.0);
     EXPECT_NEAR(marker->GetLatitude(), expected.GetLatitude(), 1e-12);
     EXPECT_NEAR(marker->GetLongitude(), expected.GetLongitude(), 1e-12);
-    // The display entry keeps the sequence: it follows First directly.
-    EXPECT_EQ(rig.Find("Test:V")->GetRequestId(), 105u + 20u + 1u);
+    // Every entry takes the next number in list order, the display after its debug objects.
+    EXPECT_EQ(rig.Find("Test:V")->GetRequestId(), 105u + 20u + 4u);
 
     // Not with two placements.
     ReaderRig two;
@@ -211,6 +214,30 @@ TEST(PlacementModels, VdgsDebugObjects)
                  "<VDGS DistanceUnit=\"M\" CaptureDistance=\"50\" LateralOffset=\"0\"><DebugTape/>"
                  "<Stop Distance=\"15\" AircraftTypes=\"B737\"/></VDGS></Model></SimObject>");
     EXPECT_EQ(two.objects.Count(), 2);
+}
+
+// The simulator's answer to a creation finds its object by request number: the tape and markers of a
+// display share none with each other or with any entry of a later file, whatever the world's size.
+TEST(PlacementModels, VdgsDebugObjectsTakeRequestNumbersNoOtherEntryTakes)
+{
+    const std::string display = SimObjectXml(
+        "V", "<Model SimTitle=\"Dock\" StaticSimTitle=\"B\"><VDGS DistanceUnit=\"M\" CaptureDistance=\"50\" "
+             "LateralOffset=\"0\"><DebugTape/><Stop Distance=\"15\" AircraftTypes=\"B737\"/>"
+             "<Stop Distance=\"20\" AircraftTypes=\"A320\"/></VDGS></Model>");
+    std::string plain;
+    for (int i = 0; i < 8; ++i) plain += SimObjectXml("P" + std::to_string(i), "<Model SimTitle=\"Cone\"/>");
+    // The later file starts where a world of about 128,000 or 256,000 entries has its entries.
+    for (const int32_t later : {4, 127999, 128000, 255999, 256000, 1000000}) {
+        SCOPED_TRACE(later);
+        ReaderRig rig;
+        ASSERT_EQ(rig.Read("<VELK>" + display + "</VELK>", 0, "C:\\xml\\First.xml"), 4);
+        rig.Read("<VELK>" + plain + "</VELK>", later, "C:\\xml\\Later.xml");
+        ASSERT_EQ(rig.objects.Count(), 12);
+        std::set<uint32_t> requests;
+        for (int32_t i = 0; i < rig.objects.Count(); ++i)
+            EXPECT_TRUE(requests.insert(rig.objects.At(i)->GetRequestId()).second)
+                << rig.objects.At(i)->GetName() << " shares request " << rig.objects.At(i)->GetRequestId();
+    }
 }
 
 // The tape and markers of a display whose offset or stop distance reaches off the globe are refused
