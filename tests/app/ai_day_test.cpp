@@ -219,6 +219,8 @@ TEST_F(AiDay, ArrivingAircraftGetsItsJetwaysDockedOneJobAtATime)
 // user sees are none of the AI's business.
 TEST_F(AiDay, AnAircraftDockingAtAnotherStandLeavesTheUsersStandAlone)
 {
+    // An aircraft of known type, so that its guidance waits for it instead of ending in an error.
+    program.LoadUserAircraft(kA320);
     StandTextMenu& stands = program::StandMenu();
     stands.OnSelect("XVLK:GATE_B");
     stands.SetSelectedStandNumber(23);
