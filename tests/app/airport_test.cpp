@@ -13,6 +13,7 @@
 #include "link/ApiCodec.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
+#include "objects/AnimationDataContainer.h"
 #include "objects/InjectionQueue.h"
 #include "objects/Jetway.h"
 #include "objects/SimObjectList.h"
@@ -408,16 +409,20 @@ TEST_F(MainMenuTest, ObjectsWithinTheMenuRadiusAreListedAndFarOnesAreNot)
 {
     AddObject("Barrier:Road", {FeatureTriggVisibilityTextMenu}, 21, 100.0);
     AddObject("Barrier:Far", {FeatureTriggVisibilityTextMenu}, 22, 13000.0);
-    // As far, but marked to be offered at any distance.
+    // As far, but marked to be offered at any distance: by the visibility trigger or by the animation.
     SimObject& marked = AddObject("Barrier:Marked", {FeatureTriggVisibilityTextMenu}, 23, 13000.0);
     marked.GetCurrentModel()->GetTriggVisibility()->SetIgnoreRadiusFilter(true);
+    SimObject& lamp = AddObject("Lamp:Marked", {FeatureTriggAnimationTextMenu}, 24, 13000.0);
+    lamp.GetCurrentModel()->GetAnimations()->GetTriggerableAnimation(AnimationDataContainer::kFirstTriggerableSlot)
+        ->SetIgnoreRadiusFilter(true);
     ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
     const TriggerObjectTextMenu& menu = program::TriggerMenu();
-    ASSERT_EQ(2u, menu.GetItemCount());
-    const std::string& text = menu.GetItems().front().text;
-    EXPECT_EQ("Road [V]", text.substr(text.size() - 8));
-    const std::string& far = menu.GetItems().back().text;
-    EXPECT_EQ("Marked [V]", far.substr(far.size() - 10));
+    std::vector<std::string> texts;
+    for (const TriggerMenuItem& item : menu.GetItems()) texts.push_back(item.text);
+    ASSERT_EQ(3u, menu.GetItemCount()) << ::testing::PrintToString(texts);
+    EXPECT_EQ("Road [V]", texts[0].substr(texts[0].size() - 8));
+    EXPECT_NE(texts[1].find("Marked"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[2].find("Marked"), std::string::npos) << texts[2];
 
     List().Empty();
     List().GetNearbyCandidates().clear();
