@@ -1,6 +1,7 @@
 // The AI traffic scan and the AI jetway jobs against the in-process simulator: which aircraft the scan
 // takes, their parking, the stand found for them, jobs sent to the module one at a time, aircraft that
-// vanish, unreadable answers, acknowledgements without a job, and the detection toggle.
+// vanish, unreadable answers, a client's triggers in the AI form, acknowledgements without a job, and the
+// detection toggle.
 //
 // The sample machine gives the aircraft: the 737-800 has doors 1L and 2L, the CRJ-700 door 1L only.
 // The AI aircraft stands at latitude 0, longitude 0 heading east, so its left doors face north; each

@@ -1,5 +1,6 @@
 // The airport handlers against the in-process simulator: the module's job reports, the aircraft variables,
-// the user's undocking, the main menu and the stand search.
+// the user's undocking, a docked jetway put to rest when the stand changes, the main menu with its
+// fallbacks, and the stand search.
 #include "app/FSProcess.h"
 #include "app/Program.h"
 #include "app/Settings.h"
