@@ -127,6 +127,8 @@ void TriggerForAi(const api_wire::JetwayTriggerRequest& request)
     if (FSProcess::DecideAiDocking(object, *ai, request.door, false, true)) {
         if (JetwayControl* control = Parts().jetwayControl.get()) control->DetectAiAtJetway(ai->GetObjectID());
     } else {
+        // Refused: the aircraft had no door assigned before, and keeps none, so the next trigger docks.
+        ai->SetDoorJetway(request.door, nullptr);
         SendTriggerStatusEvent(IdAndStatus(request.jetwayId, api_wire::kTriggerNoSolution));
     }
 }

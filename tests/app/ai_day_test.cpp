@@ -5,6 +5,8 @@
 // from the add-on menu waits for the running jobs.
 #include "tests/app/ProgramHarness.h"
 
+#include "guidance/StandTextMenu.h"
+#include "guidance/VDGSHandler.h"
 #include "jetway/AIMonitor.h"
 #include "jetway/JetwayHandler.h"
 #include "link/SimConnectIds.h"
@@ -211,6 +213,35 @@ TEST_F(AiDay, ArrivingAircraftGetsItsJetwaysDockedOneJobAtATime)
     }
     EXPECT_EQ(program.Log().Count("[JETWAY CONTROL SYSTEM:AI] >>>>>>>> JETWAY"), 0);
     EXPECT_EQ(program::Parts().jetwayHandler->GetMovingCount(), 0u);
+}
+
+// The user has chosen B23 while the 737 docks at B22: the user's stand, its guidance and the messages the
+// user sees are none of the AI's business.
+TEST_F(AiDay, AnAircraftDockingAtAnotherStandLeavesTheUsersStandAlone)
+{
+    // An aircraft of known type, so that its guidance waits for it instead of ending in an error.
+    program.LoadUserAircraft(kA320);
+    StandTextMenu& stands = program::StandMenu();
+    stands.OnSelect("XVLK:GATE_B");
+    stands.SetSelectedStandNumber(23);
+    FSProcess::ActivateStandVdgs(true);
+    stands.BackupSelection();
+    program.RunWithModule(1000);
+    ASSERT_TRUE(stands.IsStandSelected());
+    VDGSHandler& guidance = *program::Parts().vdgsHandler;
+    ASSERT_NE(guidance.GetActiveVDGS(), nullptr);
+    const size_t linesBefore = timeline.size();
+
+    Arrive();
+    ASSERT_NE(Current(Jetway("B22 Jetway Front")), nullptr);
+    ASSERT_TRUE(Current(Jetway("B22 Jetway Front"))->IsDocked());
+    EXPECT_TRUE(stands.IsStandSelected());
+    EXPECT_EQ(stands.GetSelectedStand().GetParkingNumber(), 23);
+    EXPECT_NE(guidance.GetActiveVDGS(), nullptr);
+    // No text or menu shown to the user since.
+    for (size_t i = linesBefore; i < timeline.size(); ++i)
+        EXPECT_TRUE(timeline[i].find("text (") == std::string::npos && timeline[i].find("menu") == std::string::npos)
+            << timeline[i];
 }
 
 // At clearance both jetways undock, again one job at a time; when the aircraft pushes back it leaves the

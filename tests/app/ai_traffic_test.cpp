@@ -1,6 +1,7 @@
 // The AI traffic scan and the AI jetway jobs against the in-process simulator: which aircraft the scan
 // takes, their parking, the stand found for them, jobs sent to the module one at a time, aircraft that
-// vanish, unreadable answers, acknowledgements without a job, and the detection toggle.
+// vanish, unreadable answers, a client's triggers in the AI form, acknowledgements without a job, and the
+// detection toggle.
 //
 // The sample machine gives the aircraft: the 737-800 has doors 1L and 2L, the CRJ-700 door 1L only.
 // The AI aircraft stands at latitude 0, longitude 0 heading east, so its left doors face north; each
@@ -16,6 +17,7 @@
 #include "jetway/IKSolver.h"
 #include "jetway/JetwayControl.h"
 #include "jetway/JetwayHandler.h"
+#include "link/ApiCodec.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
 #include "objects/InjectionQueue.h"
@@ -25,12 +27,17 @@
 #include "scenery/SimObjectsFolderManager.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 #include "tests/support/JetwayRecords.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,21 +72,11 @@ protected:
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::overwrite_existing);
         root.WriteSettings("[General]\nDebugMode=true\n");
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
+        program::Components& parts = testsupport::MakeProgramParts(
+            {.customCommands = 0, .objects = true, .injection = true, .jetways = true});
         Flags().objectCount = 1;
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
         parts.settings->Read();
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.activeObjects.reset(new SimObjectList());
-        parts.injectionQueue.reset(new InjectionQueue());
-        parts.jetwayHandler.reset(new JetwayHandler());
-        parts.vdgsHandler.reset(new VDGSHandler());
-        parts.aiMonitor.reset(new AIMonitor());
         parts.ikSolver.reset(new IKSolver(&log4cpp::Category::getInstance("VELK.IKSOLVER")));
-        parts.customCommands.reset(new CustomCommandList(0));
         parts.aircraftParameters.reset(new AircraftParameters());
         parts.aircraftParameters->ReadParameters();
         parts.folderManager.reset(new SimObjectsFolderManager(log4cpp::Category::getInstance("VELK.FOLDERS"), nullptr));
@@ -110,8 +107,7 @@ protected:
     {
         Sim().Close();
         if (module) SimConnect_Close(module);
-        Parts() = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     // The module's side: the job areas, and the start and abort events.
@@ -170,6 +166,17 @@ protected:
     SimObject& AddJetway(uint32_t id, double north, double east, int32_t number, int32_t multiIndex,
                          const std::string& gate = "GATE_A")
     {
+        List().Add(MakeJetway(id, north, east, number, multiIndex, gate));
+        SimObject& added = *List().At(List().Count() - 1);
+        CandidateRecord record;
+        record.indices = {List().Count() - 1};
+        List().GetNearbyCandidates().push_back(record);
+        Parts().jetwayHandler->AddStandJetway(&added);
+        return added;
+    }
+    static SimObject MakeJetway(uint32_t id, double north, double east, int32_t number, int32_t multiIndex,
+                                const std::string& gate = "GATE_A")
+    {
         SimObject object;
         object.SetName("XVLK:Jetway " + std::to_string(id));
         SimObjectModel& model = object.AddModel("Jetway Title");
@@ -183,13 +190,7 @@ protected:
         object.SetMultiIndex(multiIndex);
         object.SetInSimulation(true);
         object.SetObjectId(id);
-        List().Add(object);
-        SimObject& added = *List().At(List().Count() - 1);
-        CandidateRecord record;
-        record.indices = {List().Count() - 1};
-        List().GetNearbyCandidates().push_back(record);
-        Parts().jetwayHandler->AddStandJetway(&added);
-        return added;
+        return object;
     }
     // The two jetways of stand GATE_A 1 that reach the 737's doors 1L and 2L.
     void AddB738Stand()
@@ -580,25 +581,86 @@ TEST_F(AiTrafficTest, UnreadableAnswerIsSkippedAndTheScanStillEnds)
     sim.RemoveObject(gone);
 
     const simulator::ObjectId id = AddAi(kCrj7, "sleep");
-    std::vector<Message> answers = ScanAnswers();
-    ASSERT_FALSE(answers.empty());
-    for (Message& m : answers) {
-        auto* message = reinterpret_cast<SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE*>(m.data());
+    const auto setNumber = [](Message& m, size_t index, double value) {
+        std::memcpy(m.data() + SIMCONNECT_DATA_OFFSET + index * 8, &value, sizeof(value));
+    };
+    const struct {
+        const char* name;
+        std::function<void(Message&)> spoil;
+        const char* why;
+    } rows[] = {
         // The strings cut off without their terminators.
-        if (message->dwObjectID == id) m.resize(SIMCONNECT_DATA_OFFSET + 6 * 8 + 32 + 128 + 3);
+        {"strings cut off", [](Message& m) { m.resize(SIMCONNECT_DATA_OFFSET + 6 * 8 + 32 + 128 + 3); },
+         "strings out of bounds"},
+        {"too short for the fixed fields", [](Message& m) { m.resize(SIMCONNECT_DATA_OFFSET + 8); },
+         "record too short"},
+        {"latitude not a number",
+         [&](Message& m) { setNumber(m, 0, std::numeric_limits<double>::quiet_NaN()); }, "not a number"},
+        {"heading infinite", [&](Message& m) { setNumber(m, 3, std::numeric_limits<double>::infinity()); },
+         "not a number"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<Message> answers = ScanAnswers();
+        ASSERT_FALSE(answers.empty());
+        for (Message& m : answers)
+            if (reinterpret_cast<SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE*>(m.data())->dwObjectID == id) row.spoil(m);
+        log.Clear();
+        for (Message& m : answers) Answer(m);
+        EXPECT_EQ(nullptr, Monitor().FindAIObject(static_cast<int32_t>(id)));
+        EXPECT_TRUE(log.Has("ERROR VELK.FSLOOP : [AI DETECTION] Scan answer of object [" + std::to_string(id) +
+                            "] unreadable (" + row.why + "), skipped"));
+        EXPECT_EQ(nullptr, Monitor().FindAIObject(static_cast<int32_t>(gone))) << "the end of the scan ran";
     }
-    log.Clear();
-    for (Message& m : answers) Answer(m);
-    EXPECT_EQ(nullptr, Monitor().FindAIObject(static_cast<int32_t>(id)));
-    EXPECT_TRUE(log.Has("ERROR VELK.FSLOOP : [AI DETECTION] Scan answer of object [" + std::to_string(id) +
-                        "] unreadable (strings out of bounds), skipped"));
-    EXPECT_EQ(nullptr, Monitor().FindAIObject(static_cast<int32_t>(gone))) << "the end of the scan ran";
+}
 
-    // A record too short for its fixed fields is refused the same way.
-    Message shortAnswer = answers.front();
-    shortAnswer.resize(SIMCONNECT_DATA_OFFSET + 8);
-    Answer(shortAnswer);
-    EXPECT_TRUE(log.Has("unreadable (record too short), skipped"));
+// A client's trigger in the AI form, for a jetway the client placed and registered: a door the aircraft
+// lacks has no solution and leaves the aircraft as it was, so a door it has docks next; a second trigger
+// while that job runs starts nothing.
+TEST_F(AiTrafficTest, ApiTriggersInTheAiFormDockOnlyAtDoorsTheAircraftHasAndOneJobAtATime)
+{
+    constexpr DWORD kTriggerStatus = 3;
+    constexpr uint32_t kPlaced = 601;
+    SimConnect_MapClientEventToSimEvent(module, kTriggerStatus, "VELK.JetwayTriggerStatus");
+    SimConnect_AddClientEventToNotificationGroup(module, 7, kTriggerStatus, FALSE);
+    // Where the stand's front jetway would stand for the 737's door 1L.
+    ASSERT_TRUE(Parts().jetwayHandler->AddExternalJetway(MakeJetway(kPlaced, 2.829 + 21.0, 43.0 * kFt - 0.55, 1, 1)));
+    Jetway& placed = *Parts().jetwayHandler->FindJetway(kPlaced)->GetCurrentModel()->GetJetway();
+    const simulator::ObjectId id = AddAi(kB738, "flt plan", "XVLK", "GATE A 1, GATE_MEDIUM");
+    Scan();
+    AIObject* ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+    ASSERT_NE(nullptr, ai);
+    ASSERT_FALSE(ai->HasDoorAssignments());
+    ModuleEvents();
+    const auto trigger = [&](const std::string& door) {
+        api_wire::JetwayTriggerRequest request;
+        request.aiForm = true;
+        request.jetwayId = kPlaced;
+        request.aiAircraftId = static_cast<uint32_t>(id);
+        request.door = door;
+        api_wire::Area area{};
+        api_wire::EncodeJetwayTrigger(request, area);
+        FSProcess::OnApiJetwayTrigger(area.data(), area.size());
+        return ModuleEvents();
+    };
+
+    EXPECT_EQ(trigger("3R"), (std::vector<ModuleEvent>{{kTriggerStatus, kPlaced * 10 + api_wire::kTriggerNoSolution}}));
+    EXPECT_FALSE(placed.IsMoving());
+    EXPECT_FALSE(ai->HasDoorAssignments());
+
+    // The job is taken, then sent with the scan.
+    std::vector<ModuleEvent> events = trigger("1L");
+    Scan();
+    for (const ModuleEvent& e : ModuleEvents()) events.push_back(e);
+    const auto starts = std::count_if(events.begin(), events.end(), [&](const ModuleEvent& e) {
+        return e.event == kModuleStart && e.data / 10 == kPlaced;
+    });
+    EXPECT_EQ(1, starts);
+    ASSERT_TRUE(placed.IsMoving());
+    EXPECT_TRUE(trigger("1L").empty());
+    Scan();
+    EXPECT_TRUE(ModuleEvents().empty());
+    EXPECT_TRUE(placed.IsMoving());
 }
 
 // Acknowledgements the module sends for no AI job: jetway id 0, and a user job at a stand an AI holds.

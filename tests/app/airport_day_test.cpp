@@ -312,6 +312,32 @@ TEST_F(AirportDay, AJetwayPageAnsweredAfterTheBubbleChangedShowsTheMainMenuAgain
     EXPECT_EQ(menu->title, "Orvane 1.7.1") << Dump();
 }
 
+// A rebuild can leave the page's entry in place but put another jetway there: the door line was meant for
+// the jetway the page was built for, so it moves nothing.
+TEST_F(AirportDay, AJetwayPageAnsweredAfterAnotherJetwayTookItsEntryMovesNothing)
+{
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude);
+    SelectStandInMenu("22");
+    ASSERT_TRUE(Choose("Dock B22 Jetway Rear")) << Dump();
+    ASSERT_EQ(MenuLines().front(), "Dock to Door 1L") << Dump();
+
+    // The entry the page came from now names the front jetway, which reaches door 1L.
+    SimObjectList& active = *program::Parts().activeObjects;
+    const int32_t entry = program::StandOpsMenu().GetSelectedItem().entryIndex;
+    ASSERT_GE(entry, 0);
+    ASSERT_LT(static_cast<size_t>(entry), active.GetNearbyCandidates().size());
+    int32_t front = -1;
+    for (int32_t i = 0; i < active.Count(); ++i)
+        if (active.At(i)->GetName() == "XVLK_PierB:B22 Jetway Front") front = i;
+    ASSERT_GE(front, 0);
+    active.GetNearbyCandidates()[static_cast<size_t>(entry)].indices = {front};
+
+    ASSERT_TRUE(Choose("Dock to Door 1L")) << Dump();
+    program_.Run(1000);
+    EXPECT_TRUE(program_.AnsweredJobs().empty()) << Jobs();
+    EXPECT_EQ(DockedJetways(), 0u);
+}
+
 TEST_F(AirportDay, AStandPageAnsweredAfterTheBubbleChangedDoesNoHarm)
 {
     StartWith(kA320, kApproachLatitude, kB22Longitude);
@@ -429,7 +455,13 @@ TEST_P(AirportDocking, TheAircraftsStateDocksAndUndocksTheStandsJetways)
     for (const auto& job : program_.AnsweredJobs()) EXPECT_TRUE(job.second);
     EXPECT_EQ(DockedJetways(), c.jetways);
 
+    // The beacon comes on with an engine running: no undocking yet; it follows once the engine stops.
+    program_.Sim().SetNumber(0, "GENERAL ENG RPM:1", "Number", 1500);
     program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 1);
+    program_.Run(8000);
+    EXPECT_EQ(program_.AnsweredJobs().size(), c.jetways) << Jobs();
+    EXPECT_EQ(DockedJetways(), c.jetways);
+    program_.Sim().SetNumber(0, "GENERAL ENG RPM:1", "Number", 0);
     program_.Run(8000);
     ASSERT_EQ(program_.AnsweredJobs().size(), 2 * c.jetways) << Jobs();
     for (size_t i = c.jetways; i < 2 * c.jetways; ++i) EXPECT_FALSE(program_.AnsweredJobs()[i].second);
@@ -441,6 +473,24 @@ TEST_P(AirportDocking, TheAircraftsStateDocksAndUndocksTheStandsJetways)
         EXPECT_EQ(program_.Log().Count("] undocking from door " + door + " of the user aircraft"), 1);
     }
     EXPECT_EQ(program_.Log().Count("INFO VELK.FSLOOP : [JETWAY JOB] Jetway "), static_cast<int>(2 * c.jetways));
+}
+
+// The stand operations page holds the automatic docking back while it is open. A bubble reset takes the
+// page away; were it still counted as open, the parked aircraft would never get its jetways.
+TEST_F(AirportDay, AfterABubbleResetTheClosedStandPageNoLongerHoldsTheDockingBack)
+{
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude, true);
+    SelectStandInMenu("22");
+    ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Operations") << Dump();
+
+    FSProcess::RequestPositionInit(1);
+    program_.Run(8000);
+    EXPECT_FALSE(program::StandOpsMenu().IsDisplayed());
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 0);
+    program_.Run(8000);
+    EXPECT_EQ(program_.AnsweredJobs().size(), 2u) << Jobs();
+    EXPECT_EQ(DockedJetways(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

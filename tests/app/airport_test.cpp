@@ -1,5 +1,6 @@
 // The airport handlers against the in-process simulator: the module's job reports, the aircraft variables,
-// the user's undocking, the main menu and the stand search.
+// the user's undocking, a docked jetway put to rest when the stand changes, the main menu with its
+// fallbacks, and the stand search.
 #include "app/FSProcess.h"
 #include "app/Program.h"
 #include "app/Settings.h"
@@ -14,6 +15,7 @@
 #include "link/ApiCodec.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
+#include "objects/AnimationDataContainer.h"
 #include "objects/ControllableAnimationData.h"
 #include "objects/InjectionQueue.h"
 #include "objects/Jetway.h"
@@ -22,6 +24,8 @@
 #include "scenery/SimBubble.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
+#include "tests/support/JetwayRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -44,19 +48,8 @@ class AirportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
+        testsupport::MakeProgramParts({.customCommands = 0, .objects = true, .injection = true, .jetways = true});
         Flags().objectCount = 1;
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.activeObjects.reset(new SimObjectList());
-        parts.injectionQueue.reset(new InjectionQueue());
-        parts.jetwayHandler.reset(new JetwayHandler());
-        parts.vdgsHandler.reset(new VDGSHandler());
-        parts.aiMonitor.reset(new AIMonitor());
-        parts.customCommands.reset(new CustomCommandList(0));
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         FSProcess::RegisterWithSimulator();
@@ -72,8 +65,7 @@ protected:
     void TearDown() override
     {
         Sim().Close();
-        Parts() = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     SimObjectList& List() { return *Parts().activeObjects; }
@@ -309,6 +301,38 @@ TEST_F(AirportTest, UndockingThatStartsNothingLeavesNothingQueued)
 
 // Jetways and guidance displays in the simulation within 5000 m name their airport; a code reached
 // through several objects keeps the running average of their distances.
+// A jetway with one model has no static model to fall back to: docked at the stand the user leaves for
+// another, it is put back to its rest pose.
+TEST_F(AirportTest, ADockedJetwayOfOneModelGoesBackToRestWhenTheStandChanges)
+{
+    SIMCONNECT_DATA_INITPOSITION at{};
+    at.Latitude = kLatitude;
+    at.Longitude = kLongitude;
+    ASSERT_EQ(SimConnect_AICreateSimulatedObject(Sim().GetHandle(), "Jetway Title", at, 1), S_OK);
+    DWORD id = 0;
+    for (const Message& m : Drain(Sim().GetHandle()))
+        if (Kind(m) == SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID) id = As<SIMCONNECT_RECV_ASSIGNED_OBJECT_ID>(m).dwObjectID;
+    ASSERT_NE(id, 0u);
+    SimObject& object = AddObject("XVLK:Jetway A1", {FeatureJetway}, id, 30.0);
+    object.GetStandData().Set("XVLK", "GATE_A", 1, "", "", false);
+    Jetway& jetway = *object.GetCurrentModel()->GetJetway();
+    jetway.SetJetwayData(testsupport::TypeAJetwayRecord());
+    jetway.SetConfig(true);
+    jetway.SetDocked(true);
+    Parts().jetwayHandler->AddStandJetway(&object);
+    ASSERT_FALSE(object.HasMultipleModels());
+
+    // The user's stand is the jetway's; then stand 2 is chosen.
+    StandTextMenu& stands = program::StandMenu();
+    stands.OnSelect("XVLK:GATE_A");
+    stands.SetSelectedStandNumber(1);
+    stands.BackupSelection();
+    stands.SetSelectedStandNumber(2);
+    FSProcess::ActivateStandVdgs(false);
+    EXPECT_FALSE(object.GetModel(0)->GetJetway()->IsDocked());
+    EXPECT_TRUE(sim.Number(id, "ACCELERATION BODY Z", "Number").has_value()) << "the rest pose was written";
+}
+
 TEST_F(AirportTest, NearestAirportIsTheClosestCodeByRunningAverage)
 {
     EXPECT_EQ("NONE", FSProcess::FindNearestAirport());
@@ -331,17 +355,77 @@ protected:
         AirportTest::SetUp();
         Parts().simBubble.reset(new SimBubble(program::LoopLog(), nullptr, nullptr));
     }
+
+    platform::ScopedManualClock clock;
 };
+
+// A menu that comes out empty tries the others before it says there is nothing: the main menu, then every
+// command with a key and a title; the first whose objects make an airport near the aircraft is built. A
+// main menu that would hold nothing but the stand line of a selected stand opens that stand's page.
+TEST_F(MainMenuTest, AnEmptyMenuFallsBackAndALoneStandLineOpensTheStandsPage)
+{
+    struct Row {
+        const char* name;
+        int32_t request;
+        int32_t jetwayMembership;  // the one jetway's menu; -2 for no jetway at all
+        bool standSelected;
+        bool built;                // false: the stand operations page was shown instead
+        int32_t requestAfter;
+        const char* firstLine;     // of the page built
+    };
+    const Row rows[] = {
+        {"empty command falls back to the main menu", 0, -1, false, true, -1, "Select Stand..."},
+        {"empty main menu falls back to another command", -1, 1, false, true, 1, "Select Stand..."},
+        {"nothing anywhere says so", 0, -2, false, true, 0, "No triggerable objects found within 6.5NM / 12km..."},
+        {"only the stand line of a selected stand", -1, -1, true, false, -1, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        List().Empty();
+        List().GetNearbyCandidates().clear();
+        CustomCommandList& commands = *Parts().customCommands;
+        commands.clear();
+        commands.push_back({"Stairs", "Ctrl+Shift+1", "Stairs"});
+        commands.push_back({"Carts", "Ctrl+Shift+2", "Carts"});
+        program::StandMenu().Reset();
+        program::StandOpsMenu().SetDisplayed(false);
+        if (row.standSelected) {
+            program::StandMenu().OnSelect("XVLK:GATE A");
+            program::StandMenu().SetSelectedStandNumber(1);
+        }
+        if (row.jetwayMembership != -2)
+            AddObject("Jetway:A1", {FeatureJetway}, 31, 50.0).SetStandMembership(false, row.jetwayMembership);
+        Flags().lastMainMenuRequest = row.request;
+        Drain(Sim().GetHandle());
+
+        EXPECT_EQ(row.built, FSProcess::BuildTriggerObjectMenu(row.request));
+        EXPECT_EQ(row.requestAfter, Flags().lastMainMenuRequest);
+        const std::vector<std::string>& lines = program::TriggerMenu().GetLineTexts();
+        if (row.built) EXPECT_EQ(row.firstLine, lines.empty() ? "" : lines.front()) << ::testing::PrintToString(lines);
+        const auto shown = sim.OpenMenu();
+        if (row.built) EXPECT_FALSE(shown.has_value());
+        else EXPECT_TRUE(shown.has_value() && shown->title == "VELK Stand Operations");
+    }
+}
 
 TEST_F(MainMenuTest, ObjectsWithinTheMenuRadiusAreListedAndFarOnesAreNot)
 {
     AddObject("Barrier:Road", {FeatureTriggVisibilityTextMenu}, 21, 100.0);
     AddObject("Barrier:Far", {FeatureTriggVisibilityTextMenu}, 22, 13000.0);
+    // As far, but marked to be offered at any distance: by the visibility trigger or by the animation.
+    SimObject& marked = AddObject("Barrier:Marked", {FeatureTriggVisibilityTextMenu}, 23, 13000.0);
+    marked.GetCurrentModel()->GetTriggVisibility()->SetIgnoreRadiusFilter(true);
+    SimObject& lamp = AddObject("Lamp:Marked", {FeatureTriggAnimationTextMenu}, 24, 13000.0);
+    lamp.GetCurrentModel()->GetAnimations()->GetTriggerableAnimation(AnimationDataContainer::kFirstTriggerableSlot)
+        ->SetIgnoreRadiusFilter(true);
     ASSERT_TRUE(FSProcess::BuildTriggerObjectMenu(-1));
     const TriggerObjectTextMenu& menu = program::TriggerMenu();
-    ASSERT_EQ(1u, menu.GetItemCount());
-    const std::string& text = menu.GetItems().front().text;
-    EXPECT_EQ("Road [V]", text.substr(text.size() - 8));
+    std::vector<std::string> texts;
+    for (const TriggerMenuItem& item : menu.GetItems()) texts.push_back(item.text);
+    ASSERT_EQ(3u, menu.GetItemCount()) << ::testing::PrintToString(texts);
+    EXPECT_EQ("Road [V]", texts[0].substr(texts[0].size() - 8));
+    EXPECT_NE(texts[1].find("Marked"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[2].find("Marked"), std::string::npos) << texts[2];
 
     List().Empty();
     List().GetNearbyCandidates().clear();

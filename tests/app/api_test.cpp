@@ -14,6 +14,7 @@
 #include "jetway/AIMonitor.h"
 #include "jetway/AIObject.h"
 #include "jetway/JetwayHandler.h"
+#include "jetway/LinkedSimObjectHandler.h"
 #include "link/ApiCodec.h"
 #include "objects/Jetway.h"
 #include "objects/SimObject.h"
@@ -472,6 +473,35 @@ TEST_F(ApiDay, TriggersTestDockAndUndockTheStandsJetway)
     EXPECT_FALSE(program_.AnsweredJobs()[1].second);
 }
 
+// Two triggers for one jetway in a row: the second finds the first one's job running and starts nothing,
+// for a stand jetway and for one the client placed.
+TEST_F(ApiDay, ASecondTriggerWhileTheJetwaysJobRunsStartsNothing)
+{
+    StartAtB22();
+    SelectB22();
+    const DWORD front = PlacedJetwayAt(kB22FrontLatitude, kB22FrontLongitude);
+    ASSERT_NE(front, 0u);
+    const DWORD placed = CreateClientJetway(kJetwayTitle, kB22FrontLatitude, kB22FrontLongitude, 340.0);
+    ASSERT_EQ(One(Inform(Registration(placed)), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+
+    for (const auto& [id, own] : {std::pair<DWORD, bool>{front, false}, std::pair<DWORD, bool>{placed, true}}) {
+        SCOPED_TRACE(own ? "placed by the client" : "stand jetway");
+        const size_t before = program_.AnsweredJobs().size();
+        api_wire::JetwayTriggerRequest request;
+        request.jetwayId = id;
+        request.door = "1L";
+        request.own = own;
+        ASSERT_TRUE(client_->JetwayTrigger(request));
+        ASSERT_TRUE(client_->JetwayTrigger(request));
+        const auto answers = Serve(1000);
+        ASSERT_EQ(program_.AnsweredJobs().size(), before + 1) << Describe(answers);
+        EXPECT_EQ(program_.AnsweredJobs().back(), std::make_pair(static_cast<uint32_t>(id), true));
+        // Undocked again for the next row.
+        Trigger(id, "1L", 0, own);
+        ASSERT_EQ(program_.AnsweredJobs().size(), before + 2);
+    }
+}
+
 TEST_F(ApiDay, TriggersOfUnknownJetwaysAreLoggedAndNotAnswered)
 {
     StartAtB22();
@@ -577,6 +607,13 @@ TEST_F(ApiDay, AJetwayTheClientPlacedIsRegisteredDockedAndRemoved)
     EXPECT_EQ(registered->GetStandData().GetParkingNumber(), 12);
     ASSERT_NE(CurrentJetway(*registered), nullptr);
     EXPECT_TRUE(CurrentJetway(*registered)->HasConfig());
+    // The registration named no part objects (ids 0): the jetway's parts stay the program's to make.
+    const Jetway& jetway = *CurrentJetway(*registered);
+    for (int slot : {1, 2}) {
+        SCOPED_TRACE(slot);
+        ASSERT_TRUE(jetway.HasPart(slot));
+        EXPECT_FALSE(LinkedSimObjectHandler::IsExternallySupplied(jetway.GetRecord().Parts[slot - 1]));
+    }
 
     // The client's own jetway docks to the aircraft's front door and undocks again.
     auto answers = Trigger(id, "1L", 0, true);

@@ -96,10 +96,30 @@ TEST(Bubble, TheAircraftFarAwayLeavesNothingBehind)
     program.PlaceUser(kFieldLatitude, kFieldLongitude, 100.0);
     program.Run(4000);
     ASSERT_EQ(program.CreatedTitles().size(), 12u);
-    // 30 km on: still inside the refilter distance? No: 18 km starts a new cycle.
+    // Half a degree north, about 55 km: far beyond the 18 km that start a new cycle.
     program.PlaceUser(kFieldLatitude + 0.5, kFieldLongitude, 100.0);
     program.Run(4000);
     EXPECT_TRUE(program.CreatedTitles().empty());
+}
+
+// The sample airport lies in a protection zone, which holds the bubble while the aircraft moves within it
+// below the ceiling. Crossing the ceiling is another matter: down through it inside the zone, the bubble
+// is rebuilt all the same.
+TEST(Bubble, CrossingTheCeilingInsideAProtectionZoneRebuilds)
+{
+    ProgramHarness program;
+    program.Start();
+    program.PlaceUser(kXvlkLatitude, kXvlkLongitude, kXvlkAltitudeFeet);
+    program.Run(4000);
+    ASSERT_FALSE(program.CreatedTitles().empty());
+    int resets = program.ModuleResets();
+    program.PlaceUser(kXvlkLatitude, kXvlkLongitude, 20000.0);
+    program.Run(4000);
+    EXPECT_GT(program.ModuleResets(), resets) << "up through the ceiling";
+    resets = program.ModuleResets();
+    program.PlaceUser(kXvlkLatitude, kXvlkLongitude, 17000.0);
+    program.Run(4000);
+    EXPECT_GT(program.ModuleResets(), resets) << "down through the ceiling, inside the zone";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "link/SimStatus.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 
 #include <gtest/gtest.h>
 
@@ -103,14 +104,8 @@ class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
+        testsupport::MakeProgramParts({.customCommands = 2});
         Flags().logFolder = "C:\\ProgramData\\Quorvath\\VELK\\log";
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.customCommands.reset(new CustomCommandList(2));
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         ASSERT_EQ(SimConnect_Open(&module, "Module", nullptr, 0, nullptr, 0), S_OK);
@@ -120,9 +115,7 @@ protected:
     {
         Sim().Close();
         SimConnect_Close(module);
-        program::Components& parts = Parts();
-        parts = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     // The run phase's registrations; without external mode every event and definition is there.
@@ -240,9 +233,16 @@ TEST_F(DispatchTest, VoiceCaptureAsksOnceUntilItStops)
     EXPECT_EQ(radioRequests(), 1);
 }
 
+// The flags start clear and follow the events; the timers that read them keep their addresses, so they
+// are read through those too.
 TEST_F(DispatchTest, PauseAndSoundFollowTheirData)
 {
     const SimStatus& status = *Parts().simStatus;
+    const std::atomic<bool>* paused = status.GetPausedFlag();
+    const std::atomic<bool>* soundOff = status.GetSoundOffFlag();
+    ASSERT_NE(paused, soundOff);
+    EXPECT_FALSE(paused->load());
+    EXPECT_FALSE(soundOff->load());
     const struct {
         DWORD event, data;
         bool paused, soundOff;
@@ -252,8 +252,8 @@ TEST_F(DispatchTest, PauseAndSoundFollowTheirData)
     };
     for (const auto& row : rows) {
         SendEvent(row.event, row.data);
-        EXPECT_EQ(status.IsPaused(), row.paused) << row.event << " " << row.data;
-        EXPECT_EQ(status.IsSoundOff(), row.soundOff) << row.event << " " << row.data;
+        EXPECT_EQ(paused->load(), row.paused) << row.event << " " << row.data;
+        EXPECT_EQ(soundOff->load(), row.soundOff) << row.event << " " << row.data;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "objects/SimObjectList.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 
 #include <gtest/gtest.h>
 
@@ -45,15 +46,8 @@ class FramePassesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
+        testsupport::MakeProgramParts({.customCommands = 2, .objects = true});
         Flags().logFolder = "C:\\ProgramData\\Quorvath\\VELK\\log";
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.customCommands.reset(new CustomCommandList(2));
-        parts.activeObjects.reset(new SimObjectList());
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         Flags().objectCount = 1;
@@ -65,8 +59,7 @@ protected:
     {
         program::TriggerMenu().SetDisplayed(false);
         Sim().Close();
-        Parts() = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     SimObjectList& List() { return *Parts().activeObjects; }
@@ -691,6 +684,7 @@ TEST_F(FramePassesTest, JetwayWithTwoModelsUpdatesBothAndSendsTheSecondsWord)
 TEST_F(FramePassesTest, PassesWithoutTheActiveListDoNothing)
 {
     Parts().activeObjects.reset();
+    const size_t before = sim.Timeline().size();
     FSProcess::AnimateObjectsPerFrame();
     FSProcess::UpdateSeparationPlanes();
     FSProcess::UpdateVariableDrivenRotations();
@@ -698,7 +692,9 @@ TEST_F(FramePassesTest, PassesWithoutTheActiveListDoNothing)
     FSProcess::UpdateRadioClickTriggers(false, nullptr, 0);
     FSProcess::UpdateProximityTriggers();
     FSProcess::ApplyTimeOfDayToJetway(nullptr, nullptr);
-    SUCCEED();
+    // Nothing reached the simulator, nor the program's own queue.
+    EXPECT_EQ(before, sim.Timeline().size()) << sim.Timeline().back();
+    EXPECT_TRUE(Drain(Sim().GetHandle()).empty());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 
 #include <gtest/gtest.h>
 
@@ -31,14 +32,7 @@ class InjectionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.activeObjects.reset(new SimObjectList());
-        parts.injectionQueue.reset(new InjectionQueue());
+        testsupport::MakeProgramParts({.objects = true, .injection = true});
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         Drain(Sim().GetHandle());
@@ -47,8 +41,7 @@ protected:
     void TearDown() override
     {
         Sim().Close();
-        Parts() = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     // An object at a fixed place with one model per title; every model has the features given.

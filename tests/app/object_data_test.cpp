@@ -15,6 +15,7 @@
 #include "scenery/SimBubble.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 
 #include <gtest/gtest.h>
 
@@ -46,20 +47,10 @@ class ObjectDataTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Flags().Reset();
-        Flags().targetPlatform = "P3Dv4";
+        program::Components& parts = testsupport::MakeProgramParts(
+            {.customCommands = 2, .objects = true, .probes = true, .injection = true, .bubble = true,
+             .gateNumbers = true, .linkedObjects = true});
         Flags().objectCount = 1;
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.customCommands.reset(new CustomCommandList(2));
-        parts.activeObjects.reset(new SimObjectList());
-        parts.activeProbes.reset(new EnviroDataProbeList());
-        parts.injectionQueue.reset(new InjectionQueue());
-        parts.simBubble.reset(new SimBubble(program::LoopLog(), nullptr, nullptr));
-        parts.gateNumberBox.reset(new GateNumberBox());
-        parts.linkedObjectHandler.reset(new LinkedSimObjectHandler());
         sim.ServeInProcess();
         ASSERT_EQ(Sim().Open(), S_OK);
         ASSERT_EQ(SimConnect_Open(&module, "Module", nullptr, 0, nullptr, 0), S_OK);
@@ -73,8 +64,7 @@ protected:
     {
         Sim().Close();
         SimConnect_Close(module);
-        Parts() = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     SimObjectList& Active() { return *Parts().activeObjects; }

@@ -11,6 +11,7 @@
 #include "platform/timers.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/support/ProgramParts.h"
 
 #include <gtest/gtest.h>
 
@@ -33,19 +34,12 @@ protected:
     {
         if (quitTimer_) DeleteTimerQueueTimer(nullptr, quitTimer_, INVALID_HANDLE_VALUE);
         program::Sim().Close();
-        program::Components& parts = Parts();
-        parts = program::Components{};
-        Flags().Reset();
+        testsupport::ClearProgramParts();
     }
 
     void MakeComponents()
     {
-        program::Components& parts = Parts();
-        parts.settings.reset(new Settings(log4cpp::Category::getInstance("VELK.SETTINGS")));
-        parts.seasonal.reset(new SeasonalObjectHandler());
-        parts.simStatus.reset(new SimStatus());
-        parts.geoMath.reset(new GeoMath());
-        parts.customCommands.reset(new CustomCommandList());
+        testsupport::MakeProgramParts({.customCommands = 0, .geoMath = true});
     }
 
     // The simulator quits after the loop has slept this long (on the manual clock).

@@ -1,6 +1,8 @@
 // The settings file: defaults, the boolean and text rules, the summary lines, a reload.
 #include "app/Settings.h"
+#include "jetway/IKSolver.h"
 #include "tests/app/CoreTestSupport.h"
+#include "tests/app/ProgramHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +193,20 @@ TEST_F(SettingsTest, MalformedFileIsReadWithoutHarm)
     EXPECT_LE(settings.GetSecondaryTextMenuHotkey().size(), 259u);
     EXPECT_EQ(settings.GetSecondaryTextMenuHotkey().rfind("%s%n%s", 0), 0u);
     EXPECT_TRUE(log.Has("Not all Settings have been read successfully! See above..."));
+}
+
+// The solver's fast motion is one line of the start-up away from its key: the start-up hands it over.
+TEST(SettingsAtStartUp, FastJetwaysReachTheSolver)
+{
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast" : "normal");
+        programtest::ProgramHarness program;
+        program.AddFile(programtest::kSettingsFile,
+                        std::string("[Debug]\nFastJetwaysEnable=") + (fast ? "true" : "false") + "\n");
+        program.Start();
+        ASSERT_NE(program::Parts().ikSolver, nullptr);
+        EXPECT_EQ(program::Parts().ikSolver->IsFastJetways(), fast);
+    }
 }
 
 }  // namespace

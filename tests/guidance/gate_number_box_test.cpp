@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 namespace {
@@ -33,20 +32,6 @@ TEST(GateNumberBox, DigitsFromString)
         const GateNumberBox::Digits digits = box.DigitsFromString(c.text);
         for (size_t i = 0; i < 4; ++i) EXPECT_EQ(digits[i], c.digits[i]) << "slot " << i;
     }
-}
-
-TEST(GateNumberBox, DeletedThroughItsBase)
-{
-    struct Counted : GateNumberBox {
-        explicit Counted(int& deleted) : deleted_(deleted) {}
-        ~Counted() override { ++deleted_; }
-        int& deleted_;
-    };
-    int deleted = 0;
-    std::unique_ptr<GateNumberBox> box = std::make_unique<Counted>(deleted);
-    EXPECT_EQ(box->DigitsFromString("5")[2], 53.0);
-    box.reset();
-    EXPECT_EQ(deleted, 1);
 }
 
 }  // namespace

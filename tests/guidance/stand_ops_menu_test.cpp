@@ -62,6 +62,15 @@ protected:
         menu.Build(stand, list, configuration, jetways, facilities, vdgs, handler);
         return PageLines(menu);
     }
+    // The answer that picks the built page's line with this text.
+    int32_t Line(const std::string& text)
+    {
+        const Lines lines = PageLines(menu);
+        for (size_t i = 2; i < lines.size(); ++i)
+            if (lines[i] == text) return static_cast<int32_t>(i - 2);
+        ADD_FAILURE() << "no line '" << text << "' on " << ::testing::PrintToString(lines);
+        return 65535;
+    }
     static Lines Page(Lines lines, const char* prompt = kPrompt)
     {
         lines.insert(lines.begin(), {"VELK Stand Operations", prompt});
@@ -226,6 +235,7 @@ TEST_F(StandOpsMenuTest, BadInputIsSkipped)
 
 TEST_F(StandOpsMenuTest, AnswersOfFixedLines)
 {
+    constexpr int32_t kNamed = -1;  // the line whose text is the row's name
     struct Case {
         const char* name;
         int32_t line;
@@ -234,10 +244,10 @@ TEST_F(StandOpsMenuTest, AnswersOfFixedLines)
         int32_t eventCode;
     };
     const Case cases[] = {
-        {"Auto-Dock Jetways", 0, StandOpsAction::AutoDock, 2, 0},
-        {"Select other Stand...", 4, StandOpsAction::SelectOtherStand, 0, 2},
-        {"Deselect current Stand...", 5, StandOpsAction::DeselectStand, 0, 0},
-        {"EXIT...", 6, StandOpsAction::None, 0, 0},
+        {"Auto-Dock Jetways", kNamed, StandOpsAction::AutoDock, 2, 0},
+        {"Select other Stand...", kNamed, StandOpsAction::SelectOtherStand, 0, 2},
+        {"Deselect current Stand...", kNamed, StandOpsAction::DeselectStand, 0, 0},
+        {"EXIT...", kNamed, StandOpsAction::None, 0, 0},
         {"a line the page does not have", 7, StandOpsAction::None, 0, 0},
         {"menu shown", 65536, StandOpsAction::None, 0, 0},
     };
@@ -246,7 +256,8 @@ TEST_F(StandOpsMenuTest, AnswersOfFixedLines)
         StandFacilitiesTextMenu fresh;
         menu = fresh;
         Build();
-        const StandOpsAnswer answer = menu.HandleAnswer(c.line, list, vdgs);
+        const int32_t line = c.line == kNamed ? Line(c.name) : c.line;
+        const StandOpsAnswer answer = menu.HandleAnswer(line, list, vdgs);
         EXPECT_EQ(answer.action, c.action);
         EXPECT_EQ(answer.object, nullptr);
         EXPECT_EQ(menu.GetAutoDockState(), c.state);
@@ -255,26 +266,28 @@ TEST_F(StandOpsMenuTest, AnswersOfFixedLines)
 
     Dock(0, kJetwayA1, "1L");
     Build();
-    EXPECT_EQ(menu.HandleAnswer(0, list, vdgs).action, StandOpsAction::AutoUndock);
+    EXPECT_EQ(menu.HandleAnswer(Line("Auto-Undock Jetways"), list, vdgs).action, StandOpsAction::AutoUndock);
     EXPECT_EQ(menu.GetAutoDockState(), 2);
 
     // A message line and the none text.
     handler.AddPendingDoor(kJetwayA1);
     Build();
-    EXPECT_EQ(menu.HandleAnswer(0, list, vdgs).action, StandOpsAction::ShowAgain);
+    EXPECT_EQ(menu.HandleAnswer(Line("Automatic Undocking in progress..."), list, vdgs).action,
+              StandOpsAction::ShowAgain);
     jetways = StandJetwayInfo{};
     facilities = {0, 0};
     menu.SetAutoDockState(0);
     JetwayOf(0).SetDocked(false);
     Build();
-    EXPECT_EQ(menu.HandleAnswer(2, list, vdgs).action, StandOpsAction::None);
+    EXPECT_EQ(menu.HandleAnswer(Line("No available Service Facilities found..."), list, vdgs).action,
+              StandOpsAction::None);
 }
 
 TEST_F(StandOpsMenuTest, AnswersOfJetwayLines)
 {
     // Two doors, A2 parked: the jetway menu picks the door.
     Build();
-    StandOpsAnswer answer = menu.HandleAnswer(1, list, vdgs);
+    StandOpsAnswer answer = menu.HandleAnswer(Line("Dock Gate A2 Jetway"), list, vdgs);
     EXPECT_EQ(answer.action, StandOpsAction::OpenJetwayMenu);
     EXPECT_EQ(answer.object, list.At(2));
     EXPECT_EQ(menu.GetAutoDockState(), 1);
@@ -282,15 +295,16 @@ TEST_F(StandOpsMenuTest, AnswersOfJetwayLines)
     // Two doors, A1 docked at 2L: undock it from there.
     menu.SetAutoDockState(0);
     Dock(0, kJetwayA1, "2L");
-    Build();  // Auto-Undock, Dock A2, Undock A1, Activate, EXIT
-    answer = menu.HandleAnswer(2, list, vdgs);
+    Build();
+    const int32_t undockA1 = Line("Undock Gate A1 Jetway");
+    answer = menu.HandleAnswer(undockA1, list, vdgs);
     EXPECT_EQ(answer.action, StandOpsAction::OperateJetway);
     EXPECT_EQ(answer.object, list.At(0));
     EXPECT_EQ(answer.door, "2L");
 
     // The door was freed since the page was built: nothing to undock.
     list.GetUserAircraft().ResetExitStates();
-    EXPECT_EQ(menu.HandleAnswer(2, list, vdgs).action, StandOpsAction::None);
+    EXPECT_EQ(menu.HandleAnswer(undockA1, list, vdgs).action, StandOpsAction::None);
     EXPECT_EQ(menu.GetAutoDockState(), 1);
 
     // One door: operate at once.
@@ -298,19 +312,20 @@ TEST_F(StandOpsMenuTest, AnswersOfJetwayLines)
     JetwayOf(0).SetDocked(false);
     menu.SetAutoDockState(0);
     Build();
-    answer = menu.HandleAnswer(1, list, vdgs);
+    const int32_t dockA2 = Line("Dock Gate A2 Jetway");
+    answer = menu.HandleAnswer(dockA2, list, vdgs);
     EXPECT_EQ(answer.action, StandOpsAction::OperateJetway);
     EXPECT_EQ(answer.door, "1L");
 
     // The doors went away since the build.
     SetExits(0);
-    EXPECT_EQ(menu.HandleAnswer(1, list, vdgs).action, StandOpsAction::None);
+    EXPECT_EQ(menu.HandleAnswer(dockA2, list, vdgs).action, StandOpsAction::None);
 }
 
 TEST_F(StandOpsMenuTest, AnswersOfGuidanceLines)
 {
     Build();
-    StandOpsAnswer answer = menu.HandleAnswer(3, list, vdgs);
+    StandOpsAnswer answer = menu.HandleAnswer(Line("Activate VDGS A"), list, vdgs);
     EXPECT_EQ(answer.action, StandOpsAction::ActivateGuidance);
     EXPECT_EQ(answer.object, list.At(1));
 
@@ -318,7 +333,7 @@ TEST_F(StandOpsMenuTest, AnswersOfGuidanceLines)
     vdgs.RegisterVDGS(&display);
     vdgs.SetCurrentStand(display.stand);
     Build();
-    EXPECT_EQ(menu.HandleAnswer(3, list, vdgs).action, StandOpsAction::DeactivateGuidance);
+    EXPECT_EQ(menu.HandleAnswer(Line("Deactivate VDGS A"), list, vdgs).action, StandOpsAction::DeactivateGuidance);
 }
 
 TEST_F(StandOpsMenuTest, StaleAnswersAreRefused)
@@ -326,14 +341,14 @@ TEST_F(StandOpsMenuTest, StaleAnswersAreRefused)
     Build();
     // The candidates were sorted again since the build: the entry holds another object now.
     std::swap(list.GetNearbyCandidates()[0], list.GetNearbyCandidates()[2]);
-    EXPECT_EQ(menu.HandleAnswer(2, list, vdgs).action, StandOpsAction::ShowAgain);  // "Dock Gate A1 Jetway"
+    EXPECT_EQ(menu.HandleAnswer(Line("Dock Gate A1 Jetway"), list, vdgs).action, StandOpsAction::ShowAgain);
     // The list shrank.
     list.GetNearbyCandidates().resize(1);
-    EXPECT_EQ(menu.HandleAnswer(3, list, vdgs).action, StandOpsAction::ShowAgain);
+    EXPECT_EQ(menu.HandleAnswer(Line("Activate VDGS A"), list, vdgs).action, StandOpsAction::ShowAgain);
     // An entry of more than one object is ignored.
     list.GetNearbyCandidates() = {{{0, 2}, 1.0}};
-    EXPECT_EQ(Build()[3], "Dock Gate A1 Jetway");
-    EXPECT_EQ(menu.HandleAnswer(1, list, vdgs).action, StandOpsAction::None);
+    Build();
+    EXPECT_EQ(menu.HandleAnswer(Line("Dock Gate A1 Jetway"), list, vdgs).action, StandOpsAction::None);
 }
 
 TEST_F(StandOpsMenuTest, DockedJetwayWhoseIdReadsAsMinusOneServesNoFreeDoor)
