@@ -714,7 +714,8 @@ struct Scenario::State {
     void ReadWeather(const Element& element);
     void ReadDateTime(const Element& element);
     // An object of a client, in an ApiClient or on its own; nothing (and the problems reported) when it has any.
-    std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml);
+    // With the element's own attributes given, their problems are left to the caller.
+    std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml, Attrs* given = nullptr);
 
     void OpenClient(Simulator& sim, const std::string& name, const std::vector<std::string>& listen);
     void CreateObject(Simulator& sim, ScenarioClient& c, const ObjectSpec& o);
@@ -997,7 +998,7 @@ void Scenario::State::ReadWaitClient(const Element& element)
 void Scenario::State::ReadObject(const Element& element)
 {
     const std::string client = element.attrs.Required("client");
-    auto object = ReadObjectSpec(element.xml);
+    auto object = ReadObjectSpec(element.xml, &element.attrs);
     if (!element.attrs.Clean() || !object) return;
     Add(element.at, [=, this](Simulator& sim) {
         if (ScenarioClient* c = Client(sim, client, "Object " + Quote(object->key))) CreateObject(sim, *c, *object);
@@ -1081,9 +1082,10 @@ void Scenario::State::ReadDateTime(const Element& element)
     });
 }
 
-std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLElement* xml)
+std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLElement* xml, Attrs* given)
 {
-    Attrs attrs(xml);
+    Attrs local(xml);
+    Attrs& attrs = given ? *given : local;
     ObjectSpec object;
     object.title = attrs.Required("title");
     object.key = attrs.Str("key", object.title);
@@ -1097,6 +1099,7 @@ std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLEle
     object.position.Airspeed = 0;
     attrs.Time();  // allowed on a top-level Object
     attrs.Str("client");
+    if (given) return attrs.Clean() ? std::optional<ObjectSpec>(object) : std::nullopt;
     if (const std::string r = attrs.Refusal(); !r.empty()) {
         Refuse(xml, "Object", r);
         return std::nullopt;
