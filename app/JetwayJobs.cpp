@@ -54,7 +54,8 @@ void SayNoJetwayServes(const std::string& aircraft, const std::vector<std::strin
     for (const std::string& door : doors) doorList += (doorList.empty() ? "" : ", ") + door;
     for (uint32_t i = 0; i < info.Entries(); ++i)
         indexList += (indexList.empty() ? "" : ", ") + std::to_string(info.multiIndices[i]);
-    const std::string standName = stand.GetAirportIcao() + " " + stand.GetDisplayName();
+    const std::string standName =
+        stand.GetAirportIcao() + " " + stand.GetGateName() + " " + std::to_string(stand.GetParkingNumber());
     if (!Flags().unservedDockings.insert(aircraft + "|" + doorList + "|" + standName).second) return;
     LoopLog().info("[JETWAY CONTROL SYSTEM] No jetway of stand %s can serve a door of the %s (doors %s; jetway "
                    "MultiIndex %s): nothing docks. A stand's only jetway serves door 2L; of several, each serves "

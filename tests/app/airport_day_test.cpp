@@ -422,7 +422,7 @@ TEST_F(AirportDay, ADockingThatNoJetwayCanServeSaysWhyOnce)
     program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 0);
     program_.Run(20000);
     EXPECT_TRUE(program_.AnsweredJobs().empty()) << Jobs();
-    EXPECT_EQ(program_.Log().Count("INFO VELK.FSLOOP : [JETWAY CONTROL SYSTEM] No jetway of stand XVLK Pier B 22 can "
+    EXPECT_EQ(program_.Log().Count("INFO VELK.FSLOOP : [JETWAY CONTROL SYSTEM] No jetway of stand XVLK GATE_B 22 can "
                                    "serve a door of the user aircraft (doors 1L, 2L; jetway MultiIndex 5, 6): nothing "
                                    "docks."),
               1);
