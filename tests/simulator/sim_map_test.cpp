@@ -508,6 +508,13 @@ TEST(MapDoors, ExitsOfAnAircraftCfg)
     EXPECT_NEAR(doors[0].rightM, -6.2 * 0.3048, 1e-9);
     EXPECT_EQ(doors[1].name, "exit 1");
     EXPECT_TRUE(simulator::ParseAircraftExits("").empty());
+    // Unnamed doors on the left get the program's names, counted among the left doors.
+    const auto unnamed = simulator::ParseAircraftExits(
+        "[exits]\nexit.0=0.4, 43, -6, 2.8, 0\nexit.1=0.4, 43, 6, 2.8, 0\nexit.2=0.4, -40, -5.8, 3, 0\n");
+    ASSERT_EQ(unnamed.size(), 3u);
+    EXPECT_EQ(unnamed[0].name, "1L");
+    EXPECT_EQ(unnamed[1].name, "exit 1");
+    EXPECT_EQ(unnamed[2].name, "2L");
 
     EXPECT_EQ(simulator::MachinePath("/m", "C:\\P3D\\A\\a.air"), "/m/c/P3D/A/a.air");
     EXPECT_EQ(simulator::MachinePath("/m", "relative\\a.air"), "");
@@ -529,5 +536,19 @@ TEST(MapDoors, FoundUnderTheMachineRoot)
     EXPECT_EQ(simulator::DoorsOfTitle(root.string(), air, "AI One").size(), 2u);
     EXPECT_TRUE(simulator::DoorsOfTitle(root.string(), air, "Nobody").empty());
     EXPECT_TRUE(simulator::DoorsOfAirFile(root.string(), "C:\\Nowhere\\x.air").empty());
+
+    // The program's AircraftExits.ini replaces the doors of the aircraft its section names
+    // ("ui_createdby:sim" contains it); the first such section counts.
+    std::filesystem::create_directories(root / "c/ProgramData/Quorvath/VELK");
+    std::ofstream(root / "c/Sim/Planes/Other/aircraft.cfg")
+        << "[fltsim.0]\ntitle=AI One\nsim=Other_Model\nui_createdby=Fleet\n[exits]\nexit.0=0.4, 20, -4, 1, 0\n";
+    std::ofstream(root / "c/ProgramData/Quorvath/VELK/AircraftExits.ini")
+        << "; custom exits\n[Fleet:Someone_Else]\nexit.0=0.4, 1, -1, 1, 0\n"
+           "[Fleet:Other]\nexit.0=0.4, 20, -4, 1, 0\nexit.1=0.4, -20, -4, 1, 0\n[Fleet:Other_Model]\nexit.0=1, 2, -3, 4, 0\n";
+    const auto custom = simulator::DoorsOfTitle(root.string(), air, "AI One");
+    ASSERT_EQ(custom.size(), 2u);
+    EXPECT_EQ(custom[1].name, "2L");
+    EXPECT_NEAR(custom[1].forwardM, -20 * 0.3048, 1e-9);
+    EXPECT_EQ(simulator::DoorsOfAirFile(root.string(), air).size(), 1u);  // not named by any section
     std::filesystem::remove_all(root);
 }
