@@ -11,6 +11,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <numbers>
 #include <fstream>
 #include <optional>
 
@@ -31,6 +32,8 @@ constexpr double kMarginPx = 40;  // inside the map area, around the drawn thing
 constexpr double kMinExtentM = 80, kPadM = 25;
 // The close view: a square of kCloseM metres around the user aircraft, kClosePx pixels wide.
 constexpr double kCloseM = 120, kClosePx = 296;
+// A door counts as reached by a jetway when a jetway or one of its parts stands this close to it.
+constexpr double kServedM = 3.0;
 // A part is drawn joined to the jetway whose title begins its own, when within this distance.
 constexpr double kJoinPartM = 80;
 constexpr double kLabelPx = 12, kLabelLineH = 14, kLabelCharW = 7;
@@ -342,7 +345,27 @@ private:
         return half;
     }
 
-    void Outline(const MapItem& item, double scale)
+    // Which doors of an aircraft a jetway reaches: a jetway or one of its parts within kServedM of the
+    // door.
+    std::vector<bool> ServedDoors(const MapItem& item, size_t slot) const
+    {
+        std::vector<bool> served(item.doors.size(), false);
+        const double h = (std::isfinite(item.headingDeg) ? item.headingDeg : 0) * std::numbers::pi / 180;
+        for (size_t d = 0; d < item.doors.size(); ++d) {
+            const MapDoor& door = item.doors[d];
+            const double eastM = places_[slot].eastM + std::sin(h) * door.forwardM + std::cos(h) * door.rightM;
+            const double northM = places_[slot].northM + std::cos(h) * door.forwardM - std::sin(h) * door.rightM;
+            for (size_t k = 0; k < drawn_.size() && !served[d]; ++k) {
+                const MapKind kind = scene_.items[drawn_[k]].kind;
+                served[d] = (kind == MapKind::Jetway || kind == MapKind::JetwayPart) &&
+                            std::hypot(places_[k].eastM - eastM, places_[k].northM - northM) <= kServedM;
+            }
+        }
+        return served;
+    }
+
+    // The outline with its doors; the close view also names each door, upright beside it, outboard.
+    void Outline(const MapItem& item, double scale, const std::vector<bool>& served, bool close, double headingDeg)
     {
         std::string points;
         auto add = [&](double rightM, double forwardM) {
@@ -353,10 +376,18 @@ private:
         for (size_t i = std::size(kAircraftHalf); i-- > 0;)
             if (kAircraftHalf[i][0] != 0) add(-kAircraftHalf[i][0], kAircraftHalf[i][1]);
         out_ += "<polygon class=\"shape\" points=\"" + points + "\"/>";
-        for (const MapDoor& door : item.doors) {
+        for (size_t d = 0; d < item.doors.size(); ++d) {
+            const MapDoor& door = item.doors[d];
             if (!std::isfinite(door.forwardM) || !std::isfinite(door.rightM)) continue;
-            out_ += "<circle class=\"door\" cx=\"" + Num(door.rightM * scale) + "\" cy=\"" + Num(-door.forwardM * scale) +
-                    "\" r=\"" + Num(std::max(1.0 * scale, 3.0)) + "\"><title>" + XmlEscape(door.name) + "</title></circle>";
+            const double cx = door.rightM * scale, cy = -door.forwardM * scale;
+            out_ += std::string("<circle class=\"") + (served[d] ? "door served" : "door") + "\" cx=\"" + Num(cx) +
+                    "\" cy=\"" + Num(cy) + "\" r=\"" + Num(std::max(1.0 * scale, 3.0)) + "\"><title>" +
+                    XmlEscape(door.name) + "</title></circle>";
+            if (!close) continue;
+            const double outX = cx + (door.rightM < 0 ? -8 : 8);
+            out_ += "<text class=\"door-name\" x=\"" + Num(outX) + "\" y=\"" + Num(cy + 4) + "\" transform=\"rotate(" +
+                    Num(-headingDeg) + " " + Num(outX) + " " + Num(cy) + ")\"" +
+                    (door.rightM < 0 ? " text-anchor=\"end\">" : ">") + XmlEscape(door.name) + "</text>";
         }
     }
 
@@ -376,7 +407,8 @@ private:
         switch (item.kind) {
         case MapKind::UserAircraft:
         case MapKind::AiAircraft:
-            Outline(item, std::max(view.pxPerM, kMinAircraftPx / kAircraftLengthM));
+            Outline(item, std::max(view.pxPerM, kMinAircraftPx / kAircraftLengthM), ServedDoors(item, slot), close,
+                    heading);
             reachPx = 4;
             break;
         case MapKind::Jetway: reachPx = Marker(view, "circle", 4, 10); break;
@@ -480,6 +512,10 @@ private:
         out_ += "<circle class=\"door\" cx=\"" + Num(x + 5) + "\" cy=\"" + Num(y - 4) + "\" r=\"4\"/>";
         out_ += "<text x=\"" + Num(x + 16) + "\" y=\"" + Num(y) + "\">door (where the simulator knows it)</text>";
         y += 18;
+        out_ += "<circle class=\"door served\" cx=\"" + Num(x + 5) + "\" cy=\"" + Num(y - 4) + "\" r=\"4\"/>";
+        out_ += "<text x=\"" + Num(x + 16) + "\" y=\"" + Num(y) + "\">door a jetway reaches (within " +
+                Fixed("%.0f", kServedM) + " m)</text>";
+        y += 18;
         out_ += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\">Ticks and noses point along the heading.</text></g>\n";
     }
 
@@ -517,6 +553,8 @@ const char* const kStyle =
     ".gate-number .shape{fill:#8d6e63;}\n"
     ".object .shape{fill:#555;}\n"
     ".door{fill:#ff9800;stroke:#222;stroke-width:0.5;}\n"
+    ".door.served{fill:#2e7d32;stroke:#000;stroke-width:1.5;}\n"
+    ".door-name{font-size:10px;paint-order:stroke;stroke:#fff;stroke-width:3px;}\n"
     ".join{stroke:#2e7d32;stroke-width:2;stroke-dasharray:5 3;}\n"
     ".leader{stroke:#888;stroke-width:0.7;}\n"
     ".legend text{font-size:11px;}\n"

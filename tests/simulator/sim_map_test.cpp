@@ -53,6 +53,7 @@ struct Drawn {
     std::string kind, label, title, shows;
     double x = 0, y = 0;
     int doors = 0;
+    int servedDoors = 0;  // of them, marked as reached by a jetway
 };
 
 struct Picture {
@@ -98,8 +99,11 @@ void Walk(const tinyxml2::XMLElement* e, Picture& p)
                 if (cname == "text" && ccls && std::string(ccls) == "label") d.label = text;
                 if (cname == "text" && ccls && std::string(ccls) == "shows") d.shows = text;
                 if (cname == "g")
-                    for (auto* s = c->FirstChildElement(); s; s = s->NextSiblingElement())
-                        d.doors += s->Attribute("class") && std::string(s->Attribute("class")) == "door";
+                    for (auto* s = c->FirstChildElement(); s; s = s->NextSiblingElement()) {
+                        const std::string sc = s->Attribute("class") ? s->Attribute("class") : "";
+                        d.doors += sc == "door" || sc == "door served";
+                        d.servedDoors += sc == "door served";
+                    }
             }
             p.items[id] = d;
         }
@@ -380,10 +384,18 @@ TEST(MapPicture, DoorsMarkedWhereKnown)
     MapScene scene;
     scene.items = {Item(1, "User", MapKind::UserAircraft, 0, 0, 90), Item(2, "AI", MapKind::AiAircraft, 0, 80)};
     scene.items[0].doors = {{"L1", 14, -2}, {"L2", -10, -2}, {"broken", NAN, 0}};
-    const Picture p = Parse(simulator::DrawMap({scene}));
+    // A jetway's head at door L1 (heading 90: forward is east, left is north).
+    scene.items.push_back(Item(3, "Jetway Head", MapKind::JetwayPart, 14, 2));
+    const std::string svg = simulator::DrawMap({scene});
+    const Picture p = Parse(svg);
     ASSERT_TRUE(p.parsed) << p.error;
     EXPECT_EQ(p.items.at("p0-item-1").doors, 2);
+    EXPECT_EQ(p.items.at("p0-item-1").servedDoors, 1);
     EXPECT_EQ(p.items.at("p0-item-2").doors, 0);
+    // The close view names the doors it draws.
+    for (const char* name : {"L1", "L2"})
+        EXPECT_NE(svg.find(std::string(">") + name + "</text>"), std::string::npos) << name;
+    EXPECT_NE(svg.find("class=\"door-name\""), std::string::npos);
 }
 
 TEST(MapPicture, PathsThatCannotBeWrittenAreRefused)
