@@ -1,6 +1,7 @@
 #include "simulator/MapPicture.h"
 
 #include "simulator/AircraftDoors.h"
+#include "simulator/PlacedNames.h"
 
 #include "foundation/Units.h"
 
@@ -427,7 +428,8 @@ private:
     // would leave the map on the right goes to the left of its place.
     void Label(const MapItem& item, double x, double y, double reachPx)
     {
-        const std::string label = ShortLabel(item.title.empty() ? "(untitled)" : item.title);
+        const std::string& shown = item.label.empty() ? item.title : item.label;
+        const std::string label = ShortLabel(shown.empty() ? "(untitled)" : shown);
         const std::string text = ShortLabel(item.text);
         const double width = kLabelCharW * static_cast<double>(std::max(Characters(label), Characters(text)));
         const double height = text.empty() ? kLabelLineH : 2 * kLabelLineH;
@@ -620,6 +622,8 @@ MapScene CaptureMap(const Simulator& sim)
         else if (item.kind == MapKind::AiAircraft) item.doors = DoorsOfTitle(root, airFile, info.title);
         scene.items.push_back(std::move(item));
     }
+    // The objects orvane placed carry the names their placement files give them.
+    NamePlacedItems(scene, ReadPlacedNames(root));
     return scene;
 }
 

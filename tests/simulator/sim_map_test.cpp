@@ -5,6 +5,7 @@
 #include "foundation/Units.h"
 #include "simulator/AircraftDoors.h"
 #include "simulator/MapPicture.h"
+#include "simulator/PlacedNames.h"
 
 #include <tinyxml2.h>
 
@@ -563,4 +564,64 @@ TEST(MapDoors, FoundUnderTheMachineRoot)
     EXPECT_NEAR(custom[1].forwardM, -20 * 0.3048, 1e-9);
     EXPECT_EQ(simulator::DoorsOfAirFile(root.string(), air).size(), 1u);  // not named by any section
     std::filesystem::remove_all(root);
+}
+
+// The names a scenery author gave: a stand's designator letter and number, every placement of a SimObject.
+TEST(MapNames, PlacementFilesGiveTheAuthorsNames)
+{
+    const auto names = simulator::ParsePlacedNames(
+        "<VELK><SimObject Name=\"Windsock\"><Placement Lat=\"48.1\" Lon=\"11.5\"/><Model SimTitle=\"Sock\"/></SimObject>"
+        "<Stand AfcadGateName=\"GATE_B\" AfcadParkingNumber=\"22\" CustomDesignator=\"Pier B;22\">"
+        "<SimObject Name=\"B22 Jetway Front\"><Placement Lat=\"48.2\" Lon=\"11.6\"/><Placement Lat=\"48.3\" Lon=\"11.7\"/>"
+        "<Model SimTitle=\"Jw\" StaticSimTitle=\"Jw_Static\"/></SimObject></Stand>"
+        "<Stand AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"1\"><SimObject Name=\"A1 VDGS\">"
+        "<Placement Lat=\"48.4\" Lon=\"11.8\"/><Model SimTitle=\"D\"/></SimObject></Stand></VELK>");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[0].name, "Windsock");
+    EXPECT_EQ(names[0].stand, "");
+    EXPECT_EQ(names[1].stand, "B22");
+    EXPECT_EQ(names[2].name, "B22 Jetway Front");
+    EXPECT_DOUBLE_EQ(names[2].latitudeDeg, 48.3);
+    EXPECT_EQ(names[2].titles, (std::vector<std::string>{"Jw", "Jw_Static"}));
+    EXPECT_EQ(names[3].stand, "GATE_A 1");
+    EXPECT_TRUE(simulator::ParsePlacedNames("<VELK><SimObject").empty());
+}
+
+// Labels name what the author placed: the object on a placement with one of its titles gets its name (a
+// display and a gate number box their stand's); an object off the placement or of another title keeps its
+// title.
+TEST(MapNames, ItemsOnAPlacementAreLabelledByTheirAuthorsName)
+{
+    struct Row {
+        const char* title;
+        MapKind kind;
+        double offsetM;  // from the placement, east
+        const char* label;
+    };
+    const Row rows[] = {
+        {"Quorvath_VELK_JetwayH", MapKind::Jetway, 0.3, "B22 Jetway Front"},
+        {"QUORVATH_VELK_JETWAYH_STATIC", MapKind::Jetway, 0, "B22 Jetway Front"},
+        {"Quorvath_VELK_VDGS_Honeywell_M", MapKind::Vdgs, 0, "B22 display"},
+        {"Quorvath_VELK_GateNumberBox", MapKind::GateNumber, 0, "B22 gate number"},
+        {"Quorvath_VELK_JetwayH", MapKind::Jetway, 2.0, ""},
+        {"Quorvath_VELK_Windsock", MapKind::Object, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        MapScene scene;
+        scene.items = {Item(1, "User", MapKind::UserAircraft, -40, 0), Item(2, row.title, row.kind, row.offsetM, 0)};
+        simulator::PlacedName placed;
+        std::tie(placed.latitudeDeg, placed.longitudeDeg) = Offset(kLat, kLon, 0, 0);
+        placed.name = row.kind == MapKind::Jetway ? "B22 Jetway Front" : "B22 Thing";
+        placed.stand = "B22";
+        placed.titles = {"Quorvath_VELK_JetwayH", "Quorvath_VELK_JetwayH_Static", "Quorvath_VELK_VDGS_Honeywell",
+                         "Quorvath_VELK_GateNumberBox"};
+        simulator::NamePlacedItems(scene, {placed});
+        EXPECT_EQ(scene.items[1].label, row.label);
+        EXPECT_EQ(scene.items[0].label, "");
+        const Picture p = Parse(simulator::DrawMap({scene}));
+        ASSERT_TRUE(p.parsed) << p.error;
+        EXPECT_EQ(p.items.at("p0-item-2").label, *row.label ? row.label : row.title);
+        EXPECT_EQ(p.items.at("p0-item-2").title, row.title);  // the tooltip keeps the title
+    }
 }
