@@ -45,24 +45,6 @@ constexpr double kAiScanCeilingFeet = 18000.0;
 constexpr double kRollingKnots = 0.1;
 constexpr double kDockedStandRadius = 24.0;
 
-// A docking that pairs none of the aircraft's doors with a jetway of its stand starts nothing, which a
-// user who placed the stand sees without a reason: one INFO line says why, once per aircraft and stand.
-void SayNoJetwayServes(const std::string& aircraft, const std::vector<std::string>& doors, const StandData& stand,
-                       const StandJetwayInfo& info)
-{
-    std::string doorList, indexList;
-    for (const std::string& door : doors) doorList += (doorList.empty() ? "" : ", ") + door;
-    for (uint32_t i = 0; i < info.Entries(); ++i)
-        indexList += (indexList.empty() ? "" : ", ") + std::to_string(info.multiIndices[i]);
-    const std::string standName =
-        stand.GetAirportIcao() + " " + stand.GetGateName() + " " + std::to_string(stand.GetParkingNumber());
-    if (!Flags().unservedDockings.insert(aircraft + "|" + doorList + "|" + standName).second) return;
-    LoopLog().info("[JETWAY CONTROL SYSTEM] No jetway of stand %s can serve a door of the %s (doors %s; jetway "
-                   "MultiIndex %s): nothing docks. A stand's only jetway serves door 2L; of several, each serves "
-                   "the door of its MultiIndex's number (MultiIndex 3: 1L Upper).",
-                   standName.c_str(), aircraft.c_str(), doorList.c_str(), indexList.c_str());
-}
-
 void ShowStandsMenuAgain()
 {
     Sim().TransmitEventWithDataLowPriority(EventShowStandsMenu, static_cast<DWORD>(Flags().lastMainMenuRequest));
@@ -265,7 +247,8 @@ bool DockUserJetways(int32_t origin)
                                         static_cast<uint32_t>(stand.GetParkingNumber()));
         std::vector<std::string> doors;
         for (const auto& [name, exit] : user->GetExits()) doors.push_back(name);
-        if (info.count > 0) SayNoJetwayServes("user aircraft", doors, stand, info);
+        std::vector<int32_t> indices(info.multiIndices, info.multiIndices + info.Entries());
+        if (info.count > 0) program::SayNoJetwayServes("[JETWAY CONTROL SYSTEM]", "the user aircraft", doors, stand, indices);
     }
     const bool single = pairs.size() == 1;
     for (const auto& [id, door] : pairs) {
