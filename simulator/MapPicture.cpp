@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <numbers>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 namespace simulator {
@@ -38,6 +39,10 @@ constexpr double kServedM = 3.0;
 // A part is drawn joined to the jetway whose title begins its own, when within this distance.
 constexpr double kJoinPartM = 80;
 constexpr double kLabelPx = 12, kLabelLineH = 14, kLabelCharW = 7;
+// Lines above and below its place that a label tries before it goes to the key beside the map.
+constexpr int kLabelTries = 60;
+// The height of the legend beside the map (its ten lines), where the key starts below it.
+constexpr double kLegendH = 10 * 18 + 16;
 constexpr size_t kMaxLabelBytes = 48;
 
 // A generic airliner seen from above, nose up: (metres right, metres forward) of its right half, nose to
@@ -197,6 +202,7 @@ public:
         ScaleBar(main_, 20, kHeaderH + kMapH - 20);
         CloseView();
         Legend(kMapW + 12, kHeaderH + 28 + kClosePx + 40);
+        Key(kMapW + 12, kHeaderH + 28 + kClosePx + 40 + kLegendH);
         out_ += "</g>\n";
     }
 
@@ -442,14 +448,17 @@ private:
             return box.y0 >= kHeaderH && box.y1 <= kHeaderH + kMapH &&
                    std::none_of(labels_.begin(), labels_.end(), [&](const Box& b) { return b.Overlaps(box); });
         };
-        double dy = base;
-        for (int step = 0; step <= 60; ++step) {
-            const double candidate = base + (step % 2 ? 1 : -1) * ((step + 1) / 2) * kLabelLineH;  // 0, +1, -1, +2 ..
-            if (free(boxAt(candidate))) {
-                dy = candidate;
-                break;
+        // 0, +1, -1, +2 .. lines from the place; nothing when no line within kLabelTries is free.
+        auto freeLine = [&](const std::function<Box(double)>& at) -> std::optional<double> {
+            for (int step = 0; step <= kLabelTries; ++step) {
+                const double candidate = base + (step % 2 ? 1 : -1) * ((step + 1) / 2) * kLabelLineH;
+                if (free(at(candidate))) return candidate;
             }
-        }
+            return std::nullopt;
+        };
+        const std::optional<double> line = freeLine(boxAt);
+        if (!line) return KeyNumber(label, text, x, y, dx, base, left, freeLine);
+        const double dy = *line;
         labels_.push_back(boxAt(dy));
         if (std::fabs(dy - base) > kLabelLineH / 2)
             out_ += "<line class=\"leader\" x1=\"0\" y1=\"0\" x2=\"" + Num(dx) + "\" y2=\"" + Num(dy - 4) + "\"/>";
@@ -458,6 +467,41 @@ private:
         if (!text.empty())
             out_ += "<text class=\"shows\" x=\"" + Num(dx) + "\" y=\"" + Num(dy + kLabelLineH) + anchor + XmlEscape(text) +
                     "</text>";
+    }
+
+    // Where a label finds no room, a number stands at the place instead, and the key beside the map
+    // holds the label under that number.
+    void KeyNumber(const std::string& label, const std::string& text, double x, double y, double dx, double base,
+                   bool left, const std::function<std::optional<double>(const std::function<Box(double)>&)>& freeLine)
+    {
+        const std::string number = std::to_string(keys_.size() + 1);
+        const double width = kLabelCharW * static_cast<double>(number.size());
+        const double boxX = left ? x + dx - width : x + dx;
+        auto boxAt = [&](double dy) { return Box{boxX, y + dy - kLabelPx, boxX + width, y + dy - kLabelPx + kLabelLineH}; };
+        const double dy = freeLine(boxAt).value_or(base);
+        labels_.push_back(boxAt(dy));
+        const std::string anchor = left ? "\" text-anchor=\"end\">" : "\">";
+        out_ += "<text class=\"key-number\" x=\"" + Num(dx) + "\" y=\"" + Num(dy) + anchor + number + "</text>";
+        keys_.push_back(number + "  " + label + (text.empty() ? "" : " (" + text + ")"));
+    }
+
+    // The labels that had no room on the map, by their numbers, below the legend; what does not fit is
+    // counted.
+    void Key(double x, double y)
+    {
+        if (keys_.empty()) return;
+        out_ += "<g class=\"key\"><text class=\"note\" x=\"" + Num(x) + "\" y=\"" + Num(y) +
+                "\">Labels without room on the map:</text>";
+        const double lines = std::floor((kPanelH - 8 - y) / kLabelLineH) - 1;  // below the heading
+        const size_t room = lines > 1 ? static_cast<size_t>(lines) : 1;
+        const size_t shown = keys_.size() <= room ? keys_.size() : room - 1;
+        for (size_t i = 0; i < shown; ++i)
+            out_ += "<text class=\"key-entry\" x=\"" + Num(x) + "\" y=\"" + Num(y + (i + 1) * kLabelLineH) + "\">" +
+                    XmlEscape(keys_[i]) + "</text>";
+        if (shown < keys_.size())
+            out_ += "<text class=\"note\" x=\"" + Num(x) + "\" y=\"" + Num(y + (shown + 1) * kLabelLineH) + "\">and " +
+                    std::to_string(keys_.size() - shown) + " more</text>";
+        out_ += "</g>\n";
     }
 
     void NorthArrow()
@@ -530,6 +574,7 @@ private:
     std::vector<std::pair<size_t, size_t>> joins_;  // (part, jetway) slots of drawn_
     std::optional<size_t> user_;  // slot of the user aircraft
     std::vector<Box> labels_;
+    std::vector<std::string> keys_;  // "n  label" of the labels drawn as numbers
     int far_ = 0, unplaced_ = 0;
     double centreLat_ = 0, centreLon_ = 0;
     Projection projection_{0, 0};
@@ -560,6 +605,8 @@ const char* const kStyle =
     ".join{stroke:#2e7d32;stroke-width:2;stroke-dasharray:5 3;}\n"
     ".leader{stroke:#888;stroke-width:0.7;}\n"
     ".legend text{font-size:11px;}\n"
+    ".key-number{font-size:10px;font-weight:bold;fill:#c62828;paint-order:stroke;stroke:#fff;stroke-width:3px;}\n"
+    ".key-entry{font-size:11px;}\n"
     ".north polygon{fill:#222;}\n"
     ".north text{font-weight:bold;}\n"
     ".scale path{fill:none;stroke:#222;stroke-width:2;}\n"

@@ -625,3 +625,32 @@ TEST(MapNames, ItemsOnAPlacementAreLabelledByTheirAuthorsName)
         EXPECT_EQ(p.items.at("p0-item-2").title, row.title);  // the tooltip keeps the title
     }
 }
+
+// Where labels have no room (eighty objects on one spot), each of the rest gets a number at its place and
+// its label in the key beside the map; every object keeps one or the other.
+TEST(MapNames, LabelsWithoutRoomGoToANumberedKey)
+{
+    MapScene scene;
+    scene.items.push_back(Item(1, "User", MapKind::UserAircraft, -300, 0));
+    for (int i = 0; i < 80; ++i)
+        scene.items.push_back(Item(static_cast<simulator::ObjectId>(10 + i), "Cone " + std::to_string(i), MapKind::Object,
+                                   0.01 * i, 0));
+    const std::string svg = simulator::DrawMap({scene});
+    const Picture p = Parse(svg);
+    ASSERT_TRUE(p.parsed) << p.error;
+    size_t labelled = 0;
+    for (const auto& [id, drawn] : p.items) labelled += drawn.kind == "object" && !drawn.label.empty();
+    size_t numbers = 0, entries = 0;
+    for (size_t at = svg.find("class=\"key-number\""); at != std::string::npos; at = svg.find("class=\"key-number\"", at + 1))
+        ++numbers;
+    for (size_t at = svg.find("class=\"key-entry\""); at != std::string::npos; at = svg.find("class=\"key-entry\"", at + 1))
+        ++entries;
+    EXPECT_GT(numbers, 0u);
+    EXPECT_EQ(labelled + numbers, 80u);
+    // What the key has no room for is counted.
+    size_t more = 0;
+    if (const size_t at = svg.find(">and "); at != std::string::npos) more = std::stoul(svg.substr(at + 5));
+    EXPECT_EQ(entries + more, numbers);
+    EXPECT_NE(svg.find(">1  Cone "), std::string::npos);
+    EXPECT_NE(svg.find("Labels without room on the map:"), std::string::npos);
+}
