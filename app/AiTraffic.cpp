@@ -313,6 +313,15 @@ void DockArrivingAircraft(AIMonitor& monitor, AIObject& ai, bool skipStaticSwitc
     uint32_t masterId = 0;
     if (!ai.BuildDoorNames(candidates, masterId)) return;
     const ExitList exits = ai.RebuildSortedExits();
+    if (!ai.HasDoorAssignments() && !exits.empty() && candidates.front()) {
+        std::vector<std::string> doors;
+        std::vector<int32_t> indices;
+        for (const auto& [door, exit] : exits) doors.push_back(door);
+        for (const SimObject* jetway : candidates)
+            if (jetway) indices.push_back(jetway->GetMultiIndex());
+        program::SayNoJetwayServes("[JETWAY CONTROL SYSTEM:AI]", "'" + ai.GetTitle() + "'", doors,
+                                   candidates.front()->GetStandData(), indices);
+    }
     const bool oneDoor = exits.size() == 1;
 
     bool occupied = false;

@@ -154,6 +154,7 @@ void Run()
         return;
     }
     ProcessLog().debug("Connected to FS!");
+    flags.connected = true;
     flags.hotkeySet = false;
 
     flags.externalMode = flags.objectCount == 0;

@@ -101,6 +101,21 @@ void SendCreationFinished()
     Sim().TransmitEventWithData(velk_ids::EventInjectionFinished, kCreationFinished);
 }
 
+void SayNoJetwayServes(const std::string& tag, const std::string& aircraft, const std::vector<std::string>& doors,
+                       const StandData& stand, const std::vector<int32_t>& multiIndices)
+{
+    std::string doorList, indexList;
+    for (const std::string& door : doors) doorList += (doorList.empty() ? "" : ", ") + door;
+    for (int32_t index : multiIndices) indexList += (indexList.empty() ? "" : ", ") + std::to_string(index);
+    const std::string standName =
+        stand.GetAirportIcao() + " " + stand.GetGateName() + " " + std::to_string(stand.GetParkingNumber());
+    if (!Flags().unservedDockings.insert(aircraft + "|" + doorList + "|" + standName).second) return;
+    LoopLog().info("%s No jetway of stand %s can serve a door of %s (doors %s; jetway MultiIndex %s): nothing "
+                   "docks. A stand's only jetway serves door 2L; of several, each serves the door of its "
+                   "MultiIndex's number (MultiIndex 3: 1L Upper).",
+                   tag.c_str(), standName.c_str(), aircraft.c_str(), doorList.c_str(), indexList.c_str());
+}
+
 std::string StandKey(const StandData& stand)
 {
     return stand.GetAirportIcao() + ":" + stand.GetGateName() + ":" + std::to_string(stand.GetParkingNumber()) + ":" +

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Jetway;
 class SimObject;
@@ -48,6 +49,12 @@ void SimulatorError(const std::string& line);
 
 // The private event that ends an injection pass (all creations answered, the probes included).
 void SendCreationFinished();
+
+// A docking that pairs none of an aircraft's doors with a jetway of its stand starts nothing, which a user
+// who placed the stand sees without a reason: one INFO line (tag, then the text) says why, once per
+// aircraft (with its doors) and stand.
+void SayNoJetwayServes(const std::string& tag, const std::string& aircraft, const std::vector<std::string>& doors,
+                       const StandData& stand, const std::vector<int32_t>& multiIndices);
 
 // ICAO, gate name, parking number, custom designator and custom number of a stand, joined by ":".
 std::string StandKey(const StandData& stand);

@@ -241,6 +241,15 @@ bool DockUserJetways(int32_t origin)
     const StandData stand = program::StandMenu().GetSelectedStand();
     uint32_t alternative = 0;
     const std::map<uint32_t, std::string> pairs = handler->MatchDoorsToStandJetways(stand, *user, &alternative);
+    if (pairs.empty() && stand.IsSet() && user->HasExits()) {
+        const StandJetwayInfo info =
+            handler->GetStandJetwayInfo(stand.GetAirportIcao(), stand.GetGateName(),
+                                        static_cast<uint32_t>(stand.GetParkingNumber()));
+        std::vector<std::string> doors;
+        for (const auto& [name, exit] : user->GetExits()) doors.push_back(name);
+        std::vector<int32_t> indices(info.multiIndices, info.multiIndices + info.Entries());
+        if (info.count > 0) program::SayNoJetwayServes("[JETWAY CONTROL SYSTEM]", "the user aircraft", doors, stand, indices);
+    }
     const bool single = pairs.size() == 1;
     for (const auto& [id, door] : pairs) {
         SimObject* object = FindActiveObject(id);

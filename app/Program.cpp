@@ -154,6 +154,7 @@ void State::Reset()
     logFolder.clear();
     objectCount = 0;
     externalMode = false;
+    connected = false;
     hotkeySet = false;
     topMenuCreated = false;
     frameCounter = 0;
@@ -166,6 +167,7 @@ void State::Reset()
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();
     simulatorErrors.clear();
+    unservedDockings.clear();
     watchdogQueue = nullptr;
     watchdogTimer = nullptr;
 }

@@ -135,6 +135,7 @@ struct State {
     // Objects read from the placement files (the size of the all-objects list; 0 while it is missing).
     size_t objectCount = 0;
     bool externalMode = false;  // no placement file yielded any object
+    bool connected = false;     // the run phase opened the connection to the simulator
     bool hotkeySet = false;
     bool topMenuCreated = false;
     uint16_t frameCounter = 0;
@@ -148,6 +149,8 @@ struct State {
     int32_t lastMainMenuRequest = -1;
     // Packet id of a reachability probe -> the probed jetway's object id.
     std::map<DWORD, DWORD> reachabilityProbes;
+    // Aircraft and stands whose docking found no jetway for any door, each said once ("doors|stand").
+    std::set<std::string> unservedDockings;
     // Errors the simulator's messages caused, by kind (the line's format): how often each came.
     std::map<std::string, uint64_t> simulatorErrors;
     // The watchdog's timer queue, and its timer when it had to go to the default queue.

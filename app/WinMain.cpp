@@ -49,6 +49,7 @@ using program::RootLog;
 namespace {
 
 constexpr const char* kPlatforms[] = {"FSX", "FSX-SE", "FSX:SE", "P3Dv2", "P3Dv3", "P3Dv4", "P3Dv5"};
+constexpr const char* kPlatformList = "FSX, FSX-SE, FSX:SE, P3Dv2, P3Dv3, P3Dv4 or P3Dv5";
 constexpr const char* kRadioClick = "RADIO_CLICK_LOOP";
 constexpr int16_t kRequestIdBase = 105;
 
@@ -79,6 +80,15 @@ void SetUpLog()
     RootLog().addAppender(appender);
 }
 
+// Run from a console, the program ends without a word on it when it never connects; one line on standard
+// error says why and where the log tells more. It runs with the log set up (its folder is known).
+void SayWhyItEnded(const std::string& why)
+{
+    const std::string log = Flags().logFolder + "\\VELK.log";
+    std::fprintf(stderr, "orvane: %s. The log is %s (%s).\n", why.c_str(), log.c_str(),
+                 platform::ResolveForWrite(log).string().c_str());
+}
+
 // Ends the start-up early: the termination line and the log's shutdown.
 int Terminate()
 {
@@ -90,6 +100,8 @@ int Terminate()
 bool CheckCommandLine(int argc, char** argv)
 {
     if (argc != 2) {
+        SayWhyItEnded("no simulator platform given: start it as 'orvane PLATFORM' with one of " +
+                      std::string(kPlatformList));
         if (argc > 1) {
             std::string joined;
             for (const std::string& arg : MakeArgumentList(argv, argv + argc)) joined += arg + "; ";
@@ -104,6 +116,8 @@ bool CheckCommandLine(int argc, char** argv)
     bool supported = false;
     for (const char* known : kPlatforms) supported = supported || StringEquals(platform, known);
     if (!supported) {
+        SayWhyItEnded("the simulator platform '" + platform + "' is not supported: use one of " +
+                      std::string(kPlatformList));
         RootLog().fatal("Supplied Target Simulator Platform [%s] is not supported! Shuting down...", platform.c_str());
         return false;
     }
@@ -241,6 +255,7 @@ int WinMain(int argc, char** argv)
 
     RootLog().debug("### All Initialization Done! ###");
     FSProcess::Run();
+    if (!Flags().connected) SayWhyItEnded("no simulator to connect to: start the simulator first");
     FSProcess::LogTermination();
     return 0;
 }

@@ -72,7 +72,7 @@ bool ParseLeadingInt(std::string_view text, int32_t& value) {
     return std::from_chars(text.data() + i, text.data() + text.size(), value).ec == std::errc();
 }
 
-bool ParseLeadingDouble(std::string_view text, double& value) {
+bool ParseLeadingDouble(std::string_view text, double& value, std::string_view* rest) {
     const char* begin = text.data();
     const char* const end = text.data() + text.size();
     while (begin != end && std::string_view(kWhiteSpace).find(*begin) != std::string_view::npos) {
@@ -88,6 +88,7 @@ bool ParseLeadingDouble(std::string_view text, double& value) {
         return false;
     }
     value = parsed;
+    if (rest != nullptr) *rest = std::string_view(result.ptr, static_cast<size_t>(end - result.ptr));
     return true;
 }
 

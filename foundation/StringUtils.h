@@ -65,7 +65,7 @@ std::string_view Trimmed(std::string_view text);
 
 // Reads the decimal floating-point number at the start of text (leading white space skipped, text after
 // the number ignored) as atof does, without depending on the locale. False when the text does not begin
-// with a finite number in the double range.
-bool ParseLeadingDouble(std::string_view text, double& value);
+// with a finite number in the double range. rest, when given, receives the text after the number.
+bool ParseLeadingDouble(std::string_view text, double& value, std::string_view* rest = nullptr);
 // The same, 0.0 when there is no number.
 double LeadingDoubleOrZero(const std::string& text);

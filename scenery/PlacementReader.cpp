@@ -25,6 +25,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -195,9 +196,60 @@ struct Placement {
     double headingDeg = 0.0;
 };
 
+// Whose numbers are read, for the warning about text after a number.
+struct NumberSource {
+    const std::string& path;
+    const std::string& object;  // the SimObject's name suffix
+};
+
+// A text from the file as a log line shows it: cut short, control and non-ASCII bytes as \xNN.
+std::string Shown(std::string_view text)
+{
+    constexpr size_t kShownChars = 64;
+    std::string shown;
+    for (const char c : text.substr(0, kShownChars)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 32 && byte <= 126) {
+            shown += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        }
+    }
+    return shown;
+}
+
+// A number read from the start of an attribute's text (numberText, the part of it that holds the number)
+// counts as read; text after it ("48.1OO30", "2a40") is a slip the value does not show, so a WARN names
+// the file, the line, the object and the attribute.
+void WarnTextAfterNumber(const XMLElement* element, const char* name, std::string_view numberText, double value,
+                         const NumberSource* source)
+{
+    double read = 0.0;
+    std::string_view rest;
+    if (source == nullptr || !ParseLeadingDouble(numberText, read, &rest) || Trimmed(rest).empty()) return;
+    Log().warn("'%s' line %d: SimObject '%s': %s='%s' has text after its number! Read as %.10g.",
+               source->path.c_str(), element->GetLineNum(), source->object.c_str(), name,
+               Shown(Attr(element, name)).c_str(), value);
+}
+
+bool ToDouble(const XMLElement* element, const char* name, double& value, const NumberSource* source)
+{
+    return ToDouble(element, name, Attr(element, name), value, source);
+}
+
+bool ToDouble(const XMLElement* element, const char* name, const char* text, double& value,
+              const NumberSource* source)
+{
+    if (!ToDouble(text, value)) return false;
+    WarnTextAfterNumber(element, name, text, value, source);
+    return true;
+}
+
 // Lat, Lon, Hdg and Alt, found in one walk over the attributes (the first of each name counts); false for
-// a missing or unusable value.
-bool ReadPlacement(const XMLElement* element, Placement& out)
+// a missing or unusable value. With a source, text after a number is reported.
+bool ReadPlacement(const XMLElement* element, Placement& out, const NumberSource* source = nullptr)
 {
     const char* latitudeText = nullptr;
     const char* longitudeText = nullptr;
@@ -215,14 +267,18 @@ bool ReadPlacement(const XMLElement* element, Placement& out)
     double latitudeDeg = 0.0;
     double longitudeDeg = 0.0;
     double headingDeg = 0.0;
-    if (!ToDouble(latitudeText, latitudeDeg) || !ToDouble(longitudeText, longitudeDeg) ||
-        !ToDouble(headingText, headingDeg)) {
+    if (!ToDouble(element, "Lat", latitudeText, latitudeDeg, source) ||
+        !ToDouble(element, "Lon", longitudeText, longitudeDeg, source) ||
+        !ToDouble(element, "Hdg", headingText, headingDeg, source)) {
         return false;
     }
     if (IsLatLonOutOfRange(latitudeDeg, longitudeDeg)) return false;
     if (altitudeText == nullptr) return false;
     const std::optional<AltitudeText> altitude = ParseAltitudeText(altitudeText);
     if (!altitude) return false;
+    const std::string_view altitudeNumber(altitudeText);
+    WarnTextAfterNumber(element, "Alt", altitudeNumber.substr(0, altitudeNumber.find('#')), altitude->altitude,
+                        source);
     out = {latitudeDeg, longitudeDeg, altitude->altitude, altitude->isAgl, altitude->isZero, headingDeg};
     return true;
 }
@@ -253,6 +309,66 @@ bool NamesPlatform(const XMLElement* targetSim, const std::string& platformId)
 {
     const char* ids = Attr(targetSim, "ID");
     return IsTokenOf(ids != nullptr ? ids : "", platformId);
+}
+
+// The ERROR of a file that did not load, with the parser's reason and line when it parsed, else why it
+// never got to the parser.
+void LogLoadFailure(const std::string& path, const XMLDocument& document, const char* unread)
+{
+    if (!document.Error()) {
+        Log().error("Failed to load file '%s' (%s)", path.c_str(), unread);
+        return;
+    }
+    // The parser's text reads "Error=NAME ErrorID=N (0xN) Line number=N: detail"; the detail is what helps.
+    const std::string text = document.ErrorStr() != nullptr ? document.ErrorStr() : "";
+    const size_t lineAt = text.find("Line number=");
+    const size_t detailAt = lineAt == std::string::npos ? std::string::npos : text.find(": ", lineAt);
+    const std::string detail = detailAt == std::string::npos ? "" : ": " + Shown(text.substr(detailAt + 2));
+    Log().error("Failed to load file '%s' (line %d: %s%s)", path.c_str(), document.ErrorLineNum(),
+                document.ErrorName(), detail.c_str());
+}
+
+// The elements a placement file may hold, by parent: the feature elements stand in a Model and directly
+// in a Group. An element absent here as a parent holds no elements. The children of Debug are not read.
+constexpr std::pair<const char*, const char*> kKnownChildren[] = {
+    {"VELK", "Debug"},        {"VELK", "TargetSim"},         {"VELK", "SimObject"},
+    {"VELK", "Group"},        {"VELK", "Stand"},             {"VELK", "SimBubbleUpdateProtectionZone"},
+    {"SimObject", "TargetSim"}, {"SimObject", "Placement"},  {"SimObject", "Model"},
+    {"Group", "SimObject"},   {"Stand", "SimObject"},
+    {"Model", "TargetSim"},   {"Model", "EnvironmentalDataProbe"}, {"Model", "DensityAltitudeDisplay"},
+    {"Model", "Jetway"},      {"Model", "VDGS"},
+    {"VDGS", "DebugTape"},    {"VDGS", "Stop"},
+    {"ConditionalVisibility", "Condition"}, {"TriggerableAnimation", "Sound"},
+    {"Model", "GroundPolygonShift"},    {"Group", "GroundPolygonShift"},
+    {"Model", "VariableDrivenRotation"}, {"Group", "VariableDrivenRotation"},
+    {"Model", "ConditionalVisibility"},  {"Group", "ConditionalVisibility"},
+    {"Model", "ControllableAnimation"},  {"Group", "ControllableAnimation"},
+    {"Model", "TriggerableAnimation"},   {"Group", "TriggerableAnimation"},
+    {"Model", "TriggerableVisibility"},  {"Group", "TriggerableVisibility"},
+    {"Model", "RandomizedVisibility"},   {"Group", "RandomizedVisibility"},
+};
+
+bool IsKnownChild(const char* parent, const char* child)
+{
+    for (const auto& [knownParent, knownChild] : kKnownChildren) {
+        if (NameIs(parent, knownParent) && NameIs(child, knownChild)) return true;
+    }
+    return false;
+}
+
+// An element the reader does not know is a slip (a misspelt name, a feature put where it is not read):
+// one WARN with file and line each; what it holds is not looked at.
+void WarnUnknownElements(const XMLElement* parent, const std::string& path)
+{
+    if (NameIs(parent->Name(), "Debug")) return;
+    for (const XMLElement* child = parent->FirstChildElement(); child; child = child->NextSiblingElement()) {
+        if (IsKnownChild(parent->Name(), child->Name())) {
+            WarnUnknownElements(child, path);
+        } else {
+            Log().warn("'%s' line %d: unknown element '%s' in '%s' is ignored!", path.c_str(), child->GetLineNum(),
+                       Shown(child->Name()).c_str(), parent->Name());
+        }
+    }
 }
 
 }  // namespace
@@ -422,7 +538,8 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
         return runningCount;
     }
     if (result != 0) {
-        Log().error("Failed to load file '%s'", path.c_str());
+        const char* unread = isSdx ? "the SDX container could not be unpacked" : "the file cannot be read";
+        LogLoadFailure(path, document, unread);
         return runningCount;
     }
     return ReadPlacementDocument(runningCount, path, *document_, objects, probes, zones, configurationFlag,
@@ -450,7 +567,7 @@ int32_t PlacementReader::ReadPlacementText(int32_t runningCount, const std::stri
         return runningCount;
     }
     if (parsed != tinyxml2::XML_SUCCESS) {
-        Log().error("Failed to load file '%s'", path.c_str());
+        LogLoadFailure(path, document, "the text cannot be read");
         return runningCount;
     }
     return ReadPlacementDocument(runningCount, path, document, objects, probes, zones, configurationFlag,
@@ -511,6 +628,8 @@ int32_t PlacementReader::ReadDocumentContent(int32_t runningCount, const std::st
                    path.c_str());
         return runningCount;
     }
+
+    WarnUnknownElements(root, path);
 
     // Room for one entry per SimObject element; several placements grow the list further.
     int32_t elements = objects.Count() + CountChildElements(root, "SimObject");
@@ -609,13 +728,14 @@ int32_t CountModels(const XMLElement* simObject)
 }
 
 // The usable Placement children; each unusable one is logged and skipped.
-std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::string& suffix)
+std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::string& suffix, const std::string& path)
 {
     std::vector<Placement> placements;
     int32_t placementIndex = 0;
+    const NumberSource source{path, suffix};
     ForEachChild(simObject, "Placement", [&](const XMLElement* placementElement) {
         Placement placement;
-        if (ReadPlacement(placementElement, placement)) {
+        if (ReadPlacement(placementElement, placement, &source)) {
             placements.push_back(placement);
         } else {
             Log().error("SimObject '%s': Placement Data [%d] has a missing or invalid Lat, Lon, Alt or Hdg! "
@@ -860,16 +980,17 @@ std::string VdgsTitleWithoutUnit(const std::string& title, const std::string& su
 }
 
 // CaptureDistance and LateralOffset; returns the lateral offset set (0 when missing).
-double ReadVdgsGeometry(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix)
+double ReadVdgsGeometry(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix, const std::string& path)
 {
+    const NumberSource source{path, suffix};
     double captureDistanceM = 0.0;
-    if (ToDouble(Attr(vdgsElement, "CaptureDistance"), captureDistanceM)) {
+    if (ToDouble(vdgsElement, "CaptureDistance", captureDistanceM, &source)) {
         vdgs.SetApproachRange(captureDistanceM);
     } else {
         Log().error("VDGS SimObject '%s': CaptureDistance missing or not a number!", suffix.c_str());
     }
     double lateralOffsetM = 0.0;
-    if (!ToDouble(Attr(vdgsElement, "LateralOffset"), lateralOffsetM)) {
+    if (!ToDouble(vdgsElement, "LateralOffset", lateralOffsetM, &source)) {
         lateralOffsetM = 0.0;
         Log().error("VDGS SimObject '%s': LateralOffset missing or not a number! Using 0.", suffix.c_str());
     }
@@ -921,8 +1042,10 @@ void AddVdgsStopTypes(const XMLElement* stop, double distanceM, VDGS& vdgs, Defi
 }
 
 // The Stop children; returns the distance of every stop read, in document order.
-std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix)
+std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, const std::string& suffix,
+                                  const std::string& path)
 {
+    const NumberSource source{path, suffix};
     DefinedVdgsTypes definedTypes;
     std::vector<int32_t> codes;
     std::vector<double> stopDistancesM;
@@ -930,7 +1053,7 @@ std::vector<double> ReadVdgsStops(const XMLElement* vdgsElement, VDGS& vdgs, con
         const char* distanceText = Attr(stop, "Distance");
         if (distanceText == nullptr) return;
         double distanceM = 0.0;
-        if (!ToDouble(distanceText, distanceM)) {
+        if (!ToDouble(stop, "Distance", distanceM, &source)) {
             Log().error("[VDGS] SimObject '%s': Stop Distance '%s' is not a number! Stop skipped.", suffix.c_str(),
                         distanceText);
             return;
@@ -1061,7 +1184,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     object.SetName(std::move(fullName));
 
     const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
-    reading.placements = ReadPlacements(element, reading.suffix);
+    reading.placements = ReadPlacements(element, reading.suffix, file_.path);
     if (reading.placements.empty()) {
         Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
         return;
@@ -1187,9 +1310,9 @@ void PlacementReader::ReadVdgsModel(SimObjectReading& reading, const XMLElement*
     SimObjectModel& display = object.AddModel(displayTitle + "_" + unit);
     SetFeatures(object, display, {FeatureVDGS, FeatureTriggVisibilityTextMenu});
     VDGS& vdgs = *display.GetVDGS();
-    const double lateralOffsetM = ReadVdgsGeometry(vdgsElement, vdgs, reading.suffix);
+    const double lateralOffsetM = ReadVdgsGeometry(vdgsElement, vdgs, reading.suffix, file_.path);
     SetVdgsDisplayType(vdgs, displayTitle);
-    const std::vector<double> stopDistancesM = ReadVdgsStops(vdgsElement, vdgs, reading.suffix);
+    const std::vector<double> stopDistancesM = ReadVdgsStops(vdgsElement, vdgs, reading.suffix, file_.path);
     if (FirstChild(vdgsElement, "DebugTape") != nullptr && reading.placements.size() == 1) {
         AddVdgsDebugObjects(reading, lateralOffsetM, stopDistancesM);
     }

@@ -50,13 +50,56 @@ bool HasTitle(const std::string& cfgText, const std::string& title)
     return false;
 }
 
+// The first value of a key (any case) in the text, or empty.
+std::string FirstValue(const std::string& text, const std::string& key)
+{
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && Lower(Trim(line.substr(0, eq))) == key) return Trim(line.substr(eq + 1));
+    }
+    return {};
+}
+
+constexpr const char* kCustomExitsFile = "C:\\ProgramData\\Quorvath\\VELK\\AircraftExits.ini";
+
+// The aircraft.cfg's own doors, or those AircraftExits.ini gives it instead.
+std::vector<MapDoor> DoorsOf(const std::string& root, const std::string& cfgText)
+{
+    std::vector<MapDoor> custom = CustomExits(ReadSmallFile(MachinePath(root, kCustomExitsFile)), cfgText);
+    return custom.empty() ? ParseAircraftExits(cfgText) : custom;
+}
+
 }  // namespace
+
+std::vector<MapDoor> CustomExits(const std::string& iniText, const std::string& cfgText)
+{
+    const std::string aircraft = FirstValue(cfgText, "ui_createdby") + ":" + FirstValue(cfgText, "sim");
+    std::istringstream lines(iniText);
+    std::string line, exits;
+    bool inSection = false, found = false;
+    while (std::getline(lines, line)) {
+        const std::string t = Trim(line);
+        if (!t.empty() && t.front() == '[') {
+            if (found) break;
+            const size_t end = t.find(']');
+            const std::string name = t.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+            inSection = !name.empty() && aircraft.find(name) != std::string::npos;
+            found = inSection;
+            continue;
+        }
+        if (inSection) exits += t + "\n";
+    }
+    return found ? ParseAircraftExits("[exits]\n" + exits) : std::vector<MapDoor>{};
+}
 
 std::vector<MapDoor> ParseAircraftExits(const std::string& cfgText)
 {
     std::vector<MapDoor> doors;
     std::istringstream lines(cfgText);
     std::string line, section;
+    int leftDoors = 0;
     while (std::getline(lines, line)) {
         const std::string t = Trim(line);
         if (!t.empty() && t.front() == '[') {
@@ -88,6 +131,7 @@ std::vector<MapDoor> ParseAircraftExits(const std::string& cfgText)
         if (count < 4) continue;
         if (const size_t comma = name.find(','); comma != std::string::npos) name.resize(comma);
         MapDoor door;
+        if (name.empty() && numbers[2] < 0) name = std::to_string(++leftDoors) + "L";
         door.name = name.empty() ? "exit " + key.substr(5) : name;
         door.forwardM = numbers[1] * kMetresPerFoot;
         door.rightM = numbers[2] * kMetresPerFoot;
@@ -113,7 +157,7 @@ std::vector<MapDoor> DoorsOfAirFile(const std::string& root, const std::string& 
 {
     const std::string path = MachinePath(root, airFile);
     if (path.empty()) return {};
-    return ParseAircraftExits(ReadSmallFile(std::filesystem::path(path).parent_path() / "aircraft.cfg"));
+    return DoorsOf(root, ReadSmallFile(std::filesystem::path(path).parent_path() / "aircraft.cfg"));
 }
 
 std::vector<MapDoor> DoorsOfTitle(const std::string& root, const std::string& airFile, const std::string& title)
@@ -124,7 +168,7 @@ std::vector<MapDoor> DoorsOfTitle(const std::string& root, const std::string& ai
     const std::filesystem::path folders = std::filesystem::path(path).parent_path().parent_path();
     for (const auto& entry : std::filesystem::directory_iterator(folders, error)) {
         const std::string text = ReadSmallFile(entry.path() / "aircraft.cfg");
-        if (!text.empty() && HasTitle(text, title)) return ParseAircraftExits(text);
+        if (!text.empty() && HasTitle(text, title)) return DoorsOf(root, text);
     }
     return {};
 }

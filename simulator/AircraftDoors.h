@@ -1,6 +1,7 @@
 // Where an aircraft's doors are, read from its aircraft.cfg ([exits] exit.N = opening rate, x, y, z, type;
-// feet from the reference datum, x forward, y right), for the picture of the world from above. The
-// simulator finds the file through the machine root: a Windows path "C:\..." lies under <root>/c/...
+// feet from the reference datum, x forward, y right), or from the program's AircraftExits.ini where that
+// replaces them, for the picture of the world from above. The simulator finds the files through the
+// machine root: a Windows path "C:\..." lies under <root>/c/...
 #pragma once
 
 #include "simulator/MapPicture.h"
@@ -11,8 +12,13 @@
 namespace simulator {
 
 // The exits of one aircraft.cfg text, in their order; a door is named by the comment after its line
-// ("// 1L") or else "exit N". Lines that cannot be read are skipped.
+// ("// 1L"), else a door on the left by its number among the left doors as the program numbers them
+// ("1L", "2L", ...), else "exit N". Lines that cannot be read are skipped.
 std::vector<MapDoor> ParseAircraftExits(const std::string& cfgText);
+
+// The exits that the program's AircraftExits.ini text gives an aircraft in place of its own: the first
+// section whose name is contained in "ui_createdby:sim" of the aircraft.cfg text; empty when none.
+std::vector<MapDoor> CustomExits(const std::string& iniText, const std::string& cfgText);
 
 // The path of a Windows path ("C:\a\b") under the machine root ("<root>/c/a/b"); empty for a path without
 // a drive letter or an empty root.

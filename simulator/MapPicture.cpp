@@ -1,6 +1,7 @@
 #include "simulator/MapPicture.h"
 
 #include "simulator/AircraftDoors.h"
+#include "simulator/PlacedNames.h"
 
 #include "foundation/Units.h"
 
@@ -11,7 +12,9 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <numbers>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 namespace simulator {
@@ -31,9 +34,15 @@ constexpr double kMarginPx = 40;  // inside the map area, around the drawn thing
 constexpr double kMinExtentM = 80, kPadM = 25;
 // The close view: a square of kCloseM metres around the user aircraft, kClosePx pixels wide.
 constexpr double kCloseM = 120, kClosePx = 296;
+// A door counts as reached by a jetway when a jetway or one of its parts stands this close to it.
+constexpr double kServedM = 3.0;
 // A part is drawn joined to the jetway whose title begins its own, when within this distance.
 constexpr double kJoinPartM = 80;
 constexpr double kLabelPx = 12, kLabelLineH = 14, kLabelCharW = 7;
+// Lines above and below its place that a label tries before it goes to the key beside the map.
+constexpr int kLabelTries = 60;
+// The height of the legend beside the map (its ten lines), where the key starts below it.
+constexpr double kLegendH = 10 * 18 + 16;
 constexpr size_t kMaxLabelBytes = 48;
 
 // A generic airliner seen from above, nose up: (metres right, metres forward) of its right half, nose to
@@ -193,6 +202,7 @@ public:
         ScaleBar(main_, 20, kHeaderH + kMapH - 20);
         CloseView();
         Legend(kMapW + 12, kHeaderH + 28 + kClosePx + 40);
+        Key(kMapW + 12, kHeaderH + 28 + kClosePx + 40 + kLegendH);
         out_ += "</g>\n";
     }
 
@@ -342,7 +352,27 @@ private:
         return half;
     }
 
-    void Outline(const MapItem& item, double scale)
+    // Which doors of an aircraft a jetway reaches: a jetway or one of its parts within kServedM of the
+    // door.
+    std::vector<bool> ServedDoors(const MapItem& item, size_t slot) const
+    {
+        std::vector<bool> served(item.doors.size(), false);
+        const double h = (std::isfinite(item.headingDeg) ? item.headingDeg : 0) * std::numbers::pi / 180;
+        for (size_t d = 0; d < item.doors.size(); ++d) {
+            const MapDoor& door = item.doors[d];
+            const double eastM = places_[slot].eastM + std::sin(h) * door.forwardM + std::cos(h) * door.rightM;
+            const double northM = places_[slot].northM + std::cos(h) * door.forwardM - std::sin(h) * door.rightM;
+            for (size_t k = 0; k < drawn_.size() && !served[d]; ++k) {
+                const MapKind kind = scene_.items[drawn_[k]].kind;
+                served[d] = (kind == MapKind::Jetway || kind == MapKind::JetwayPart) &&
+                            std::hypot(places_[k].eastM - eastM, places_[k].northM - northM) <= kServedM;
+            }
+        }
+        return served;
+    }
+
+    // The outline with its doors; the close view also names each door, upright beside it, outboard.
+    void Outline(const MapItem& item, double scale, const std::vector<bool>& served, bool close, double headingDeg)
     {
         std::string points;
         auto add = [&](double rightM, double forwardM) {
@@ -353,10 +383,18 @@ private:
         for (size_t i = std::size(kAircraftHalf); i-- > 0;)
             if (kAircraftHalf[i][0] != 0) add(-kAircraftHalf[i][0], kAircraftHalf[i][1]);
         out_ += "<polygon class=\"shape\" points=\"" + points + "\"/>";
-        for (const MapDoor& door : item.doors) {
+        for (size_t d = 0; d < item.doors.size(); ++d) {
+            const MapDoor& door = item.doors[d];
             if (!std::isfinite(door.forwardM) || !std::isfinite(door.rightM)) continue;
-            out_ += "<circle class=\"door\" cx=\"" + Num(door.rightM * scale) + "\" cy=\"" + Num(-door.forwardM * scale) +
-                    "\" r=\"" + Num(std::max(1.0 * scale, 3.0)) + "\"><title>" + XmlEscape(door.name) + "</title></circle>";
+            const double cx = door.rightM * scale, cy = -door.forwardM * scale;
+            out_ += std::string("<circle class=\"") + (served[d] ? "door served" : "door") + "\" cx=\"" + Num(cx) +
+                    "\" cy=\"" + Num(cy) + "\" r=\"" + Num(std::max(1.0 * scale, 3.0)) + "\"><title>" +
+                    XmlEscape(door.name) + "</title></circle>";
+            if (!close) continue;
+            const double outX = cx + (door.rightM < 0 ? -8 : 8);
+            out_ += "<text class=\"door-name\" x=\"" + Num(outX) + "\" y=\"" + Num(cy + 4) + "\" transform=\"rotate(" +
+                    Num(-headingDeg) + " " + Num(outX) + " " + Num(cy) + ")\"" +
+                    (door.rightM < 0 ? " text-anchor=\"end\">" : ">") + XmlEscape(door.name) + "</text>";
         }
     }
 
@@ -376,7 +414,8 @@ private:
         switch (item.kind) {
         case MapKind::UserAircraft:
         case MapKind::AiAircraft:
-            Outline(item, std::max(view.pxPerM, kMinAircraftPx / kAircraftLengthM));
+            Outline(item, std::max(view.pxPerM, kMinAircraftPx / kAircraftLengthM), ServedDoors(item, slot), close,
+                    heading);
             reachPx = 4;
             break;
         case MapKind::Jetway: reachPx = Marker(view, "circle", 4, 10); break;
@@ -395,7 +434,8 @@ private:
     // would leave the map on the right goes to the left of its place.
     void Label(const MapItem& item, double x, double y, double reachPx)
     {
-        const std::string label = ShortLabel(item.title.empty() ? "(untitled)" : item.title);
+        const std::string& shown = item.label.empty() ? item.title : item.label;
+        const std::string label = ShortLabel(shown.empty() ? "(untitled)" : shown);
         const std::string text = ShortLabel(item.text);
         const double width = kLabelCharW * static_cast<double>(std::max(Characters(label), Characters(text)));
         const double height = text.empty() ? kLabelLineH : 2 * kLabelLineH;
@@ -408,14 +448,17 @@ private:
             return box.y0 >= kHeaderH && box.y1 <= kHeaderH + kMapH &&
                    std::none_of(labels_.begin(), labels_.end(), [&](const Box& b) { return b.Overlaps(box); });
         };
-        double dy = base;
-        for (int step = 0; step <= 60; ++step) {
-            const double candidate = base + (step % 2 ? 1 : -1) * ((step + 1) / 2) * kLabelLineH;  // 0, +1, -1, +2 ..
-            if (free(boxAt(candidate))) {
-                dy = candidate;
-                break;
+        // 0, +1, -1, +2 .. lines from the place; nothing when no line within kLabelTries is free.
+        auto freeLine = [&](const std::function<Box(double)>& at) -> std::optional<double> {
+            for (int step = 0; step <= kLabelTries; ++step) {
+                const double candidate = base + (step % 2 ? 1 : -1) * ((step + 1) / 2) * kLabelLineH;
+                if (free(at(candidate))) return candidate;
             }
-        }
+            return std::nullopt;
+        };
+        const std::optional<double> line = freeLine(boxAt);
+        if (!line) return KeyNumber(label, text, x, y, dx, base, left, freeLine);
+        const double dy = *line;
         labels_.push_back(boxAt(dy));
         if (std::fabs(dy - base) > kLabelLineH / 2)
             out_ += "<line class=\"leader\" x1=\"0\" y1=\"0\" x2=\"" + Num(dx) + "\" y2=\"" + Num(dy - 4) + "\"/>";
@@ -424,6 +467,41 @@ private:
         if (!text.empty())
             out_ += "<text class=\"shows\" x=\"" + Num(dx) + "\" y=\"" + Num(dy + kLabelLineH) + anchor + XmlEscape(text) +
                     "</text>";
+    }
+
+    // Where a label finds no room, a number stands at the place instead, and the key beside the map
+    // holds the label under that number.
+    void KeyNumber(const std::string& label, const std::string& text, double x, double y, double dx, double base,
+                   bool left, const std::function<std::optional<double>(const std::function<Box(double)>&)>& freeLine)
+    {
+        const std::string number = std::to_string(keys_.size() + 1);
+        const double width = kLabelCharW * static_cast<double>(number.size());
+        const double boxX = left ? x + dx - width : x + dx;
+        auto boxAt = [&](double dy) { return Box{boxX, y + dy - kLabelPx, boxX + width, y + dy - kLabelPx + kLabelLineH}; };
+        const double dy = freeLine(boxAt).value_or(base);
+        labels_.push_back(boxAt(dy));
+        const std::string anchor = left ? "\" text-anchor=\"end\">" : "\">";
+        out_ += "<text class=\"key-number\" x=\"" + Num(dx) + "\" y=\"" + Num(dy) + anchor + number + "</text>";
+        keys_.push_back(number + "  " + label + (text.empty() ? "" : " (" + text + ")"));
+    }
+
+    // The labels that had no room on the map, by their numbers, below the legend; what does not fit is
+    // counted.
+    void Key(double x, double y)
+    {
+        if (keys_.empty()) return;
+        out_ += "<g class=\"key\"><text class=\"note\" x=\"" + Num(x) + "\" y=\"" + Num(y) +
+                "\">Labels without room on the map:</text>";
+        const double lines = std::floor((kPanelH - 8 - y) / kLabelLineH) - 1;  // below the heading
+        const size_t room = lines > 1 ? static_cast<size_t>(lines) : 1;
+        const size_t shown = keys_.size() <= room ? keys_.size() : room - 1;
+        for (size_t i = 0; i < shown; ++i)
+            out_ += "<text class=\"key-entry\" x=\"" + Num(x) + "\" y=\"" + Num(y + (i + 1) * kLabelLineH) + "\">" +
+                    XmlEscape(keys_[i]) + "</text>";
+        if (shown < keys_.size())
+            out_ += "<text class=\"note\" x=\"" + Num(x) + "\" y=\"" + Num(y + (shown + 1) * kLabelLineH) + "\">and " +
+                    std::to_string(keys_.size() - shown) + " more</text>";
+        out_ += "</g>\n";
     }
 
     void NorthArrow()
@@ -480,6 +558,10 @@ private:
         out_ += "<circle class=\"door\" cx=\"" + Num(x + 5) + "\" cy=\"" + Num(y - 4) + "\" r=\"4\"/>";
         out_ += "<text x=\"" + Num(x + 16) + "\" y=\"" + Num(y) + "\">door (where the simulator knows it)</text>";
         y += 18;
+        out_ += "<circle class=\"door served\" cx=\"" + Num(x + 5) + "\" cy=\"" + Num(y - 4) + "\" r=\"4\"/>";
+        out_ += "<text x=\"" + Num(x + 16) + "\" y=\"" + Num(y) + "\">door a jetway reaches (within " +
+                Fixed("%.0f", kServedM) + " m)</text>";
+        y += 18;
         out_ += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\">Ticks and noses point along the heading.</text></g>\n";
     }
 
@@ -492,6 +574,7 @@ private:
     std::vector<std::pair<size_t, size_t>> joins_;  // (part, jetway) slots of drawn_
     std::optional<size_t> user_;  // slot of the user aircraft
     std::vector<Box> labels_;
+    std::vector<std::string> keys_;  // "n  label" of the labels drawn as numbers
     int far_ = 0, unplaced_ = 0;
     double centreLat_ = 0, centreLon_ = 0;
     Projection projection_{0, 0};
@@ -517,9 +600,13 @@ const char* const kStyle =
     ".gate-number .shape{fill:#8d6e63;}\n"
     ".object .shape{fill:#555;}\n"
     ".door{fill:#ff9800;stroke:#222;stroke-width:0.5;}\n"
+    ".door.served{fill:#2e7d32;stroke:#000;stroke-width:1.5;}\n"
+    ".door-name{font-size:10px;paint-order:stroke;stroke:#fff;stroke-width:3px;}\n"
     ".join{stroke:#2e7d32;stroke-width:2;stroke-dasharray:5 3;}\n"
     ".leader{stroke:#888;stroke-width:0.7;}\n"
     ".legend text{font-size:11px;}\n"
+    ".key-number{font-size:10px;font-weight:bold;fill:#c62828;paint-order:stroke;stroke:#fff;stroke-width:3px;}\n"
+    ".key-entry{font-size:11px;}\n"
     ".north polygon{fill:#222;}\n"
     ".north text{font-weight:bold;}\n"
     ".scale path{fill:none;stroke:#222;stroke-width:2;}\n"
@@ -582,6 +669,8 @@ MapScene CaptureMap(const Simulator& sim)
         else if (item.kind == MapKind::AiAircraft) item.doors = DoorsOfTitle(root, airFile, info.title);
         scene.items.push_back(std::move(item));
     }
+    // The objects orvane placed carry the names their placement files give them.
+    NamePlacedItems(scene, ReadPlacedNames(root));
     return scene;
 }
 

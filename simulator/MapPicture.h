@@ -38,6 +38,8 @@ struct MapItem {
     double latitudeDeg = 0;
     double longitudeDeg = 0;
     double headingDeg = 0;  // true, clockwise from north
+    // The name its scenery author gave it ("B22 Jetway Front", "B22 display"); empty: the title is shown.
+    std::string label;
     // What the object shows (a guidance display's reading, a gate number); empty: nothing known.
     std::string text;
     // The doors of an aircraft; empty when the simulator does not know them (only the outline is drawn).

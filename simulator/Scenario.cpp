@@ -67,21 +67,22 @@ std::optional<double> ParseNumber(const std::string& text)
 }
 
 // The attributes of one element; every problem is collected, and an element with any is skipped.
+// The names asked for are remembered: an attribute that no reader asks for is unknown.
 class Attrs {
 public:
     explicit Attrs(const tinyxml2::XMLElement* e) : e_(e) {}
 
-    bool Has(const char* name) const { return e_->Attribute(name) != nullptr; }
+    bool Has(const char* name) const { return Get(name) != nullptr; }
 
     std::string Str(const char* name, const std::string& fallback = "") const
     {
-        const char* v = e_->Attribute(name);
+        const char* v = Get(name);
         return v ? v : fallback;
     }
 
     std::string Required(const char* name)
     {
-        const char* v = e_->Attribute(name);
+        const char* v = Get(name);
         if (!v || !*v) Problem(std::string("needs the attribute '") + name + "'");
         return v ? v : "";
     }
@@ -89,7 +90,7 @@ public:
     // Missing: the fallback. Present: a finite number within [lo, hi].
     double Num(const char* name, double fallback, double lo = -1e12, double hi = 1e12)
     {
-        const char* v = e_->Attribute(name);
+        const char* v = Get(name);
         if (!v) return fallback;
         auto n = ParseNumber(v);
         if (!n || *n < lo || *n > hi) {
@@ -102,7 +103,7 @@ public:
 
     bool Flag(const char* name, bool fallback)
     {
-        const char* v = e_->Attribute(name);
+        const char* v = Get(name);
         if (!v) return fallback;
         const std::string t = Upper(Trim(v));
         if (t == "TRUE" || t == "1" || t == "YES") return true;
@@ -114,7 +115,7 @@ public:
     // Comma-separated numbers, between minCount and maxCount of them; missing: empty.
     std::vector<double> List(const char* name, size_t minCount, size_t maxCount)
     {
-        const char* v = e_->Attribute(name);
+        const char* v = Get(name);
         if (!v) return {};
         std::vector<double> out;
         std::string text = v;
@@ -164,10 +165,49 @@ public:
     bool Clean() const { return problems_.empty(); }
     const std::vector<std::string>& Problems() const { return problems_; }
 
+    // A fault that makes the whole scenario unplayable (the first one counts).
+    void Refuse(const std::string& text)
+    {
+        if (refusal_.empty()) refusal_ = text;
+    }
+    // The refusal, else the first attribute in the element that no reader asked for; empty when none.
+    std::string Refusal() const
+    {
+        if (!refusal_.empty()) return refusal_;
+        for (const tinyxml2::XMLAttribute* a = e_->FirstAttribute(); a; a = a->Next())
+            if (!asked_.count(a->Name())) return std::string("unknown attribute '") + a->Name() + "'";
+        return {};
+    }
+
 private:
+    const char* Get(const char* name) const
+    {
+        asked_.insert(name);
+        return e_->Attribute(name);
+    }
+
     const tinyxml2::XMLElement* e_;
     std::vector<std::string> problems_;
+    std::string refusal_;
+    mutable std::set<std::string> asked_;
 };
+
+// The AI TRAFFIC STATE texts a simulator gives its AI aircraft.
+const char* const kAiTrafficStates[] = {
+    "init",          "sleep",     "flt plan",  "startup",  "preflight support", "clearance", "push back 1",
+    "push back 2",   "pre taxi out", "taxi out", "takeoff 1", "takeoff 2",       "T&G depart", "enroute",
+    "pattern",       "landing",   "rollout",   "go around", "taxi in",          "shutdown",  "postflight support",
+    "<unknown>",
+};
+
+// Refuses a state text that no simulator has (exact, case-sensitive).
+void CheckAiState(Attrs& attrs, const std::optional<std::string>& state)
+{
+    if (!state) return;
+    if (std::find_if(std::begin(kAiTrafficStates), std::end(kAiTrafficStates),
+                     [&](const char* known) { return *state == known; }) == std::end(kAiTrafficStates))
+        attrs.Refuse("'" + *state + "' is no AI traffic state (see simhost --help)");
+}
 
 struct PathPoint {
     double t, lat, lon, alt, heading, speed;
@@ -449,14 +489,17 @@ void ReadJetwayRecord(Attrs& attrs, JetwayData& record)
     record.LevelFirst = attrs.Flag("levelFirst", false);
 }
 
+// Refuses the scenario for a fault of one element: (the element, its kind, what is wrong).
+using Refuser = std::function<void(const tinyxml2::XMLElement*, const std::string&, const std::string&)>;
+
 // The Part elements of a JetwayJob; their problems go to the job's attributes.
-std::vector<PartSpec> ReadParts(const tinyxml2::XMLElement* job, Attrs& attrs)
+std::vector<PartSpec> ReadParts(const tinyxml2::XMLElement* job, Attrs& attrs, const Refuser& refuse)
 {
     std::vector<PartSpec> parts;
     std::set<int> slots;
     for (const auto* xml = job->FirstChildElement(); xml; xml = xml->NextSiblingElement()) {
         if (std::string(xml->Name()) != "Part") {
-            attrs.Problem(std::string("unknown element ") + xml->Name() + " in JetwayJob");
+            refuse(xml, xml->Name(), "unknown element in JetwayJob");
             continue;
         }
         Attrs partAttrs(xml);
@@ -473,6 +516,7 @@ std::vector<PartSpec> ReadParts(const tinyxml2::XMLElement* job, Attrs& attrs)
             part.z = offset[2];
         }
         if (!slots.insert(part.slot).second) partAttrs.Problem("slot " + std::to_string(part.slot) + " used twice");
+        if (const std::string refusal = partAttrs.Refusal(); !refusal.empty()) refuse(xml, "Part", refusal);
         for (const std::string& problem : partAttrs.Problems())
             attrs.Problem("Part (line " + std::to_string(xml->GetLineNum()) + "): " + problem);
         parts.push_back(part);
@@ -607,11 +651,24 @@ struct Scenario::State {
     std::map<std::string, AiAircraft> ai;           // by key
     std::map<std::string, ObjectId> aiIds;          // by key
     LocalDateTime dateTime;  // of the DateTime element read last: what the next one leaves out
+    // The first fault that makes the scenario unplayable, with its file and line; empty: none.
+    std::string refusal;
 
     void Warn(const std::string& text) const
     {
         if (warn) warn(text);
         else std::fprintf(stderr, "simhost: %s\n", text.c_str());
+    }
+
+    void Refuse(const tinyxml2::XMLElement* xml, const std::string& kind, const std::string& text)
+    {
+        if (refusal.empty()) refusal = file + ":" + std::to_string(xml->GetLineNum()) + ": " + kind + ": " + text;
+    }
+    Refuser RefuseFn()
+    {
+        return [this](const tinyxml2::XMLElement* xml, const std::string& kind, const std::string& text) {
+            Refuse(xml, kind, text);
+        };
     }
 
     ScenarioClient* Client(Simulator& sim, const std::string& name, const std::string& what)
@@ -657,7 +714,8 @@ struct Scenario::State {
     void ReadWeather(const Element& element);
     void ReadDateTime(const Element& element);
     // An object of a client, in an ApiClient or on its own; nothing (and the problems reported) when it has any.
-    std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml);
+    // With the element's own attributes given, their problems are left to the caller.
+    std::optional<ObjectSpec> ReadObjectSpec(const tinyxml2::XMLElement* xml, Attrs* given = nullptr);
 
     void OpenClient(Simulator& sim, const std::string& name, const std::vector<std::string>& listen);
     void CreateObject(Simulator& sim, ScenarioClient& c, const ObjectSpec& o);
@@ -691,10 +749,17 @@ bool Scenario::State::Read(const tinyxml2::XMLDocument& doc, const std::string& 
     settings.waitTimeoutSeconds = a.Num("waitTimeout", settings.waitTimeoutSeconds, 0, kMaxSeconds);
     settings.creationDelayFrames = static_cast<int>(a.Num("creationDelay", 0, 0, 10000));
     if (a.Has("groundElevation")) settings.groundElevationFeet = a.Num("groundElevation", 0, -2000, 30000);
+    if (const std::string r = a.Refusal(); !r.empty()) Refuse(root, "Scenario", r);
     for (const std::string& p : a.Problems())
         Warn(file + ":" + std::to_string(root->GetLineNum()) + ": Scenario: " + p + " (default used)");
 
-    for (const auto* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) ReadElement(e);
+    // A scenario that names what no simulator knows would play another day than the one written: refused
+    // whole, at its first such fault.
+    for (const auto* e = root->FirstChildElement(); e && refusal.empty(); e = e->NextSiblingElement()) ReadElement(e);
+    if (!refusal.empty()) {
+        if (error) *error = refusal;
+        return false;
+    }
     std::stable_sort(actions.begin(), actions.end(), [](const Action& x, const Action& y) { return x.at < y.at; });
     std::stable_sort(path.begin(), path.end(), [](const PathPoint& x, const PathPoint& y) { return x.t < y.t; });
     std::stable_sort(holds.begin(), holds.end(),
@@ -735,8 +800,13 @@ void Scenario::State::ReadElement(const tinyxml2::XMLElement* xml)
     const double seconds = attrs.Time();
     const Element element{xml, attrs, seconds, static_cast<uint64_t>(std::llround(seconds * 1000.0))};
     // Each reader adds its step only when every attribute was read; the problems are reported here.
-    if (auto reader = readers.find(kind); reader != readers.end()) (this->*reader->second)(element);
-    else attrs.Problem("unknown element");
+    auto reader = readers.find(kind);
+    if (reader == readers.end()) return Refuse(xml, kind, "unknown element");
+    (this->*reader->second)(element);
+    if (const std::string r = attrs.Refusal(); !r.empty()) return Refuse(xml, kind, r);
+    if (kind != "ApiClient" && kind != "JetwayJob")
+        if (const auto* child = xml->FirstChildElement()) return Refuse(child, child->Name(), "unknown element in " + kind);
+    if (!refusal.empty()) return;
     for (const std::string& problem : attrs.Problems())
         Warn(file + ":" + std::to_string(xml->GetLineNum()) + ": " + kind + ": " + problem + " (element skipped)");
 }
@@ -812,6 +882,7 @@ void Scenario::State::ReadAI(const Element& element)
     aircraft.altitudeFeet = attrs.Num("altitude", 0);
     aircraft.headingDegrees = attrs.Num("heading", 0, -360, 360);
     aircraft.onGround = attrs.Flag("onGround", true);
+    CheckAiState(attrs, aircraft.state);
     if (!attrs.Clean()) return;
     Add(element.at, [=, this](Simulator& sim) {
         ai[key] = aircraft;
@@ -832,6 +903,7 @@ void Scenario::State::ReadAIState(const Element& element)
     change.state = attrs.OptionalStr("state");
     change.airport = attrs.OptionalStr("airport");
     change.parking = attrs.OptionalStr("parking");
+    CheckAiState(attrs, change.state);
     if (!attrs.Clean()) return;
     Add(element.at, [=, this](Simulator& sim) {
         auto aircraft = ai.find(key);
@@ -926,7 +998,7 @@ void Scenario::State::ReadWaitClient(const Element& element)
 void Scenario::State::ReadObject(const Element& element)
 {
     const std::string client = element.attrs.Required("client");
-    auto object = ReadObjectSpec(element.xml);
+    auto object = ReadObjectSpec(element.xml, &element.attrs);
     if (!element.attrs.Clean() || !object) return;
     Add(element.at, [=, this](Simulator& sim) {
         if (ScenarioClient* c = Client(sim, client, "Object " + Quote(object->key))) CreateObject(sim, *c, *object);
@@ -1010,9 +1082,10 @@ void Scenario::State::ReadDateTime(const Element& element)
     });
 }
 
-std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLElement* xml)
+std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLElement* xml, Attrs* given)
 {
-    Attrs attrs(xml);
+    Attrs local(xml);
+    Attrs& attrs = given ? *given : local;
     ObjectSpec object;
     object.title = attrs.Required("title");
     object.key = attrs.Str("key", object.title);
@@ -1026,6 +1099,11 @@ std::optional<ObjectSpec> Scenario::State::ReadObjectSpec(const tinyxml2::XMLEle
     object.position.Airspeed = 0;
     attrs.Time();  // allowed on a top-level Object
     attrs.Str("client");
+    if (given) return attrs.Clean() ? std::optional<ObjectSpec>(object) : std::nullopt;
+    if (const std::string r = attrs.Refusal(); !r.empty()) {
+        Refuse(xml, "Object", r);
+        return std::nullopt;
+    }
     if (attrs.Clean()) return object;
     for (const std::string& problem : attrs.Problems())
         Warn(file + ":" + std::to_string(xml->GetLineNum()) + ": Object: " + problem + " (element skipped)");
@@ -1044,11 +1122,13 @@ void Scenario::State::ReadClient(const Element& element)
         if (kind == "Object") {
             if (auto object = ReadObjectSpec(child)) objects.push_back(*object);
         } else if (kind == "Listen") {
-            const char* eventName = child->Attribute("event");
-            if (eventName && *eventName) listen.emplace_back(eventName);
+            Attrs listenAttrs(child);
+            const std::string eventName = listenAttrs.Str("event");
+            if (const std::string r = listenAttrs.Refusal(); !r.empty()) Refuse(child, kind, r);
+            else if (!eventName.empty()) listen.push_back(eventName);
             else Warn(where + "Listen: needs the attribute 'event' (element skipped)");
         } else {
-            Warn(where + kind + ": unknown element in ApiClient (element skipped)");
+            Refuse(child, kind, "unknown element in ApiClient");
         }
     }
     Add(element.at, [=, this](Simulator& sim) {
@@ -1089,7 +1169,7 @@ void Scenario::State::ReadJob(const Element& element)
     job.targetHead = attrs.Num("targetHead", 0);
     job.targetExtension = attrs.Num("targetExtension", 0);
     job.extensionVia = attrs.Num("extensionVia", 0);
-    job.parts = ReadParts(element.xml, attrs);
+    job.parts = ReadParts(element.xml, attrs, RefuseFn());
     if (!attrs.Clean()) return;
 
     std::vector<std::string> keys{job.jetway};
@@ -1296,7 +1376,10 @@ bool Scenario::LoadFile(const std::string& path, std::string* error)
 {
     tinyxml2::XMLDocument doc;
     if (doc.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS) {
-        if (error) *error = "cannot read scenario " + path + ": " + doc.ErrorStr();
+        if (error) {
+            const std::string line = doc.ErrorLineNum() > 0 ? ":" + std::to_string(doc.ErrorLineNum()) : "";
+            *error = path + line + ": cannot read scenario: " + doc.ErrorStr();
+        }
         return false;
     }
     state_->file = path;

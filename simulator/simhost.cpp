@@ -88,9 +88,9 @@ const char* const kUsage =
     "Clients connect on the Unix socket <machine root>/simconnect.sock; SimConnect_Open of a program with\n"
     "the same machine root finds it. The first timeline line names it (\"listening at PATH\").\n"
     "While simhost runs, the simulator's main window (class \"FS98MAIN\") is registered in this process.\n"
-    "Exit status: 0 when the scenario ended, 1 on a bad scenario, module or socket, when the awaited client\n"
-    "did not come or the map could not be written at the end, 2 on a bad command line (a map path that\n"
-    "cannot be written included), 128 + signal when interrupted.\n"
+    "Exit status: 0 when the scenario ended, 1 on a bad module or socket, when the awaited client did not\n"
+    "come or the map could not be written at the end, 2 on a bad command line (a map path that cannot be\n"
+    "written included) or a scenario refused (below), 128 + signal when interrupted.\n"
     "\n"
     "Scenario format: <Scenario> with the attributes platform, machineRoot, module, frameRate (frames per\n"
     "simulated second, default 30), duration (end time in seconds), waitClient, waitTimeout, creationDelay\n"
@@ -145,7 +145,14 @@ const char* const kUsage =
     "                                            the client writes a jetway job into VELK.JetwayData.In.<area>\n"
     "                                            and sends VELK.JetwayAction.Start with id * 10 + area (once\n"
     "                                            its objects exist)\n"
-    "An element that cannot be read is reported and skipped.\n";
+    "The state texts of AI and AIState are those a simulator gives its AI traffic: init, sleep, flt plan,\n"
+    "startup, preflight support, clearance, push back 1, push back 2, pre taxi out, taxi out, takeoff 1,\n"
+    "takeoff 2, T&G depart, enroute, pattern, landing, rollout, go around, taxi in, shutdown, postflight\n"
+    "support, <unknown> (exactly so, case included).\n"
+    "An element whose value cannot be read (a number out of range, a missing attribute) is reported with its\n"
+    "file and line and skipped. A scenario with an unknown element, an unknown attribute or an AI state text\n"
+    "that no simulator has is refused: one error names the file and line, and the run does not start\n"
+    "(exit status 2).\n";
 
 std::atomic<int> g_signal{0};
 
@@ -273,8 +280,8 @@ int main(int argc, char** argv)
 
     simulator::Scenario scenario;
     if (!o.scenario.empty() && !scenario.LoadFile(o.scenario, &error)) {
-        std::fprintf(stderr, "simhost: %s\n", error.c_str());
-        return 1;
+        std::fprintf(stderr, "simhost: %s (the run does not start)\n", error.c_str());
+        return 2;
     }
     simulator::ScenarioSettings& s = scenario.Settings();
     if (!o.platform.empty()) s.platform = o.platform;

@@ -33,9 +33,11 @@ const char* const kUsage =
     "Commands:\n"
     "  stands ICAO                      the stands of an airport with jetways and with guidance\n"
     "  jetways ICAO STAND NUMBER        the jetways of a stand (e.g. jetways XVLK GATE_B 22)\n"
-    "  undock REF                       undock a docked jetway and wait until it is undocked\n"
+    "  undock REF                       undock a docked jetway and wait until it is undocked (one\n"
+    "                                   undocked already is left as it is)\n"
     "  dock REF [DOOR]                  dock a jetway at DOOR (default: the door this run undocked it\n"
-    "                                   from) and wait until it is docked\n"
+    "                                   from) and wait until it is docked (one docked already is left\n"
+    "                                   as it is)\n"
     "  test REF DOOR                    whether the jetway could dock at DOOR (status 1) or not (0)\n"
     "  select ICAO STAND NUMBER         select a stand (StandInform)\n"
     "  deselect ICAO STAND NUMBER       deselect a stand\n"
@@ -367,15 +369,22 @@ private:
         request.jetwayId = jetway;
         request.door = door;
         Check(client_.JetwayTrigger(request), "the JetwayTrigger");
+        // An operate request moves the jetway the other way when it stands where asked already: its
+        // first status then shows that motion.
+        const uint32_t wrongWay = target == api_wire::kTriggerDocked ? api_wire::kTriggerAiUndocking
+                                                                     : api_wire::kTriggerAiDocking;
         const auto ends = [&](uint32_t s) {
             if (mode == api_wire::kTriggerTestOnly) return true;
-            return s == target || s == api_wire::kTriggerNoSolution || s == api_wire::kTriggerAborted ||
-                   s == api_wire::kTriggerGone;
+            return s == target || s == wrongWay || s == api_wire::kTriggerNoSolution ||
+                   s == api_wire::kTriggerAborted || s == api_wire::kTriggerGone;
         };
         const api_client::Answer answer =
             Await(api_client::Answer::Kind::TriggerStatus,
                   [&](const api_client::Answer& a) { return a.status.jetwayId == jetway && ends(a.status.status); });
         if (mode == api_wire::kTriggerTestOnly) return;
+        if (answer.status.status == wrongWay)
+            Fail("jetway " + std::to_string(jetway) + " stood where asked already: orvane moves it back (status " +
+                 std::to_string(wrongWay) + ")");
         if (answer.status.status != target)
             Fail("jetway " + std::to_string(jetway) + " did not move: status " + std::to_string(answer.status.status));
         // The query answers of this run follow the jetway, so that a later command sees where it is.
@@ -393,6 +402,10 @@ private:
         if (k.answer == nullptr)
             Fail(ref.Text() + ": no JetwayQuery answer of this run shows it; give it as ICAO:STAND:NUMBER#SLOT");
         const uint32_t state = k.answer->states[k.slot];
+        if (state == api_wire::kSlotUndocked) {
+            Print("jetway " + std::to_string(k.id) + " is undocked already: not moved");
+            return;
+        }
         if (state != api_wire::kSlotDocked)
             Fail("jetway " + std::to_string(k.id) + " is not docked (slot state " + std::to_string(state) + ")");
         const std::string door = api_wire::DoorName(k.answer->doors[k.slot]);
@@ -404,6 +417,13 @@ private:
     void Dock(const JetwayRef& ref, std::string door)
     {
         const Known k = Resolve(ref, true);
+        // A trigger of a docked jetway would undock it.
+        if (k.answer != nullptr && k.answer->states[k.slot] == api_wire::kSlotDocked) {
+            const std::string at = api_wire::DoorName(k.answer->doors[k.slot]);
+            Print("jetway " + std::to_string(k.id) + " is docked already" + (at.empty() ? "" : " at " + at) +
+                  ": not moved");
+            return;
+        }
         if (door.empty()) {
             auto it = undockedFrom_.find(k.id);
             if (it == undockedFrom_.end())

@@ -244,6 +244,31 @@ TEST_F(AiDay, AnAircraftDockingAtAnotherStandLeavesTheUsersStandAlone)
             << timeline[i];
 }
 
+// A CRJ-700 given four left doors (AircraftExits.ini) at B21: no jetway serves an aircraft of four doors, so
+// its docking starts nothing; the log says why once, however many scans see it parked.
+class AiDayFourDoors : public AiDay {
+protected:
+    void SetUp() override
+    {
+        program.AddFile("c/ProgramData/Quorvath/VELK/AircraftExits.ini",
+                        "[Quorvath Sample Fleet:Quorvath_AI_CRJ7]\n"
+                        "exit.0=0.4, 33.0, -4.3, 1.5, 0\nexit.1=0.4, 10.0, -4.3, 1.5, 0\n"
+                        "exit.2=0.4, -10.0, -4.3, 1.5, 0\nexit.3=0.4, -30.0, -4.3, 1.5, 0\n");
+        AiDay::SetUp();
+    }
+};
+
+TEST_F(AiDayFourDoors, ADockingNoJetwayCanServeSaysWhyOnce)
+{
+    program.Sim().AddAiAircraft(CrjAtB21("shutdown"));
+    program.RunWithModule(30000);
+    EXPECT_TRUE(JobEvents(timeline).empty());
+    EXPECT_EQ(program.Log().Count("INFO VELK.FSLOOP : [JETWAY CONTROL SYSTEM:AI] No jetway of stand XVLK GATE_B 21 can "
+                                  "serve a door of 'CRJ7 VK210' (doors 1L, 2L, 3L, 4L; jetway MultiIndex 1): nothing "
+                                  "docks."),
+              1);
+}
+
 // At clearance both jetways undock, again one job at a time; when the aircraft pushes back it leaves the
 // scan, the stand is free and the jetways stand as their static models again.
 TEST_F(AiDay, DepartingAircraftHasItsJetwaysUndockedAndFreesTheStand)

@@ -493,6 +493,37 @@ TEST_F(AirportDay, AfterABubbleResetTheClosedStandPageNoLongerHoldsTheDockingBac
     EXPECT_EQ(DockedJetways(), 2u);
 }
 
+// A stand whose jetways serve none of the aircraft's doors (here B22's two jetways renumbered 5 and 6)
+// docks nothing; the log says why in one INFO line, however often the aircraft's state asks again.
+TEST_F(AirportDay, ADockingThatNoJetwayCanServeSaysWhyOnce)
+{
+    const std::filesystem::path pier = program_.Root() / "c/ProgramData/Quorvath/VELK/xml/XVLK/XVLK_PierB.xml";
+    std::string text;
+    {
+        std::ifstream in(pier, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const size_t b22 = text.find("AfcadParkingNumber=\"22\"");
+    ASSERT_NE(b22, std::string::npos);
+    for (const char* index : {"1", "2"}) {
+        const std::string from = std::string("MultiIndex=\"") + index + "\"";
+        const size_t at = text.find(from, b22);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, from.size(), std::string("MultiIndex=\"") + (index[0] == '1' ? "5" : "6") + "\"");
+    }
+    std::ofstream(pier, std::ios::binary | std::ios::trunc) << text;
+
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude, true);
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    program_.Sim().SetNumber(0, "LIGHT BEACON", "Number", 0);
+    program_.Run(20000);
+    EXPECT_TRUE(program_.AnsweredJobs().empty()) << Jobs();
+    EXPECT_EQ(program_.Log().Count("INFO VELK.FSLOOP : [JETWAY CONTROL SYSTEM] No jetway of stand XVLK GATE_B 22 can "
+                                   "serve a door of the user aircraft (doors 1L, 2L; jetway MultiIndex 5, 6): nothing "
+                                   "docks."),
+              1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Sample, AirportDocking,
     ::testing::Values(DockingCase{"OneJetwayB21", kA320, kB21Longitude, 16.7, kA320Door1LAhead, kA320Door1LLeft, true, 1,

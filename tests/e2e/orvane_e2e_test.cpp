@@ -1,5 +1,7 @@
 // orvane and simhost as separate processes in a fresh machine root: the command line, the single
-// instance, a run without simulator, a whole run beside the simulator, and the watchdog.
+// instance, a run without simulator, a whole run beside the simulator, and the watchdog; what the tools
+// say about a user's own files (a refused scenario, slips in a placement file); the example API client
+// asked to dock a docked jetway.
 //
 // Nothing here waits for a time: each step waits for a process to end or for a line of the simulator's
 // timeline to arrive on its standard output.
@@ -15,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +29,9 @@ namespace fs = std::filesystem;
 const std::string kOrvane = VELK_ORVANE;
 const std::string kSimhost = VELK_SIMHOST;
 const std::string kFixtures = VELK_E2E_FIXTURES;
+const std::string kApiClient = VELK_API_CLIENT;
+const std::string kBrannet = VELK_BRANNET;
+const std::string kSampleMachine = VELK_SAMPLE_MACHINE;
 
 // The root goes to the child processes only; this process keeps its own VELK_MACHINE_ROOT.
 class MachineRoot : public testsupport::TempMachineRoot {
@@ -194,22 +200,34 @@ TEST(OrvaneCommandLine, WrongArgumentsEndTheProgramBeforeAnythingIsBuilt)
     struct Case {
         std::vector<std::string> args;
         std::vector<std::string> lines;
+        std::string console;  // why, on standard error
     };
+    const std::string noPlatform = "orvane: no simulator platform given: start it as 'orvane PLATFORM' with one of "
+                                   "FSX, FSX-SE, FSX:SE, P3Dv2, P3Dv3, P3Dv4 or P3Dv5.";
     const Case cases[] = {
-        {{}, {"DEBUG  : CommandLineArgs [1]: NONE!", "FATAL  : No Target Simulator Platform supplied! Shuting down..."}},
+        {{}, {"DEBUG  : CommandLineArgs [1]: NONE!", "FATAL  : No Target Simulator Platform supplied! Shuting down..."},
+         noPlatform},
         {{"P3Dv4", "extra"},
          {"DEBUG  : CommandLineArgs [3]: " + kOrvane + "; P3Dv4; extra; ",
-          "FATAL  : No Target Simulator Platform supplied! Shuting down..."}},
-        {{"fsx"}, {"FATAL  : Supplied Target Simulator Platform [fsx] is not supported! Shuting down..."}},
-        {{"P3Dv6"}, {"FATAL  : Supplied Target Simulator Platform [P3Dv6] is not supported! Shuting down..."}},
+          "FATAL  : No Target Simulator Platform supplied! Shuting down..."},
+         noPlatform},
+        {{"fsx"}, {"FATAL  : Supplied Target Simulator Platform [fsx] is not supported! Shuting down..."},
+         "orvane: the simulator platform 'fsx' is not supported: use one of FSX, FSX-SE, FSX:SE, P3Dv2, P3Dv3, "
+         "P3Dv4 or P3Dv5."},
+        {{"P3Dv6"}, {"FATAL  : Supplied Target Simulator Platform [P3Dv6] is not supported! Shuting down..."},
+         "orvane: the simulator platform 'P3Dv6' is not supported: use one of FSX, FSX-SE, FSX:SE, P3Dv2, P3Dv3, "
+         "P3Dv4 or P3Dv5."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "no argument" : c.args[0]);
         MachineRoot root;
         std::vector<std::string> argv = {kOrvane};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
-        Process orvane(argv, root.Path(), false, false);
+        Process orvane(argv, root.Path(), false, true);
+        const std::string errors = orvane.ReadAllErrors();
         EXPECT_EQ(orvane.Wait(), 0);
+        EXPECT_EQ(errors, c.console + " The log is C:\\ProgramData\\Quorvath\\VELK\\log\\VELK.log (" +
+                              (root.DataFolder() / "log/VELK.log").string() + ").\n");
         const std::string log = root.Log();
         std::vector<std::string> expected = {"INFO  : VELK Version '1.7.1'"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
@@ -225,8 +243,13 @@ TEST(OrvaneCommandLine, WrongArgumentsEndTheProgramBeforeAnythingIsBuilt)
 TEST(OrvaneRun, WithoutSimulatorTheConnectionFails)
 {
     MachineRoot root;
-    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, true);
+    const std::string errors = orvane.ReadAllErrors();
     EXPECT_EQ(orvane.Wait(), 0);
+    // One line says why on the console, and where to read more.
+    EXPECT_EQ(errors, "orvane: no simulator to connect to: start the simulator first. The log is "
+                      "C:\\ProgramData\\Quorvath\\VELK\\log\\VELK.log (" +
+                          (root.DataFolder() / "log/VELK.log").string() + ").\n");
     const std::string log = root.Log();
     EXPECT_TRUE(InOrder(log, {"INFO  : Targetting Platform [P3Dv4]", "DEBUG  : ### All Initialization Done! ###",
                               "DEBUG VELK.FSPROCESS : Trying to connect to FS...",
@@ -255,9 +278,10 @@ TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
 {
     MachineRoot root;
     auto sim = StartSimhost(root, {"--scenario", kFixtures + "/short_run.xml", "--wait-client", "orvane"});
-    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, true);
     const std::string timeline = sim->ReadAll();
     EXPECT_EQ(sim->Wait(), 0);
+    EXPECT_EQ(orvane.ReadAllErrors(), "");  // it connected: nothing to say on the console
     EXPECT_EQ(orvane.Wait(), 0);
 
     EXPECT_TRUE(InOrder(timeline, {
@@ -554,6 +578,98 @@ TEST(OrvaneRun, WatchdogEndsTheProgramWhenTheSimulatorProcessIsGone)
     served->Signal(SIGTERM);
     served->ReadAll();
     EXPECT_EQ(served->Wait(), 128 + SIGTERM);
+}
+
+// A scenario that names what simhost does not know is refused before anything starts: one error on
+// standard error names the file and the line, and the exit status is 2.
+TEST(SimhostScenario, AnUnknownNameRefusesTheRunWithFileAndLine)
+{
+    struct Case {
+        const char* body;
+        int line;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"<Sim action=\"start\"/>\n  <Pushback time=\"3\"/>", 3, "Pushback: unknown element"},
+        {"\n\n  <State name=\"LIGHT BEACON\" valeu=\"1\"/>", 4, "State: unknown attribute 'valeu'"},
+        {"<AI key=\"a\" title=\"B738\"/>\n  <AIState time=\"5\" ai=\"a\" state=\"pushback\"/>", 3,
+         "AIState: 'pushback' is no AI traffic state"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MachineRoot root;
+        const std::string file = (root.Root() / "day.xml").string();
+        std::ofstream(file) << "<Scenario duration=\"10\">\n  " << c.body << "\n</Scenario>\n";
+        Process sim({kSimhost, "--scenario", file}, root.Path(), true, true);
+        const std::string errors = sim.ReadAllErrors();
+        EXPECT_EQ(sim.Wait(), 2);
+        EXPECT_EQ(errors, "simhost: " + file + ":" + std::to_string(c.line) + ": " + c.what +
+                              (std::string(c.what).find("state") != std::string::npos
+                                   ? " (see simhost --help)"
+                                   : "") +
+                              " (the run does not start)\n");
+        EXPECT_EQ(sim.ReadAll().find("listening at"), std::string::npos);
+    }
+}
+
+// orvane reads its placement files before it connects, so a run without simulator shows what it makes of
+// a user's file: the slips are logged with the file and the line, and a file that does not parse with
+// the parser's reason and line.
+TEST(OrvaneRun, SlipsInAPlacementFileAreLoggedWithFileAndLine)
+{
+    MachineRoot root;
+    fs::create_directories(root.DataFolder() / "xml");
+    std::ofstream(root.DataFolder() / "xml/Mine.xml") << "<VELK>\n"
+                                                          "  <SimObject Name=\"Lamp\">\n"
+                                                          "    <Placement Lat=\"48.1OO30\" Lon=\"11.5\"\n"
+                                                          "               Alt=\"0#AGL\" Hdg=\"2a40\"/>\n"
+                                                          "    <Model SimTitle=\"Lamp\"/>\n"
+                                                          "    <Modell SimTitle=\"Lamp\"/>\n"
+                                                          "  </SimObject>\n"
+                                                          "</VELK>\n";
+    std::ofstream(root.DataFolder() / "xml/Broken.xml") << "<VELK>\n  <SimObject Name=\"A\">\n</VELK>\n";
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    EXPECT_EQ(orvane.Wait(), 0);
+    const std::string log = root.Log();
+    const std::string mine = "'C:\\ProgramData\\Quorvath\\VELK\\xml\\Mine.xml'";
+    for (const std::string& line :
+         {"WARN VELK.XML : " + mine + " line 3: SimObject 'Lamp': Lat='48.1OO30' has text after its number! Read as 48.1.",
+          "WARN VELK.XML : " + mine + " line 3: SimObject 'Lamp': Hdg='2a40' has text after its number! Read as 2.",
+          "WARN VELK.XML : " + mine + " line 6: unknown element 'Modell' in 'SimObject' is ignored!",
+          std::string("ERROR VELK.XML : Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\xml\\Broken.xml' (line 2: "
+                      "XML_ERROR_MISMATCHED_ELEMENT")})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+}
+
+// The example API client beside orvane and the simulator, the user aircraft on its stop at B22: a dock of
+// the jetway it has just docked, and an undock of the one it has just undocked, say so, leave the jetway
+// where it is and end with status 0.
+TEST(ApiClientRun, DockOfADockedJetwayAndUndockOfAnUndockedOneMoveNothing)
+{
+    MachineRoot root;
+    fs::copy(kSampleMachine, root.Root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    auto sim = StartSimhost(root, {"--scenario", kFixtures + "/parked_at_b22.xml", "--module", kBrannet});
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    ASSERT_TRUE(sim->ReadUntil("waiting for a client named like 'API client'"));
+    const std::string jetway = "XVLK:GATE_B:22#1";
+    Process client({kApiClient, "--timeout", "60", "select", "XVLK", "GATE_B", "22", "dock", jetway, "1L", "dock",
+                    jetway, "1L", "undock", jetway, "undock", jetway},
+                   root.Path(), true, false);
+    // The simulator's timeline is read while the client runs, so that its pipe never fills and holds it.
+    std::thread timeline([&sim] { sim->ReadAll(); });
+    const std::string output = client.ReadAll();
+    EXPECT_EQ(client.Wait(), 0) << output;
+    timeline.join();
+    EXPECT_EQ(sim->Wait(), 0);
+    EXPECT_EQ(orvane.Wait(), 0);
+
+    EXPECT_TRUE(InOrder(output, {"docked (3)", "is docked already at 1L: not moved", "undocked (5)",
+                                 "is undocked already: not moved"}));
+    // One trigger each way: the repeated commands sent none.
+    size_t triggers = 0;
+    for (size_t at = output.find("> JetwayTrigger"); at != std::string::npos; at = output.find("> JetwayTrigger", at + 1))
+        ++triggers;
+    EXPECT_EQ(triggers, 2u) << output;
 }
 
 }  // namespace

@@ -107,6 +107,62 @@ TEST(PlacementDocument, AltitudeForms)
     }
 }
 
+// A slip a scenery author makes is read as it always was and said with the file, the line, the object
+// and the attribute: a number followed by other text (its leading number counts), and an element the
+// reader does not know (it is passed over with what it holds).
+TEST(PlacementDocument, SlipsAreLoggedWithFileAndLine)
+{
+    const std::string file = "'C:\\xml\\Test.file.xml' line ";
+    struct Case {
+        const char* what;
+        std::string body;  // the second line of the document on
+        std::vector<std::string> warnings;
+        double latitude, headingDeg, altitudeFt;  // of entry Test:A
+    };
+    const std::string model = "<Model SimTitle=\"Cone\"/>";
+    const std::vector<Case> cases = {
+        {"a letter O for a zero in Lat",
+         "<SimObject Name=\"A\">\n<Placement Lat=\"48.1OO30\" Lon=\"8.5\" Alt=\"0#AGL\" Hdg=\"90\"/>" + model + "</SimObject>",
+         {file + "3: SimObject 'A': Lat='48.1OO30' has text after its number! Read as 48.1."}, 48.1, 90, 0},
+        {"a letter in Hdg and a unit in Alt",
+         "<SimObject Name=\"A\"><Placement Lat=\"1\" Lon=\"2\"\nAlt=\"12.5ft#AGL\" Hdg=\"2a40\"/>" + model + "</SimObject>",
+         {file + "2: SimObject 'A': Hdg='2a40' has text after its number! Read as 2.",
+          file + "2: SimObject 'A': Alt='12.5ft#AGL' has text after its number! Read as 12.5."},
+         1, 2, 12.5},
+        {"blanks after a number are no slip",
+         "<SimObject Name=\"A\"><Placement Lat=\" 1 \" Lon=\"2\" Alt=\"3 #AGL\" Hdg=\"4\t\"/>" + model + "</SimObject>",
+         {}, 1, 4, 3},
+        {"a stop distance with its unit",
+         SimObjectXml("A", model, "<Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/>") +
+             "\n<SimObject Name=\"V\"><Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/><Model SimTitle=\"D\" "
+             "StaticSimTitle=\"S\"><VDGS CaptureDistance=\"60\" LateralOffset=\"0\">\n<Stop Distance=\"42m\" "
+             "AircraftTypes=\"A320\"/></VDGS></Model></SimObject>",
+         {file + "4: SimObject 'V': Distance='42m' has text after its number! Read as 42."}, 1, 0, 0},
+        {"unknown elements where a SimObject, a Model and the root hold them; Debug's content is not read",
+         "<SimObject Name=\"A\">\n<Placment Lat=\"5\"/><Placement Lat=\"1\" Lon=\"2\" Alt=\"0\" Hdg=\"0\"/>\n"
+         "<Model SimTitle=\"Cone\"><Jetways/></Model></SimObject>\n<ConditionalVisibility/><Debug><Anything/></Debug>",
+         {file + "3: unknown element 'Placment' in 'SimObject' is ignored!",
+          file + "4: unknown element 'Jetways' in 'Model' is ignored!",
+          file + "5: unknown element 'ConditionalVisibility' in 'VELK' is ignored!"},
+         1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReaderRig rig;
+        LogCapture log;
+        rig.Read("<VELK>\n" + c.body + "</VELK>");
+        std::vector<std::string> warnings;
+        for (const std::string& line : log.Lines())
+            if (line.rfind("WARN ", 0) == 0) warnings.push_back(line.substr(5));
+        EXPECT_EQ(warnings, c.warnings);
+        const SimObject* a = rig.Find("Test:A");
+        ASSERT_NE(a, nullptr);
+        EXPECT_DOUBLE_EQ(a->GetLatitude(), c.latitude);
+        EXPECT_DOUBLE_EQ(a->GetHeading(), c.headingDeg);
+        EXPECT_DOUBLE_EQ(a->GetAltitude(), c.altitudeFt);
+    }
+}
+
 TEST(PlacementDocument, RootTargetSimSelectsTheFile)
 {
     const std::string text = "<VELK><TargetSim ID=\"P3Dv4;P3Dv5\"/>" + kPlain + "</VELK>";
@@ -370,7 +426,7 @@ TEST_F(PlacementFileTest, TheFilesOfOneReaderStayApart)
     std::vector<std::string> names;
     for (int32_t i = 0; i < rig.objects.Count(); ++i) names.push_back(rig.objects.At(i)->GetName());
     EXPECT_EQ(names, (std::vector<std::string>{"Long:A", "Long:B", "Long:C", "Short:D"}));
-    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\x\\Missing.xml'"));
+    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\x\\Missing.xml' (the file cannot be read)"));
 }
 
 TEST_F(PlacementFileTest, LoadFailures)
@@ -380,9 +436,16 @@ TEST_F(PlacementFileTest, LoadFailures)
     Write("c/x/folder.xml/inside.xml", "<VELK/>");
     ReaderRig rig;
     LogCapture log;
-    for (const char* path : {"C:\\x\\missing.xml", "C:\\x\\broken.xml", "C:\\x\\empty.xml", "C:\\x\\folder.xml"}) {
+    // The line says why: the parser's reason and line, or that the file never reached the parser.
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\x\\missing.xml", "(the file cannot be read)"},
+        {"C:\\x\\broken.xml", "(line 1: XML_ERROR_MISMATCHED_ELEMENT: XMLElement name=SimObject)"},
+        {"C:\\x\\empty.xml", "(line 0: XML_ERROR_EMPTY_DOCUMENT)"},
+        {"C:\\x\\folder.xml", "(the file cannot be read)"},
+    };
+    for (const auto& [path, why] : cases) {
         EXPECT_EQ(rig.reader.ReadPlacementFile(9, path, false, rig.objects, rig.probes, &rig.zones, 0, -1), 9);
-        EXPECT_TRUE(log.Has(std::string("ERROR Failed to load file '") + path + "'"));
+        EXPECT_TRUE(log.Has(std::string("ERROR Failed to load file '") + path + "' " + why)) << path;
     }
     // SDX without an opener, and an opener that fails.
     EXPECT_EQ(rig.reader.ReadPlacementFile(9, "C:\\x\\a.sdx", true, rig.objects, rig.probes, &rig.zones, 1, 0), 9);

@@ -113,7 +113,7 @@ TEST_F(RegistryTest, XmlFilesAreReadInListOrderAfterEveryConfiguration)
 
     EXPECT_EQ(ObjectNames(), (Strings{"Terminal:FromSdx", "a:FromA", "b:FromB", "c:FromC"}));
     EXPECT_EQ(count, 4);
-    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\xml\\broken.xml'"));
+    EXPECT_TRUE(log.HasPrefix("ERROR Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\xml\\broken.xml' (line 1: "));
     EXPECT_TRUE(log.Has("DEBUG Building List from File 'C:\\ProgramData\\Quorvath\\VELK\\xml\\Area\\a.xml'"));
     EXPECT_TRUE(log.Has("DEBUG XML Data successfully read and List created."));
 }

@@ -203,7 +203,8 @@ TEST_F(RegistryTest, FailedContainerIsAFailedLoadAndTheOthersStillCount)
 
     EXPECT_EQ(ObjectNames(), (Strings{"A:FromA", "D:FromD"}));
     EXPECT_EQ(count, 2);
-    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\sdx\\Main\\B.sdx'"));
+    EXPECT_TRUE(log.Has("ERROR Failed to load file 'C:\\ProgramData\\Quorvath\\VELK\\sdx\\Main\\B.sdx' (the SDX "
+                        "container could not be unpacked)"));
     EXPECT_TRUE(log.Has("ERROR Error in SDX Decompilation of 'C.sdx' (nItems)!"));
 }
 

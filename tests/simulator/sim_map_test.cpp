@@ -5,6 +5,7 @@
 #include "foundation/Units.h"
 #include "simulator/AircraftDoors.h"
 #include "simulator/MapPicture.h"
+#include "simulator/PlacedNames.h"
 
 #include <tinyxml2.h>
 
@@ -53,6 +54,7 @@ struct Drawn {
     std::string kind, label, title, shows;
     double x = 0, y = 0;
     int doors = 0;
+    int servedDoors = 0;  // of them, marked as reached by a jetway
 };
 
 struct Picture {
@@ -98,8 +100,11 @@ void Walk(const tinyxml2::XMLElement* e, Picture& p)
                 if (cname == "text" && ccls && std::string(ccls) == "label") d.label = text;
                 if (cname == "text" && ccls && std::string(ccls) == "shows") d.shows = text;
                 if (cname == "g")
-                    for (auto* s = c->FirstChildElement(); s; s = s->NextSiblingElement())
-                        d.doors += s->Attribute("class") && std::string(s->Attribute("class")) == "door";
+                    for (auto* s = c->FirstChildElement(); s; s = s->NextSiblingElement()) {
+                        const std::string sc = s->Attribute("class") ? s->Attribute("class") : "";
+                        d.doors += sc == "door" || sc == "door served";
+                        d.servedDoors += sc == "door served";
+                    }
             }
             p.items[id] = d;
         }
@@ -380,10 +385,18 @@ TEST(MapPicture, DoorsMarkedWhereKnown)
     MapScene scene;
     scene.items = {Item(1, "User", MapKind::UserAircraft, 0, 0, 90), Item(2, "AI", MapKind::AiAircraft, 0, 80)};
     scene.items[0].doors = {{"L1", 14, -2}, {"L2", -10, -2}, {"broken", NAN, 0}};
-    const Picture p = Parse(simulator::DrawMap({scene}));
+    // A jetway's head at door L1 (heading 90: forward is east, left is north).
+    scene.items.push_back(Item(3, "Jetway Head", MapKind::JetwayPart, 14, 2));
+    const std::string svg = simulator::DrawMap({scene});
+    const Picture p = Parse(svg);
     ASSERT_TRUE(p.parsed) << p.error;
     EXPECT_EQ(p.items.at("p0-item-1").doors, 2);
+    EXPECT_EQ(p.items.at("p0-item-1").servedDoors, 1);
     EXPECT_EQ(p.items.at("p0-item-2").doors, 0);
+    // The close view names the doors it draws.
+    for (const char* name : {"L1", "L2"})
+        EXPECT_NE(svg.find(std::string(">") + name + "</text>"), std::string::npos) << name;
+    EXPECT_NE(svg.find("class=\"door-name\""), std::string::npos);
 }
 
 TEST(MapPicture, PathsThatCannotBeWrittenAreRefused)
@@ -508,6 +521,13 @@ TEST(MapDoors, ExitsOfAnAircraftCfg)
     EXPECT_NEAR(doors[0].rightM, -6.2 * 0.3048, 1e-9);
     EXPECT_EQ(doors[1].name, "exit 1");
     EXPECT_TRUE(simulator::ParseAircraftExits("").empty());
+    // Unnamed doors on the left get the program's names, counted among the left doors.
+    const auto unnamed = simulator::ParseAircraftExits(
+        "[exits]\nexit.0=0.4, 43, -6, 2.8, 0\nexit.1=0.4, 43, 6, 2.8, 0\nexit.2=0.4, -40, -5.8, 3, 0\n");
+    ASSERT_EQ(unnamed.size(), 3u);
+    EXPECT_EQ(unnamed[0].name, "1L");
+    EXPECT_EQ(unnamed[1].name, "exit 1");
+    EXPECT_EQ(unnamed[2].name, "2L");
 
     EXPECT_EQ(simulator::MachinePath("/m", "C:\\P3D\\A\\a.air"), "/m/c/P3D/A/a.air");
     EXPECT_EQ(simulator::MachinePath("/m", "relative\\a.air"), "");
@@ -529,5 +549,108 @@ TEST(MapDoors, FoundUnderTheMachineRoot)
     EXPECT_EQ(simulator::DoorsOfTitle(root.string(), air, "AI One").size(), 2u);
     EXPECT_TRUE(simulator::DoorsOfTitle(root.string(), air, "Nobody").empty());
     EXPECT_TRUE(simulator::DoorsOfAirFile(root.string(), "C:\\Nowhere\\x.air").empty());
+
+    // The program's AircraftExits.ini replaces the doors of the aircraft its section names
+    // ("ui_createdby:sim" contains it); the first such section counts.
+    std::filesystem::create_directories(root / "c/ProgramData/Quorvath/VELK");
+    std::ofstream(root / "c/Sim/Planes/Other/aircraft.cfg")
+        << "[fltsim.0]\ntitle=AI One\nsim=Other_Model\nui_createdby=Fleet\n[exits]\nexit.0=0.4, 20, -4, 1, 0\n";
+    std::ofstream(root / "c/ProgramData/Quorvath/VELK/AircraftExits.ini")
+        << "; custom exits\n[Fleet:Someone_Else]\nexit.0=0.4, 1, -1, 1, 0\n"
+           "[Fleet:Other]\nexit.0=0.4, 20, -4, 1, 0\nexit.1=0.4, -20, -4, 1, 0\n[Fleet:Other_Model]\nexit.0=1, 2, -3, 4, 0\n";
+    const auto custom = simulator::DoorsOfTitle(root.string(), air, "AI One");
+    ASSERT_EQ(custom.size(), 2u);
+    EXPECT_EQ(custom[1].name, "2L");
+    EXPECT_NEAR(custom[1].forwardM, -20 * 0.3048, 1e-9);
+    EXPECT_EQ(simulator::DoorsOfAirFile(root.string(), air).size(), 1u);  // not named by any section
     std::filesystem::remove_all(root);
+}
+
+// The names a scenery author gave: a stand's designator letter and number, every placement of a SimObject.
+TEST(MapNames, PlacementFilesGiveTheAuthorsNames)
+{
+    const auto names = simulator::ParsePlacedNames(
+        "<VELK><SimObject Name=\"Windsock\"><Placement Lat=\"48.1\" Lon=\"11.5\"/><Model SimTitle=\"Sock\"/></SimObject>"
+        "<Stand AfcadGateName=\"GATE_B\" AfcadParkingNumber=\"22\" CustomDesignator=\"Pier B;22\">"
+        "<SimObject Name=\"B22 Jetway Front\"><Placement Lat=\"48.2\" Lon=\"11.6\"/><Placement Lat=\"48.3\" Lon=\"11.7\"/>"
+        "<Model SimTitle=\"Jw\" StaticSimTitle=\"Jw_Static\"/></SimObject></Stand>"
+        "<Stand AfcadGateName=\"GATE_A\" AfcadParkingNumber=\"1\"><SimObject Name=\"A1 VDGS\">"
+        "<Placement Lat=\"48.4\" Lon=\"11.8\"/><Model SimTitle=\"D\"/></SimObject></Stand></VELK>");
+    ASSERT_EQ(names.size(), 4u);
+    EXPECT_EQ(names[0].name, "Windsock");
+    EXPECT_EQ(names[0].stand, "");
+    EXPECT_EQ(names[1].stand, "B22");
+    EXPECT_EQ(names[2].name, "B22 Jetway Front");
+    EXPECT_DOUBLE_EQ(names[2].latitudeDeg, 48.3);
+    EXPECT_EQ(names[2].titles, (std::vector<std::string>{"Jw", "Jw_Static"}));
+    EXPECT_EQ(names[3].stand, "GATE_A 1");
+    EXPECT_TRUE(simulator::ParsePlacedNames("<VELK><SimObject").empty());
+}
+
+// Labels name what the author placed: the object on a placement with one of its titles gets its name (a
+// display and a gate number box their stand's); an object off the placement or of another title keeps its
+// title.
+TEST(MapNames, ItemsOnAPlacementAreLabelledByTheirAuthorsName)
+{
+    struct Row {
+        const char* title;
+        MapKind kind;
+        double offsetM;  // from the placement, east
+        const char* label;
+    };
+    const Row rows[] = {
+        {"Quorvath_VELK_JetwayH", MapKind::Jetway, 0.3, "B22 Jetway Front"},
+        {"QUORVATH_VELK_JETWAYH_STATIC", MapKind::Jetway, 0, "B22 Jetway Front"},
+        {"Quorvath_VELK_VDGS_Honeywell_M", MapKind::Vdgs, 0, "B22 display"},
+        {"Quorvath_VELK_GateNumberBox", MapKind::GateNumber, 0, "B22 gate number"},
+        {"Quorvath_VELK_JetwayH", MapKind::Jetway, 2.0, ""},
+        {"Quorvath_VELK_Windsock", MapKind::Object, 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        MapScene scene;
+        scene.items = {Item(1, "User", MapKind::UserAircraft, -40, 0), Item(2, row.title, row.kind, row.offsetM, 0)};
+        simulator::PlacedName placed;
+        std::tie(placed.latitudeDeg, placed.longitudeDeg) = Offset(kLat, kLon, 0, 0);
+        placed.name = row.kind == MapKind::Jetway ? "B22 Jetway Front" : "B22 Thing";
+        placed.stand = "B22";
+        placed.titles = {"Quorvath_VELK_JetwayH", "Quorvath_VELK_JetwayH_Static", "Quorvath_VELK_VDGS_Honeywell",
+                         "Quorvath_VELK_GateNumberBox"};
+        simulator::NamePlacedItems(scene, {placed});
+        EXPECT_EQ(scene.items[1].label, row.label);
+        EXPECT_EQ(scene.items[0].label, "");
+        const Picture p = Parse(simulator::DrawMap({scene}));
+        ASSERT_TRUE(p.parsed) << p.error;
+        EXPECT_EQ(p.items.at("p0-item-2").label, *row.label ? row.label : row.title);
+        EXPECT_EQ(p.items.at("p0-item-2").title, row.title);  // the tooltip keeps the title
+    }
+}
+
+// Where labels have no room (eighty objects on one spot), each of the rest gets a number at its place and
+// its label in the key beside the map; every object keeps one or the other.
+TEST(MapNames, LabelsWithoutRoomGoToANumberedKey)
+{
+    MapScene scene;
+    scene.items.push_back(Item(1, "User", MapKind::UserAircraft, -300, 0));
+    for (int i = 0; i < 80; ++i)
+        scene.items.push_back(Item(static_cast<simulator::ObjectId>(10 + i), "Cone " + std::to_string(i), MapKind::Object,
+                                   0.01 * i, 0));
+    const std::string svg = simulator::DrawMap({scene});
+    const Picture p = Parse(svg);
+    ASSERT_TRUE(p.parsed) << p.error;
+    size_t labelled = 0;
+    for (const auto& [id, drawn] : p.items) labelled += drawn.kind == "object" && !drawn.label.empty();
+    size_t numbers = 0, entries = 0;
+    for (size_t at = svg.find("class=\"key-number\""); at != std::string::npos; at = svg.find("class=\"key-number\"", at + 1))
+        ++numbers;
+    for (size_t at = svg.find("class=\"key-entry\""); at != std::string::npos; at = svg.find("class=\"key-entry\"", at + 1))
+        ++entries;
+    EXPECT_GT(numbers, 0u);
+    EXPECT_EQ(labelled + numbers, 80u);
+    // What the key has no room for is counted.
+    size_t more = 0;
+    if (const size_t at = svg.find(">and "); at != std::string::npos) more = std::stoul(svg.substr(at + 5));
+    EXPECT_EQ(entries + more, numbers);
+    EXPECT_NE(svg.find(">1  Cone "), std::string::npos);
+    EXPECT_NE(svg.find("Labels without room on the map:"), std::string::npos);
 }

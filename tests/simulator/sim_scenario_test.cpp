@@ -55,7 +55,7 @@ TEST(ScenarioTest, BadElementsAreReportedWithTheirLineAndSkipped)
                        "\n<State time=\"1\" name=\"LIGHT BEACON\" value=\"1e999\"/>"
                        "\n<Aircraft latitude=\"95\"/>"
                        "\n<Sim action=\"explode\"/>"
-                       "\n<Bogus/>"
+                       "\n<Menu/>"
                        "\n<State/>"
                        "\n<Text client=\"C\" type=\"menu\" title=\"T\" items=\"|\"/>"
                        "\n<JetwayJob client=\"C\" jetway=\"j\" type=\"Q\" rootSweep=\"1,2,3\"><Part slot=\"9\" object=\"x\" link=\"NOPE\"/></JetwayJob>"
@@ -63,7 +63,7 @@ TEST(ScenarioTest, BadElementsAreReportedWithTheirLineAndSkipped)
     // One line per problem; every problem of the job is named, its parts' included.
     const char* expected[] = {":2: State: attribute 'time'", ":3: State: attribute 'value'",
                               ":4: Aircraft: attribute 'latitude'", ":5: Sim: unknown action 'explode'",
-                              ":6: Bogus: unknown element", ":7: State: needs the attribute 'name'",
+                              ":6: Menu: needs the attribute 'line' or 'contains'", ":7: State: needs the attribute 'name'",
                               ":8: Text: needs 1..10 items", ":9: JetwayJob: type must be A, N, T or H",
                               ":9: JetwayJob: attribute 'rootSweep' needs 2 numbers",
                               ":9: JetwayJob: Part (line 9): attribute 'slot'",
@@ -78,6 +78,62 @@ TEST(ScenarioTest, BadElementsAreReportedWithTheirLineAndSkipped)
     EXPECT_EQ(p.sim.Number(0, "BRAKE PARKING INDICATOR", "Bool"), 1.0);
     EXPECT_FALSE(p.sim.Number(0, "LIGHT BEACON", "Bool").has_value());
     EXPECT_FALSE(p.sim.IsRunning());
+}
+
+// A name that no simulator knows would play another day than the one written: the scenario is refused
+// whole, with one error naming the first such fault by file and line, and nothing else reported.
+TEST(ScenarioTest, UnknownElementsAttributesAndAiStatesRefuseTheScenario)
+{
+    struct Case {
+        const char* body;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"\n<Bogus/>", "scenario:2: Bogus: unknown element"},
+        {"\n<State name=\"LIGHT BEACON\" vaule=\"1\"/>", "scenario:2: State: unknown attribute 'vaule'"},
+        {"\n<Aircraft title=\"A\">\n<Door/></Aircraft>", "scenario:3: Door: unknown element in Aircraft"},
+        {"\n<AI title=\"B738\" state=\"pushback\"/>", "scenario:2: AI: 'pushback' is no AI traffic state"},
+        {"\n<AI title=\"B738\"/>\n<AIState ai=\"B738\" state=\"Sleep\"/>",
+         "scenario:3: AIState: 'Sleep' is no AI traffic state"},
+        {"\n<ApiClient name=\"c\">\n<Objekt title=\"t\"/></ApiClient>", "scenario:3: Objekt: unknown element in ApiClient"},
+        {"\n<ApiClient name=\"c\">\n<Object title=\"t\" lat=\"1\"/></ApiClient>",
+         "scenario:3: Object: unknown attribute 'lat'"},
+        {"\n<ApiClient name=\"c\"><Listen event=\"E\" once=\"1\"/></ApiClient>", "scenario:2: Listen: unknown attribute 'once'"},
+        {"\n<JetwayJob client=\"c\" jetway=\"j\">\n<Part object=\"p\" ofset=\"1,2,3\"/></JetwayJob>",
+         "scenario:3: Part: unknown attribute 'ofset'"},
+        {"\n<JetwayJob client=\"c\" jetway=\"j\">\n<Link/></JetwayJob>", "scenario:3: Link: unknown element in JetwayJob"},
+        // Only the first fault is named, and a skipped element before it is still reported as such.
+        {"\n<State/>\n<Sim acton=\"start\"/>\n<Bogus/>", "scenario:3: Sim: unknown attribute 'acton'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        std::vector<std::string> warnings;
+        simulator::Scenario s([&](const std::string& w) { warnings.push_back(w); });
+        std::string error;
+        EXPECT_FALSE(s.LoadText(std::string("<Scenario>") + c.body + "</Scenario>", "", &error));
+        EXPECT_EQ(error.find(c.error), 0u) << error;
+        EXPECT_EQ(error.find("unknown", error.find("unknown") + 1), std::string::npos) << error;
+        for (const std::string& w : warnings) EXPECT_NE(w.find("(element skipped)"), std::string::npos) << w;
+    }
+
+    simulator::Scenario root([](const std::string&) {});
+    std::string error;
+    EXPECT_FALSE(root.LoadText("<Scenario\nframerate=\"20\"/>", "", &error));
+    EXPECT_NE(error.find(":1: Scenario: unknown attribute 'framerate'"), std::string::npos) << error;
+}
+
+TEST(ScenarioTest, EveryAiStateTextOfASimulatorIsPlayed)
+{
+    const char* const states[] = {"init",         "sleep",      "flt plan",  "startup",    "preflight support",
+                                  "clearance",    "push back 1", "push back 2", "pre taxi out", "taxi out",
+                                  "takeoff 1",    "takeoff 2",  "T&amp;G depart", "enroute", "pattern",
+                                  "landing",      "rollout",    "go around", "taxi in",    "shutdown",
+                                  "postflight support", "&lt;unknown&gt;"};
+    std::string body = "<AI key=\"a\" title=\"B738\"/>";
+    for (const char* state : states) body += std::string("<AIState ai=\"a\" state=\"") + state + "\"/>";
+    Played p;
+    EXPECT_TRUE(p.Load(body));
+    EXPECT_TRUE(p.warnings.empty());
 }
 
 TEST(ScenarioTest, WhatIsNotAScenarioIsRefusedWhole)
@@ -145,7 +201,7 @@ TEST(ScenarioTest, TheUserAircraftFollowsItsPathTurningTheShortWay)
 TEST(ScenarioTest, AiTrafficArrivesAtItsParkingAndLeaves)
 {
     Played p;
-    ASSERT_TRUE(p.Load("<AI time=\"0\" key=\"a\" title=\"B738\" state=\"taxi_in\" parking=\"GATE 1\" latitude=\"50\" longitude=\"8\"/>"
+    ASSERT_TRUE(p.Load("<AI time=\"0\" key=\"a\" title=\"B738\" state=\"taxi in\" parking=\"GATE 1\" latitude=\"50\" longitude=\"8\"/>"
                        "<AIState time=\"1\" ai=\"a\" state=\"sleep\" latitude=\"50.001\"/>"
                        "<AIState time=\"1\" ai=\"nobody\" state=\"sleep\"/>"
                        "<AIRemove time=\"2\" ai=\"a\"/>"));
