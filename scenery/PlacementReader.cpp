@@ -234,17 +234,17 @@ void WarnTextAfterNumber(const XMLElement* element, const char* name, std::strin
                Shown(Attr(element, name)).c_str(), value);
 }
 
-bool ToDouble(const XMLElement* element, const char* name, double& value, const NumberSource* source)
-{
-    return ToDouble(element, name, Attr(element, name), value, source);
-}
-
 bool ToDouble(const XMLElement* element, const char* name, const char* text, double& value,
               const NumberSource* source)
 {
     if (!ToDouble(text, value)) return false;
     WarnTextAfterNumber(element, name, text, value, source);
     return true;
+}
+
+bool ToDouble(const XMLElement* element, const char* name, double& value, const NumberSource* source)
+{
+    return ToDouble(element, name, Attr(element, name), value, source);
 }
 
 // Lat, Lon, Hdg and Alt, found in one walk over the attributes (the first of each name counts); false for
@@ -526,6 +526,7 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
     try {
         if (!document_) document_ = std::make_unique<XMLDocument>(true, tinyxml2::PRESERVE_WHITESPACE);
         XMLDocument& document = *document_;
+        document.ClearError();  // the kept document may still hold the last file's error
         if (isSdx) {
             const size_t slash = path.find_last_of('\\');
             const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -539,7 +540,7 @@ int32_t PlacementReader::ReadPlacementFile(int32_t runningCount, const std::stri
     }
     if (result != 0) {
         const char* unread = isSdx ? "the SDX container could not be unpacked" : "the file cannot be read";
-        LogLoadFailure(path, document, unread);
+        LogLoadFailure(path, *document_, unread);
         return runningCount;
     }
     return ReadPlacementDocument(runningCount, path, *document_, objects, probes, zones, configurationFlag,
