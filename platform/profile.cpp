@@ -142,9 +142,29 @@ std::vector<Section> ParseIni(std::string_view text)
     return sections;
 }
 
+std::string Folded(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded) c = platform::text::AsciiLower(c);
+    return folded;
+}
+
+// The first section of every name (folded to lower case), so that a file of thousands of sections
+// finds one without comparing its name with all of them.
+std::unordered_map<std::string, size_t> IndexSections(const std::vector<Section>& sections)
+{
+    std::unordered_map<std::string, size_t> index;
+    index.reserve(sections.size());
+    for (size_t i = 0; i < sections.size(); ++i) index.emplace(Folded(sections[i].name), i);
+    return index;
+}
+
 // A file's text and its sections; never changed once made, so that any thread may read it.
 struct ParsedIni {
-    explicit ParsedIni(std::string decoded) : text(std::move(decoded)), sections(ParseIni(text)) {}
+    explicit ParsedIni(std::string decoded)
+        : text(std::move(decoded)), sections(ParseIni(text)), firstOfName(IndexSections(sections))
+    {
+    }
     ParsedIni(const ParsedIni&) = delete;
     ParsedIni& operator=(const ParsedIni&) = delete;
 
@@ -152,11 +172,19 @@ struct ParsedIni {
     {
         size_t bytes = sizeof *this + text.size() + sections.size() * sizeof(Section);
         for (const Section& section : sections) bytes += section.lines.size() * sizeof(Line);
+        for (const auto& [name, at] : firstOfName) bytes += sizeof(at) + name.capacity() + 2 * sizeof(void*);
         return bytes;
+    }
+
+    const Section* Find(std::string_view name) const
+    {
+        const auto found = firstOfName.find(Folded(name));
+        return found != firstOfName.end() ? &sections[found->second] : nullptr;
     }
 
     const std::string text;  // declared first: the sections point into it
     const std::vector<Section> sections;
+    const std::unordered_map<std::string, size_t> firstOfName;
 };
 
 // ---- The parse cache ------------------------------------------------------------------------------
@@ -345,14 +373,6 @@ ProfileCache& Cache()
     return *cache;
 }
 
-const Section* FindSection(const std::vector<Section>& sections, std::string_view name)
-{
-    for (const Section& section : sections) {
-        if (IEquals(section.name, name)) return &section;
-    }
-    return nullptr;
-}
-
 // Copies a value, cut to size - 1. The result is the length copied.
 DWORD CopyValue(std::string_view value, char* buffer, DWORD size)
 {
@@ -418,11 +438,11 @@ std::string_view DefaultText(const char* defaultValue)
     return text;
 }
 
-DWORD Lookup(const std::vector<Section>* sections, const char* section, const char* key, const char* defaultValue,
-             char* buffer, DWORD size)
+DWORD Lookup(const ParsedIni* parsed, const char* section, const char* key, const char* defaultValue, char* buffer,
+             DWORD size)
 {
     const bool wantList = section == nullptr || key == nullptr;
-    if (sections == nullptr) {
+    if (parsed == nullptr) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return wantList ? CopyList({}, buffer, size) : CopyValue(DefaultText(defaultValue), buffer, size);
     }
@@ -430,10 +450,10 @@ DWORD Lookup(const std::vector<Section>* sections, const char* section, const ch
     SetLastError(ERROR_SUCCESS);
     NameList names;
     if (section == nullptr) {
-        for (const Section& each : *sections) names.Add(each.name);
+        for (const Section& each : parsed->sections) names.Add(each.name);
         return CopyList(names.Names(), buffer, size);
     }
-    const Section* found = FindSection(*sections, section);
+    const Section* found = parsed->Find(section);
     if (found == nullptr) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return wantList ? CopyList({}, buffer, size) : CopyValue(DefaultText(defaultValue), buffer, size);
@@ -455,7 +475,7 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
                                DWORD size, const char* fileName)
 {
     const std::shared_ptr<const ParsedIni> parsed = Cache().Get(fileName);
-    return Lookup(parsed != nullptr ? &parsed->sections : nullptr, section, key, defaultValue, buffer, size);
+    return Lookup(parsed.get(), section, key, defaultValue, buffer, size);
 }
 
 UINT GetPrivateProfileIntA(const char* section, const char* key, int defaultValue, const char* fileName)
@@ -499,7 +519,15 @@ DWORD ProfileStringFromText(std::string_view text, const char* section, const ch
                             char* buffer, DWORD size)
 {
     const ParsedIni parsed(DecodeText(std::string(text)));
-    return Lookup(&parsed.sections, section, key, defaultValue, buffer, size);
+    return Lookup(&parsed, section, key, defaultValue, buffer, size);
+}
+
+ProfileFile::ProfileFile(const char* fileName) : parsed_(Cache().Get(fileName)) {}
+
+DWORD ProfileFile::GetString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                             DWORD size) const
+{
+    return Lookup(static_cast<const ParsedIni*>(parsed_.get()), section, key, defaultValue, buffer, size);
 }
 
 ProfileCacheCounters ProfileCacheCountersNow()
