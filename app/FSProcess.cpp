@@ -240,7 +240,7 @@ bool IsProcessRunning(const std::string& name)
         return false;
     }
     bool found = false;
-    PROCESSENTRY32 entry;
+    PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
         entry.szExeFile[MAX_PATH - 1] = '\0';

@@ -36,7 +36,7 @@ std::wstring Widen(const std::string& text)
 // Size of an existing file; false when there is none.
 bool FileSize(const std::string& path, uint64_t& size)
 {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data{};
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
@@ -46,7 +46,7 @@ bool FileSize(const std::string& path, uint64_t& size)
 
 bool Exists(const std::string& path)
 {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data{};
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
@@ -454,7 +454,7 @@ std::string SimObjectsFolderManager::CompleteContainerPath(const std::string& pa
 void SimObjectsFolderManager::ScanSimCfg(const std::string& container)
 {
     const std::string folder = container + "\\";
-    WIN32_FIND_DATAA entry;
+    WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
     log_.debug("Looking for sim.cfg files in '%s'", folder.c_str());
     if (find == INVALID_HANDLE_VALUE) {
@@ -520,7 +520,7 @@ void SimObjectsFolderManager::ScanAircraftCfg(const std::string& container)
     const std::string folder = container + "\\";
     const std::string pattern = folder + "*";
     log_.debug("Looking for aircraft.cfg files in '%s'", folder.c_str());
-    WIN32_FIND_DATAA entry;
+    WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) {
         log_.warn("SimObject Subfolder not found!!!");

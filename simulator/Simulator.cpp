@@ -276,7 +276,7 @@ struct Area {
 struct PendingCreation {
     uint32_t client;
     std::string title;
-    SIMCONNECT_DATA_INITPOSITION position;
+    SIMCONNECT_DATA_INITPOSITION position{};
     DWORD requestId, sendId;
     int framesLeft;
 };
