@@ -142,20 +142,29 @@ std::vector<Section> ParseIni(std::string_view text)
     return sections;
 }
 
-std::string Folded(std::string_view name)
-{
-    std::string folded(name);
-    for (char& c : folded) c = platform::text::AsciiLower(c);
-    return folded;
-}
+// Section names hashed and compared without regard to ASCII case, so that finding one allocates nothing.
+struct FoldedHash {
+    size_t operator()(std::string_view name) const
+    {
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+        for (char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(platform::text::AsciiLower(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(hash);
+    }
+};
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return IEquals(a, b); }
+};
+using SectionIndex = std::unordered_map<std::string_view, size_t, FoldedHash, FoldedEqual>;
 
-// The first section of every name (folded to lower case), so that a file of thousands of sections
-// finds one without comparing its name with all of them.
-std::unordered_map<std::string, size_t> IndexSections(const std::vector<Section>& sections)
+// The first section of every name, so that a file of thousands of sections finds one without comparing
+// its name with all of them. The keys are the sections' own names, views into the file's text.
+SectionIndex IndexSections(const std::vector<Section>& sections)
 {
-    std::unordered_map<std::string, size_t> index;
+    SectionIndex index;
     index.reserve(sections.size());
-    for (size_t i = 0; i < sections.size(); ++i) index.emplace(Folded(sections[i].name), i);
+    for (size_t i = 0; i < sections.size(); ++i) index.emplace(sections[i].name, i);
     return index;
 }
 
@@ -172,19 +181,19 @@ struct ParsedIni {
     {
         size_t bytes = sizeof *this + text.size() + sections.size() * sizeof(Section);
         for (const Section& section : sections) bytes += section.lines.size() * sizeof(Line);
-        for (const auto& [name, at] : firstOfName) bytes += sizeof(at) + name.capacity() + 2 * sizeof(void*);
+        bytes += firstOfName.size() * (sizeof(SectionIndex::value_type) + 2 * sizeof(void*));
         return bytes;
     }
 
     const Section* Find(std::string_view name) const
     {
-        const auto found = firstOfName.find(Folded(name));
+        const auto found = firstOfName.find(name);
         return found != firstOfName.end() ? &sections[found->second] : nullptr;
     }
 
     const std::string text;  // declared first: the sections point into it
     const std::vector<Section> sections;
-    const std::unordered_map<std::string, size_t> firstOfName;
+    const SectionIndex firstOfName;
 };
 
 // ---- The parse cache ------------------------------------------------------------------------------
