@@ -21,7 +21,7 @@ import sys
 from check_layers import SOURCE_EXTENSIONS, strip_comments
 
 RECORD_DEFINITION = re.compile(r"^[ \t]*(?:typedef[ \t]+)?struct[ \t]+([A-Z][A-Z0-9_]*)[ \t]*(?:[:{]|$)", re.MULTILINE)
-SKIPPED_FOLDERS = {"platform", "tests", "build", "fuzz", "bench"}
+SKIPPED_FOLDERS = {"platform", "tests", "build"}
 
 
 def platform_records(root):
