@@ -53,18 +53,19 @@ void AircraftConfigData::LogDebug(const std::string& message) const {
     }
 }
 
-// Values of the simulator's aircraft files carry trailing comments after "/" or ";". False when the key
-// is missing or empty.
+// Values of the simulator's aircraft files carry trailing comments after "/" or ";". False only when the
+// read copies no character (key missing or empty): a value that is nothing but a comment reads as "", so
+// that the numbered keys after it are still read.
 bool AircraftConfigData::ReadValue(const std::string& file, const std::string& section, const std::string& key,
                                    std::string& value) const {
-    std::string text = ConfigFileHelper::ReadString(file, section, key);
+    std::string text = ConfigFileHelper::ReadRaw(file, section, key);
     if (text.empty()) {
         return false;
     }
-    const std::string::size_type slash = text.find('/');
-    if (slash != std::string::npos) {
-        text.erase(slash);
-        // The same rule as for a ";" comment: the blanks before the comment go too.
+    const std::string::size_type comment = text.find_first_of("/;");
+    if (comment != std::string::npos) {
+        text.erase(comment);
+        // The blanks before the comment go too, except from a text of two characters or fewer.
         if (text.size() > 2) {
             while (!text.empty() && text.back() == ' ') {
                 text.pop_back();

@@ -168,6 +168,7 @@ void ReloadAll(bool reload)
     if (reload) EmptyForReload();
     RootLog().debug("Trying to read Settings from orvanes.ini file...");
     if (parts.settings) parts.settings->Read();
+    PassSettingsToJetwayControl();
     ReadPlacementFiles();
     RootLog().debug("Trying to generate Aircraft Parameter Map from the INI file...");
     if (parts.aircraftParameters) parts.aircraftParameters->ReadParameters();

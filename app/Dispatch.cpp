@@ -223,7 +223,7 @@ void OnFrame()
 
 void OnObjectData(const SIMCONNECT_RECV* data, DWORD size)
 {
-    SIMCONNECT_RECV_SIMOBJECT_DATA message;
+    SIMCONNECT_RECV_SIMOBJECT_DATA message{};
     if (!ReadRecord(data, size, message)) return;
     const auto* record = reinterpret_cast<const uint8_t*>(data) + SIMCONNECT_DATA_OFFSET;
     const size_t recordSize = size - SIMCONNECT_DATA_OFFSET;
@@ -244,7 +244,7 @@ void OnObjectData(const SIMCONNECT_RECV* data, DWORD size)
 
 void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
 {
-    SIMCONNECT_RECV_CLIENT_DATA message;
+    SIMCONNECT_RECV_CLIENT_DATA message{};
     if (!ReadRecord(data, size, message)) return;
     switch (message.dwDefineID) {
     case ClientDefApiRecord:
@@ -273,7 +273,7 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
 
 void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)
 {
-    SIMCONNECT_RECV_SYSTEM_STATE state;
+    SIMCONNECT_RECV_SYSTEM_STATE state{};
     if (!ReadRecord(data, size, state)) return;
     program::State& flags = Flags();
     switch (state.dwRequestID) {
@@ -299,7 +299,7 @@ void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)
 
 void OnException(const SIMCONNECT_RECV* data, DWORD size)
 {
-    SIMCONNECT_RECV_EXCEPTION exception;
+    SIMCONNECT_RECV_EXCEPTION exception{};
     if (!ReadRecord(data, size, exception)) return;
     program::State& flags = Flags();
     switch (exception.dwException) {
@@ -324,7 +324,7 @@ void OnException(const SIMCONNECT_RECV* data, DWORD size)
 
 void OnReservedKey(const SIMCONNECT_RECV* data, DWORD size)
 {
-    SIMCONNECT_RECV_RESERVED_KEY key;
+    SIMCONNECT_RECV_RESERVED_KEY key{};
     if (!ReadRecord(data, size, key)) return;
     const std::string choice(key.szChoiceReserved, strnlen(key.szChoiceReserved, sizeof(key.szChoiceReserved)));
     const std::string reserved(key.szReservedKey, strnlen(key.szReservedKey, sizeof(key.szReservedKey)));
@@ -355,31 +355,31 @@ void Dispatch(SIMCONNECT_RECV* data, DWORD size, void*)
         Flags().quit.store(1);
         break;
     case SIMCONNECT_RECV_ID_EVENT: {
-        SIMCONNECT_RECV_EVENT event;
+        SIMCONNECT_RECV_EVENT event{};
         if (ReadRecord(data, size, event)) OnEvent(event);
         break;
     }
     case SIMCONNECT_RECV_ID_EVENT_FILENAME: {
-        SIMCONNECT_RECV_EVENT event;
+        SIMCONNECT_RECV_EVENT event{};
         if (!ReadRecord(data, size, event)) break;
         if (event.uEventID == EventAircraftLoaded) Sim().RequestAircraftLoaded();
         else if (event.uEventID == EventFlightLoaded) OnPositionChanged();
         break;
     }
     case SIMCONNECT_RECV_ID_EVENT_FRAME: {
-        SIMCONNECT_RECV_EVENT event;
+        SIMCONNECT_RECV_EVENT event{};
         if (ReadRecord(data, size, event) && event.uEventID == EventFrame) OnFrame();
         break;
     }
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA: OnObjectData(data, size); break;
     case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE: {
-        SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE message;
+        SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE message{};
         if (ReadRecord(data, size, message) && message.dwRequestID == RequestAiScan)
             FSProcess::OnAiScanAnswer(*reinterpret_cast<const SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE*>(data), size);
         break;
     }
     case SIMCONNECT_RECV_ID_ASSIGNED_OBJECT_ID: {
-        SIMCONNECT_RECV_ASSIGNED_OBJECT_ID assigned;
+        SIMCONNECT_RECV_ASSIGNED_OBJECT_ID assigned{};
         if (ReadRecord(data, size, assigned)) FSProcess::OnAssignedObjectId(assigned.dwRequestID, assigned.dwObjectID);
         break;
     }

@@ -86,12 +86,18 @@ void ConnectComponents()
     parts.jetwayControl = std::make_unique<JetwayControl>(
         *parts.jetwayLink, *parts.jetwayHandler, *parts.ikSolver, *parts.activeObjects,
         parts.activeObjects->GetUserAircraft(), parts.aircraftConfig.get(), parts.aiMonitor.get(), &LoopLog());
-    if (const Settings* settings = parts.settings.get()) {
-        JetwayControlSettings control;
-        control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
-        control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
-        parts.jetwayControl->SetSettings(control);
-    }
+    PassSettingsToJetwayControl();
+}
+
+void PassSettingsToJetwayControl()
+{
+    const program::Components& parts = Parts();
+    const Settings* settings = parts.settings.get();
+    if (!settings || !parts.jetwayControl) return;
+    JetwayControlSettings control;
+    control.forceHorizontalForRotation = settings->IsForceHorizontalJetwayForRotation();
+    control.jetwaySoundEnabled = settings->IsUserJetwaySoundEnabled();
+    parts.jetwayControl->SetSettings(control);
 }
 
 void RegisterWithSimulator()
@@ -235,7 +241,7 @@ bool IsProcessRunning(const std::string& name)
         return false;
     }
     bool found = false;
-    PROCESSENTRY32 entry;
+    PROCESSENTRY32 entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
         entry.szExeFile[MAX_PATH - 1] = '\0';

@@ -34,6 +34,9 @@ void Run();
 void RegisterWithSimulator();
 // The components that talk to the simulator get the open connection; the jetway control is made over it.
 void ConnectComponents();
+// The jetway control's copy of the settings it reads ([JetwaySystem] ForceHorizontalJetwayForRotation and
+// JetwaySoundEnable), taken again after every read of the settings file.
+void PassSettingsToJetwayControl();
 // Stops the watchdog (waiting for a running check), logs "Terminate VELK." and shuts the log down.
 void LogTermination();
 

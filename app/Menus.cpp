@@ -44,7 +44,8 @@ SimObjectList* Active()
 
 void Show(FSTextMenu& menu, DWORD resultEvent)
 {
-    Sim().ShowTextMenu(resultEvent, menu.GetBuffer(), static_cast<DWORD>(menu.GetBytesUsed()));
+    // The whole block, as the simulator takes a menu: the empty entries after the last line end it.
+    Sim().ShowTextMenu(resultEvent, menu.GetBuffer(), menu.GetBufferSize());
 }
 
 void Reshow(DWORD event, bool lowPriority)

@@ -8,7 +8,7 @@
 #include <cstring>
 
 DWORD ConfigFileHelper::CheckFileExists(const std::string& path) {
-    WIN32_FIND_DATAA found;
+    WIN32_FIND_DATAA found{};
     HANDLE search = FindFirstFileA(path.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

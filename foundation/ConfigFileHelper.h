@@ -49,7 +49,9 @@ public:
     // "key=value" for every key of the section, in file order.
     static std::vector<std::string> GetSectionEntries(const std::string& file, const std::string& section);
 
-private:
+    // The value as the private-profile read gives it, nothing cut; "" when the key is missing or empty.
     static std::string ReadRaw(const std::string& file, const std::string& section, const std::string& key);
+
+private:
     static std::vector<std::string> ReadList(const std::string& file, const char* section);
 };

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 
 struct Opened {
     HRESULT result = E_FAIL;
-    WAVEFORMATEX format;
+    WAVEFORMATEX format{};
     DWORD size = 0;
     Bytes samples;
 };
@@ -78,19 +78,19 @@ void WalkChunks(const uint8_t* data, size_t size)
 {
     if (size == 0) return;
     std::vector<char> block(data, data + size);
-    MMIOINFO info;
+    MMIOINFO info{};
     info.fccIOProc = FOURCC_MEM;
     info.pchBuffer = block.data();
     info.cchBuffer = static_cast<LONG>(size);
     HMMIO file = mmioOpen(nullptr, &info, MMIO_READ);
     if (file == nullptr) return;
 
-    MMCKINFO riff;
+    MMCKINFO riff{};
     if (mmioDescend(file, &riff, nullptr, 0) == MMSYSERR_NOERROR) {
         VELK_FUZZ_CHECK(riff.dwDataOffset <= size);
         char chunkBytes[64];
         for (int i = 0; i < 64; ++i) {
-            MMCKINFO chunk;
+            MMCKINFO chunk{};
             const MMCKINFO* parent = riff.ckid == FOURCC_RIFF || riff.ckid == FOURCC_LIST ? &riff : nullptr;
             if (mmioDescend(file, &chunk, parent, 0) != MMSYSERR_NOERROR) break;
             VELK_FUZZ_CHECK(chunk.dwDataOffset <= size);
@@ -105,7 +105,7 @@ void WalkChunks(const uint8_t* data, size_t size)
             if (mmioAscend(file, &chunk, 0) != MMSYSERR_NOERROR) break;
         }
         // The buffered interface from wherever the walk ended.
-        MMIOINFO io;
+        MMIOINFO io{};
         if (mmioGetInfo(file, &io, 0) == MMSYSERR_NOERROR) {
             VELK_FUZZ_CHECK(io.pchNext <= io.pchEndRead);
             size_t seen = 0;

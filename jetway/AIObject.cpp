@@ -165,11 +165,17 @@ bool AIObject::AssignJetwaysToDoors(const std::vector<SimObject*>& jetways, uint
             }
         }
     }
+    // An aircraft with one door takes the list's first jetway where a MultiIndex is missing (also with four
+    // jetways or more): its only door would otherwise stay without a jetway. With more doors a missing
+    // MultiIndex leaves its door free: falling back to the first jetway would give one jetway two doors.
+    const bool oneDoor = doors_.size() == 1;
+    const auto byIndexOrFirst = [&](int multiIndex) {
+        return byIndex[multiIndex] != nullptr || !oneDoor ? byIndex[multiIndex] : jetways.front();
+    };
     if (count >= 2) {
-        primaryJetwayId = byIndex[1] != nullptr ? byIndex[1]->GetObjectId() : 0;
+        SimObject* const primary = byIndexOrFirst(1);
+        primaryJetwayId = primary != nullptr ? primary->GetObjectId() : 0;
     }
-    // A missing MultiIndex leaves its door free: falling back to the list's first jetway would give one
-    // jetway two doors.
     const auto assign = [this](const char* door, SimObject* jetway) {
         if (jetway != nullptr && FindExit(doors_, door) != nullptr) {
             doorJetways_[door] = jetway;
@@ -178,7 +184,7 @@ bool AIObject::AssignJetwaysToDoors(const std::vector<SimObject*>& jetways, uint
     SimObject* const single = count == 1 ? jetways.front() : nullptr;
     switch (doors_.size()) {
     case 1:
-        assign("1L", count == 1 ? single : byIndex[2]);
+        assign("1L", count == 1 ? single : byIndexOrFirst(2));
         break;
     case 2:
     case 3:

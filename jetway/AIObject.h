@@ -77,8 +77,8 @@ public:
 
     // ---- Door-jetway map ------------------------------------------------------------------------
     // Pairs the stand's jetways (in the stand's order) with the doors by their MultiIndex; primaryJetwayId
-    // receives the object id of the MultiIndex-1 jetway when there are two or more (0 when none has it).
-    // False for an empty list.
+    // receives the object id of the MultiIndex-1 jetway when there are two or more (0 when none has it;
+    // for an aircraft with one door, the list's first jetway then). False for an empty list.
     bool AssignJetwaysToDoors(const std::vector<SimObject*>& jetways, uint32_t& primaryJetwayId);
     bool BuildDoorNames(const std::vector<SimObject*>& jetways, uint32_t& primaryJetwayId) {
         return AssignJetwaysToDoors(jetways, primaryJetwayId);

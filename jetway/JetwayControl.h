@@ -88,6 +88,7 @@ public:
     JetwayControl& operator=(const JetwayControl&) = delete;
 
     void SetSettings(const JetwayControlSettings& settings) { settings_ = settings; }
+    const JetwayControlSettings& GetSettings() const { return settings_; }
     void SetAircraftConfig(const AircraftConfigData* config) { config_ = config; }
 
     // Docks (or, for a docked jetway, undocks) the object's jetway at the door. doorOverride: eight

@@ -401,7 +401,8 @@ bool JetwayHandler::StandJetwaysCross(const StandData& stand, SimObjectList& act
 
 bool JetwayHandler::JetwayPathsCross(const SimObject* a, const SimObject* b) const
 {
-    if (!a || !b) return false;
+    // A jetway does not cross itself: an aircraft's primary jetway can be the one at its door.
+    if (!a || !b || a == b) return false;
     const Jetway* jetwayA = JetwayOf(*a);
     const Jetway* jetwayB = JetwayOf(*b);
     if (!jetwayA || !jetwayB) return false;

@@ -142,9 +142,38 @@ std::vector<Section> ParseIni(std::string_view text)
     return sections;
 }
 
+// Section names hashed and compared without regard to ASCII case, so that finding one allocates nothing.
+struct FoldedHash {
+    size_t operator()(std::string_view name) const
+    {
+        uint64_t hash = 14695981039346656037ull;  // FNV-1a over the lower-cased bytes
+        for (char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(platform::text::AsciiLower(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(hash);
+    }
+};
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return IEquals(a, b); }
+};
+using SectionIndex = std::unordered_map<std::string_view, size_t, FoldedHash, FoldedEqual>;
+
+// The first section of every name, so that a file of thousands of sections finds one without comparing
+// its name with all of them. The keys are the sections' own names, views into the file's text.
+SectionIndex IndexSections(const std::vector<Section>& sections)
+{
+    SectionIndex index;
+    index.reserve(sections.size());
+    for (size_t i = 0; i < sections.size(); ++i) index.emplace(sections[i].name, i);
+    return index;
+}
+
 // A file's text and its sections; never changed once made, so that any thread may read it.
 struct ParsedIni {
-    explicit ParsedIni(std::string decoded) : text(std::move(decoded)), sections(ParseIni(text)) {}
+    explicit ParsedIni(std::string decoded)
+        : text(std::move(decoded)), sections(ParseIni(text)), firstOfName(IndexSections(sections))
+    {
+    }
     ParsedIni(const ParsedIni&) = delete;
     ParsedIni& operator=(const ParsedIni&) = delete;
 
@@ -152,11 +181,19 @@ struct ParsedIni {
     {
         size_t bytes = sizeof *this + text.size() + sections.size() * sizeof(Section);
         for (const Section& section : sections) bytes += section.lines.size() * sizeof(Line);
+        bytes += firstOfName.size() * (sizeof(SectionIndex::value_type) + 2 * sizeof(void*));
         return bytes;
+    }
+
+    const Section* Find(std::string_view name) const
+    {
+        const auto found = firstOfName.find(name);
+        return found != firstOfName.end() ? &sections[found->second] : nullptr;
     }
 
     const std::string text;  // declared first: the sections point into it
     const std::vector<Section> sections;
+    const SectionIndex firstOfName;
 };
 
 // ---- The parse cache ------------------------------------------------------------------------------
@@ -345,14 +382,6 @@ ProfileCache& Cache()
     return *cache;
 }
 
-const Section* FindSection(const std::vector<Section>& sections, std::string_view name)
-{
-    for (const Section& section : sections) {
-        if (IEquals(section.name, name)) return &section;
-    }
-    return nullptr;
-}
-
 // Copies a value, cut to size - 1. The result is the length copied.
 DWORD CopyValue(std::string_view value, char* buffer, DWORD size)
 {
@@ -418,11 +447,11 @@ std::string_view DefaultText(const char* defaultValue)
     return text;
 }
 
-DWORD Lookup(const std::vector<Section>* sections, const char* section, const char* key, const char* defaultValue,
-             char* buffer, DWORD size)
+DWORD Lookup(const ParsedIni* parsed, const char* section, const char* key, const char* defaultValue, char* buffer,
+             DWORD size)
 {
     const bool wantList = section == nullptr || key == nullptr;
-    if (sections == nullptr) {
+    if (parsed == nullptr) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return wantList ? CopyList({}, buffer, size) : CopyValue(DefaultText(defaultValue), buffer, size);
     }
@@ -430,10 +459,10 @@ DWORD Lookup(const std::vector<Section>* sections, const char* section, const ch
     SetLastError(ERROR_SUCCESS);
     NameList names;
     if (section == nullptr) {
-        for (const Section& each : *sections) names.Add(each.name);
+        for (const Section& each : parsed->sections) names.Add(each.name);
         return CopyList(names.Names(), buffer, size);
     }
-    const Section* found = FindSection(*sections, section);
+    const Section* found = parsed->Find(section);
     if (found == nullptr) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return wantList ? CopyList({}, buffer, size) : CopyValue(DefaultText(defaultValue), buffer, size);
@@ -455,7 +484,7 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
                                DWORD size, const char* fileName)
 {
     const std::shared_ptr<const ParsedIni> parsed = Cache().Get(fileName);
-    return Lookup(parsed != nullptr ? &parsed->sections : nullptr, section, key, defaultValue, buffer, size);
+    return Lookup(parsed.get(), section, key, defaultValue, buffer, size);
 }
 
 UINT GetPrivateProfileIntA(const char* section, const char* key, int defaultValue, const char* fileName)
@@ -499,7 +528,15 @@ DWORD ProfileStringFromText(std::string_view text, const char* section, const ch
                             char* buffer, DWORD size)
 {
     const ParsedIni parsed(DecodeText(std::string(text)));
-    return Lookup(&parsed.sections, section, key, defaultValue, buffer, size);
+    return Lookup(&parsed, section, key, defaultValue, buffer, size);
+}
+
+ProfileFile::ProfileFile(const char* fileName) : parsed_(Cache().Get(fileName)) {}
+
+DWORD ProfileFile::GetString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                             DWORD size) const
+{
+    return Lookup(static_cast<const ParsedIni*>(parsed_.get()), section, key, defaultValue, buffer, size);
 }
 
 ProfileCacheCounters ProfileCacheCountersNow()

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 // section null: every section name, each NUL-terminated, the list ending with an extra NUL.
@@ -48,6 +49,21 @@ namespace platform {
 // GetPrivateProfileStringA on INI text already in memory (the INI fuzz target and tests use it).
 DWORD ProfileStringFromText(std::string_view text, const char* section, const char* key, const char* defaultValue,
                             char* buffer, DWORD size);
+
+// One file as GetPrivateProfileStringA reads it, taken from the same cache once: a reader of many values of
+// one file pays for finding and checking the file once, not at every value. It answers as the file was
+// when taken (a file that cannot be read, or no file at all, answers as a missing one); immutable, so any
+// thread may read it.
+class ProfileFile {
+public:
+    ProfileFile() = default;
+    explicit ProfileFile(const char* fileName);
+    // GetPrivateProfileStringA of this file.
+    DWORD GetString(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const;
+
+private:
+    std::shared_ptr<const void> parsed_;
+};
 
 // The cache's counts since the program started: file reads, parses of a file's text, files kept.
 struct ProfileCacheCounters {

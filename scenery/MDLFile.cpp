@@ -98,13 +98,13 @@ bool MDLFile::ReadHeader(std::string path)
 {
     valid_ = false;
 
-    WIN32_FIND_DATAA found;
+    WIN32_FIND_DATAA found{};
     HANDLE find = FindFirstFileA(path.c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
 
     // Read access is all the header needs; a read-only model file is read like any other.
-    MMIOINFO info;
+    MMIOINFO info{};
     HMMIO file = mmioOpen(path.c_str(), &info, MMIO_READ);
     if (file == nullptr) {
         std::printf("Error: Error [%u] opening MDL file (%s)\n", static_cast<unsigned>(info.wErrorRet), path.c_str());

@@ -84,7 +84,7 @@ void SceneryFileRegistry::FindFiles(const std::string& folder, const std::string
 {
     const std::string search = ExecutablePathHelper::GetProgramDataFolder() + folder + "*.*";
     const std::string spec = "*." + pattern;
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data{};
     HANDLE find = FindFirstFileA(search.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();

@@ -15,8 +15,6 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,7 +36,7 @@ std::wstring Widen(const std::string& text)
 // Size of an existing file; false when there is none.
 bool FileSize(const std::string& path, uint64_t& size)
 {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data{};
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
@@ -48,7 +46,7 @@ bool FileSize(const std::string& path, uint64_t& size)
 
 bool Exists(const std::string& path)
 {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data{};
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
@@ -108,16 +106,8 @@ bool ConvertUtf16ToUtf8(std::string& text)
     return true;
 }
 
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-// One configuration file read once and answered like the private-profile functions. Each section is
-// kept as its own slice of the text, so that files with many [fltsim.N] sections are not parsed again
-// for every value.
+// One configuration file taken once from the private-profile functions and answered as they answer, so
+// that a file with many [fltsim.N] sections is found and checked once, not for every value.
 class IniText {
 public:
     // False when the file is bigger than the bound (it then answers every read with the default).
@@ -126,8 +116,7 @@ public:
         uint64_t size = 0;
         if (!FileSize(path, size)) return true;
         if (size > maxBytes) return false;
-        if (!platform::ReadWholeFile(path, text_)) text_.clear();
-        Index();
+        file_ = platform::ProfileFile(path.c_str());
         return true;
     }
 
@@ -135,52 +124,14 @@ public:
     DWORD Read(const std::string& section, const char* key, const char* defaultValue, std::string& value) const
     {
         char buffer[ConfigFileHelper::ValueBufferSize] = {};
-        std::string_view slice;
-        auto found = sections_.find(SimObjectsFolderManager::ToLowerAscii(section));
-        if (found != sections_.end()) slice = found->second;
-        const DWORD length =
-            platform::ProfileStringFromText(slice, section.c_str(), key, defaultValue, buffer, sizeof(buffer));
+        const DWORD length = file_.GetString(section.c_str(), key, defaultValue, buffer, sizeof(buffer));
         value.assign(buffer, length);
         return length;
     }
 
 private:
-    // The first occurrence of every section name, from its header line to the next header.
-    void Index()
-    {
-        std::string_view text = text_;
-        size_t base = 0;
-        if (text.substr(0, 3) == "\xEF\xBB\xBF") base = 3;
-        std::string current;
-        size_t currentStart = 0;
-        bool inSection = false;
-        size_t start = base;
-        auto close = [&](size_t end) {
-            if (inSection) sections_.emplace(current, text.substr(currentStart, end - currentStart));
-        };
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) end = text.size();
-            std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            line = TrimBlanks(line);
-            if (!line.empty() && line.front() == '[') {
-                close(start);
-                line.remove_prefix(1);
-                current =
-                    SimObjectsFolderManager::ToLowerAscii(std::string(TrimBlanks(line.substr(0, line.find(']')))));
-                currentStart = start;
-                inSection = true;
-            }
-            start = end + 1;
-        }
-        close(text.size());
-    }
-
-    std::string text_;
-    std::unordered_map<std::string, std::string_view> sections_;
+    platform::ProfileFile file_;
 };
-
 
 void RemoveTrailingBackslashes(std::string& text)
 {
@@ -503,7 +454,7 @@ std::string SimObjectsFolderManager::CompleteContainerPath(const std::string& pa
 void SimObjectsFolderManager::ScanSimCfg(const std::string& container)
 {
     const std::string folder = container + "\\";
-    WIN32_FIND_DATAA entry;
+    WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
     log_.debug("Looking for sim.cfg files in '%s'", folder.c_str());
     if (find == INVALID_HANDLE_VALUE) {
@@ -569,7 +520,7 @@ void SimObjectsFolderManager::ScanAircraftCfg(const std::string& container)
     const std::string folder = container + "\\";
     const std::string pattern = folder + "*";
     log_.debug("Looking for aircraft.cfg files in '%s'", folder.c_str());
-    WIN32_FIND_DATAA entry;
+    WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) {
         log_.warn("SimObject Subfolder not found!!!");

@@ -54,9 +54,9 @@ struct ZipEntry {
     int index = 0;               // for index -1: the number of entries
     char name[MAX_PATH] = {};    // safe relative path, NUL-terminated
     uint32_t attr = 0;           // FILE_ATTRIBUTE_* values
-    FILETIME atime;
-    FILETIME ctime;
-    FILETIME mtime;
+    FILETIME atime{};
+    FILETIME ctime{};
+    FILETIME mtime{};
     long comp_size = 0;
     long unc_size = 0;
 };

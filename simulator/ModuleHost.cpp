@@ -35,7 +35,7 @@ void EmptySlot() {}
 
 PANELS MakeTable()
 {
-    PANELS table;
+    PANELS table{};
     for (auto& slot : table.slots) slot = EmptySlot;
     table.slots[kLookupNamedVariableSlot] = reinterpret_cast<GaugeFunction>(&LookupNamedVariable);
     table.slots[kReadNamedVariableSlot] = reinterpret_cast<GaugeFunction>(&ReadNamedVariable);

@@ -147,6 +147,19 @@ std::string RequestDetails(DWORD origin, DWORD interval, DWORD limit, bool chang
     return text;
 }
 
+// Whether the entries of a NUL-separated text end with an empty entry inside the block, as a menu's
+// must: the simulator reads a menu's items up to that empty entry, whatever the block's size says.
+bool HasEmptyEntry(const Bytes& block)
+{
+    size_t pos = 0;
+    while (pos < block.size()) {
+        if (block[pos] == 0) return true;
+        while (pos < block.size() && block[pos] != 0) ++pos;
+        ++pos;
+    }
+    return false;
+}
+
 // The entries of a NUL-separated text, up to the first empty entry or the end of the block.
 std::vector<std::string> SplitEntries(const Bytes& block)
 {
@@ -263,7 +276,7 @@ struct Area {
 struct PendingCreation {
     uint32_t client;
     std::string title;
-    SIMCONNECT_DATA_INITPOSITION position;
+    SIMCONNECT_DATA_INITPOSITION position{};
     DWORD requestId, sendId;
     int framesLeft;
 };
@@ -274,6 +287,7 @@ struct Menu {
     std::string title, prompt;
     std::vector<std::string> lines;
     uint64_t timeoutAt = 0;  // 0: none
+    size_t blockBytes = 0;   // as the client sent it
 };
 
 struct PrintedText {
@@ -797,11 +811,18 @@ struct Simulator::Impl : std::enable_shared_from_this<Simulator::Impl> {
                     CloseMenu(SIMCONNECT_TEXT_RESULT_REMOVED, "removed by " + Quote(ClientName(c)));
                 return;
             }
+            if (!HasEmptyEntry(block)) {
+                // The simulator would read on past the block for the rest of the menu.
+                Log("menu from " + Quote(ClientName(c)) + " refused: its " + std::to_string(block.size()) +
+                    "-byte block has no empty entry to end its items");
+                return Fail(c, SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE, sendId, 4);
+            }
             std::vector<std::string> entries = SplitEntries(block);
             if (menu) CloseMenu(SIMCONNECT_TEXT_RESULT_REPLACED, "replaced");
             Menu m;
             m.client = c.id;
             m.eventId = eventId;
+            m.blockBytes = block.size();
             m.title = entries.size() > 0 ? entries[0] : "";
             m.prompt = entries.size() > 1 ? entries[1] : "";
             for (size_t i = 2; i < entries.size() && m.lines.size() < 10; ++i) m.lines.push_back(entries[i]);
@@ -2171,7 +2192,7 @@ std::optional<MenuInfo> Simulator::OpenMenu() const
     Locked lock(*impl_);
     if (!impl_->menu) return std::nullopt;
     const Menu& m = *impl_->menu;
-    MenuInfo info{{}, m.eventId, m.title, m.prompt, m.lines};
+    MenuInfo info{{}, m.eventId, m.title, m.prompt, m.lines, m.blockBytes};
     auto c = impl_->clients.find(m.client);
     if (c != impl_->clients.end()) info.client = impl_->ClientName(c->second);
     return info;

@@ -47,7 +47,8 @@ struct MenuInfo {
     DWORD eventId = 0;
     std::string title;
     std::string prompt;
-    std::vector<std::string> lines;
+    std::vector<std::string> lines;  // up to the first empty entry
+    size_t blockBytes = 0;           // the size of the block the client sent
 };
 
 struct TextInfo {

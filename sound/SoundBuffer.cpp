@@ -24,7 +24,7 @@ void ReleaseInterface(T*& p)
 
 HANDLE CreateNamedEvent()
 {
-    GUID guid;
+    GUID guid{};
     if (FAILED(CoCreateGuid(&guid))) return nullptr;
     const std::string name = platform::GuidToString(guid, true);
     return CreateEventA(nullptr, FALSE, FALSE, name.c_str());
@@ -135,7 +135,7 @@ bool SoundBuffer::Create()
     }
     ResetEvent(events_[0]);
     ResetEvent(events_[1]);
-    DSBPOSITIONNOTIFY positions[2];
+    DSBPOSITIONNOTIFY positions[2]{};
     positions[0].dwOffset = second / 2 - 1;
     positions[0].hEventNotify = events_[0];
     positions[1].dwOffset = 3 * second / 2 - 1;
@@ -143,7 +143,7 @@ bool SoundBuffer::Create()
 
     samples_.assign(second, Silence());
 
-    DSBUFFERDESC description;
+    DSBUFFERDESC description{};
     description.dwSize = DSBUFFERDESC_SIZE;
     description.dwFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS;
     if (positional_) description.dwFlags |= DSBCAPS_CTRL3D | DSBCAPS_MUTE3DATMAXDISTANCE;

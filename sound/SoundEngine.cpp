@@ -54,7 +54,7 @@ void SoundEngine::SetUp(bool verbose)
     }
 
     if (verbose) log_.debug("Creating primary sound buffer...");
-    DSBUFFERDESC description;
+    DSBUFFERDESC description{};
     description.dwSize = DSBUFFERDESC_SIZE;
     description.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D;
     IDirectSoundBuffer* primary = nullptr;

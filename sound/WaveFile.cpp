@@ -102,7 +102,7 @@ HRESULT WaveFile::OpenSource(const char* name)
         const void* bytes = LockResource(loaded);
         if (bytes == nullptr) return E_FAIL;
         resourceCopy_.assign(static_cast<const char*>(bytes), static_cast<const char*>(bytes) + size);
-        MMIOINFO info;
+        MMIOINFO info{};
         info.fccIOProc = FOURCC_MEM;
         info.pchBuffer = resourceCopy_.data();
         info.cchBuffer = static_cast<LONG>(size);
@@ -130,14 +130,14 @@ HRESULT WaveFile::ReadHeader()
     if (mmioDescend(file_, &riff_, nullptr, 0) != MMSYSERR_NOERROR) return E_FAIL;
     if (riff_.ckid != FOURCC_RIFF || riff_.fccType != kWave) return E_FAIL;
 
-    MMCKINFO fmt;
+    MMCKINFO fmt{};
     fmt.ckid = kFmt;
     if (mmioDescend(file_, &fmt, &riff_, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return E_FAIL;
     if (fmt.cksize < 16) return E_FAIL;
     unsigned char pcm[16];
     if (mmioRead(file_, reinterpret_cast<HPSTR>(pcm), sizeof pcm) != static_cast<LONG>(sizeof pcm)) return E_FAIL;
 
-    WAVEFORMATEX format;
+    WAVEFORMATEX format{};
     format.wFormatTag = Read16(pcm);
     format.nChannels = Read16(pcm + 2);
     format.nSamplesPerSec = Read32(pcm + 4);
@@ -176,7 +176,7 @@ HRESULT WaveFile::Read(BYTE* destination, DWORD size, DWORD* read)
     if (destination == nullptr || read == nullptr) return E_INVALIDARG;
     *read = 0;
 
-    MMIOINFO io;
+    MMIOINFO io{};
     if (mmioGetInfo(file_, &io, 0) != MMSYSERR_NOERROR) return E_FAIL;
     const DWORD count = std::min(size, data_.cksize);
     data_.cksize -= count;

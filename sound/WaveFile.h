@@ -51,10 +51,10 @@ private:
 
     std::string name_;
     bool fromResource_ = false;
-    WAVEFORMATEX format_;
+    WAVEFORMATEX format_{};
     HMMIO file_ = nullptr;
-    MMCKINFO data_;            // cksize counts down as data is read
-    MMCKINFO riff_;
+    MMCKINFO data_{};          // cksize counts down as data is read
+    MMCKINFO riff_{};
     DWORD dataSize_ = 0;
     int64_t fileSize_ = 0;
     std::vector<char> resourceCopy_;  // the memory file of a resource, alive while open

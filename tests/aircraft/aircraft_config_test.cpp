@@ -221,6 +221,9 @@ TEST_F(AircraftConfigTest, NoseWheel)
          ""},
         {"search ends at a gap", "point.0 = 1, -20, -12, -6\npoint.2 = 1, 30, 0, -7\n", {}, ""},
         {"empty value ends the search", "point.0 =\npoint.1 = 1, 30, 0, -7\n", {}, ""},
+        // A value that is only a comment was read: skipped, the search goes on.
+        {"';' comment value is skipped", "point.0 = ; spare\npoint.1 = 1, 30, 0, -7\n", {30, 0, -7}, ""},
+        {"'//' comment value is skipped", "point.0 = // spare\npoint.1 = 1, 30, 0, -7\n", {30, 0, -7}, ""},
         {"class read as an integer", "point.0 = 1.9, 30, 0, -7\n", {30, 0, -7}, ""},
         {"garbage class is 0", "point.0 = wheel, 30, 0, -7\n", {}, ""},
         {"class out of the integer range",
@@ -552,6 +555,9 @@ TEST_F(AircraftConfigTest, HostileExitLines)
         {"very long number", "exit.0 = 0, " + std::string(4000, '9') + ", -2, 1, 0\n" + ExitLine(1, 4, -2, 0), {4},
          0},  // cut at 259 bytes: fewer than five pieces, skipped
         {"only commas", "exit.0 = " + std::string(300, ',') + "\n", {}, 0},
+        // A value that is only a comment was read: skipped, the loop goes on to the next number.
+        {"';' comment value", "exit.0 = ; spare door\n" + ExitLine(1, 4, -2, 0), {4}, 0},
+        {"'//' comment value", "exit.0 = // spare door\n" + ExitLine(1, 4, -2, 0), {4}, 0},
         {"binary bytes", std::string("exit.0 = \x01\x02\xff\xfe,\x80,\x90,\xa0,\x7f\n") + ExitLine(1, 4, -2, 0), {4},
          0},
     };

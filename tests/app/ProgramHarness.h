@@ -167,6 +167,8 @@ public:
 
     // The jobs the module's stand-in answered, in order: the jetway's id and whether it ended docked.
     const std::vector<std::pair<uint32_t, bool>>& AnsweredJobs() const { return answeredJobs_; }
+    // The record of the last job answered, as the program wrote it to its In area.
+    const JetwayData& LastJob() const { return lastJob_; }
 
     simulator::Simulator& Sim() { return sim_; }
     coretest::LogCapture& Log() { return log_; }
@@ -220,6 +222,7 @@ private:
         const auto bytes = sim_.ClientData("VELK.JetwayData.In." + std::to_string(channel));
         JetwayData record;
         if (!bytes || !DecodeJetwayData(bytes->data(), bytes->size(), record)) return;
+        lastJob_ = record;
         const auto send = [this](DWORD event, DWORD value) {
             SimConnect_TransmitClientEvent(module_, SIMCONNECT_OBJECT_ID_USER, event, value,
                                            SIMCONNECT_GROUP_PRIORITY_HIGHEST,
@@ -263,6 +266,7 @@ private:
     bool answerJobs_ = false;
     DWORD outChannel_ = 0;
     std::vector<std::pair<uint32_t, bool>> answeredJobs_;
+    JetwayData lastJob_{};
 
     // ---- AI traffic ----
     // The real jetway module (module/, linked into the test) in place of the stand-in: it answers the

@@ -349,6 +349,39 @@ TEST_F(AiTrafficTest, WithoutParkingTheStandWithTheSmallestAverageDistanceIsTake
     }
 }
 
+// The CRJ's one door at a stand without a MultiIndex-2 jetway, or with four jetways (whose MultiIndex is
+// not read): the stand's first jetway serves it, as its door's jetway and as its primary.
+TEST_F(AiTrafficTest, OneDoorAircraftIsServedByTheFirstJetwayWhereMultiIndexTwoIsMissing)
+{
+    struct Row {
+        const char* name;
+        std::vector<int32_t> multiIndices;  // jetways 601, 602, ... at 10 m, 40 m, 70 m, 100 m north
+    };
+    const Row rows[] = {{"MultiIndex 1 and 3", {1, 3}},
+                        {"no MultiIndex", {0, 0}},
+                        {"four jetways", {1, 2, 3, 4}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Parts().jetwayHandler->Reset();
+        List().Empty();
+        Monitor().Reset();
+        log.Clear();
+        for (size_t i = 0; i < row.multiIndices.size(); ++i)
+            AddJetway(static_cast<uint32_t>(601 + i), 10.0 + 30.0 * static_cast<double>(i), 0.0, 1,
+                      row.multiIndices[i]);
+        const simulator::ObjectId id = AddAi(kCrj7, "sleep");
+        Scan();
+        EXPECT_TRUE(Object(601).GetStandData().IsOccupiedByAI());
+        EXPECT_EQ(id, Object(601).GetStandData().GetOccupantId());
+        const AIObject* ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+        ASSERT_NE(ai, nullptr);
+        EXPECT_EQ(ai->GetDoorJetwayIDs(), std::vector<uint32_t>{601});
+        // A jetway never crosses its own path.
+        EXPECT_FALSE(log.Has("Crossing jetways!"));
+        sim.RemoveObject(id);
+    }
+}
+
 // The 737's two jetways: the first job goes out at once; the second, chained behind it, only once the
 // module has both taken the first (DataReceived) and reported its intermediate phase, in either order.
 TEST_F(AiTrafficTest, ScanDocksTheJetwaysOneJobAtATime)

@@ -9,6 +9,7 @@
 #include "guidance/TriggerObjectTextMenu.h"
 #include "guidance/VarDrivenAnimationSubMenu.h"
 #include "guidance/VDGSHandler.h"
+#include "jetway/JetwayControl.h"
 #include "objects/SimObjectList.h"
 #include "objects/Jetway.h"
 
@@ -215,6 +216,7 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     ASSERT_TRUE(main.has_value());
     EXPECT_EQ(main->title, "Orvane 1.7.1");
     EXPECT_EQ(main->lines.front(), "Select Stand...");
+    EXPECT_EQ(main->blockBytes, 1024u);  // the whole menu text, whatever its lines use
     ASSERT_TRUE(Choose("Select Stand..."));
     ASSERT_EQ(program_.Sim().OpenMenu()->title, "VELK Stand Selection") << Dump();
     ASSERT_TRUE(Choose("XVLK:GATE_B")) << Dump();
@@ -288,6 +290,40 @@ TEST_F(AirportDay, ChoosingAStandAgainStartsItsGuidanceAfresh)
     ASSERT_TRUE(Choose("22")) << Dump();
     program_.Run(1000);
     EXPECT_EQ(State(), 1) << "activated afresh";
+}
+
+// "Reload All!" reads the settings file again, and the jobs after it follow the new file: whether the
+// jetway turns with its tunnel held level, and whether its sound plays.
+TEST_F(AirportDay, ReloadAllChangesTheJetwaySettingsOfTheNextJob)
+{
+    StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude);
+    program_.Sim().SetNumber(0, "BRAKE PARKING INDICATOR", "Number", 1);
+    const JetwayControl& control = *program::Parts().jetwayControl;
+    // The file does not say ForceHorizontalJetwayForRotation, and it switches the sound off.
+    EXPECT_FALSE(control.GetSettings().forceHorizontalForRotation);
+    EXPECT_FALSE(control.GetSettings().jetwaySoundEnabled);
+    SelectStandInMenu("22");
+    ASSERT_TRUE(Choose("Dock B22 Jetway Front")) << Dump();
+    ASSERT_TRUE(Choose("Dock to Door 1L")) << Dump();
+    program_.Run(1000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), 1u) << Jobs();
+    EXPECT_FALSE(program_.LastJob().LevelFirst);
+
+    std::ofstream(program_.Root() / kSettingsFile, std::ios::binary | std::ios::trunc)
+        << "[General]\nSecondaryTextMenuHotkey=Ctrl+Shift+V\n[JetwaySystem]\nJetwaySoundEnable=true\n"
+           "ForceHorizontalJetwayForRotation=true\n";
+    ASSERT_TRUE(program_.Sim().ChooseAddonMenuItem("VELK 1.7.1", "Reload All!"));
+    program_.Run(3000);
+    EXPECT_TRUE(control.GetSettings().forceHorizontalForRotation);
+    EXPECT_TRUE(control.GetSettings().jetwaySoundEnabled);
+
+    PressMenuKey();
+    ASSERT_TRUE(Choose("Options...")) << Dump();
+    ASSERT_TRUE(Choose("Dock B22 Jetway Front")) << Dump();
+    ASSERT_TRUE(Choose("Dock to Door 1L")) << Dump();
+    program_.Run(1000);
+    ASSERT_EQ(program_.AnsweredJobs().size(), 2u) << Jobs();
+    EXPECT_TRUE(program_.LastJob().LevelFirst);
 }
 
 // A page built from the objects near the aircraft is answered after the aircraft moved away and the

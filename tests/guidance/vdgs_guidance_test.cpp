@@ -44,8 +44,10 @@ TEST_P(VDGSGeometryTest, DistanceAlongTheStandAxisAndSideOfTheCentreLine)
     struct Point {
         double along, across;
     };
+    // {-10, 1} lies past the display, just right of its heading line: for a heading of -10 degrees its
+    // bearing is about 356 degrees, where the heading's wrap into 0..360 decides the side.
     for (const Point p : {Point{30.0, 2.0}, Point{30.0, -2.0}, Point{80.0, 0.0}, Point{5.0, 10.0},
-                          Point{-3.0, 1.0}, Point{-3.0, -1.0}}) {
+                          Point{-3.0, 1.0}, Point{-3.0, -1.0}, Point{-10.0, 1.0}}) {
         VDGS vdgs;
         vdgs.AddStop(kA320, false, kStop);
         vdgs.SelectStopForType(kA320);

@@ -167,6 +167,10 @@ TEST_F(AIObjectTest, JetwaysGoToDoorsByMultiIndex)
     const AssignCase cases[] = {
         {"1 door, 1 jetway", 1, {5}, {{"1L", 100}}, 0},
         {"1 door, 2 jetways: the MultiIndex-2 jetway", 1, {2, 1}, {{"1L", 100}}, 101},
+        // One door takes the first jetway where a MultiIndex is missing: it would otherwise get none.
+        {"1 door, no MultiIndex 2: the first jetway", 1, {1, 3}, {{"1L", 100}}, 100},
+        {"1 door, no MultiIndex 1 or 2: the first jetway, also as primary", 1, {3, 3}, {{"1L", 100}}, 100},
+        {"1 door, 4 jetways: the first jetway", 1, {2, 1, 3, 4}, {{"1L", 100}}, 100},
         {"2 doors, 1 jetway goes to 2L", 2, {1}, {{"2L", 100}}, 0},
         {"2 doors, 2 jetways", 2, {2, 1}, {{"1L", 101}, {"2L", 100}}, 101},
         {"3 doors, 1 jetway goes to 2L", 3, {1}, {{"2L", 100}}, 0},

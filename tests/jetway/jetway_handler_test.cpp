@@ -2,6 +2,7 @@
 
 #include "aircraft/UserAircraft.h"
 #include "foundation/GeoMath.h"
+#include "foundation/Units.h"
 #include "objects/Jetway.h"
 #include "objects/SimObjectList.h"
 
@@ -691,6 +692,17 @@ TEST(JetwayHandlerCross, PathsCrossing)
         EXPECT_EQ(scene.s.handler.JetwayPathsCross(&scene.s.Object(1), &scene.s.Object(2)), c.cross) << c.what;
         EXPECT_EQ(scene.s.handler.StandJetwaysCross(Stand(), scene.s.active), c.cross) << c.what;
     }
+}
+
+// The primary jetway of a one-door aircraft can be the jetway at its door: its parked path and the path
+// of its job, turned a quarter round, would meet as two jetways' paths do.
+TEST(JetwayHandlerCross, AJetwayNeverCrossesItself)
+{
+    CrossScene scene(270, 0);
+    JetwayData& a = RecordOf(scene.s.Object(1));
+    a.TargetExtension = 15;
+    a.TargetRootRotation = units::kPi / 2;
+    EXPECT_FALSE(scene.s.handler.JetwayPathsCross(&scene.s.Object(1), &scene.s.Object(1)));
 }
 
 TEST(JetwayHandlerCross, MissingJetwaysNeverCross)

@@ -102,12 +102,17 @@ TEST_F(LinkedHandlerTest, MissingPartsAreCreatedBelowOrAtTheJetway)
     struct Case {
         const char* name;
         bool recreate;
-        double altitude;
+        bool headSuppliedOutside;  // another program supplies the head part
+        double altitude;           // of the head part, feet
+        uint32_t removed;          // the program removes only its own parts
     };
-    const Case cases[] = {{"first creation", false, kAltitude}, {"re-creation: 50 m below", true, kAltitude - 164.042}};
+    const Case cases[] = {{"first creation", false, false, kAltitude, 3},
+                          {"re-creation: 50 m below", true, false, kAltitude - 164.042, 3},
+                          {"supplied by another program: 50 m below", false, true, kAltitude - 164.042, 2}};
     for (const Case& c : cases) {
         SimObject object = JetwayObject();
         object.SetRecreatePending(c.recreate);
+        LinkedSimObjectHandler::SetExternallySupplied(Record(object).Parts[0], c.headSuppliedOutside);
         EXPECT_EQ(handler.InjectMissingParts(&object, 77, &queue), 3u) << c.name;
         const std::vector<DWORD> ids = Assigned();
         ASSERT_EQ(ids.size(), 3u) << c.name;
@@ -139,7 +144,7 @@ TEST_F(LinkedHandlerTest, MissingPartsAreCreatedBelowOrAtTheJetway)
         }
         // Created parts are not pending any more, yet a titled part is requested again only when the
         // caller re-creates the jetway; ids stay as stored.
-        EXPECT_EQ(handler.RemoveParts(&object), 3u) << c.name;
+        EXPECT_EQ(handler.RemoveParts(&object), c.removed) << c.name;
         Drain(h);
     }
 }

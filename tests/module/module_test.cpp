@@ -357,6 +357,40 @@ TEST_F(ModuleTest, AWriteToAVanishedJetwayStartsAReset)
     EXPECT_NE(texts[0].find("(N=1)"), std::string::npos);
 }
 
+// Only a write refused for an object the simulator no longer knows (an unrecognised id at the object's
+// argument) means the program's jetways are out of date; any other exception stops no jetway.
+TEST_F(ModuleTest, OnlyAnUnknownObjectOfAWriteStartsAReset)
+{
+    const struct {
+        const char* name;
+        DWORD exception;
+        DWORD index;
+        bool reset;
+    } rows[] = {
+        {"unrecognised id at argument 1", SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 1, false},
+        {"unrecognised id at argument 3", SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 3, false},
+        {"unrecognised id without an argument", SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 0, false},
+        {"another exception at argument 2", SIMCONNECT_EXCEPTION_DATA_ERROR, 2, false},
+        {"unrecognised id at the object's argument", SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID, 2, true},  // last
+    };
+    StartJob(Job(jetwayA), 1);
+    ApiEvents();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SIMCONNECT_RECV_EXCEPTION ex{};
+        ex.dwSize = sizeof ex;
+        ex.dwVersion = 1;
+        ex.dwID = SIMCONNECT_RECV_ID_EXCEPTION;
+        ex.dwException = row.exception;
+        ex.dwSendID = 1;
+        ex.dwIndex = row.index;
+        brannet::ModuleDispatchProc(reinterpret_cast<SIMCONNECT_RECV*>(&ex), sizeof ex, nullptr);
+        Pump();
+        EXPECT_EQ(Only(ApiEvents(), kReloadAll).size(), row.reset ? 1u : 0u);
+        EXPECT_EQ(brannet::JetwayCount(), row.reset ? 0u : 1u);
+    }
+}
+
 TEST_F(ModuleTest, ConnectionCheckPrintsTheJetwayCountAndVersion)
 {
     StartJob(Job(jetwayA), 1);

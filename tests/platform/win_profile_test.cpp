@@ -506,6 +506,41 @@ TEST_F(ProfileCacheTest, AYoungFileIsReadAgainButParsedOnce)
     EXPECT_EQ(Reads(), reads);
 }
 
+// A ProfileFile is the file as the functions read it, taken once: its values cost no further read, also
+// of a young file, and a rewrite after it was taken is not seen through it.
+TEST_F(ProfileCacheTest, AProfileFileIsTheFileTakenOnce)
+{
+    Age("c/ProgramData/Test/test.ini", -1);
+    const platform::ProfileFile file(kIniPath);
+    const auto value = [&](const char* section, const char* key) {
+        char buffer[260];
+        const DWORD length = file.GetString(section, key, "DEFAULT", buffer, sizeof buffer);
+        EXPECT_EQ(length, std::strlen(buffer));
+        return std::string(buffer);
+    };
+    const std::pair<const char*, const char*> reads[] = {
+        {"Main", "Name"},     {"MAIN", "quoted"}, {"main", "Extra"},   {"Second", "broken"},
+        {"Broken", "broken"}, {"third", "K"},     {"Missing", "Name"}, {"Main", "Missing"}};
+    std::vector<std::string> taken;
+    for (int i = 0; i < 10; ++i)
+        for (const auto& [section, key] : reads) taken.push_back(value(section, key));
+    EXPECT_EQ(Reads(), 1u);
+    for (size_t i = 0; i < std::size(reads); ++i) {
+        SCOPED_TRACE(std::string(reads[i].first) + "/" + reads[i].second);
+        EXPECT_EQ(taken[i], Read(reads[i].first, reads[i].second));
+    }
+
+    MakeFile("c/ProgramData/Test/test.ini", "[Main]\nName=rewritten\n");
+    EXPECT_EQ(Read("Main", "Name"), "rewritten");
+    EXPECT_EQ(value("Main", "Name"), "Value One");
+
+    char buffer[16];
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(platform::ProfileFile().GetString("Main", "Name", "none", buffer, sizeof buffer), 4u);
+    EXPECT_STREQ(buffer, "none");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(ProfileCacheTest, AChangedFileIsReadAgain)
 {
     const std::string path = "c/ProgramData/Test/test.ini";

@@ -5,6 +5,7 @@
 #include "objects/SimObjectList.h"
 
 #include <cstring>
+#include <functional>
 #include <set>
 
 namespace {
@@ -121,6 +122,63 @@ TEST_F(FoldersScanTest, EntryListEndsAtTheFirstMissingSectionOrModel)
         Strings titles;
         for (const auto& [key, folder] : Manager().GetSimObjectsMap()) titles.push_back(key);
         EXPECT_EQ(titles, c.titles);
+    }
+}
+
+// sim.cfg, aircraft.cfg and model.cfg are read as the private-profile functions read them, whatever the
+// line ends and the encoding: a file read otherwise would leave titles out of the maps, and their placed
+// models would become the missing-object placeholder.
+TEST_F(FoldersScanTest, ConfigurationFilesAreReadAsTheProfileFunctionsReadThem)
+{
+    const auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    const auto utf16 = [](const std::string& text, bool bigEndian) {
+        std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : text) {
+            out.push_back(bigEndian ? '\0' : c);
+            out.push_back(bigEndian ? c : '\0');
+        }
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::function<std::string(const std::string&)> encode;  // of a text with CR LF line ends
+    };
+    const Case cases[] = {
+        {"CR LF", [](const std::string& text) { return text; }},
+        {"LF alone", [&](const std::string& text) { return replaceAll(text, "\r\n", "\n"); }},
+        {"CR alone", [&](const std::string& text) { return replaceAll(text, "\r\n", "\r"); }},
+        {"UTF-8 with its mark", [](const std::string& text) { return "\xEF\xBB\xBF" + text; }},
+        {"UTF-16 little-endian with its mark", [&](const std::string& text) { return utf16(text, false); }},
+        {"UTF-16 big-endian with its mark", [&](const std::string& text) { return utf16(text, true); }},
+        // A line that opens a bracket and never closes it is no section header.
+        {"'[note' line in every section",
+         [&](const std::string& text) { return replaceAll(text, "]\r\n", "]\r\n[note\r\n"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        const std::string modelCfg = c.encode("[Models]\r\nNormal=shape.mdl\r\n");
+        AddObject(kObjects + "\\Gates", "sim.cfg", c.encode(Own(Entry(0, "Gate A", "A") + Entry(1, "Gate B", "A"))));
+        Write(kObjects + "\\Gates\\model.A\\model.cfg", modelCfg);
+        Write(kObjects + "\\Gates\\model.A\\shape.mdl", "x");
+        AddObject(kAircraft + "\\Jet", "aircraft.cfg",
+                  c.encode("[GeneralEngineData]\r\nengine_type=1\r\n" + Entry(0, "Jet One", "") +
+                           Entry(1, "Jet Two", "")));
+        Write(kAircraft + "\\Jet\\model\\model.cfg", modelCfg);
+        Build("P3Dv4");
+
+        const std::string gates = kObjects + "\\Gates\\model.A\\";
+        EXPECT_EQ(Manager().GetSimObjectsMap(), (Map{{"gate a", gates}, {"gate b", gates}}));
+        EXPECT_EQ(Manager().GetOwnTitleStatus(), (Map{{"gate a", "MDLOK"}, {"gate b", "MDLOK"}}));
+        const std::string jet = kAircraft + "\\Jet\\model\\";
+        EXPECT_EQ(Manager().GetAircraftMap(), (Map{{"jet one", jet}, {"jet two", jet}}));
+        // model.cfg names the model; its file is missing.
+        EXPECT_EQ(Manager().GetOtherTitleStatus(), (Map{{"jet one", "shape"}, {"jet two", "shape"}}));
     }
 }
 

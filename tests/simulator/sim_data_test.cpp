@@ -372,6 +372,29 @@ TEST_F(DataTest, MenusReportDisplayedChosenReplacedRemovedAndTimeout)
     EXPECT_EQ(events[1].dwData, static_cast<DWORD>(SIMCONNECT_TEXT_RESULT_TIMEOUT));
 }
 
+// The simulator reads a menu's items up to its first empty entry: a block whose entries run to its end
+// without one is refused, and the menu shown before stays open.
+TEST_F(DataTest, MenuBlockWithoutAnEmptyEntryIsRefused)
+{
+    const char menu[] = "VELK\0Choose:\0Dock\0Undock\0";  // the implicit NUL is the empty entry
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(a, 21, ""), S_OK);
+    ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_MENU, 0, 21, sizeof(menu), const_cast<char*>(menu)), S_OK);
+    ASSERT_TRUE(sim.OpenMenu());
+    EXPECT_EQ(sim.OpenMenu()->blockBytes, sizeof(menu));
+    Drain(a);
+
+    const char other[] = "Other\0Prompt\0Line";
+    ASSERT_EQ(SimConnect_Text(a, SIMCONNECT_TEXT_TYPE_MENU, 0, 21, sizeof(other) - 1, const_cast<char*>(other)),
+              S_OK);
+    ASSERT_TRUE(sim.OpenMenu());
+    EXPECT_EQ(sim.OpenMenu()->title, "VELK");
+    const auto messages = Drain(a);
+    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(Kind(messages[0]), static_cast<DWORD>(SIMCONNECT_RECV_ID_EXCEPTION));
+    EXPECT_EQ(As<SIMCONNECT_RECV_EXCEPTION>(messages[0]).dwException,
+              static_cast<DWORD>(SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE));
+}
+
 // Like the real simulator, a result event that the client never mapped is not delivered: the menu works,
 // its client hears nothing.
 TEST_F(DataTest, MenuResultsNeedTheirEventMapped)

@@ -3,7 +3,9 @@
 
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -20,22 +22,25 @@ struct MotionCase {
     double legOffsetFromOrigin;
     const char* docking;    // phases in order, "I" where an Intermediate report is sent
     const char* undocking;
+    int wheelWhileExtending;  // the wheels' turn in phase 14 of the docking: +1 forward, -1 back, 0 none
 };
 
+// The bridge extends from 20 m (parked) or from 12 m (retracted first) to 22 m; a retract-first docking
+// turns the wheels back while it extends.
 const MotionCase kCases[] = {
-    {"A plain", kJetwayTypeA, false, false, false, 0, "5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 1"},
+    {"A plain", kJetwayTypeA, false, false, false, 0, "5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 1", 1},
     {"A split", kJetwayTypeA, false, false, true, 0, "5 11 I 16 6 2 14 8 12 I 9 17 1",
-     "10 12 I 9 14 I 7 16 11 6 2 1"},
-    {"A level first", kJetwayTypeA, false, true, false, 0, "4 5 13 I 16 6 2 14 17 1", "14 I 2 7 16 13 6 4 1"},
-    {"A retract first", kJetwayTypeA, true, false, false, 0, "15 5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 15 1"},
+     "10 12 I 9 14 I 7 16 11 6 2 1", 1},
+    {"A level first", kJetwayTypeA, false, true, false, 0, "4 5 13 I 16 6 2 14 17 1", "14 I 2 7 16 13 6 4 1", 1},
+    {"A retract first", kJetwayTypeA, true, false, false, 0, "15 5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 15 1", -1},
     {"A all flags", kJetwayTypeA, true, true, true, 0, "15 4 5 11 I 16 6 2 14 8 12 I 9 17 1",
-     "10 12 I 9 14 I 2 7 16 11 6 4 15 1"},
-    {"H plain", kJetwayTypeH, false, false, false, 0, "5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 1"},
-    {"N level bridge", kJetwayTypeN, false, false, false, 0, "14 1", "14 I 1"},
-    {"N with leg offset", kJetwayTypeN, false, false, false, 3, "2 I 14 1", "14 I 2 1"},
-    {"N ignores split on undocking", kJetwayTypeN, false, false, true, 3, "2 I 14 1", "14 I 2 1"},
-    {"T with leg offset", kJetwayTypeT, false, false, false, 3, "2 I 14 1", "14 I 2 1"},
-    {"T without leg offset lifts back", kJetwayTypeT, false, false, false, 0, "2 I 14 1", "14 I 2 1"},
+     "10 12 I 9 14 I 2 7 16 11 6 4 15 1", -1},
+    {"H plain", kJetwayTypeH, false, false, false, 0, "5 3 I 16 6 14 17 1", "14 I 7 16 13 6 2 1", 0},
+    {"N level bridge", kJetwayTypeN, false, false, false, 0, "14 1", "14 I 1", 0},
+    {"N with leg offset", kJetwayTypeN, false, false, false, 3, "2 I 14 1", "14 I 2 1", 0},
+    {"N ignores split on undocking", kJetwayTypeN, false, false, true, 3, "2 I 14 1", "14 I 2 1", 0},
+    {"T with leg offset", kJetwayTypeT, false, false, false, 3, "2 I 14 1", "14 I 2 1", 0},
+    {"T without leg offset lifts back", kJetwayTypeT, false, false, false, 0, "2 I 14 1", "14 I 2 1", 0},
 };
 
 bool IsMachineA(uint32_t type) { return type == kJetwayTypeA || type == kJetwayTypeH; }
@@ -91,6 +96,8 @@ protected:
         std::string phases;
         std::vector<SIMCONNECT_RECV_EVENT> done;
         int ticks = 0;
+        std::map<uint32_t, int> ticksInPhase;
+        double wheelInPhase14 = 0;  // keyframes turned, each tick's step taken the short way round
     };
 
     // Ticks one period at a time until the Done report arrives.
@@ -101,8 +108,12 @@ protected:
         text << core.GetPhase();
         uint32_t last = core.GetPhase();
         for (int i = 0; i < 5000 && run.done.empty(); ++i) {
+            const uint32_t phase = core.GetPhase();
+            const double wheel = core.GetWheelChannel();
             clock.clock().Advance(i == 0 ? 0 : core.GetRecord().PeriodMs);
             ++run.ticks;
+            ++run.ticksInPhase[phase];
+            if (phase == 14) run.wheelInPhase14 += std::remainder(core.GetWheelChannel() - wheel, 100.0);
             EXPECT_GE(core.GetHoodChannel(), -1e-9) << "tick " << i;
             EXPECT_LE(core.GetHoodChannel(), 50 + 1e-9) << "tick " << i;
             for (const auto& e : Events(Drain(h))) {
@@ -160,6 +171,13 @@ TEST_P(MotionCases, DockingThenUndockingRunTheirPhasesAndEndAtTargetAndParkedPos
     EXPECT_EQ(run.phases, c.docking);
     ASSERT_EQ(run.done.size(), 1u);
     EXPECT_EQ(run.done[0].dwData, jetwayId * 10 + 1);
+    // The extension sweeps its keyframes at BridgeExtensionTime seconds per 100, one tick per period.
+    const double extensionStart = c.retractFirst ? job.ExtensionVia : job.CurrentPose.extension;
+    const double sweepMs = std::fabs(docking->ScaleExtension(extensionStart) -
+                                     docking->ScaleExtension(job.TargetExtension)) *
+                           job.BridgeExtensionTime / 100.0 * 1000.0;
+    EXPECT_EQ(run.ticksInPhase[14], std::max(1, static_cast<int>(std::ceil(sweepMs / job.PeriodMs))));
+    EXPECT_EQ(run.wheelInPhase14 > 1e-9 ? 1 : run.wheelInPhase14 < -1e-9 ? -1 : 0, c.wheelWhileExtending);
 
     // The channels stand at the targets; the record went whole into Out area 1.
     const JetwayData& d = docking->GetRecord();
@@ -212,6 +230,9 @@ TEST_P(MotionCases, DockingThenUndockingRunTheirPhasesAndEndAtTargetAndParkedPos
     EXPECT_EQ(undocking.GetStateWord().GetBits(17, 30), 0u);
     run = RunToEnd(undocking);
     EXPECT_EQ(run.phases, c.undocking);
+    // The undocking retracts over the same ticks, the wheels turning the other way.
+    EXPECT_EQ(run.ticksInPhase[14], std::max(1, static_cast<int>(std::ceil(sweepMs / job.PeriodMs))));
+    EXPECT_EQ(run.wheelInPhase14 > 1e-9 ? -1 : run.wheelInPhase14 < -1e-9 ? 1 : 0, c.wheelWhileExtending);
     ASSERT_EQ(run.done.size(), 1u);
     EXPECT_EQ(run.done[0].dwData, jetwayId * 10 + 2);
 
