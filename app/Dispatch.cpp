@@ -99,9 +99,11 @@ void OnInjectionFinished()
 }
 
 // The module has stopped its jetways after a reset request: the jobs' sounds end, and a pending bubble
-// cycle goes on.
+// cycle goes on. The same event unasked, or again, changes nothing.
 void OnModuleReset()
 {
+    if (!Flags().moduleResetAsked) return;
+    Flags().moduleResetAsked = false;
     if (JetwayHandler* handler = Parts().jetwayHandler.get())
         for (const auto& job : handler->GetJobs())
             if (job.second) job.second->StopSound();
@@ -201,7 +203,8 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         break;
     case EventAcftLVarsResponse: Sim().RequestAcftLVars(); break;
     case EventJetwayImmediateStop:
-        LoopLog().info("[DLL:RESET_ALL FROM EXE] DLL has ignored start signal of JW [%d]", static_cast<int>(data));
+        program::PeerLog(log4cpp::Priority::INFO, "[DLL:RESET_ALL FROM EXE] DLL has ignored start signal of JW [%d]",
+                         static_cast<int>(data));
         break;
     default: break;
     }

@@ -44,7 +44,15 @@ SimObjectList* Active()
 
 void Show(FSTextMenu& menu, DWORD resultEvent)
 {
+    menu.MarkShowSent(GetTickCount());
     Sim().ShowTextMenu(resultEvent, menu.GetBuffer(), static_cast<DWORD>(menu.GetBytesUsed()));
+}
+
+// A show of this menu is on its way to the simulator: asking for it again (any client can send the menu
+// events, as fast as it likes) neither waits nor sends it again.
+bool ShowPending(const FSTextMenu& menu)
+{
+    return menu.IsShowPending(GetTickCount());
 }
 
 void Reshow(DWORD event, bool lowPriority)
@@ -367,6 +375,7 @@ namespace FSProcess {
 
 void ShowMainTextMenu()
 {
+    if (ShowPending(program::TriggerMenu())) return;
     Sleep(kMenuPauseMs);
     const int32_t request = Flags().lastMainMenuRequest;
     ResetMainMenuText(request);
@@ -463,6 +472,7 @@ std::string FindNearestAirport()
 
 void ShowStandOperationsMenu()
 {
+    if (ShowPending(program::StandOpsMenu())) return;
     Sleep(kMenuPauseMs);
     program::Components& parts = Parts();
     if (!parts.jetwayHandler || !parts.vdgsHandler || !Active()) return;
@@ -478,6 +488,7 @@ void ShowStandOperationsMenu()
 
 void ShowStandsMenu()
 {
+    if (ShowPending(program::StandMenu())) return;
     Sleep(kMenuPauseMs);
     program::Components& parts = Parts();
     if (!parts.jetwayHandler || !parts.vdgsHandler) return;
@@ -488,6 +499,7 @@ void ShowStandsMenu()
 
 void ShowJetwayMenu(bool fromStandOperations)
 {
+    if (ShowPending(program::JetwayMenu())) return;
     Sleep(kMenuPauseMs);
     JetwayTextMenu& page = program::JetwayMenu();
     TriggerObjectTextMenu& chooser =
@@ -501,6 +513,7 @@ void ShowJetwayMenu(bool fromStandOperations)
 
 void ShowSubMenu()
 {
+    if (ShowPending(program::AnimationMenu())) return;
     VarDrivenAnimationSubMenu& page = program::AnimationMenu();
     size_t count = 0;
     SimObject* object = FirstObjectOf(program::TriggerMenu().GetSelectedItem().entryIndex, &count);

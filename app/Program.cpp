@@ -162,6 +162,7 @@ void State::Reset()
     uiPositionChange = false;
     positionInitialisation = false;
     voiceCaptureActive = false;
+    moduleResetAsked = false;
     reservedKey[0] = '\0';
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();

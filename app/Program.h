@@ -143,12 +143,16 @@ struct State {
     bool uiPositionChange = false;
     bool positionInitialisation = false;
     bool voiceCaptureActive = false;
+    // The module was asked to stop its jetways before a bubble rebuild and has not answered: its answer
+    // ("VELK.ReloadAll", which any client can send) goes on with the rebuild once, and only then.
+    bool moduleResetAsked = false;
     char reservedKey[50] = {};
     // -1: the main menu; n: custom text-menu command n.
     int32_t lastMainMenuRequest = -1;
     // Packet id of a reachability probe -> the probed jetway's object id.
     std::map<DWORD, DWORD> reachabilityProbes;
-    // Errors the simulator's messages caused, by kind (the line's format): how often each came.
+    // Lines that peers caused (the simulator's messages, API requests, other clients' events), by text:
+    // how often each came.
     std::map<std::string, uint64_t> simulatorErrors;
     // The watchdog's timer queue, and its timer when it had to go to the default queue.
     HANDLE watchdogQueue = nullptr;

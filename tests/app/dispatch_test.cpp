@@ -5,6 +5,11 @@
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "link/SeasonalObjectHandler.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/InjectionQueue.h"
+#include "objects/SimObjectList.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SimBubble.h"
 #include "link/SimStatus.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
@@ -475,6 +480,34 @@ TEST_F(DispatchTest, RepeatedSimulatorErrorsAreCountedNotEachLogged)
     EXPECT_EQ(log.Lines().size(), told + 4) << "one line per text told apart, then 1, 10, 100, 1000";
     EXPECT_EQ(log.Lines().back(), "ERROR VELK.FSLOOP : [API] Unknown API Data received! DefineID = " +
                                        std::to_string(1000 + told + 999) + " ... repeated 1000 times");
+}
+
+// "VELK.ReloadAll" goes on with a bubble rebuild only as the module's answer to the reset the rebuild
+// asked for, and once: any client can send it, unasked or as often as it likes.
+TEST_F(DispatchTest, TheModulesResetAnswerRebuildsTheBubbleOnceAndOnlyWhenAsked)
+{
+    program::Components& parts = Parts();
+    parts.simBubble.reset(new SimBubble(program::LoopLog(), nullptr, nullptr));
+    parts.activeObjects.reset(new SimObjectList());
+    parts.activeProbes.reset(new EnviroDataProbeList());
+    parts.readProbes.reset(new EnviroDataProbeList());
+    parts.quadTree.reset(new QuadTree(QuadTree::WorldBox()));
+    parts.injectionQueue.reset(new InjectionQueue());
+    Register(false);
+    SimBubble& bubble = *parts.simBubble;
+
+    bubble.SetUpdatePending(true);
+    SendEvent(EventReloadAll);
+    EXPECT_TRUE(bubble.IsUpdatePending()) << "unasked: no rebuild";
+
+    FSProcess::OnSimBubbleUpdate(SimBubble::kModeMoved, 48.1, 11.5, 1650.0);  // asks the module to reset
+    EXPECT_TRUE(bubble.IsUpdatePending());
+    SendEvent(EventReloadAll);
+    EXPECT_FALSE(bubble.IsUpdatePending()) << "the answer rebuilds";
+
+    bubble.SetUpdatePending(true);
+    SendEvent(EventReloadAll);
+    EXPECT_TRUE(bubble.IsUpdatePending()) << "a second answer to one reset: no second rebuild";
 }
 
 TEST_F(DispatchTest, ReservedKeyIsCopiedBoundedAndBuildsTheMenuOnce)
