@@ -163,6 +163,7 @@ void State::Reset()
     positionInitialisation = false;
     voiceCaptureActive = false;
     moduleResetAsked = false;
+    apiReads.clear();
     reservedKey[0] = '\0';
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();
