@@ -510,6 +510,36 @@ TEST_F(DispatchTest, TheModulesResetAnswerRebuildsTheBubbleOnceAndOnlyWhenAsked)
     EXPECT_TRUE(bubble.IsUpdatePending()) << "a second answer to one reset: no second rebuild";
 }
 
+// Any client can send the request events as fast as it likes: while the area read of a request is on its
+// way, more events of that request read the area once more after it, not once each.
+TEST_F(DispatchTest, RequestEventsWhileTheirReadIsOnItsWayReadTheAreaOnceMore)
+{
+    Register(true);
+    const auto reads = [&] {
+        size_t count = 0;
+        for (const std::string& line : sim.Timeline())
+            if (line.find("requests client data") != std::string::npos &&
+                line.find("VELK.APIData.In") != std::string::npos)
+                ++count;
+        return count;
+    };
+    const auto deliver = [&] {
+        for (auto& message : Drain(Sim().GetHandle()))
+            FSProcess::Dispatch(reinterpret_cast<SIMCONNECT_RECV*>(message.data()), static_cast<DWORD>(message.size()),
+                                nullptr);
+    };
+    sim.SetTimelineRegistrations(true);
+    sim.ClearTimeline();
+    for (int i = 0; i < 50; ++i) SendEvent(EventJetwayMassQuery);
+    EXPECT_EQ(reads(), 1u);
+    deliver();  // the read arrives: the one asked for meanwhile goes out
+    EXPECT_EQ(reads(), 2u);
+    deliver();
+    EXPECT_EQ(reads(), 2u) << "nothing more was asked";
+    SendEvent(EventJetwayMassQuery);
+    EXPECT_EQ(reads(), 3u) << "a request after the answer is read at once";
+}
+
 TEST_F(DispatchTest, ReservedKeyIsCopiedBoundedAndBuildsTheMenuOnce)
 {
     Register(true);
