@@ -764,17 +764,30 @@ TEST(OrvaneHostileClients, AFloodOfRecordsAndEventsLeavesTheLogShortAndTheOtherC
     ConnectTo connect(root.Path());
     ApiConnection good("Well-behaved API client");
     ASSERT_TRUE(good.Register());
-    // orvane has read the airport: XVLK's stands are listed.
-    std::optional<api_client::Answer> stands;
+    // orvane has built the bubble around the aircraft: XVLK's stands are listed, the same twice running,
+    // and B22 has its two jetways.
+    api_wire::JetwayQueryRequest query;
+    query.stand = {"XVLK", "GATE_B", 22};
+    query.latitude = 48.099968;
+    query.longitude = 11.5046;
+    query.altitudeFeet = 1660.2;
+    std::vector<api_wire::MassEntry> xvlk, previous;
+    uint32_t b22Jetways = 0;
     const Clock::time_point asking = Clock::now();
-    while (!(stands && !stands->stands.entries.empty()) && MsSince(asking) < 60000) {
+    while ((xvlk.empty() || xvlk != previous || b22Jetways != 2) && MsSince(asking) < 60000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        previous = xvlk;
         good.Forget();
         ASSERT_TRUE(good.Client().MassQuery({"XVLK"}));
-        stands = good.Await(api_client::Answer::Kind::MassResponse, 1000);
+        const auto stands = good.Await(api_client::Answer::Kind::MassResponse, 1000);
+        xvlk = stands ? stands->stands.entries : std::vector<api_wire::MassEntry>{};
+        ASSERT_TRUE(good.Client().JetwayQuery(query));
+        const auto jetways = good.Await(api_client::Answer::Kind::JetwayResponse, 1000);
+        b22Jetways = jetways ? jetways->jetways.count : 0;
     }
-    ASSERT_TRUE(stands && !stands->stands.entries.empty());
-    const std::vector<api_wire::MassEntry> xvlk = stands->stands.entries;
+    ASSERT_FALSE(xvlk.empty());
+    ASSERT_EQ(xvlk, previous);
+    ASSERT_EQ(b22Jetways, 2u);
     const size_t logLinesBefore = Lines(root.Log()).size();
 
     ApiConnection hostile("Hostile client");
@@ -827,11 +840,6 @@ TEST(OrvaneHostileClients, AFloodOfRecordsAndEventsLeavesTheLogShortAndTheOtherC
         EXPECT_EQ(answer->stands.icao, "XVLK");
         EXPECT_EQ(answer->stands.entries, xvlk);
     }
-    api_wire::JetwayQueryRequest query;
-    query.stand = {"XVLK", "GATE_B", 22};
-    query.latitude = 48.099968;
-    query.longitude = 11.5046;
-    query.altitudeFeet = 1660.2;
     good.Forget();
     ASSERT_TRUE(good.Client().JetwayQuery(query));
     const auto jetways = good.Await(api_client::Answer::Kind::JetwayResponse, 1000);
