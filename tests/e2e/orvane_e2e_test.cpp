@@ -277,6 +277,23 @@ TEST(OrvaneRun, ALogThatCannotBeOpenedIsReportedOnceOnStandardError)
     EXPECT_NE(errors.find("running without a log"), std::string::npos) << errors;
 }
 
+// The log file is on a full disk (it leads to /dev/full): every write fails; orvane says so once on
+// standard error and runs its start-up to the end all the same.
+TEST(OrvaneRun, ALogThatCannotBeWrittenIsReportedOnceOnStandardError)
+{
+    MachineRoot root;
+    fs::create_directories(root.DataFolder() / "log");
+    fs::create_symlink("/dev/full", root.DataFolder() / "log/VELK.log");
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, true);
+    const std::string errors = orvane.ReadAllErrors();
+    EXPECT_EQ(orvane.Wait(), 0);
+    const std::string line = "orvane: cannot write the log file ";
+    const size_t first = errors.find(line);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(line, first + 1), std::string::npos) << errors;
+    EXPECT_NE(errors.find("No space left on device"), std::string::npos) << errors;
+}
+
 TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
 {
     MachineRoot root;
