@@ -662,15 +662,16 @@ void OnJetwayDataReceived(DWORD data)
     AIMonitor* monitor = Parts().aiMonitor.get();
     if (!monitor) return;
     if (data == 0) {
-        LoopLog().warn("[JETWAY CONTROL SYSTEM:AI] Job acknowledgement without a jetway id ignored");
+        program::PeerLog(log4cpp::Priority::WARN, "[JETWAY CONTROL SYSTEM:AI] Job acknowledgement without a jetway id ignored");
         return;
     }
     const bool wasPending = monitor->RemovePendingJetway(data);
     const JetwayHandler* handler = Parts().jetwayHandler.get();
     // The module acknowledges user and API jobs too: with no AI job waiting for it, there is nothing to do.
     if (!wasPending && !(handler && handler->IsMovingId(data))) {
-        LoopLog().debug("[JETWAY CONTROL SYSTEM:AI] Jetway [%u] acknowledged with no AI job waiting, dropped",
-                        static_cast<unsigned>(data));
+        program::PeerLog(log4cpp::Priority::DEBUG,
+                         "[JETWAY CONTROL SYSTEM:AI] Jetway [%u] acknowledged with no AI job waiting, dropped",
+                         static_cast<unsigned>(data));
         return;
     }
     const bool notTracked = monitor->RemoveTrackedJob(data);

@@ -35,7 +35,8 @@
 using namespace velk_ids;
 using program::CurrentJetway;
 using program::FindActiveObject;
-using program::LoopLog;
+using program::PeerLog;
+using Level = log4cpp::Priority;
 using program::Parts;
 using program::Sim;
 
@@ -101,20 +102,20 @@ void FinishJob(JetwayHandler& handler, uint32_t id)
 
 void TriggerForAi(const api_wire::JetwayTriggerRequest& request)
 {
-    LoopLog().debug("[API::TRIGGER] Received Trigger Client Data for AI Aircraft: Mode=%d, JWObjID=%d, AIObjID=%d, Door=%s",
+    PeerLog(Level::DEBUG, "[API::TRIGGER] Received Trigger Client Data for AI Aircraft: Mode=%d, JWObjID=%d, AIObjID=%d, Door=%s",
                     static_cast<int>(api_wire::kTriggerAiForm), static_cast<int>(request.jetwayId),
                     static_cast<int>(request.aiAircraftId), request.door.c_str());
     AIMonitor* monitor = Parts().aiMonitor.get();
     AIObject* ai = monitor ? monitor->FindAIObject(static_cast<int32_t>(request.aiAircraftId)) : nullptr;
     if (!ai) {
-        LoopLog().warn("[API::AI_TRIGGER] Not able to find AI object [%d]!", static_cast<int>(request.aiAircraftId));
+        PeerLog(Level::WARN, "[API::AI_TRIGGER] Not able to find AI object [%d]!", static_cast<int>(request.aiAircraftId));
         SendTriggerStatusEvent(IdAndStatus(request.jetwayId, api_wire::kTriggerGone));
         return;
     }
     SimObject* object = request.jetwayId != 0 ? Parts().jetwayHandler->FindJetway(request.jetwayId) : nullptr;
     Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
     if (!jetway) {
-        LoopLog().warn("[API::AI_TRIGGER] Not able to find JW object [%d]!", static_cast<int>(request.jetwayId));
+        PeerLog(Level::WARN, "[API::AI_TRIGGER] Not able to find JW object [%d]!", static_cast<int>(request.jetwayId));
         SendTriggerStatusEvent(IdAndStatus(request.jetwayId, api_wire::kTriggerNoSolution));
         return;
     }
@@ -135,7 +136,7 @@ void TriggerForAi(const api_wire::JetwayTriggerRequest& request)
 
 void TriggerForUser(const api_wire::JetwayTriggerRequest& request)
 {
-    LoopLog().debug("[API::TRIGGER] Received Trigger Client Data: ObjID [%d], DoorDesignator='%s', OwnFlag=%d, DoorDataOverrideFlag=%d, Mode=%d",
+    PeerLog(Level::DEBUG, "[API::TRIGGER] Received Trigger Client Data: ObjID [%d], DoorDesignator='%s', OwnFlag=%d, DoorDataOverrideFlag=%d, Mode=%d",
                     static_cast<int>(request.jetwayId), request.door.c_str(), request.own ? 1 : 0,
                     request.overrideDoor ? 1 : 0, static_cast<int>(request.mode));
     JetwayHandler& handler = *Parts().jetwayHandler;
@@ -147,7 +148,7 @@ void TriggerForUser(const api_wire::JetwayTriggerRequest& request)
         SimObject* object = request.jetwayId != 0 ? handler.FindJetway(request.jetwayId) : nullptr;
         Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
         if (!jetway) {
-            LoopLog().error("[API::TRIGGER] Internal Jetway Instance not found! -> 'NULL'");
+            PeerLog(Level::ERROR, "[API::TRIGGER] Internal Jetway Instance not found! -> 'NULL'");
             return;
         }
         if (jetway->IsMoving() || !control) return;
@@ -159,7 +160,7 @@ void TriggerForUser(const api_wire::JetwayTriggerRequest& request)
 
     SimObject* object = FindActiveObject(request.jetwayId);
     if (!object) {
-        LoopLog().error("[API::TRIGGER] Could not find the requested Jetway with ID [%d]!",
+        PeerLog(Level::ERROR, "[API::TRIGGER] Could not find the requested Jetway with ID [%d]!",
                         static_cast<int>(request.jetwayId));
         return;
     }
@@ -185,7 +186,7 @@ void ResetApiJobs(JetwayHandler& handler)
         DropFromAiJobs(id);
         const int32_t occupant = object->GetStandData().GetOccupantId();
         if (AIObject* ai = monitor && occupant != 0 ? monitor->FindAIObject(occupant) : nullptr) {
-            LoopLog().debug("[API::APPRESET] pAI: %d [%d]", static_cast<int>(occupant), static_cast<int>(id));
+            PeerLog(Level::DEBUG, "[API::APPRESET] pAI: %d [%d]", static_cast<int>(occupant), static_cast<int>(id));
             ai->ReleaseDoorOfJetway(static_cast<int32_t>(id));
         }
         if (jetway->IsMoving()) {
@@ -201,24 +202,24 @@ uint32_t RegisterExternalJetway(JetwayHandler& handler, const api_wire::JetwayIn
 {
     const uint32_t id = request.jetwayId;
     if (id == 0) {
-        LoopLog().error("[API::INFORM] A jetway without an object id cannot be registered!");
+        PeerLog(Level::ERROR, "[API::INFORM] A jetway without an object id cannot be registered!");
         return api_wire::kInformRefused;
     }
     if (handler.FindJetway(id)) {
-        LoopLog().error("[API::INFORM] Jetway [%d] is registered already!", static_cast<int>(id));
+        PeerLog(Level::ERROR, "[API::INFORM] Jetway [%d] is registered already!", static_cast<int>(id));
         return api_wire::kInformRefused;
     }
     const double values[] = {request.latitude, request.longitude, request.altitudeFeet, request.heading};
     if (!std::all_of(std::begin(values), std::end(values), [](double v) { return std::isfinite(v); }) ||
         std::fabs(request.latitude) > 90.0 || std::fabs(request.longitude) > 180.0) {
-        LoopLog().error("[API::INFORM] Jetway [%d] has no valid position!", static_cast<int>(id));
+        PeerLog(Level::ERROR, "[API::INFORM] Jetway [%d] has no valid position!", static_cast<int>(id));
         return api_wire::kInformRefused;
     }
     // Only a title the SimObjects folders know has a configuration to read.
     const SimObjectsFolderManager* folders = Parts().folderManager.get();
     const std::string folder = folders ? folders->LookupTitlePath(request.simTitle) : std::string();
     if (folder.empty()) {
-        LoopLog().error("[API::INFORM] No model folder for jetway title '%s'!", request.simTitle.c_str());
+        PeerLog(Level::ERROR, "[API::INFORM] No model folder for jetway title '%s'!", request.simTitle.c_str());
         return api_wire::kInformNoConfig;
     }
 
@@ -229,7 +230,7 @@ uint32_t RegisterExternalJetway(JetwayHandler& handler, const api_wire::JetwayIn
     if (multiIndex >= 0 && multiIndex <= kMaxMultiIndex) {
         object.SetRequestId(kRequestIdFirstJetway + static_cast<uint32_t>(multiIndex));
     } else {
-        LoopLog().error("[API::INFORM] VELK only supports up to 4 jetways per stand! Supplied MultiIndex=[%d]",
+        PeerLog(Level::ERROR, "[API::INFORM] VELK only supports up to 4 jetways per stand! Supplied MultiIndex=[%d]",
                         static_cast<int>(multiIndex));
         object.SetRequestId(kRequestIdOtherJetway);
     }
@@ -345,7 +346,7 @@ void OnApiJetwayInform(const uint8_t* record, size_t size)
     JetwayHandler* handler = Parts().jetwayHandler.get();
     if (!handler || !api_wire::DecodeJetwayInform(record, size, request)) return;
     if (request.version != api_wire::kVersion)
-        LoopLog().fatal("[API::INFORM] API Version mismatch! External App uses V%d, VELK uses V%d",
+        PeerLog(Level::FATAL, "[API::INFORM] API Version mismatch! External App uses V%d, VELK uses V%d",
                         static_cast<int>(request.version), static_cast<int>(api_wire::kVersion));
     uint32_t status = api_wire::kInformRefused;
     switch (request.mode) {
@@ -360,7 +361,7 @@ void OnApiJetwayInform(const uint8_t* record, size_t size)
     case api_wire::kInformRegister: status = RegisterExternalJetway(*handler, request); break;
     case api_wire::kInformRemove: status = RemoveExternalJetway(*handler, request.jetwayId); break;
     default:
-        LoopLog().error("[API::INFORM] Invalid API Inform Mode received [%d]!", static_cast<int>(request.mode));
+        PeerLog(Level::ERROR, "[API::INFORM] Invalid API Inform Mode received [%d]!", static_cast<int>(request.mode));
         break;
     }
     api_wire::Area out{};
@@ -398,7 +399,7 @@ void OnApiMassQuery(const uint8_t* record, size_t size)
     if (!api_wire::DecodeMassQuery(record, size, request)) return;
     std::string icao = request.icao;
     if (icao.size() > kMassQueryLetters) {
-        LoopLog().warn("[API::MASSQUERY] ICAO Code '%s' has %d letters! Only considering first 4...", icao.c_str(),
+        PeerLog(Level::WARN, "[API::MASSQUERY] ICAO Code '%s' has %d letters! Only considering first 4...", icao.c_str(),
                        static_cast<int>(icao.size()));
         icao.resize(kMassQueryLetters);
     }
@@ -418,7 +419,7 @@ void OnApiMassQuery(const uint8_t* record, size_t size)
         for (const auto& [key, numbers] : handler->GetStandList())
             if (key.starts_with(prefix)) total += numbers.size();
         if (total > count)
-            LoopLog().warn("[API::MASSQUERY] %d stands with jetways at '%s': only the first %d are answered!",
+            PeerLog(Level::WARN, "[API::MASSQUERY] %d stands with jetways at '%s': only the first %d are answered!",
                            static_cast<int>(total), icao.c_str(), static_cast<int>(count));
     }
     api_wire::MassResponse guidance{icao, {}};
@@ -428,7 +429,7 @@ void OnApiMassQuery(const uint8_t* record, size_t size)
         int32_t count = 0;
         vdgs->ListStandsAt(icao, entries.data(), entries.size(), count);
         if (static_cast<size_t>(count) > api_wire::kMaxMassEntries) {
-            LoopLog().warn("[API::MASSQUERY] More than %d stands with guidance displays at '%s': only the first %d are answered!",
+            PeerLog(Level::WARN, "[API::MASSQUERY] More than %d stands with guidance displays at '%s': only the first %d are answered!",
                            static_cast<int>(api_wire::kMaxMassEntries), icao.c_str(),
                            static_cast<int>(api_wire::kMaxMassEntries));
             count = static_cast<int32_t>(api_wire::kMaxMassEntries);
@@ -450,7 +451,7 @@ void DropUnreachableJetway(uint32_t id)
     JetwayHandler* handler = Parts().jetwayHandler.get();
     SimObject* object = handler && id != 0 ? handler->FindJetway(id) : nullptr;
     if (!object) {
-        LoopLog().error("Not able to reach external SimObject. Not found in external map anymore...");
+        PeerLog(Level::ERROR, "Not able to reach external SimObject. Not found in external map anymore...");
         return;
     }
     const std::string title = object->GetCurrentSimTitle();
@@ -460,10 +461,10 @@ void DropUnreachableJetway(uint32_t id)
     FinishJob(*handler, id);
     if (!program::IsDebugMode()) return;
     if (removed > 0)
-        LoopLog().info("Not able to reach external SimObject '%s'. Removed from map and removed all associated linked SimObjects (N=%d)",
+        PeerLog(Level::INFO, "Not able to reach external SimObject '%s'. Removed from map and removed all associated linked SimObjects (N=%d)",
                        title.c_str(), static_cast<int>(removed));
     else
-        LoopLog().info("Not able to reach external SimObject '%s'. Removed from map (no linked SimObjects found)",
+        PeerLog(Level::INFO, "Not able to reach external SimObject '%s'. Removed from map (no linked SimObjects found)",
                        title.c_str());
 }
 

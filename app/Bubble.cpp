@@ -155,6 +155,7 @@ void ResetForRebuild()
     FSProcess::ResetVdgsDisplays();
     if (parts.aiMonitor) parts.aiMonitor->ClearTrackedJobs();
     Sim().TransmitEvent(EventJetwayResetAll);
+    Flags().moduleResetAsked = true;
     Flags().positionInitialisation = false;
 }
 

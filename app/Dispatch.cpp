@@ -16,6 +16,7 @@
 #include "scenery/SimObjectsFolderManager.h"
 #include "link/SeasonalObjectHandler.h"
 #include "link/SimStatus.h"
+#include "platform/clock.h"
 #include "sound/SoundBuffer.h"
 
 #include <log4cpp/Category.hh>
@@ -98,10 +99,43 @@ void OnInjectionFinished()
     }
 }
 
+// Asks for the area of an API request, unless a read of it is on its way: then one more read follows it.
+void ReadApiRequest(DWORD request)
+{
+    program::State::ApiRead& read = Flags().apiReads[request];
+    const DWORD now = GetTickCount();
+    if (read.asked && now - read.askedMs < program::State::kApiReadLostMs) {
+        read.again = true;
+        return;
+    }
+    read = {true, false, now};
+    switch (request) {
+    case RequestJetwayQuery: Sim().RequestJetwayQuery(); break;
+    case RequestJetwayTrigger: Sim().RequestJetwayTrigger(); break;
+    case RequestJetwayInform: Sim().RequestJetwayInform(); break;
+    case RequestStandInform: Sim().RequestStandInform(); break;
+    case RequestJetwayMassQuery: Sim().RequestJetwayMassQuery(); break;
+    case RequestStandInformLite: Sim().RequestStandInformLite(); break;
+    default: read.asked = false; break;
+    }
+}
+
+// The read of an API request has arrived (handled before this): the one asked for meanwhile goes out.
+void ApiRequestRead(DWORD request)
+{
+    auto entry = Flags().apiReads.find(request);
+    if (entry == Flags().apiReads.end()) return;
+    const bool again = entry->second.again;
+    entry->second = {};
+    if (again) ReadApiRequest(request);
+}
+
 // The module has stopped its jetways after a reset request: the jobs' sounds end, and a pending bubble
-// cycle goes on.
+// cycle goes on. The same event unasked, or again, changes nothing.
 void OnModuleReset()
 {
+    if (!Flags().moduleResetAsked) return;
+    Flags().moduleResetAsked = false;
     if (JetwayHandler* handler = Parts().jetwayHandler.get())
         for (const auto& job : handler->GetJobs())
             if (job.second) job.second->StopSound();
@@ -186,12 +220,12 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
     case EventJetwayDataReceived: FSProcess::OnJetwayDataReceived(data); break;
     case EventReloadAll: OnModuleReset(); break;
     case EventMenuTestDll: Sim().TransmitEvent(EventJetwayConnectionCheck); break;
-    case EventJetwayQuery: Sim().RequestJetwayQuery(); break;
-    case EventJetwayTrigger: Sim().RequestJetwayTrigger(); break;
-    case EventJetwayInform: Sim().RequestJetwayInform(); break;
-    case EventStandInform: Sim().RequestStandInform(); break;
-    case EventJetwayMassQuery: Sim().RequestJetwayMassQuery(); break;
-    case EventStandInformLite: Sim().RequestStandInformLite(); break;
+    case EventJetwayQuery: ReadApiRequest(RequestJetwayQuery); break;
+    case EventJetwayTrigger: ReadApiRequest(RequestJetwayTrigger); break;
+    case EventJetwayInform: ReadApiRequest(RequestJetwayInform); break;
+    case EventStandInform: ReadApiRequest(RequestStandInform); break;
+    case EventJetwayMassQuery: ReadApiRequest(RequestJetwayMassQuery); break;
+    case EventStandInformLite: ReadApiRequest(RequestStandInformLite); break;
     case EventInjectionFinished: OnInjectionFinished(); break;
     case EventSimBubbleUpdate:
         if (IsDebugMode()) LoopLog().debug("[SIMBUBBLE] Handling Update (%d)", static_cast<int>(data));
@@ -201,7 +235,8 @@ void OnEvent(const SIMCONNECT_RECV_EVENT& event)
         break;
     case EventAcftLVarsResponse: Sim().RequestAcftLVars(); break;
     case EventJetwayImmediateStop:
-        LoopLog().info("[DLL:RESET_ALL FROM EXE] DLL has ignored start signal of JW [%d]", static_cast<int>(data));
+        program::PeerLog(log4cpp::Priority::INFO, "[DLL:RESET_ALL FROM EXE] DLL has ignored start signal of JW [%d]",
+                         static_cast<int>(data));
         break;
     default: break;
     }
@@ -269,6 +304,7 @@ void OnClientData(const SIMCONNECT_RECV* data, DWORD size)
     case velk_ids::RequestAcftLVars: FSProcess::OnAircraftVariables(record, recordSize); break;
     default: break;
     }
+    ApiRequestRead(message.dwRequestID);
 }
 
 void OnSystemState(const SIMCONNECT_RECV* data, DWORD size)

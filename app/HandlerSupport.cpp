@@ -11,6 +11,9 @@
 
 #include <log4cpp/Category.hh>
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <map>
 
 namespace program {
@@ -77,23 +80,40 @@ void WriteRestPose(SimObject& object, Jetway& jetway)
     Sim().SetJetwayMotion(object.GetObjectId(), &pose);
 }
 
-void SimulatorError(const std::string& line)
+void PeerLine(log4cpp::Priority::Value priority, const std::string& line)
 {
     std::map<std::string, uint64_t>& counts = Flags().simulatorErrors;
     auto entry = counts.find(line);
     if (entry == counts.end()) {
         // Past the limit every new text shares one count (the empty key, which no line has).
-        entry = counts.size() < kMaxSimulatorErrorTexts ? counts.emplace(line, 0).first : counts.try_emplace("", 0).first;
+        entry = counts.size() < kMaxPeerLineTexts ? counts.emplace(line, 0).first : counts.try_emplace("", 0).first;
     }
     const uint64_t count = ++entry->second;
     if (count == 1) {
-        LoopLog().error("%s", line.c_str());
+        LoopLog().log(priority, "%s", line.c_str());
         return;
     }
     uint64_t mark = 10;
     while (mark < count && mark <= UINT64_MAX / 10) mark *= 10;
     if (count == mark)
-        LoopLog().error("%s ... repeated %llu times", line.c_str(), static_cast<unsigned long long>(count));
+        LoopLog().log(priority, "%s ... repeated %llu times", line.c_str(), static_cast<unsigned long long>(count));
+}
+
+void PeerLog(log4cpp::Priority::Value priority, const char* format, ...)
+{
+    if (!LoopLog().isPriorityEnabled(priority)) return;
+    va_list args;
+    va_start(args, format);
+    char buffer[1024];
+    const int length = std::vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    if (length < 0) return;
+    PeerLine(priority, std::string(buffer, std::min(static_cast<size_t>(length), sizeof(buffer) - 1)));
+}
+
+void SimulatorError(const std::string& line)
+{
+    PeerLine(log4cpp::Priority::ERROR, line);
 }
 
 void SendCreationFinished()

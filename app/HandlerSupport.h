@@ -2,6 +2,8 @@
 // states they test, and the choice of the nearest stand or airport. Main thread only.
 #pragma once
 
+#include <log4cpp/Priority.hh>
+
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -39,12 +41,18 @@ Jetway* SoundJetway(SimObject& object);
 // Writes the jetway's rest pose, computed at the object's placement, to the object in the simulator.
 void WriteRestPose(SimObject& object, Jetway& jetway);
 
-// An ERROR line caused by a message of the simulator. The first of identical lines is written as it is;
-// repeats are only counted, and the count is written after 10, 100, 1000, ... of them: "<line> ...
-// repeated N times". At most kMaxSimulatorErrorTexts different lines are told apart; lines beyond them
-// are counted together and written the same way. A simulator that sends nothing but faulty messages so
-// fills the log by a few lines per tenfold, not one line per message.
-constexpr size_t kMaxSimulatorErrorTexts = 256;
+// A line that a peer can cause at will: a message of the simulator, an API request or an event of
+// another client. The first of identical lines is written as it is; repeats are only counted, and the
+// count is written after 10, 100, 1000, ... of them: "<line> ... repeated N times". At most
+// kMaxPeerLineTexts different lines are told apart; lines beyond them are counted together and written
+// the same way. A peer that sends nothing but faulty or random messages so fills the log by a few lines
+// per tenfold, not one line per message.
+constexpr size_t kMaxPeerLineTexts = 256;
+constexpr size_t kMaxSimulatorErrorTexts = kMaxPeerLineTexts;
+void PeerLine(log4cpp::Priority::Value priority, const std::string& line);
+// The same with a printf format, on "VELK.FSLOOP".
+void PeerLog(log4cpp::Priority::Value priority, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// An ERROR line caused by a message of the simulator.
 void SimulatorError(const std::string& line);
 
 // The private event that ends an injection pass (all creations answered, the probes included).

@@ -310,13 +310,21 @@ void OnJetwayDone(DWORD data)
     const uint32_t area = data % 10;
     JetwayHandler* handler = Parts().jetwayHandler.get();
     if (id == 0) {
-        LoopLog().error("[DLL:CLIENTDATA] Report of jetway 0 dropped (data %u)", static_cast<unsigned>(data));
+        program::PeerLog(log4cpp::Priority::ERROR, "[DLL:CLIENTDATA] Report of jetway 0 dropped (data %u)",
+                         static_cast<unsigned>(data));
         return;
     }
-    if (handler) handler->PushAwaitingReport(id);
+    // Any client can send this event: only a job that waits for its end is finished by it, once.
+    if (!handler || !handler->IsRegistered(id) || handler->IsAwaitingReport(id)) {
+        program::PeerLog(log4cpp::Priority::ERROR, "[DLL:CLIENTDATA] Report of jetway %u with no job waiting, dropped",
+                         static_cast<unsigned>(id));
+        return;
+    }
+    handler->PushAwaitingReport(id);
     if (!Sim().RequestJetwayDataOut(area)) {
-        if (handler) handler->RemoveAwaitingReport(id);
-        LoopLog().fatal("[DLL:CLIENTDATA] Invalid Client Data Area Channel '%d' received!", static_cast<int>(area));
+        handler->RemoveAwaitingReport(id);
+        program::PeerLog(log4cpp::Priority::FATAL, "[DLL:CLIENTDATA] Invalid Client Data Area Channel '%d' received!",
+                         static_cast<int>(area));
     }
 }
 
@@ -325,7 +333,8 @@ void OnJetwayIntermediate(DWORD data)
     if (data == 0) return;
     SimObject* object = FindJetwayObject(data);
     JetwayHandler* handler = Parts().jetwayHandler.get();
-    if (!object || !handler) return;
+    // Any client can send this event: a jetway without a job running has no phase to report.
+    if (!object || !handler || !handler->IsRegistered(data)) return;
     if (handler->IsMovingId(data)) {
         OnAiJetwayIntermediate(data, *object);
         return;
@@ -344,14 +353,15 @@ void OnJetwayReport(const uint8_t* record, size_t size)
     const uint32_t id = handler->FrontAwaitingReport();
     JetwayData received;
     if (!DecodeJetwayData(record, size, received)) {
-        LoopLog().error("[DLL:CLIENTDATA] Jetway report of %u bytes could not be read, dropped", static_cast<unsigned>(size));
+        program::PeerLog(log4cpp::Priority::ERROR, "[DLL:CLIENTDATA] Jetway report of %u bytes could not be read, dropped",
+                         static_cast<unsigned>(size));
         if (id != 0) handler->RemoveAwaitingReport(id);
         return;
     }
     // A report that no job waits for is dropped: nothing is looked up under id 0.
     if (id == 0) {
-        LoopLog().error("[DLL:CLIENTDATA] Jetway report of jetway %u with no job waiting, dropped",
-                        static_cast<unsigned>(received.JetwayObjectId));
+        program::PeerLog(log4cpp::Priority::ERROR, "[DLL:CLIENTDATA] Jetway report of jetway %u with no job waiting, dropped",
+                         static_cast<unsigned>(received.JetwayObjectId));
         return;
     }
     handler->RemoveAwaitingReport(id);

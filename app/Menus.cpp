@@ -44,8 +44,16 @@ SimObjectList* Active()
 
 void Show(FSTextMenu& menu, DWORD resultEvent)
 {
+    menu.MarkShowSent(GetTickCount());
     // The whole block, as the simulator takes a menu: the empty entries after the last line end it.
     Sim().ShowTextMenu(resultEvent, menu.GetBuffer(), menu.GetBufferSize());
+}
+
+// A show of this menu is on its way to the simulator: asking for it again (any client can send the menu
+// events, as fast as it likes) neither waits nor sends it again.
+bool ShowPending(const FSTextMenu& menu)
+{
+    return menu.IsShowPending(GetTickCount());
 }
 
 void Reshow(DWORD event, bool lowPriority)
@@ -378,6 +386,7 @@ namespace FSProcess {
 
 void ShowMainTextMenu()
 {
+    if (ShowPending(program::TriggerMenu())) return;
     Sleep(kMenuPauseMs);
     const int32_t request = Flags().lastMainMenuRequest;
     ResetMainMenuText(request);
@@ -474,6 +483,7 @@ std::string FindNearestAirport()
 
 void ShowStandOperationsMenu()
 {
+    if (ShowPending(program::StandOpsMenu())) return;
     Sleep(kMenuPauseMs);
     program::Components& parts = Parts();
     if (!parts.jetwayHandler || !parts.vdgsHandler || !Active()) return;
@@ -489,6 +499,7 @@ void ShowStandOperationsMenu()
 
 void ShowStandsMenu()
 {
+    if (ShowPending(program::StandMenu())) return;
     Sleep(kMenuPauseMs);
     program::Components& parts = Parts();
     if (!parts.jetwayHandler || !parts.vdgsHandler) return;
@@ -499,6 +510,7 @@ void ShowStandsMenu()
 
 void ShowJetwayMenu(bool fromStandOperations)
 {
+    if (ShowPending(program::JetwayMenu())) return;
     Sleep(kMenuPauseMs);
     JetwayTextMenu& page = program::JetwayMenu();
     TriggerObjectTextMenu& chooser =
@@ -512,6 +524,7 @@ void ShowJetwayMenu(bool fromStandOperations)
 
 void ShowSubMenu()
 {
+    if (ShowPending(program::AnimationMenu())) return;
     Sleep(kMenuPauseMs);
     VarDrivenAnimationSubMenu& page = program::AnimationMenu();
     size_t count = 0;

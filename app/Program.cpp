@@ -163,6 +163,8 @@ void State::Reset()
     uiPositionChange = false;
     positionInitialisation = false;
     voiceCaptureActive = false;
+    moduleResetAsked = false;
+    apiReads.clear();
     reservedKey[0] = '\0';
     lastMainMenuRequest = -1;
     reachabilityProbes.clear();

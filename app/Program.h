@@ -144,6 +144,20 @@ struct State {
     bool uiPositionChange = false;
     bool positionInitialisation = false;
     bool voiceCaptureActive = false;
+    // The module was asked to stop its jetways before a bubble rebuild and has not answered: its answer
+    // ("VELK.ReloadAll", which any client can send) goes on with the rebuild once, and only then.
+    bool moduleResetAsked = false;
+    // API requests whose area read is on its way, by request id. A request event that comes while its
+    // read is on its way reads the area once more when the read arrives, however many came: a client
+    // that floods the requests cannot pile up reads in front of the others' requests. A read unanswered
+    // for kApiReadLostMs counts as lost.
+    struct ApiRead {
+        bool asked = false;
+        bool again = false;
+        DWORD askedMs = 0;
+    };
+    static constexpr DWORD kApiReadLostMs = 2000;
+    std::map<DWORD, ApiRead> apiReads;
     char reservedKey[50] = {};
     // -1: the main menu; n: custom text-menu command n.
     int32_t lastMainMenuRequest = -1;
@@ -151,7 +165,8 @@ struct State {
     std::map<DWORD, DWORD> reachabilityProbes;
     // Aircraft and stands whose docking found no jetway for any door, each said once ("doors|stand").
     std::set<std::string> unservedDockings;
-    // Errors the simulator's messages caused, by kind (the line's format): how often each came.
+    // Lines that peers caused (the simulator's messages, API requests, other clients' events), by text:
+    // how often each came.
     std::map<std::string, uint64_t> simulatorErrors;
     // The watchdog's timer queue, and its timer when it had to go to the default queue.
     HANDLE watchdogQueue = nullptr;

@@ -1,5 +1,6 @@
 // orvane's start-up: single-instance test, log, command line, components, main initialisation.
 #include "app/FSProcess.h"
+#include "app/LogFile.h"
 #include "app/Program.h"
 #include "app/Settings.h"
 #include "foundation/ExecutablePathHelper.h"
@@ -36,7 +37,6 @@
 #include <cstring>
 
 #include <log4cpp/Category.hh>
-#include <log4cpp/FileAppender.hh>
 #include <log4cpp/PatternLayout.hh>
 #include <log4cpp/Priority.hh>
 
@@ -68,7 +68,7 @@ void SetUpLog()
         RootLog().setPriority(log4cpp::Priority::DEBUG);
         return;
     }
-    auto* appender = new log4cpp::FileAppender("default", fd);
+    auto* appender = new program::LogFileAppender("default", fd, file);
     auto* layout = new log4cpp::PatternLayout();
     layout->setConversionPattern("[%d{%H:%M:%S.%l}] %p %c : %m%n");
     appender->setLayout(layout);

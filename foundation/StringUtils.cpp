@@ -96,3 +96,21 @@ double LeadingDoubleOrZero(const std::string& text) {
     double value = 0.0;
     return ParseLeadingDouble(text, value) ? value : 0.0;
 }
+
+std::string EscapedText(std::string_view text, std::size_t fieldBytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::string_view field = text.substr(0, fieldBytes);
+    std::string escaped;
+    escaped.reserve(field.size());
+    for (const char c : field) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte <= 0x7E) {
+            escaped += c;
+            continue;
+        }
+        escaped += "\\x";
+        escaped += kHex[byte >> 4];
+        escaped += kHex[byte & 0x0F];
+    }
+    return escaped;
+}

@@ -1,6 +1,7 @@
 // Splitting, trimming and editing of std::string texts, and the small string records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -69,3 +70,9 @@ std::string_view Trimmed(std::string_view text);
 bool ParseLeadingDouble(std::string_view text, double& value, std::string_view* rest = nullptr);
 // The same, 0.0 when there is no number.
 double LeadingDoubleOrZero(const std::string& text);
+
+// A text from outside (a client, the simulator, a file) as a log line may carry it: its first
+// fieldBytes bytes, each control byte (below 32, and 127) and each byte above 127 written as \xNN with
+// two upper-case hex digits, every other byte as it is. No line end or other raw byte is left, so the
+// text can neither break a line nor begin a forged one.
+std::string EscapedText(std::string_view text, std::size_t fieldBytes = std::string_view::npos);

@@ -208,6 +208,7 @@ int32_t FSTextMenu::GetLineCount() const
 void FSTextMenu::OnMenuResult(int32_t result)
 {
     answered_ = false;
+    showPending_ = false;
     if (result >= static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_MENU_SELECT_1) &&
         result <= static_cast<int32_t>(SIMCONNECT_TEXT_RESULT_MENU_SELECT_10)) {
         // The answer may come from an older showing or another client: only a line of this page counts.

@@ -65,6 +65,16 @@ public:
     void SetAnswered(bool answered) { answered_ = answered; }
     bool IsDisplayed() const { return displayed_; }
     void SetDisplayed(bool displayed) { displayed_ = displayed; }
+    // A show sent to the simulator (at nowMs of the caller's clock) and not yet answered by any result:
+    // the same show asked again meanwhile is not sent again. A show unanswered for kShowAnswerWaitMs
+    // counts as lost, so that a lost answer never locks the menu.
+    static constexpr uint32_t kShowAnswerWaitMs = 2000;
+    void MarkShowSent(uint32_t nowMs)
+    {
+        showSentMs_ = nowMs;
+        showPending_ = true;
+    }
+    bool IsShowPending(uint32_t nowMs) const { return showPending_ && nowMs - showSentMs_ < kShowAnswerWaitMs; }
 
     void ResetPage() { currentPage_ = 1; }
     void NextPage();
@@ -101,6 +111,8 @@ private:
     std::string title_ = "VOID";
     std::string prompt_ = "VOID";
     bool displayed_ = false;
+    bool showPending_ = false;
+    uint32_t showSentMs_ = 0;
     bool answered_ = false;
     int32_t selectedIndex_ = -1;
     int32_t pageCount_ = 0;

@@ -497,6 +497,11 @@ bool JetwayHandler::IsMovingId(uint32_t id) const
 
 void JetwayHandler::RemoveAwaitingReport(uint32_t id) { EraseFirst(awaiting_, id); }
 
+bool JetwayHandler::IsAwaitingReport(uint32_t id) const
+{
+    return std::find(awaiting_.begin(), awaiting_.end(), id) != awaiting_.end();
+}
+
 void JetwayHandler::WithdrawAwaitingReport(uint32_t id)
 {
     const auto it = std::find(awaiting_.rbegin(), awaiting_.rend(), id);

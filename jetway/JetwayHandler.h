@@ -180,6 +180,7 @@ public:
     // requested; an older entry for the same id stays in its place.
     void WithdrawAwaitingReport(uint32_t id);
     uint32_t GetAwaitingReportCount() const { return static_cast<uint32_t>(awaiting_.size()); }
+    bool IsAwaitingReport(uint32_t id) const;
 
     // ---- Reset -------------------------------------------------------------------------------------
     // Stops every job's sound and motion, then empties everything but the external jetways.

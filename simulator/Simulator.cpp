@@ -235,6 +235,9 @@ struct Client {
     bool opened = false;  // its Open arrived
     // It asked for messages and none were waiting: it has handled everything sent to it so far.
     bool idle = false;
+    // When it last dispatched or said it took or handled messages (real time); its connection counts as
+    // the first. A client silent for longer than Simulator::kSilentClientMs is not waited for.
+    std::chrono::steady_clock::time_point lastHeard = std::chrono::steady_clock::now();
     // Messages that left the outbox, and how many of them the client says it took.
     uint32_t taken = 0;
     uint32_t fetched = 0;
@@ -1021,6 +1024,7 @@ void Simulator::Impl::Handle(uint32_t clientId, const Bytes& request, Bytes& rep
     Client& c = it->second;
     const auto kind = static_cast<sc::RequestKind>(kindValue);
     if (kind == sc::RequestKind::Dispatch) {
+        c.lastHeard = std::chrono::steady_clock::now();
         c.idle = c.outbox.empty();
         clientsChanged.notify_all();
         // While held, the outbox keeps its messages and the answer carries none.
@@ -1058,6 +1062,7 @@ void Simulator::Impl::HandleReceived(Client& client, sc::RequestKind kind, sc::R
 {
     uint32_t count = 0;
     if (!reader.U32(count)) return;
+    client.lastHeard = std::chrono::steady_clock::now();
     client.fetched = std::min(count, client.taken);
     if (kind == sc::RequestKind::Handled) client.idle = count == client.taken && client.outbox.empty();
     clientsChanged.notify_all();
@@ -1855,17 +1860,30 @@ void Simulator::HoldSocketMessages(bool hold)
 
 bool Simulator::WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what)
 {
+    using Clock = std::chrono::steady_clock;
+    const auto silentFor = std::chrono::milliseconds(kSilentClientMs);
+    const Clock::time_point deadline = Clock::now() + limit;
     std::unique_lock lock(impl_->mutex);
-    auto done = [&] {
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        // The earliest moment a client waited for falls silent: it is not waited for from then on.
+        Clock::time_point wake = deadline;
+        bool done = true;
         for (const auto& [id, c] : impl_->clients) {
             if (!c.connected || !c.remote) continue;
-            if (what == SocketWait::Gone) return false;
-            if (what == SocketWait::Fetched && (!c.outbox.empty() || c.fetched != c.taken)) return false;
-            if (what == SocketWait::Handled && !c.idle) return false;
+            if (what == SocketWait::Gone) {
+                done = false;
+                continue;
+            }
+            const bool waiting = what == SocketWait::Fetched ? !c.outbox.empty() || c.fetched != c.taken : !c.idle;
+            if (!waiting || now - c.lastHeard >= silentFor) continue;
+            done = false;
+            wake = std::min(wake, c.lastHeard + silentFor);
         }
-        return true;
-    };
-    return impl_->clientsChanged.wait_for(lock, limit, done);
+        if (done) return true;
+        if (now >= deadline) return false;
+        impl_->clientsChanged.wait_until(lock, wake);
+    }
 }
 
 bool Simulator::WaitForClient(const std::string& name, std::chrono::milliseconds limit)

@@ -87,7 +87,10 @@ public:
     // before they have seen it, however quickly it answers (PlayFrame).
     void HoldSocketMessages(bool hold);
     // Waits at most `limit` until the condition holds; false when it does not. Clients in this process
-    // are never waited for: they are pumped by the thread that would wait.
+    // are never waited for: they are pumped by the thread that would wait. Nor is a client that has not
+    // dispatched (nor said it took or handled messages) for kSilentClientMs of real time, until it does
+    // again: a connected client that never dispatches does not hold the others.
+    static constexpr int64_t kSilentClientMs = 5000;
     bool WaitForSocketClients(std::chrono::milliseconds limit, SocketWait what = SocketWait::Handled);
     // Waits at most `limit` for a client whose name contains `name` (without regard to case) to connect
     // and handle its first messages, so that its set-up requests are in. True when one did.

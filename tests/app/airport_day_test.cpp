@@ -245,6 +245,33 @@ TEST_F(AirportDay, TheStandChosenInTheMenuSwitchesItsDisplayAndJetwaysOn)
     EXPECT_EQ(Count("Quorvath_VELK_JetwayT"), 1u);
 }
 
+// Another client sends the menu events as fast as it likes: a show of a menu that is on its way to the
+// simulator is not sent again, so the menu opens once, and a later burst closes it and opens it once more.
+TEST_F(AirportDay, MenuEventsOfAnotherClientShowEachMenuOnceWhileItsShowIsOnItsWay)
+{
+    StartWith(kA320, kApproachLatitude, kB22Longitude);
+    HANDLE other = nullptr;
+    ASSERT_EQ(SimConnect_Open(&other, "Other client", nullptr, 0, nullptr, 0), S_OK);
+    constexpr DWORD kShow = 7;
+    SimConnect_MapClientEventToSimEvent(other, kShow, "VELK.ShowMainMenu");
+    const auto burst = [&] {
+        program_.Sim().ClearTimeline();
+        for (int i = 0; i < 50; ++i)
+            SimConnect_TransmitClientEvent(other, SIMCONNECT_OBJECT_ID_USER, kShow, 0xFFFFFFFFu,
+                                           SIMCONNECT_GROUP_PRIORITY_HIGHEST, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+        program_.Run(500);
+        size_t shows = 0;
+        for (const std::string& line : program_.Sim().Timeline())
+            if (line.find("menu 'Orvane 1.7.1' from 'Orvane VELK'") != std::string::npos) ++shows;
+        return shows;
+    };
+    EXPECT_EQ(burst(), 1u);
+    ASSERT_TRUE(program_.Sim().OpenMenu().has_value());
+    EXPECT_EQ(program_.Sim().OpenMenu()->title, "Orvane 1.7.1");
+    EXPECT_EQ(burst(), 1u) << "closed by the first, shown again by the second, not by the others";
+    SimConnect_Close(other);
+}
+
 TEST_F(AirportDay, TheJetwayMenuDocksAndUndocksOneJetwayAtTheChosenDoor)
 {
     StartWith(kA320, kDisplayLatitude - (42.0 + kA320NoseWheel) / kMetresPerDegreeLatitude, kB22Longitude);

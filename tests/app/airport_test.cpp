@@ -116,24 +116,66 @@ protected:
     simulator::Simulator sim;
 };
 
-// Done carries jetway id x 10 + result area; only areas 1 to 8 are asked for, and never for jetway 0.
-TEST_F(AirportTest, DoneReportsWaitOnlyForAValidAreaAndJetway)
+// Done carries jetway id x 10 + result area; only areas 1 to 8 are asked for, never for jetway 0, and
+// only for a jetway whose job is running and has no result asked for yet: any client can send the event.
+TEST_F(AirportTest, DoneReportsWaitOnlyForAValidAreaAndARunningJob)
 {
+    SimObject& object = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+    Jetway& jetway = *object.GetCurrentModel()->GetJetway();
+    JetwayData running = jetway.GetRecord();
+    running.JetwayObjectId = 12345;
+    jetway.SetJetwayData(running);
     struct Row {
-        DWORD data;
+        const char* why;
+        std::vector<DWORD> data;
+        bool job;
         uint32_t waiting;  // 0: none
         bool fatal;
     };
-    const Row rows[] = {{123457, 12345, false}, {123450, 0, true}, {123459, 0, true}, {7, 0, false}};
+    const Row rows[] = {
+        {"a running job", {123457}, true, 12345, false},
+        {"area 0", {123450}, true, 0, true},
+        {"area 9", {123459}, true, 0, true},
+        {"jetway 0", {7}, true, 0, false},
+        {"no job running", {123457}, false, 0, false},
+        {"the same job again", {123457, 123453, 123457}, true, 12345, false},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.data);
-        Parts().jetwayHandler->Reset();
+        SCOPED_TRACE(row.why);
+        JetwayHandler& handler = *Parts().jetwayHandler;
+        handler.Reset();
+        if (row.job) handler.RegisterJetway(jetway);
         log.Clear();
-        FSProcess::OnJetwayDone(row.data);
-        EXPECT_EQ(row.waiting, Parts().jetwayHandler->FrontAwaitingReport());
-        EXPECT_EQ(row.waiting != 0 ? 1u : 0u, Parts().jetwayHandler->GetAwaitingReportCount());
+        for (DWORD data : row.data) FSProcess::OnJetwayDone(data);
+        EXPECT_EQ(row.waiting, handler.FrontAwaitingReport());
+        EXPECT_EQ(row.waiting != 0 ? 1u : 0u, handler.GetAwaitingReportCount());
+        EXPECT_EQ(row.job, handler.IsRegistered(12345));
         EXPECT_EQ(row.fatal, log.Has("FATAL VELK.FSLOOP : [DLL:CLIENTDATA] Invalid Client Data Area Channel '" +
-                                     std::to_string(row.data % 10) + "' received!"));
+                                     std::to_string(row.data[0] % 10) + "' received!"));
+    }
+}
+
+// An intermediate report ends the waiting of the running jetway's door; any client can send it, and for a
+// jetway whose job is not running it changes nothing.
+TEST_F(AirportTest, IntermediateReportTakesOnlyARunningJobsDoor)
+{
+    SimObject& first = AddObject("Jetway:A1", {FeatureJetway}, 12345);
+    AddObject("Jetway:A2", {FeatureJetway}, 12346);
+    Jetway& jetway = *first.GetCurrentModel()->GetJetway();
+    JetwayData running = jetway.GetRecord();
+    running.JetwayObjectId = 12345;
+    jetway.SetJetwayData(running);
+    JetwayHandler& handler = *Parts().jetwayHandler;
+    for (const bool job : {false, true}) {
+        SCOPED_TRACE(job ? "job running" : "no job");
+        handler.Reset();
+        handler.AddPendingDoor(12345);
+        handler.AddPendingDoor(12346);
+        if (job) handler.RegisterJetway(jetway);
+        FSProcess::OnJetwayIntermediate(12346);  // queued, not running
+        FSProcess::OnJetwayIntermediate(12345);
+        const std::vector<uint32_t> expected = job ? std::vector<uint32_t>{12346} : std::vector<uint32_t>{12345, 12346};
+        EXPECT_EQ(handler.GetPendingDoors(), expected);
     }
 }
 

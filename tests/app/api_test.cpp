@@ -30,6 +30,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -514,6 +515,7 @@ TEST_F(ApiDay, TriggersOfUnknownJetwaysAreLoggedAndNotAnswered)
     const DWORD front = PlacedJetwayAt(kB22FrontLatitude, kB22FrontLongitude);
     for (uint32_t id : {kUnknownId, static_cast<uint32_t>(front)}) {
         program_.Log().Clear();
+        program::Flags().simulatorErrors.clear();  // each on its own: the same line again would be a repeat
         EXPECT_TRUE(Trigger(id, "1L", 0, true).empty());
         EXPECT_TRUE(program_.Log().Has("ERROR VELK.FSLOOP : [API::TRIGGER] Internal Jetway Instance not found! -> 'NULL'"))
             << id;
@@ -1056,6 +1058,36 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A client writing random records as fast as it can: each request is handled, and its lines go through
+// the repeat limiter, so the log grows by a few hundred lines, not by one or more per request.
+TEST_F(ApiDay, RandomRecordsLeaveFewLogLinesAndTheNextRequestIsAnswered)
+{
+    StartAtB22();
+    using Handler = void (*)(const uint8_t*, size_t);
+    const Handler handlers[] = {FSProcess::OnApiJetwayQuery, FSProcess::OnApiJetwayTrigger,
+                                FSProcess::OnApiJetwayInform, FSProcess::OnApiStandInform,
+                                FSProcess::OnApiMassQuery,    FSProcess::OnApiStandInformLite};
+    std::mt19937 random(26);
+    Bytes record(api_wire::kRecordSize);
+    constexpr int kRecords = 20000;
+    for (int i = 0; i < kRecords; ++i) {
+        for (uint8_t& byte : record) byte = static_cast<uint8_t>(random());
+        const size_t kind = i % std::size(handlers);
+        handlers[kind](record.data(), handlers[kind] == FSProcess::OnApiStandInformLite ? api_wire::kLiteSize
+                                                                                          : record.size());
+        if (i % 1000 == 999) Serve(0);  // the answers the client is sent
+    }
+    const size_t lines = program_.Log().Lines().size();
+    EXPECT_LT(lines, 1000u);
+    EXPECT_GT(lines, 0u);
+    bool counted = false;
+    for (const std::string& line : program_.Log().Lines())
+        counted = counted || line.find("... repeated 1000 times") != std::string::npos;
+    EXPECT_TRUE(counted) << "the count is told";
+    EXPECT_EQ(Jetways().GetExternalJetwayCount(), 0u);
+    ExpectXvlkMassAnswer();
+}
 
 // ---- Capacity ----
 

@@ -6,6 +6,11 @@
 #include "app/Settings.h"
 #include "jetway/AIMonitor.h"
 #include "link/SeasonalObjectHandler.h"
+#include "objects/EnviroDataProbe.h"
+#include "objects/InjectionQueue.h"
+#include "objects/SimObjectList.h"
+#include "scenery/QuadTree.h"
+#include "scenery/SimBubble.h"
 #include "link/SimStatus.h"
 #include "simulator/Simulator.h"
 #include "tests/app/CoreTestSupport.h"
@@ -476,6 +481,64 @@ TEST_F(DispatchTest, RepeatedSimulatorErrorsAreCountedNotEachLogged)
     EXPECT_EQ(log.Lines().size(), told + 4) << "one line per text told apart, then 1, 10, 100, 1000";
     EXPECT_EQ(log.Lines().back(), "ERROR VELK.FSLOOP : [API] Unknown API Data received! DefineID = " +
                                        std::to_string(1000 + told + 999) + " ... repeated 1000 times");
+}
+
+// "VELK.ReloadAll" goes on with a bubble rebuild only as the module's answer to the reset the rebuild
+// asked for, and once: any client can send it, unasked or as often as it likes.
+TEST_F(DispatchTest, TheModulesResetAnswerRebuildsTheBubbleOnceAndOnlyWhenAsked)
+{
+    program::Components& parts = Parts();
+    parts.simBubble.reset(new SimBubble(program::LoopLog(), nullptr, nullptr));
+    parts.activeObjects.reset(new SimObjectList());
+    parts.activeProbes.reset(new EnviroDataProbeList());
+    parts.readProbes.reset(new EnviroDataProbeList());
+    parts.quadTree.reset(new QuadTree(QuadTree::WorldBox()));
+    parts.injectionQueue.reset(new InjectionQueue());
+    Register(false);
+    SimBubble& bubble = *parts.simBubble;
+
+    bubble.SetUpdatePending(true);
+    SendEvent(EventReloadAll);
+    EXPECT_TRUE(bubble.IsUpdatePending()) << "unasked: no rebuild";
+
+    FSProcess::OnSimBubbleUpdate(SimBubble::kModeMoved, 48.1, 11.5, 1650.0);  // asks the module to reset
+    EXPECT_TRUE(bubble.IsUpdatePending());
+    SendEvent(EventReloadAll);
+    EXPECT_FALSE(bubble.IsUpdatePending()) << "the answer rebuilds";
+
+    bubble.SetUpdatePending(true);
+    SendEvent(EventReloadAll);
+    EXPECT_TRUE(bubble.IsUpdatePending()) << "a second answer to one reset: no second rebuild";
+}
+
+// Any client can send the request events as fast as it likes: while the area read of a request is on its
+// way, more events of that request read the area once more after it, not once each.
+TEST_F(DispatchTest, RequestEventsWhileTheirReadIsOnItsWayReadTheAreaOnceMore)
+{
+    Register(true);
+    const auto reads = [&] {
+        size_t count = 0;
+        for (const std::string& line : sim.Timeline())
+            if (line.find("requests client data") != std::string::npos &&
+                line.find("VELK.APIData.In") != std::string::npos)
+                ++count;
+        return count;
+    };
+    const auto deliver = [&] {
+        for (auto& message : Drain(Sim().GetHandle()))
+            FSProcess::Dispatch(reinterpret_cast<SIMCONNECT_RECV*>(message.data()), static_cast<DWORD>(message.size()),
+                                nullptr);
+    };
+    sim.SetTimelineRegistrations(true);
+    sim.ClearTimeline();
+    for (int i = 0; i < 50; ++i) SendEvent(EventJetwayMassQuery);
+    EXPECT_EQ(reads(), 1u);
+    deliver();  // the read arrives: the one asked for meanwhile goes out
+    EXPECT_EQ(reads(), 2u);
+    deliver();
+    EXPECT_EQ(reads(), 2u) << "nothing more was asked";
+    SendEvent(EventJetwayMassQuery);
+    EXPECT_EQ(reads(), 3u) << "a request after the answer is read at once";
 }
 
 TEST_F(DispatchTest, ReservedKeyIsCopiedBoundedAndBuildsTheMenuOnce)

@@ -5,22 +5,42 @@
 //
 // Nothing here waits for a time: each step waits for a process to end or for a line of the simulator's
 // timeline to arrive on its standard output.
+#include "examples/api_client/ApiClient.h"
+#include "platform/simconnect/SimConnect.h"
 #include "tests/support/TempMachineRoot.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
+#include <fcntl.h>
+#include <mutex>
+#include <random>
+#include <regex>
+#include <thread>
 #include <vector>
+
+namespace api_wire {
+// Found by the comparisons and messages of the tests below.
+bool operator==(const MassEntry& a, const MassEntry& b)
+{
+    return a.category == b.category && a.number == b.number && a.jetways == b.jetways;
+}
+void PrintTo(const MassEntry& e, std::ostream* os) { *os << "{" << e.category << ", " << e.number << ", " << e.jetways << "}"; }
+}  // namespace api_wire
 
 namespace {
 
@@ -55,7 +75,9 @@ public:
 // A child process with the machine root set, its standard output and error in pipes when asked.
 class Process {
 public:
-    Process(const std::vector<std::string>& argv, const std::string& machineRoot, bool pipeOut, bool pipeErr)
+    // outFile: standard output goes to that file instead (a pipe nobody reads would stop the child).
+    Process(const std::vector<std::string>& argv, const std::string& machineRoot, bool pipeOut, bool pipeErr,
+            const std::string& outFile = "")
     {
         int out[2] = {-1, -1}, err[2] = {-1, -1};
         if (pipeOut && pipe(out) != 0) return;
@@ -64,6 +86,10 @@ public:
         if (pid_ == 0) {
             setenv("VELK_MACHINE_ROOT", machineRoot.c_str(), 1);
             if (pipeOut) dup2(out[1], 1);
+            if (!outFile.empty()) {
+                const int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd >= 0) dup2(fd, 1);
+            }
             if (pipeErr) dup2(err[1], 2);
             for (int fd : {out[0], out[1], err[0], err[1]})
                 if (fd >= 0) close(fd);
@@ -272,6 +298,23 @@ TEST(OrvaneRun, ALogThatCannotBeOpenedIsReportedOnceOnStandardError)
     ASSERT_NE(first, std::string::npos) << errors;
     EXPECT_EQ(errors.find(line, first + 1), std::string::npos) << errors;
     EXPECT_NE(errors.find("running without a log"), std::string::npos) << errors;
+}
+
+// The log file is on a full disk (it leads to /dev/full): every write fails; orvane says so once on
+// standard error and runs its start-up to the end all the same.
+TEST(OrvaneRun, ALogThatCannotBeWrittenIsReportedOnceOnStandardError)
+{
+    MachineRoot root;
+    fs::create_directories(root.DataFolder() / "log");
+    fs::create_symlink("/dev/full", root.DataFolder() / "log/VELK.log");
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, true);
+    const std::string errors = orvane.ReadAllErrors();
+    EXPECT_EQ(orvane.Wait(), 0);
+    const std::string line = "orvane: cannot write the log file ";
+    const size_t first = errors.find(line);
+    ASSERT_NE(first, std::string::npos) << errors;
+    EXPECT_EQ(errors.find(line, first + 1), std::string::npos) << errors;
+    EXPECT_NE(errors.find("No space left on device"), std::string::npos) << errors;
 }
 
 TEST(OrvaneRun, BesideTheSimulatorFromConnectionToQuit)
@@ -670,6 +713,293 @@ TEST(ApiClientRun, DockOfADockedJetwayAndUndockOfAnUndockedOneMoveNothing)
     for (size_t at = output.find("> JetwayTrigger"); at != std::string::npos; at = output.find("> JetwayTrigger", at + 1))
         ++triggers;
     EXPECT_EQ(triggers, 2u) << output;
+}
+
+
+// ---- Hostile clients beside a well-behaved one ----
+
+const std::string kSampleMachine = VELK_SAMPLE_MACHINE;
+const std::string kBrannet = VELK_BRANNET;
+
+// The test process's own connections go to the machine root's simulator while this lives.
+class ConnectTo {
+public:
+    explicit ConnectTo(const std::string& root)
+    {
+        const char* old = std::getenv("VELK_MACHINE_ROOT");
+        if (old) old_ = old;
+        had_ = old != nullptr;
+        setenv("VELK_MACHINE_ROOT", root.c_str(), 1);
+    }
+    ~ConnectTo()
+    {
+        if (had_) setenv("VELK_MACHINE_ROOT", old_.c_str(), 1);
+        else unsetenv("VELK_MACHINE_ROOT");
+    }
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
+
+using Clock = std::chrono::steady_clock;
+
+int64_t MsSince(Clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// An API client on its own connection: requests and their answers, handed over by dispatching.
+class ApiConnection {
+public:
+    explicit ApiConnection(const std::string& name)
+    {
+        if (SimConnect_Open(&handle_, name.c_str(), nullptr, 0, nullptr, 0) != S_OK) return;
+        client_ = std::make_unique<api_client::ApiClient>(handle_);
+    }
+    ~ApiConnection()
+    {
+        client_.reset();
+        if (handle_) SimConnect_Close(handle_);
+    }
+    bool Register()
+    {
+        if (!client_ || !client_->Register()) return false;
+        const Clock::time_point start = Clock::now();
+        while (!client_->Registered() && MsSince(start) < 10000) Dispatch();
+        return client_->Registered() && client_->MissingAreas().empty();
+    }
+    api_client::ApiClient& Client() { return *client_; }
+    HANDLE Handle() const { return handle_; }
+
+    void Dispatch()
+    {
+        SimConnect_CallDispatch(
+            handle_,
+            [](SIMCONNECT_RECV* message, DWORD size, void* context) {
+                auto* self = static_cast<ApiConnection*>(context);
+                if (message->dwID == SIMCONNECT_RECV_ID_SYSTEM_STATE &&
+                    reinterpret_cast<const SIMCONNECT_RECV_SYSTEM_STATE*>(message)->dwRequestID == kSyncRequest)
+                    self->synced_ = true;
+                self->client_->HandleMessage(message, size);
+            },
+            this);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Returns once the simulator has handled every call this connection made before (they are handled in
+    // order): the calls are sent without waiting for them.
+    bool Sync()
+    {
+        synced_ = false;
+        if (SimConnect_RequestSystemState(handle_, kSyncRequest, "Sim") != S_OK) return false;
+        const Clock::time_point start = Clock::now();
+        while (!synced_ && MsSince(start) < 60000) Dispatch();
+        return synced_;
+    }
+    // The first answer of the kind (and for which mine holds) that arrives within limitMs; none when none
+    // does.
+    std::optional<api_client::Answer> Await(api_client::Answer::Kind kind, int64_t limitMs,
+                                            bool (*mine)(const api_client::Answer&) = nullptr)
+    {
+        const Clock::time_point start = Clock::now();
+        api_client::Answer answer;
+        while (MsSince(start) < limitMs) {
+            Dispatch();
+            while (client_->TakeAnswer(answer))
+                if (answer.kind == kind && (!mine || mine(answer))) return answer;
+        }
+        return std::nullopt;
+    }
+    void Forget()
+    {
+        Dispatch();
+        api_client::Answer answer;
+        while (client_->TakeAnswer(answer)) {
+        }
+        std::string error;
+        while (client_->TakeError(error)) {
+        }
+    }
+
+private:
+    static constexpr DWORD kSyncRequest = 4711;
+    HANDLE handle_ = nullptr;
+    std::unique_ptr<api_client::ApiClient> client_;
+    bool synced_ = false;
+};
+
+// Random records into the API areas, each with a request event, as fast as the connection takes them.
+void SendRandomRecords(ApiConnection& hostile, std::mt19937& random, int count)
+{
+    static const char* const kRequests[] = {"VELK.JetwayQuery",  "VELK.JetwayTrigger",   "VELK.JetwayInform",
+                                            "VELK.StandInform",  "VELK.JetwayMassQuery", "VELK.StandInform.Lite"};
+    std::vector<uint8_t> record(api_wire::kRecordSize);
+    for (int i = 0; i < count; ++i) {
+        for (uint8_t& byte : record) byte = static_cast<uint8_t>(random());
+        const char* event = kRequests[random() % std::size(kRequests)];
+        if (std::string(event) == "VELK.StandInform.Lite") hostile.Client().WriteLiteArea(record.data(), api_wire::kLiteSize);
+        else hostile.Client().WriteRequestArea(record.data(), record.size());
+        hostile.Client().SendRequestEvent(event);
+        if (i % 200 == 0) hostile.Forget();
+    }
+}
+
+// orvane's own client events with random data: menus, reloads, job reports of the module.
+void SendEventStorm(HANDLE hostile, std::mt19937& random, int count)
+{
+    static const char* const kEvents[] = {
+        "VELK.ShowMainMenu",          "VELK.ShowSubMenu",
+        "VELK.ShowJetwayMenu",        "VELK.ShowJetwayMenuStandOps",
+        "VELK.ShowStandsMenu",        "VELK.ReloadAll",
+        "VELK.JetwayAction.Done",     "VELK.JetwayAction.Intermediate",
+        "VELK.JetwayAction.DataReceived", "VELK.JetwayAction.ImmediateStop",
+        "VELK.JetwayAction.AcftLVarsResponse"};
+    constexpr DWORD kFirst = 500;
+    for (DWORD i = 0; i < std::size(kEvents); ++i) SimConnect_MapClientEventToSimEvent(hostile, kFirst + i, kEvents[i]);
+    for (int i = 0; i < count; ++i)
+        SimConnect_TransmitClientEvent(hostile, SIMCONNECT_OBJECT_ID_USER,
+                                       kFirst + static_cast<DWORD>(random() % std::size(kEvents)),
+                                       static_cast<DWORD>(random()), SIMCONNECT_GROUP_PRIORITY_HIGHEST,
+                                       SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+}
+
+// orvane over the sample airport, the aircraft parked at B22. One client writes 20,000 random records into
+// the API areas and then sends 5,000 of orvane's own events with random data; a well-behaved client beside
+// it asks for XVLK's stands all the while. It is answered within 1 s throughout, and exactly once the
+// flood is over; the menus and the stands are quiet 2 s after it; orvane's log grows by few lines, each
+// one line with its time stamp and nothing but printable bytes.
+TEST(OrvaneHostileClients, AFloodOfRecordsAndEventsLeavesTheLogShortAndTheOtherClientServed)
+{
+    MachineRoot root;
+    fs::copy(kSampleMachine, root.Root(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const fs::path timelineFile = root.Root() / "timeline.txt";
+    Process sim({kSimhost, "--scenario", kFixtures + "/parked_at_b22_until_stopped.xml", "--module", kBrannet, "--realtime"}, root.Path(), false, false,
+                timelineFile.string());
+    const auto timeline = [&] { return ReadFile(timelineFile); };
+    const auto waitFor = [&](const std::string& text, int64_t limitMs) {
+        const Clock::time_point start = Clock::now();
+        while (timeline().find(text) == std::string::npos && MsSince(start) < limitMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return timeline().find(text) != std::string::npos;
+    };
+    ASSERT_TRUE(waitFor("listening at", 10000)) << timeline();
+    Process orvane({kOrvane, "P3Dv4"}, root.Path(), false, false);
+    ASSERT_TRUE(waitFor("simulation started", 60000)) << timeline();
+
+    ConnectTo connect(root.Path());
+    ApiConnection good("Well-behaved API client");
+    ASSERT_TRUE(good.Register());
+    // orvane has built the bubble around the aircraft: XVLK's stands are listed, the same twice running,
+    // and B22 has its two jetways.
+    api_wire::JetwayQueryRequest query;
+    query.stand = {"XVLK", "GATE_B", 22};
+    query.latitude = 48.099968;
+    query.longitude = 11.5046;
+    query.altitudeFeet = 1660.2;
+    std::vector<api_wire::MassEntry> xvlk, previous;
+    uint32_t b22Jetways = 0;
+    const Clock::time_point asking = Clock::now();
+    while ((xvlk.empty() || xvlk != previous || b22Jetways != 2) && MsSince(asking) < 60000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        previous = xvlk;
+        good.Forget();
+        ASSERT_TRUE(good.Client().MassQuery({"XVLK"}));
+        const auto stands = good.Await(api_client::Answer::Kind::MassResponse, 1000);
+        xvlk = stands ? stands->stands.entries : std::vector<api_wire::MassEntry>{};
+        ASSERT_TRUE(good.Client().JetwayQuery(query));
+        const auto jetways = good.Await(api_client::Answer::Kind::JetwayResponse, 1000);
+        b22Jetways = jetways ? jetways->jetways.count : 0;
+    }
+    ASSERT_FALSE(xvlk.empty());
+    ASSERT_EQ(xvlk, previous);
+    ASSERT_EQ(b22Jetways, 2u);
+    const size_t logLinesBefore = Lines(root.Log()).size();
+
+    ApiConnection hostile("Hostile client");
+    ASSERT_TRUE(hostile.Register());
+    std::atomic<int> phase{0};  // 1 records, 2 events, 3 done
+    std::atomic<size_t> logLinesAfterRecords{0};
+    std::thread flood([&] {
+        std::mt19937 random(26);
+        phase = 1;
+        SendRandomRecords(hostile, random, 20000);
+        hostile.Sync();
+        logLinesAfterRecords = Lines(root.Log()).size();
+        phase = 2;
+        SendEventStorm(hostile.Handle(), random, 5000);
+        hostile.Sync();
+        phase = 3;
+    });
+
+    // Answered within 1 s throughout: its own answer (XVLK's, which no random record asks for), unless a
+    // random record overwrote its request before orvane read it; then the answer read that record.
+    const auto ownAnswer = [](const api_client::Answer& a) { return a.stands.icao == "XVLK"; };
+    int64_t slowestMs = 0;
+    int asked = 0, own = 0;
+    while (phase != 3) {
+        good.Forget();
+        const Clock::time_point sent = Clock::now();
+        ASSERT_TRUE(good.Client().MassQuery({"XVLK"}));
+        const auto answer = good.Await(api_client::Answer::Kind::MassResponse, 5000,
+                                       phase == 2 ? +ownAnswer : nullptr);
+        ASSERT_TRUE(answer.has_value()) << "no answer within 5 s in phase " << phase;
+        slowestMs = std::max(slowestMs, MsSince(sent));
+        ++asked;
+        if (ownAnswer(*answer)) {
+            EXPECT_EQ(answer->stands.entries, xvlk);
+            ++own;
+        }
+    }
+    flood.join();
+    EXPECT_LE(slowestMs, 1000) << asked << " requests, " << own << " answered with XVLK's stands";
+    EXPECT_GT(own, 0);
+
+    // Settled within 2 s: from then on no menu opens or closes and no object is made or removed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const size_t settledAt = timeline().size();
+    for (int i = 0; i < 5; ++i) {
+        good.Forget();
+        ASSERT_TRUE(good.Client().MassQuery({"XVLK"}));
+        const auto answer = good.Await(api_client::Answer::Kind::MassResponse, 1000);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->stands.icao, "XVLK");
+        EXPECT_EQ(answer->stands.entries, xvlk);
+    }
+    good.Forget();
+    ASSERT_TRUE(good.Client().JetwayQuery(query));
+    const auto jetways = good.Await(api_client::Answer::Kind::JetwayResponse, 1000);
+    ASSERT_TRUE(jetways.has_value());
+    EXPECT_EQ(jetways->jetways.count, 2u) << "B22's two jetways";
+    const std::string after = timeline().substr(settledAt);
+    for (const char* busy : {"] menu '", "created for 'Orvane VELK'", "removed by 'Orvane VELK'"})
+        EXPECT_EQ(after.find(busy), std::string::npos) << busy << "\n" << after.substr(0, 4000);
+
+    sim.Signal(SIGTERM);
+    sim.Wait();
+    EXPECT_EQ(orvane.Wait(), 0);
+
+    const std::string log = root.Log();
+    const std::vector<std::string> lines = Lines(log);
+    EXPECT_LT(logLinesAfterRecords - logLinesBefore, 1000u) << "lines for 20,000 random records";
+    EXPECT_LT(lines.size() - logLinesBefore, 2000u) << "lines for the whole flood";
+    const std::regex stamped(R"(\[\d\d:\d\d:\d\d\.\d\d\d\] (DEBUG|INFO|WARN|ERROR|FATAL) \S* ?: .*)");
+    size_t unstamped = 0, rawBytes = 0;
+    for (const std::string& line : lines) {
+        if (!std::regex_match(line, stamped)) ++unstamped;
+        for (const char c : line) rawBytes += (c < 0x20 || c > 0x7E) ? 1 : 0;
+    }
+    EXPECT_EQ(unstamped, 0u);
+    EXPECT_EQ(rawBytes, 0u);
+    EXPECT_NE(log.find("... repeated"), std::string::npos) << "the limiter counted the repeats";
+    EXPECT_NE(LastLine(log).find("INFO  : Terminate VELK."), std::string::npos);
 }
 
 }  // namespace

@@ -203,3 +203,26 @@ TEST(StringsTest, StringTripleListClear) {
 }
 
 }  // namespace
+
+// A text from outside reaches the log escaped: nothing in it can end the line or start another.
+TEST(StringsTest, EscapedTextLeavesOnlyPrintableBytes) {
+    struct Case {
+        const char* why;
+        std::string text;
+        size_t field;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"printable text stays", "EDDF gate A:12 ~\\", std::string::npos, "EDDF gate A:12 ~\\"},
+        {"a forged line", "ok\n[12:00:00.000] INFO  : forged\r", std::string::npos,
+         "ok\\x0A[12:00:00.000] INFO  : forged\\x0D"},
+        {"NUL, DEL and high bytes", std::string("a\0b\x7F\x80\xFF", 6), std::string::npos, "a\\x00b\\x7F\\x80\\xFF"},
+        {"cut to the field before escaping", "\x01\x02\x03\x04\x05", 2, "\\x01\\x02"},
+        {"a field longer than the text", "KJFK", 5, "KJFK"},
+        {"an empty field", "KJFK", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(EscapedText(c.text, c.field), c.expected);
+    }
+}

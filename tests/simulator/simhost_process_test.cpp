@@ -204,6 +204,49 @@ INSTANTIATE_TEST_SUITE_P(Platforms, SimhostProcessTest,
                              return name;
                          });
 
+// A client that connects and never dispatches holds the fast mode no longer than it stays silent: the
+// working client beside it is still served in lock-step, every frame, and the day ends in real seconds
+// (waiting for the silent one at every frame would take 1 s per frame, 400 s here).
+TEST(SimhostProcessTest, ASilentClientBesideAWorkingOneStopsHoldingTheClock)
+{
+    TempMachineRoot root;
+    const std::string scenario = root.Path() + "/silent.xml";
+    std::ofstream(scenario) << "<Scenario platform=\"P3Dv4\" frameRate=\"20\" duration=\"20\" waitClient=\"probe\" "
+                               "waitTimeout=\"60\"><Sim time=\"0\" action=\"start\"/></Scenario>";
+    Child simhost;
+    ASSERT_TRUE(simhost.Start({SIMHOST_PATH, "--scenario", scenario, "--machine-root", root.Path(), "--fast"}));
+    ASSERT_TRUE(simhost.ReadUntil("waiting for a client")) << simhost.Output();
+    const auto started = std::chrono::steady_clock::now();
+
+    HANDLE silent = nullptr;
+    ASSERT_EQ(SimConnect_Open(&silent, "Silent client", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(silent, 1, "Frame"), S_OK);
+    Reactor client;
+    ASSERT_EQ(SimConnect_Open(&client.h, "Lock-step Probe", nullptr, 0, nullptr, 0), S_OK);
+    ASSERT_EQ(SimConnect_SubscribeToSystemEvent(client.h, 1, "Frame"), S_OK);
+    ASSERT_EQ(SimConnect_MapClientEventToSimEvent(client.h, 2, "Probe.Reaction"), S_OK);
+    client.Run();
+    EXPECT_TRUE(client.quit);
+    SimConnect_Close(client.h);
+    EXPECT_EQ(simhost.Finish(), 0) << simhost.Output();
+    SimConnect_Close(silent);
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 20) << "the silent client is waited for no longer than "
+                           << simulator::Simulator::kSilentClientMs << " ms";
+
+    EXPECT_EQ(client.frames, 400);
+    const std::string& out = simhost.Output();
+    const std::regex reaction(R"(\[\s*(\d+)\.(\d+)\] event 'Probe.Reaction' data (\d+) from)");
+    int seen = 0;
+    for (std::sregex_iterator it(out.begin(), out.end(), reaction), end; it != end; ++it) {
+        const int ms = std::stoi((*it)[1]) * 1000 + std::stoi((*it)[2]);
+        ASSERT_EQ(ms, std::stoi((*it)[3]) * 50) << it->str();
+        ++seen;
+    }
+    EXPECT_EQ(seen, 400);
+}
+
 // Every reaction of an event in the output, as (ms, frame number) in order.
 std::vector<std::pair<int, int>> Reactions(const std::string& out, const std::string& event)
 {
