@@ -715,11 +715,7 @@ TEST(ApiClientRun, DockOfADockedJetwayAndUndockOfAnUndockedOneMoveNothing)
     EXPECT_EQ(triggers, 2u) << output;
 }
 
-
 // ---- Hostile clients beside a well-behaved one ----
-
-const std::string kSampleMachine = VELK_SAMPLE_MACHINE;
-const std::string kBrannet = VELK_BRANNET;
 
 // The test process's own connections go to the machine root's simulator while this lives.
 class ConnectTo {
