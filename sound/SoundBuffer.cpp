@@ -291,6 +291,13 @@ void SoundBuffer::Stop()
     secondHalfCount_ = 0;
 }
 
+void SoundBuffer::Release()
+{
+    if (buffer_ != nullptr && playing_) buffer_->Stop();
+    DeleteTimer();
+    ReleaseDeviceObjects();
+}
+
 void SoundBuffer::OnTimer(PVOID self, BOOLEAN)
 {
     static_cast<SoundBuffer*>(self)->Refill();
