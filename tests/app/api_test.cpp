@@ -20,6 +20,7 @@
 #include "objects/SimObjectModel.h"
 #include "objects/StandData.h"
 #include "platform/dsound.h"
+#include "platform/window.h"
 #include "sound/SoundBuffer.h"
 #include "sound/SoundEngine.h"
 
@@ -838,6 +839,7 @@ INSTANTIATE_TEST_SUITE_P(
 class ApiShutdown : public ApiDay {
 protected:
     static constexpr const char* kClick = "RADIO_CLICK_LOOP";
+    platform::ScopedWindow window_{"FS98MAIN"};  // the simulator's main window, which the engine binds to
     platform::ScopedRecordingDevice device_;
 };
 
