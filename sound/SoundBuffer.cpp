@@ -293,8 +293,9 @@ void SoundBuffer::Stop()
 
 void SoundBuffer::Release()
 {
-    if (buffer_ != nullptr && playing_) buffer_->Stop();
+    // The refill first (waiting for one that runs): nothing touches the device buffer afterwards.
     DeleteTimer();
+    if (buffer_ != nullptr && playing_) buffer_->Stop();
     ReleaseDeviceObjects();
 }
 
