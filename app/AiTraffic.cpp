@@ -527,7 +527,8 @@ bool DecideAiDocking(SimObject* jetway, AIObject& ai, const std::string& door, b
     if (current && current->HasConfig()) {
         uint32_t mask = 0;
         const bool solved = SolveForDoor(*jetway, *current, ai, door, mask);
-        if (jetway->IsRecreatePending()) return solved;
+        // The jetway is about to be created anew: no decision before it is back.
+        if (jetway->IsRecreatePending()) return false;
         if (!solved) {
             ReleaseDoor(ai, door);
             jetway->SelectModel(0);
@@ -609,6 +610,9 @@ void UndockAiJetway(AIObject& ai)
 {
     AIMonitor* monitor = Parts().aiMonitor.get();
     const ExitList exits = ai.RebuildSortedExitsForUndock();
+    // The retry count decides for every door at once: the reset after the first forced door must not
+    // leave the others stuck.
+    const bool forced = ai.GetRetryCounter() == kForcedUndockRetries;
     for (const auto& [door, exit] : exits) {
         SimObject* object = ai.GetDoorJetwayObject(door);
         if (!object) continue;
@@ -617,7 +621,6 @@ void UndockAiJetway(AIObject& ai)
             LoopLog().warn("[JETWAY CONTROL SYSTEM:AI] No 'jetway.cfg' not found/valid! Not undocking from AI...");
             continue;
         }
-        const bool forced = ai.GetRetryCounter() == kForcedUndockRetries;
         if ((jetway->IsMoving() || !jetway->IsDocked()) && !forced) continue;
         if (forced) {
             jetway->SetDocked(true);
@@ -667,11 +670,13 @@ void OnJetwayDataReceived(DWORD data)
     }
     const bool wasPending = monitor->RemovePendingJetway(data);
     const JetwayHandler* handler = Parts().jetwayHandler.get();
-    // The module acknowledges user and API jobs too: with no AI job waiting for it, there is nothing to do.
+    // The module acknowledges user and API jobs too: with no AI job waiting for it, nothing of the AI jobs
+    // is touched, but the next queued AI job still goes out.
     if (!wasPending && !(handler && handler->IsMovingId(data))) {
         program::PeerLog(log4cpp::Priority::DEBUG,
-                         "[JETWAY CONTROL SYSTEM:AI] Jetway [%u] acknowledged with no AI job waiting, dropped",
+                         "[JETWAY CONTROL SYSTEM:AI] Jetway [%u] acknowledged with no AI job waiting",
                          static_cast<unsigned>(data));
+        SendAiJetwayJob();
         return;
     }
     const bool notTracked = monitor->RemoveTrackedJob(data);

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -127,11 +128,12 @@ void TriggerForAi(const api_wire::JetwayTriggerRequest& request)
     ai->SetDoorJetway(request.door, object);
     if (FSProcess::DecideAiDocking(object, *ai, request.door, false, true)) {
         if (JetwayControl* control = Parts().jetwayControl.get()) control->DetectAiAtJetway(ai->GetObjectID());
-    } else {
-        // Refused: the aircraft had no door assigned before, and keeps none, so the next trigger docks.
-        ai->SetDoorJetway(request.door, nullptr);
-        SendTriggerStatusEvent(IdAndStatus(request.jetwayId, api_wire::kTriggerNoSolution));
+        return;
     }
+    // Refused: the door assigned for the decision is given back, so the aircraft keeps no door it is not
+    // served at.
+    ai->SetDoorJetway(request.door, nullptr);
+    SendTriggerStatusEvent(IdAndStatus(request.jetwayId, api_wire::kTriggerNoSolution));
 }
 
 void TriggerForUser(const api_wire::JetwayTriggerRequest& request)
@@ -175,23 +177,23 @@ void TriggerForUser(const api_wire::JetwayTriggerRequest& request)
 
 void ResetApiJobs(JetwayHandler& handler)
 {
-    std::vector<uint32_t> ids;
-    for (const auto& job : handler.GetJobs()) ids.push_back(job.first);
+    // Every registration ends, the jetway at rest or moving.
+    const std::vector<uint32_t> ids = handler.ListExternalJetwayIds();
     AIMonitor* monitor = Parts().aiMonitor.get();
     for (uint32_t id : ids) {
         SimObject* object = handler.FindJetway(id);
-        Jetway* jetway = object ? CurrentJetway(*object) : nullptr;
-        if (!jetway) continue;
-        jetway->StopSound();
-        DropFromAiJobs(id);
-        const int32_t occupant = object->GetStandData().GetOccupantId();
-        if (AIObject* ai = monitor && occupant != 0 ? monitor->FindAIObject(occupant) : nullptr) {
-            PeerLog(Level::DEBUG, "[API::APPRESET] pAI: %d [%d]", static_cast<int>(occupant), static_cast<int>(id));
-            ai->ReleaseDoorOfJetway(static_cast<int32_t>(id));
-        }
-        if (jetway->IsMoving()) {
-            handler.RemoveMoving(id);
-            AbortIfMoving(*jetway, id);
+        if (Jetway* jetway = object ? CurrentJetway(*object) : nullptr) {
+            jetway->StopSound();
+            DropFromAiJobs(id);
+            const int32_t occupant = object->GetStandData().GetOccupantId();
+            if (AIObject* ai = monitor && occupant != 0 ? monitor->FindAIObject(occupant) : nullptr) {
+                PeerLog(Level::DEBUG, "[API::APPRESET] pAI: %d [%d]", static_cast<int>(occupant), static_cast<int>(id));
+                ai->ReleaseDoorOfJetway(static_cast<int32_t>(id));
+            }
+            if (jetway->IsMoving()) {
+                handler.RemoveMoving(id);
+                AbortIfMoving(*jetway, id);
+            }
         }
         FinishJob(handler, id);
     }
@@ -280,12 +282,35 @@ uint32_t RemoveExternalJetway(JetwayHandler& handler, uint32_t id)
 
 // ---- StandInform ----
 
+// A stand exists when its key has that number among the jetways' stands (placed or registered by a
+// client) or among the guidance displays' stands.
+bool StandExists(const std::string& key, uint32_t number)
+{
+    if (const JetwayHandler* handler = Parts().jetwayHandler.get()) {
+        const auto placed = handler->GetStandList().find(key);
+        if (placed != handler->GetStandList().end() && placed->second.count(number) != 0) return true;
+        const auto registered = handler->GetExternalStandIndex().find(key);
+        if (registered != handler->GetExternalStandIndex().end() && registered->second.count(number) != 0) return true;
+    }
+    if (const VDGSHandler* vdgs = Parts().vdgsHandler.get(); vdgs && number <= INT32_MAX) {
+        const auto guided = vdgs->GetStandMap().find(key);
+        if (guided != vdgs->GetStandMap().end() && guided->second.count(static_cast<int32_t>(number)) != 0) return true;
+    }
+    return false;
+}
+
 uint32_t InformStand(const api_wire::StandInformRequest& request, bool markApi)
 {
     StandTextMenu& menu = program::StandMenu();
+    const std::string key = request.stand.icao + ":" + request.stand.name;
     switch (request.mode) {
     case api_wire::kStandSelect:
-        menu.OnSelect(request.stand.icao + ":" + request.stand.name);
+        if (!StandExists(key, request.stand.number)) {
+            LoopLog().warn("[API::STANDINFORM] No stand '%s' #%u: nothing selected", key.c_str(),
+                           static_cast<unsigned>(request.stand.number));
+            return api_wire::kStandOther;
+        }
+        menu.OnSelect(key);
         menu.SetSelectedStandNumber(static_cast<int32_t>(request.stand.number));
         if (markApi) menu.MarkSelectedStand();
         FSProcess::ActivateStandVdgs(false);

@@ -120,7 +120,8 @@ void RemoveActiveObjects()
             EnviroDataProbe* probe = probes.At(i);
             if (!probe->IsInSimulation()) continue;
             probe->SetCreatedSimTitle(probe->GetCurrentSimTitle());
-            Sim().StopProbeRequest(probe->GetObjectId(), static_cast<DWORD>(probe->GetLinkedIndex() + 1));
+            // By the probe's index: the connection stops the request that index was started with.
+            Sim().StopProbeRequest(probe->GetObjectId(), static_cast<DWORD>(probe->GetLinkedIndex()));
             Sim().RemoveObject(probe->GetObjectId(), probe->GetRequestId());
             FSProcess::RemoveSimObject(probe, false);
         }
@@ -185,11 +186,12 @@ void ReloadAll(bool reload)
 void ProbeExternalObjects()
 {
     JetwayHandler* handler = Parts().jetwayHandler.get();
-    if (!handler || handler->IsEmpty()) return;
-    for (const auto& job : handler->GetJobs()) {
-        SimObject* object = handler->FindJetway(job.first);
+    // Every jetway a client registered, at rest or moving: one the client deleted at rest is found too.
+    if (!handler || handler->GetExternalJetwayCount() == 0) return;
+    for (const uint32_t id : handler->ListExternalJetwayIds()) {
+        SimObject* object = handler->FindJetway(id);
         if (!object) continue;
-        if (job.second) job.second->StopSound();
+        if (Jetway* jetway = program::CurrentJetway(*object)) jetway->StopSound();
         Sim().RequestSimDisabled(object->GetObjectId());
         Flags().reachabilityProbes[Sim().GetLastSentPacketId()] = object->GetObjectId();
     }

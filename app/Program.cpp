@@ -73,12 +73,15 @@ Components::~Components() = default;
 
 void Components::ReleaseAtShutdown()
 {
-    // The radio click's refill reads the engine's status flags, which live in the SimStatus.
-    RadioClick().Stop();
-    // The objects first: their timers and sounds point at the status flags and the sound engine.
+    // The radio click lives until the program's end: its refill and its device objects must not outlive
+    // the sound engine and the status flags it reads, so it gives them back now.
+    RadioClick().Release();
+    // The objects first: their timers and sounds point at the status flags and the sound engine. The
+    // jetway handler holds the jetways clients registered, whose sounds may be playing.
     seasonal.reset();
     jetwayControl.reset();
     jetwayLink.reset();
+    jetwayHandler.reset();
     activeObjects.reset();
     allObjects.reset();
     protectionZones.reset();
@@ -90,17 +93,17 @@ void Components::ReleaseAtShutdown()
     aircraftConfig.reset();
     aircraftParameters.reset();
     customCommands.reset();
-    simStatus.reset();
     sceneryFileRegistry.reset();
     folderManager.reset();
     aiMonitor.reset();
     ikSolver.reset();
-    jetwayHandler.reset();
     vdgsHandler.reset();
     gateNumberBox.reset();
     injectionQueue.reset();
     linkedObjectHandler.reset();
+    // Last the engine, then the status flags that it and every sound read.
     soundEngine.reset();
+    simStatus.reset();
 }
 
 StandTextMenu& StandMenu()

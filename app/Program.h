@@ -92,8 +92,9 @@ struct Components {
     Components& operator=(Components&&) noexcept;
     ~Components();
 
-    // Stops the radio click, then destroys every component but the settings, the objects first and the
-    // sound engine last.
+    // Releases the radio click's sound, then destroys every component but the settings: the jetway
+    // handler (with the jetways clients registered) and the objects first, then the sound engine, and the
+    // simulation status that sounds and animations read last of all.
     void ReleaseAtShutdown();
 
     std::unique_ptr<Settings> settings;

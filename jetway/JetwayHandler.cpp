@@ -44,6 +44,28 @@ const Jetway* JetwayOf(const SimObject& object)
     return model ? model->GetJetway() : nullptr;
 }
 
+// A chosen slot: the jetway's type, its record's double at 5056 and its state. A jetway without a record
+// to read is answered at rest and undocked.
+void DescribeSlot(const SimObject& object, uint32_t slot, StandJetwayStatus& status)
+{
+    status.states[slot] = StandJetwayStatus::kStateUndocked;
+    const Jetway* jetway = JetwayOf(object);
+    if (!jetway) return;
+    const JetwayData& record = jetway->GetRecord();
+    status.types[slot] = record.JetwayType;
+    status.rootFloorHeights[slot] = record.RootFloorHeight;
+    if (record.Moving)
+        status.states[slot] = record.Docked ? StandJetwayStatus::kStateMovingDocked : StandJetwayStatus::kStateMovingUndocked;
+    else
+        status.states[slot] = record.Docked ? StandJetwayStatus::kStateDocked : StandJetwayStatus::kStateUndocked;
+}
+
+// Every slot past the chosen jetways answers empty.
+void MarkEmptySlots(uint32_t chosen, StandJetwayStatus& status)
+{
+    for (uint32_t i = chosen; i < StandJetwayInfo::kSlots; ++i) status.states[i] = StandJetwayStatus::kStateEmpty;
+}
+
 void CopyName(char (&field)[StandJetwayInfo::kNameSize], const std::string& name)
 {
     const std::size_t n = std::min(name.size(), sizeof field - 1);
@@ -273,19 +295,9 @@ void JetwayHandler::QueryStandJetways(const std::string& icao, const std::string
             info.distances[i] = d;
             info.bearings[i] = b;
             CopyName(info.names[i], object.GetNameSuffix());
-            if (const Jetway* jetway = JetwayOf(object)) {
-                const JetwayData& record = jetway->GetRecord();
-                status.types[i] = record.JetwayType;
-                status.rootFloorHeights[i] = record.RootFloorHeight;
-                if (record.Moving) {
-                    status.states[i] =
-                        record.Docked ? StandJetwayStatus::kStateMovingDocked : StandJetwayStatus::kStateMovingUndocked;
-                } else {
-                    status.states[i] = record.Docked ? StandJetwayStatus::kStateDocked : StandJetwayStatus::kStateUndocked;
-                }
-            }
+            DescribeSlot(object, i, status);
         }
-        for (uint32_t i = info.Entries(); i < StandJetwayInfo::kSlots; ++i) status.states[i] = StandJetwayStatus::kStateEmpty;
+        MarkEmptySlots(info.Entries(), status);
         return;
     }
 
@@ -298,7 +310,9 @@ void JetwayHandler::QueryStandJetways(const std::string& icao, const std::string
         info.distances[i] = object.GetSortValue1();
         info.bearings[i] = object.GetSortValue2();
         CopyName(info.names[i], object.GetNameSuffix());
+        DescribeSlot(object, i, status);
     }
+    MarkEmptySlots(info.Entries(), status);
 }
 
 std::vector<SimObject*> JetwayHandler::FindJetwaysNear(SimObjectList& active, double latitude, double longitude,

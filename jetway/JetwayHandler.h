@@ -120,7 +120,8 @@ public:
     void ListAirportStands(const std::string& icao, StandListEntry* entries, uint32_t capacity,
                            uint32_t* count) const;
     // The API's stand query: the stand's jetways when the stand is known, else the jetways near the
-    // position, nearest first (the status record then stays zero).
+    // position, nearest first. Each chosen slot gets its jetway's type and state, every slot past them
+    // the empty state.
     void QueryStandJetways(const std::string& icao, const std::string& gate, uint32_t number, double latitude,
                            double longitude, double headingDeg, SimObjectList& active, StandJetwayInfo& info,
                            StandJetwayStatus& status) const;

@@ -187,6 +187,7 @@ public:
         if (left == 0) {
             std::lock_guard guard(device_->lock);
             state_->info.released = true;
+            state_->info.releasedAfterDevice = device_->devicesReleased > 0;
             state_->info.playing = false;
             if (!device_->recording) {
                 std::erase(device_->buffers, state_);

@@ -162,6 +162,7 @@ struct RecordedBuffer {
     DWORD bytes = 0;
     WAVEFORMATEX format;
     bool released = false;
+    bool releasedAfterDevice = false;  // its device had been released already
     bool playing = false;
     bool looping = false;
     DWORD playCursor = 0;

@@ -291,6 +291,14 @@ void SoundBuffer::Stop()
     secondHalfCount_ = 0;
 }
 
+void SoundBuffer::Release()
+{
+    // The refill first (waiting for one that runs): nothing touches the device buffer afterwards.
+    DeleteTimer();
+    if (buffer_ != nullptr && playing_) buffer_->Stop();
+    ReleaseDeviceObjects();
+}
+
 void SoundBuffer::OnTimer(PVOID self, BOOLEAN)
 {
     static_cast<SoundBuffer*>(self)->Refill();

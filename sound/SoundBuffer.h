@@ -45,6 +45,9 @@ public:
     void Halt();
     // Stops, rewinds the source and silences the buffer.
     void Stop();
+    // Stops the sound, waiting for a running refill, and gives the device objects back; the settings stay,
+    // and a later Play creates them again. Called before the engine goes when the buffer outlives it.
+    void Release();
 
     bool IsLooped() const { return looped_.load(); }
     bool IsCreated() const { return created_; }

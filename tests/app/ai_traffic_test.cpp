@@ -222,6 +222,16 @@ protected:
                                   static_cast<DWORD>(m.size()));
     }
 
+    // A user job of the jetway, running: entered in the handler under its record's id.
+    void StartUserJob(uint32_t id)
+    {
+        JetwayData record = J(id).GetRecord();
+        record.JetwayObjectId = id;
+        J(id).SetJetwayData(record);
+        Parts().jetwayHandler->RegisterJetway(J(id));
+        ASSERT_TRUE(Parts().jetwayHandler->IsRegistered(id));
+    }
+
     SimObjectList& List() { return *Parts().activeObjects; }
     AIMonitor& Monitor() { return *Parts().aiMonitor; }
     SimObject& Object(uint32_t id) { return *List().FindByObjectId(id); }
@@ -535,6 +545,54 @@ TEST_F(AiTrafficTest, LeavingAircraftUndocksItsJetway)
     }
 }
 
+// A leaving 737 whose two jetways are both stuck moving: on the fourth scan each door is forced, not only
+// the first, and both jetways get their undocking jobs.
+TEST_F(AiTrafficTest, LeavingAircraftHasEveryStuckDoorForced)
+{
+    AddB738Stand();
+    const simulator::ObjectId id = AddAi(kB738, "sleep", "XVLK", "GATE A 1, GATE_MEDIUM");
+    Scan();
+    FSProcess::OnJetwayDataReceived(501);
+    FSProcess::OnJetwayIntermediate(501);
+    FSProcess::OnJetwayDataReceived(502);
+    ASSERT_EQ(2u, ModuleEvents().size());
+    for (uint32_t jetway : {501u, 502u}) {
+        J(jetway).SetMoving(true);
+        J(jetway).SetDocked(false);
+        Parts().jetwayHandler->UnregisterJetway(jetway);
+        Parts().jetwayHandler->RemoveMoving(jetway);
+    }
+    const AIObject* ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+    ASSERT_NE(nullptr, ai);
+    ASSERT_EQ(501, ai->GetExit("1L").GetJetwayId());
+    ASSERT_EQ(502, ai->GetExit("2L").GetJetwayId());
+
+    ASSERT_TRUE(sim.UpdateAiAircraft(id, MakeAi(kB738, "clearance", "XVLK", "GATE A 1, GATE_MEDIUM")));
+    for (int scan = 1; scan < 4; ++scan) {
+        Scan();
+        EXPECT_TRUE(ModuleEvents().empty()) << scan;
+    }
+    Scan();
+    ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+    ASSERT_NE(nullptr, ai);
+    EXPECT_EQ(-1, ai->GetExit("1L").GetJetwayId());
+    EXPECT_EQ(-1, ai->GetExit("2L").GetJetwayId());
+    EXPECT_FALSE(ai->HasDoorAssignments());
+    for (uint32_t jetway : {501u, 502u}) EXPECT_TRUE(J(jetway).IsDocked()) << jetway << ": forced docked, to undock";
+    const std::vector<ModuleEvent> events = ModuleEvents();
+    ASSERT_EQ(1u, events.size()) << "one job at a time";
+    EXPECT_EQ(kModuleStart, events[0].event);
+    // The second job follows once the module has taken the first.
+    const uint32_t first = events[0].data / 10;
+    FSProcess::OnJetwayDataReceived(first);
+    FSProcess::OnJetwayIntermediate(first);
+    const std::vector<ModuleEvent> next = ModuleEvents();
+    ASSERT_EQ(1u, next.size());
+    EXPECT_EQ(kModuleStart, next[0].event);
+    EXPECT_EQ(first == 501 ? 502u : 501u, next[0].data / 10);
+    sim.RemoveObject(id);
+}
+
 // A jetway showing its static model: the door is solved with the operable model 1, which the jetway is
 // then switched to; the job follows in a later scan, once the jetway is back in the simulation.
 TEST_F(AiTrafficTest, StaticJetwayIsSolvedWithItsOperableModelAndSwitched)
@@ -710,11 +768,114 @@ TEST_F(AiTrafficTest, AcknowledgementWithoutAnAiJobChangesNothing)
     FSProcess::OnAiJetwayIntermediate(0, jetway);
     EXPECT_TRUE(log.Has("WARN VELK.FSLOOP : [JETWAY CONTROL SYSTEM:AI] Job acknowledgement without a jetway id ignored"));
 
-    // The user's own job at that stand: acknowledged, never aborted.
+    // The user's own job at that stand (running, so the AI job queued for the jetway waits): acknowledged,
+    // never aborted.
+    StartUserJob(801);
     FSProcess::OnJetwayDataReceived(801);
     EXPECT_TRUE(ModuleEvents().empty());
     EXPECT_EQ(1u, Monitor().GetTrackedJobCount());
     EXPECT_EQ(1u, Monitor().GetJobCountOf(4242));
+}
+
+// A jetway that waits to be created anew gets no decision: the answer is no, and nothing is assigned.
+// A jetway a client registered, standing where it reaches the 737's door 1L; the aircraft parked at no
+// stand, so that the scan assigns it nothing.
+TEST_F(AiTrafficTest, JetwayWaitingToBeRecreatedIsRefusedAndAssignedNothing)
+{
+    for (const bool pending : {false, true}) {
+        SCOPED_TRACE(pending ? "waiting to be re-created" : "in place");
+        Parts().jetwayHandler->Reset();
+        Parts().jetwayHandler->RemoveExternalJetway(601);
+        Monitor().Reset();
+        Monitor().ClearTrackedJobs();
+        const simulator::ObjectId id = AddAi(kB738, "sleep");
+        Scan();
+        AIObject* ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+        ASSERT_NE(nullptr, ai);
+        ASSERT_FALSE(ai->HasDoorAssignments());
+        SimObject jetway = MakeJetway(601, 2.829 + 21.0, 43.0 * kFt - 0.55, 1, 1);
+        jetway.SetRecreatePending(pending);
+        ASSERT_TRUE(Parts().jetwayHandler->AddExternalJetway(jetway));
+
+        EXPECT_EQ(!pending, FSProcess::DecideAiDocking(Parts().jetwayHandler->FindJetway(601), *ai, "1L", false, false));
+        EXPECT_EQ(pending ? -1 : 601, ai->GetExit("1L").GetJetwayId());
+        EXPECT_EQ(!pending, ai->GetStatusFlagA());
+        EXPECT_EQ(pending ? 0u : 1u, Monitor().GetJobCountOf(static_cast<int32_t>(id)));
+        sim.RemoveObject(id);
+    }
+}
+
+// The API's AI form assigns the door before it asks for the decision: a refusal gives the door back and
+// answers id x 10 + 0; an accepted one starts the job.
+TEST_F(AiTrafficTest, ApiAiTriggerForAJetwayWaitingToBeRecreatedGivesTheDoorBack)
+{
+    constexpr DWORD kTriggerStatus = 3;
+    SimConnect_MapClientEventToSimEvent(module, kTriggerStatus, "VELK.JetwayTriggerStatus");
+    SimConnect_AddClientEventToNotificationGroup(module, 7, kTriggerStatus, FALSE);
+    simtest::Drain(module);
+    for (const bool pending : {false, true}) {
+        SCOPED_TRACE(pending ? "waiting to be re-created" : "in place");
+        Parts().jetwayHandler->Reset();
+        Parts().jetwayHandler->RemoveExternalJetway(601);
+        Monitor().Reset();
+        Monitor().ClearTrackedJobs();
+        const simulator::ObjectId id = AddAi(kB738, "sleep");
+        Scan();
+        const AIObject* ai = Monitor().FindAIObject(static_cast<int32_t>(id));
+        ASSERT_NE(nullptr, ai);
+        SimObject jetway = MakeJetway(601, 2.829 + 21.0, 43.0 * kFt - 0.55, 1, 1);
+        jetway.SetRecreatePending(pending);
+        ASSERT_TRUE(Parts().jetwayHandler->AddExternalJetway(jetway));
+        ModuleEvents();
+
+        api_wire::JetwayTriggerRequest request;
+        request.aiForm = true;
+        request.jetwayId = 601;
+        request.aiAircraftId = static_cast<uint32_t>(id);
+        request.door = "1L";
+        api_wire::Area area{};
+        api_wire::EncodeJetwayTrigger(request, area);
+        FSProcess::OnApiJetwayTrigger(area.data(), area.size());
+
+        const std::vector<ModuleEvent> events = ModuleEvents();
+        if (pending) {
+            EXPECT_EQ((std::vector<ModuleEvent>{{kTriggerStatus, 601 * 10 + api_wire::kTriggerNoSolution}}), events);
+            EXPECT_FALSE(ai->HasDoorAssignments());
+            EXPECT_EQ(nullptr, ai->GetDoorJetwayObject("1L"));
+            EXPECT_EQ(0u, Monitor().GetJobCountOf(static_cast<int32_t>(id)));
+        } else {
+            EXPECT_NE(std::find(events.begin(), events.end(),
+                                ModuleEvent{kTriggerStatus, 601 * 10 + api_wire::kTriggerAiDocking}),
+                      events.end());
+            EXPECT_TRUE(ai->HasDoorAssignments());
+            EXPECT_EQ(601, ai->GetExit("1L").GetJetwayId());
+        }
+        sim.RemoveObject(id);
+    }
+}
+
+// The acknowledgement of a user job ends, like any other, by sending the next queued AI job.
+TEST_F(AiTrafficTest, AcknowledgementOfAUserJobSendsTheNextQueuedAiJob)
+{
+    AddJetway(801, 25.0, 10.0, 4, 1);
+    SimObject& aiJetway = AddJetway(802, 25.0, -10.0, 5, 1);
+    aiJetway.GetStandData().SetOccupiedByAI(true);
+    aiJetway.GetStandData().SetOccupantId(4242);
+    Monitor().AddJob(4242, 802);
+    Monitor().SerializeJobs();
+    ASSERT_EQ(802u, Monitor().GetFirstTrackedJob());
+    StartUserJob(801);
+
+    FSProcess::OnJetwayDataReceived(801);
+    const std::vector<ModuleEvent> events = ModuleEvents();
+    ASSERT_EQ(1u, events.size());
+    EXPECT_EQ(kModuleStart, events[0].event);
+    EXPECT_EQ(802u, events[0].data / 10);
+    EXPECT_TRUE(Parts().jetwayHandler->IsRegistered(802));
+    EXPECT_TRUE(Monitor().HasPendingJetways());
+    // The user's job itself is left alone.
+    EXPECT_TRUE(Parts().jetwayHandler->IsRegistered(801));
+    EXPECT_FALSE(Parts().jetwayHandler->IsMovingId(801));
 }
 
 // The toggle (add-on menu item, event 35) waits while any jetway job runs, and is carried out by the next

@@ -20,6 +20,10 @@
 #include "objects/SimObject.h"
 #include "objects/SimObjectModel.h"
 #include "objects/StandData.h"
+#include "platform/dsound.h"
+#include "platform/window.h"
+#include "sound/SoundBuffer.h"
+#include "sound/SoundEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -427,6 +431,9 @@ TEST_F(ApiDay, AQueryOfAnUnknownStandAnswersNoJetways)
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->jetways.count, 0u);
         EXPECT_EQ(answer->jetways.ids, (std::array<uint32_t, 4>{}));
+        EXPECT_EQ(answer->jetways.states, (std::array<uint32_t, 4>{api_wire::kSlotEmpty, api_wire::kSlotEmpty,
+                                                                   api_wire::kSlotEmpty, api_wire::kSlotEmpty}));
+        EXPECT_EQ(answer->jetways.doors, (std::array<uint32_t, 4>{5, 5, 5, 5}));
         EXPECT_EQ(api_client::QueriedStand(answer->jetways).name, gate);
     }
 }
@@ -769,13 +776,25 @@ TEST_F(ApiDay, TheOtherInformModesAnswerWithTheirStatus)
     EXPECT_EQ(answer->status.version, api_wire::kVersion);
     ASSERT_NE(Jetways().FindJetway(id), nullptr);
 
+    // A second jetway of the client, at rest like the first.
+    const DWORD rear = CreateClientJetway(kJetwayTitle, kB22RearLatitude, kB22RearLongitude, 340.0);
+    api_wire::JetwayInformRequest rearRegistration = Registration(rear, 2);
+    rearRegistration.latitude = kB22RearLatitude;
+    rearRegistration.longitude = kB22RearLongitude;
+    ASSERT_EQ(One(Inform(rearRegistration), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+
     struct ModeCase {
         uint32_t mode;
         uint32_t status;
+        bool registered;  // the client's jetways are still registered afterwards
     };
-    for (const ModeCase& c : {ModeCase{0, api_wire::kInformProbed}, ModeCase{1, api_wire::kInformWasReset},
-                              ModeCase{9, api_wire::kInformRefused}}) {
+    for (const ModeCase& c : {ModeCase{0, api_wire::kInformProbed, true}, ModeCase{1, api_wire::kInformWasReset, false},
+                              ModeCase{9, api_wire::kInformRefused, true}}) {
         SCOPED_TRACE(c.mode);
+        if (!Jetways().FindJetway(id)) {
+            ASSERT_EQ(One(Inform(Registration(id)), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+            ASSERT_EQ(One(Inform(rearRegistration), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+        }
         program_.Log().Clear();
         answer = One(Inform(c.mode, id), Kind::InformStatus);
         ASSERT_TRUE(answer);
@@ -784,8 +803,12 @@ TEST_F(ApiDay, TheOtherInformModesAnswerWithTheirStatus)
         EXPECT_EQ(answer->eventData, id * 10 + c.status);
         EXPECT_EQ(program_.Log().Has("ERROR VELK.FSLOOP : [API::INFORM] Invalid API Inform Mode received [9]!"), c.mode == 9);
         EXPECT_FALSE(program_.Log().Has("API Version mismatch"));
-        // None of them takes the registration away.
-        EXPECT_NE(Jetways().FindJetway(id), nullptr);
+        // The probe finds both objects in place and an unknown mode changes nothing; the reset ends every
+        // registration, at rest as well as moving.
+        EXPECT_EQ(Jetways().FindJetway(id) != nullptr, c.registered);
+        EXPECT_EQ(Jetways().FindJetway(rear) != nullptr, c.registered);
+        EXPECT_EQ(Jetways().GetExternalJetwayCount(), c.registered ? 2u : 0u);
+        EXPECT_TRUE(c.registered || Jetways().GetExternalStandIndex().empty());
     }
 
     // Removing an id that is not registered is no error.
@@ -793,6 +816,110 @@ TEST_F(ApiDay, TheOtherInformModesAnswerWithTheirStatus)
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status.status, api_wire::kInformRemoved);
     EXPECT_NE(Jetways().FindJetway(id), nullptr);
+}
+
+// The reachability check asks the simulator for each registered jetway's object; one the client has
+// deleted is dropped with its parts, whether or not it was moving.
+struct ReachabilityCheck {
+    const char* name;
+    std::function<void(ApiDay&, DWORD)> run;
+};
+
+void PrintTo(const ReachabilityCheck& c, std::ostream* os) { *os << c.name; }
+
+class ApiReachabilityCheck : public ApiDay, public ::testing::WithParamInterface<ReachabilityCheck> {
+public:
+    void RunInform(DWORD id) { ASSERT_TRUE(One(Inform(api_wire::kInformProbe, id), Kind::InformStatus)); }
+    void RunReloadAll()
+    {
+        FSProcess::ReloadAll(true);
+        Serve(3000);
+    }
+};
+
+TEST_P(ApiReachabilityCheck, DropsAJetwayAtRestWhoseObjectTheClientDeleted)
+{
+    StartAtB22();
+    const DWORD gone = CreateClientJetway(kJetwayTitle, kB22FrontLatitude, kB22FrontLongitude, 340.0);
+    const DWORD kept = CreateClientJetway(kJetwayTitle, kB22RearLatitude, kB22RearLongitude, 340.0);
+    ASSERT_EQ(One(Inform(Registration(gone, 1)), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+    api_wire::JetwayInformRequest keptRegistration = Registration(kept, 2);
+    keptRegistration.latitude = kB22RearLatitude;
+    keptRegistration.longitude = kB22RearLongitude;
+    ASSERT_EQ(One(Inform(keptRegistration), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+    ASSERT_FALSE(CurrentJetway(*Jetways().FindJetway(gone))->IsMoving());
+
+    ASSERT_EQ(SimConnect_AIRemoveObject(clientHandle_, gone, 7002), S_OK);
+    Serve();
+    GetParam().run(*this, gone);
+
+    EXPECT_EQ(Jetways().FindJetway(gone), nullptr);
+    EXPECT_NE(Jetways().FindJetway(kept), nullptr);
+    EXPECT_EQ(Jetways().GetExternalJetwayCount(), 1u);
+    for (const auto& [packet, object] : program::Flags().reachabilityProbes) EXPECT_NE(object, gone);
+    EXPECT_FALSE(program_.Log().Has("UNRECOGNIZED ID")) << ::testing::PrintToString(program_.Log().Lines());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sample, ApiReachabilityCheck,
+    ::testing::Values(ReachabilityCheck{"InformProbe", [](ApiDay& t, DWORD id) {
+                                            static_cast<ApiReachabilityCheck&>(t).RunInform(id);
+                                        }},
+                      ReachabilityCheck{"ReloadAll", [](ApiDay& t, DWORD) {
+                                            static_cast<ApiReachabilityCheck&>(t).RunReloadAll();
+                                        }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Shutdown ----
+
+// orvane shuts down while a jetway a client registered plays its sound and the radio click is loaded and
+// playing: each sound stops and gives its device objects back before the sound engine goes (and with it
+// the simulation status that the sounds read; the sanitizer build reports any sound left to run on).
+class ApiShutdown : public ApiDay {
+protected:
+    static constexpr const char* kClick = "RADIO_CLICK_LOOP";
+    platform::ScopedWindow window_{"FS98MAIN"};  // the simulator's main window, which the engine binds to
+    platform::ScopedRecordingDevice device_;
+};
+
+TEST_F(ApiShutdown, RegisteredJetwaySoundAndRadioClickAreReleasedBeforeTheSoundEngine)
+{
+    StartAtB22();
+    SoundEngine* engine = program::Parts().soundEngine.get();
+    ASSERT_NE(engine, nullptr);
+    ASSERT_NE(engine->GetDevice(), nullptr);
+    // The click as start-up loads it, then played.
+    ASSERT_TRUE(engine->PreloadSound(kClick));
+    SoundBuffer& click = program::RadioClick();
+    click.SetParameters(kClick, true, 0, 0);
+    click.SetWaveKey(kClick);
+    click.InitAmbient(engine, true);
+    click.Play();
+    ASSERT_TRUE(click.IsPlaying());
+    // The client's jetway, playing a sound of its own.
+    const DWORD id = CreateClientJetway(kJetwayTitle, kB22FrontLatitude, kB22FrontLongitude, 340.0);
+    ASSERT_EQ(One(Inform(Registration(id)), Kind::InformStatus)->status.status, api_wire::kInformRegistered);
+    Jetway& jetway = *CurrentJetway(*Jetways().FindJetway(id));
+    jetway.GetSound().SetParameters(kClick, true, 0, 0);
+    jetway.GetSound().SetWaveKey(kClick);
+    jetway.GetSound().InitPositional(engine, 0.0, 0.0, 0.0);
+    jetway.SetSoundEnabled(true);
+    jetway.PlaySound();
+    ASSERT_TRUE(jetway.GetSound().IsPlaying());
+    program_.Run(1000);
+    ASSERT_EQ(device_.BufferCount(), 2u);
+
+    program::Parts().ReleaseAtShutdown();
+    EXPECT_FALSE(click.IsCreated());
+    EXPECT_FALSE(click.IsPlaying());
+    EXPECT_EQ(device_.DevicesReleased(), 1);
+    for (size_t i = 0; i < device_.BufferCount(); ++i) {
+        SCOPED_TRACE(i);
+        const platform::RecordedBuffer buffer = device_.Buffer(i);
+        EXPECT_TRUE(buffer.released);
+        EXPECT_FALSE(buffer.releasedAfterDevice);
+        EXPECT_FALSE(buffer.playing);
+    }
 }
 
 // ---- StandInform ----
@@ -823,6 +950,47 @@ TEST_F(ApiDay, StandInformSelectsAndDeselectsAStandForTheClient)
     EXPECT_EQ(answer->status.status, api_wire::kStandDeselected);
     EXPECT_FALSE(program::StandMenu().IsStandSelected());
     EXPECT_FALSE(program::StandMenu().GetSelectedStand().IsSelectedByApi());
+}
+
+// Only a stand that exists is selected: one whose key has that number among the jetways' stands or the
+// guidance displays' stands. Any other is answered 0 in both forms and changes nothing.
+TEST_F(ApiDay, StandInformSelectsOnlyAStandThatExists)
+{
+    StartAtB22();
+    ASSERT_EQ(One(StandInform(api_wire::kStandSelect, {"XVLK", "GATE_B", 22}), Kind::StandStatus)->status.status,
+              api_wire::kStandSelected);
+    struct Unknown {
+        const char* what;
+        api_wire::StandRef stand;
+    };
+    for (const Unknown& c : {Unknown{"unknown name", {"XVLK", "NO_SUCH_GATE", 999}},
+                             Unknown{"known name, unknown number", {"XVLK", "GATE_B", 999}},
+                             Unknown{"unknown airport", {"ZZZZ", "GATE_B", 23}}}) {
+        for (const bool lite : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (lite ? ", lite form" : ""));
+            program_.Log().Clear();
+            if (lite) {
+                const auto answer = One(StandInformLite(api_wire::kStandSelect, c.stand), Kind::LiteStatus);
+                ASSERT_TRUE(answer);
+                EXPECT_EQ(answer->lite.status, api_wire::kStandOther);
+            } else {
+                const auto answer = One(StandInform(api_wire::kStandSelect, c.stand), Kind::StandStatus);
+                ASSERT_TRUE(answer);
+                EXPECT_EQ(answer->status.status, api_wire::kStandOther);
+            }
+            const StandData selected = program::StandMenu().GetSelectedStand();
+            EXPECT_EQ(selected.GetStandKey(), "XVLK:GATE_B");
+            EXPECT_EQ(selected.GetParkingNumber(), 22);
+            EXPECT_TRUE(selected.IsSelectedByApi());
+            EXPECT_TRUE(program_.Log().Has("WARN VELK.FSLOOP : [API::STANDINFORM] No stand '" + c.stand.icao + ":" +
+                                           c.stand.name + "' #" + std::to_string(c.stand.number) + ": nothing selected"))
+                << ::testing::PrintToString(program_.Log().Lines());
+        }
+    }
+    // B23 exists: selected.
+    EXPECT_EQ(One(StandInformLite(api_wire::kStandSelect, {"XVLK", "GATE_B", 23}), Kind::LiteStatus)->lite.status,
+              api_wire::kStandSelected);
+    EXPECT_EQ(program::StandMenu().GetSelectedStand().GetParkingNumber(), 23);
 }
 
 TEST_F(ApiDay, TheLiteFormSelectsWithoutTheClientsMark)
@@ -1012,21 +1180,21 @@ INSTANTIATE_TEST_SUITE_P(
                           EXPECT_FALSE(program::StandMenu().IsStandSelected());
                       },
                       {}},
+        // No such stand: nothing is selected; the key is read within its fields.
         HostileRecord{"StandInformSelectUnterminated", "VELK.StandInform", false, true, 'A',
                       [](Bytes& b) { Mode(b, api_wire::in::kStandMode, api_wire::kStandSelect); }, Kind::StandStatus,
                       [](const Answer& a) {
-                          EXPECT_EQ(a.status.status, api_wire::kStandSelected);
-                          const StandData stand = program::StandMenu().GetSelectedStand();
-                          EXPECT_EQ(stand.GetAirportIcao(), "AAAAA");
-                          EXPECT_EQ(stand.GetGateName(), std::string(19, 'A'));
-                      },
-                      {}},
-        HostileRecord{"StandInformNothingWritten", "VELK.StandInform", false, false, 0, nullptr, Kind::StandStatus,
-                      [](const Answer& a) {
-                          EXPECT_EQ(a.status.status, api_wire::kStandSelected);
+                          EXPECT_EQ(a.status.status, api_wire::kStandOther);
                           EXPECT_FALSE(program::StandMenu().IsStandSelected());
                       },
-                      {}}),
+                      {"WARN VELK.FSLOOP : [API::STANDINFORM] No stand 'AAAAA:" + std::string(19, 'A') + "' #" +
+                       std::to_string(kAs) + ": nothing selected"}},
+        HostileRecord{"StandInformNothingWritten", "VELK.StandInform", false, false, 0, nullptr, Kind::StandStatus,
+                      [](const Answer& a) {
+                          EXPECT_EQ(a.status.status, api_wire::kStandOther);
+                          EXPECT_FALSE(program::StandMenu().IsStandSelected());
+                      },
+                      {"WARN VELK.FSLOOP : [API::STANDINFORM] No stand ':' #0: nothing selected"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1046,17 +1214,18 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRecord{"SelectUnterminated", "VELK.StandInform.Lite", true, true, 'A',
                       [](Bytes& b) { Mode(b, api_wire::lite::kMode, api_wire::kStandSelect); }, Kind::LiteStatus,
                       [](const Answer& a) {
-                          EXPECT_EQ(a.lite.status, api_wire::kStandSelected);
-                          EXPECT_EQ(program::StandMenu().GetSelectedStand().GetGateName(), std::string(19, 'A'));
+                          EXPECT_EQ(a.lite.status, api_wire::kStandOther);
+                          EXPECT_FALSE(program::StandMenu().IsStandSelected());
                       },
-                      {}},
+                      {"WARN VELK.FSLOOP : [API::STANDINFORM] No stand 'AAAAA:" + std::string(19, 'A') + "' #" +
+                       std::to_string(kAs) + ": nothing selected"}},
         HostileRecord{"NothingWritten", "VELK.StandInform.Lite", true, false, 0, nullptr, Kind::LiteStatus,
                       [](const Answer& a) {
-                          EXPECT_EQ(a.lite.status, api_wire::kStandSelected);
+                          EXPECT_EQ(a.lite.status, api_wire::kStandOther);
                           EXPECT_EQ(a.lite.stand.icao, "");
                           EXPECT_FALSE(program::StandMenu().IsStandSelected());
                       },
-                      {}}),
+                      {"WARN VELK.FSLOOP : [API::STANDINFORM] No stand ':' #0: nothing selected"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A client writing random records as fast as it can: each request is handled, and its lines go through

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -17,11 +18,11 @@ using namespace programtest;
 
 namespace {
 
-// A field of plain objects at 10 N 10 E, 30 m apart, and optionally a weather probe among them.
+// A field of plain objects at 10 N 10 E, 30 m apart, and optionally weather probes among them.
 constexpr double kFieldLatitude = 10.0;
 constexpr double kFieldLongitude = 10.0;
 
-std::string Field(int objects, bool probe)
+std::string Field(int objects, int probes)
 {
     std::ostringstream xml;
     xml << "<VELK>\n";
@@ -29,9 +30,9 @@ std::string Field(int objects, bool probe)
         xml << "<SimObject Name=\"Cone " << i << "\"><Placement Lat=\"" << kFieldLatitude + i * 0.0003
             << "\" Lon=\"" << kFieldLongitude << "\" Alt=\"100\" Hdg=\"0\"/><Model SimTitle=\"Quorvath_VELK_Beacon\"/>"
             << "</SimObject>\n";
-    if (probe)
-        xml << "<SimObject Name=\"Field Probe\"><Placement Lat=\"" << kFieldLatitude << "\" Lon=\"" << kFieldLongitude
-            << "\" Alt=\"100\" Hdg=\"0\"/><Model SimTitle=\"Quorvath_VELK_EnviroProbe\">"
+    for (int i = 0; i < probes; ++i)
+        xml << "<SimObject Name=\"Field Probe " << i << "\"><Placement Lat=\"" << kFieldLatitude << "\" Lon=\""
+            << kFieldLongitude + i * 0.0003 << "\" Alt=\"100\" Hdg=\"0\"/><Model SimTitle=\"Quorvath_VELK_EnviroProbe\">"
             << "<EnvironmentalDataProbe ClientList=\"ALL_JETWAYS\"/></Model></SimObject>\n";
     xml << "</VELK>\n";
     return xml.str();
@@ -120,6 +121,40 @@ TEST(Bubble, CrossingTheCeilingInsideAProtectionZoneRebuilds)
     program.PlaceUser(kXvlkLatitude, kXvlkLongitude, 17000.0);
     program.Run(4000);
     EXPECT_GT(program.ModuleResets(), resets) << "down through the ceiling, inside the zone";
+}
+
+// The rebuild stops each probe's own weather request: every request stopped is one the program started,
+// on the object it was started on, and no probe's request runs on after its object is gone.
+TEST(Bubble, TheRebuildStopsEachProbesOwnWeatherRequest)
+{
+    ProgramHarness program;
+    program.AddFile("c/ProgramData/Quorvath/VELK/xml/FIELD/Field.xml", Field(3, 3));
+    program.Sim().SetTimelineRegistrations(true);
+    program.Start();
+    program.PlaceUser(kFieldLatitude, kFieldLongitude, 100.0);
+    program.Run(4000);
+    ASSERT_EQ(program.CreatedTitles().size(), 6u);
+
+    // "requests data 9 on object ... every second ... (request N)", "stops request N of data 9 on object ..."
+    const std::regex started(R"(requests data 9 on (object .*?) every second.*\(request (\d+)\))");
+    const std::regex stopped(R"(stops request (\d+) of data 9 on (object .*)$)");
+    using Requests = std::set<std::pair<std::string, std::string>>;  // object, request
+    const auto collect = [&](const std::regex& pattern, int object, int request) {
+        Requests found;
+        for (const std::string& line : program.Sim().Timeline()) {
+            std::smatch m;
+            if (std::regex_search(line, m, pattern)) found.insert({m[object].str(), m[request].str()});
+        }
+        return found;
+    };
+    const Requests starts = collect(started, 1, 2);
+    ASSERT_EQ(starts.size(), 3u);
+    program.Sim().ClearTimeline();
+    // Far enough for a new bubble: the old objects are removed.
+    program.PlaceUser(kFieldLatitude + 0.5, kFieldLongitude, 100.0);
+    program.Run(4000);
+    EXPECT_EQ(collect(stopped, 2, 1), starts);
+    EXPECT_FALSE(program.Log().Has("EXCEPTION"));
 }
 
 }  // namespace

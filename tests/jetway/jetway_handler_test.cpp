@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -583,8 +584,44 @@ TEST(JetwayHandlerQuery, UnknownStandFallsBackToNearestJetways)
     EXPECT_EQ(std::vector<uint32_t>(info.objectIds, info.objectIds + 4), (std::vector<uint32_t>{1, 2, 3, 4}));
     EXPECT_NEAR(info.distances[0], 10.0, 0.1);
     EXPECT_STREQ(info.names[3], "JW4");
-    const StandJetwayStatus zero{};
-    EXPECT_EQ(std::memcmp(&status, &zero, sizeof status), 0);
+}
+
+// Jetways found near the position of a stand the handler does not know are described like a stand's:
+// each chosen slot with its jetway's type and state, every slot past them empty; no slot answers 0.
+TEST(JetwayHandlerQuery, UnknownStandDescribesEverySlot)
+{
+    constexpr int32_t kEmpty = StandJetwayStatus::kStateEmpty;
+    const struct {
+        const char* what;
+        uint32_t nearby;  // at rest (the search passes over moving ones), the first docked
+        std::array<int32_t, 4> states;
+    } cases[] = {
+        {"none near", 0, {kEmpty, kEmpty, kEmpty, kEmpty}},
+        {"two near", 2, {StandJetwayStatus::kStateDocked, StandJetwayStatus::kStateUndocked, kEmpty, kEmpty}},
+        {"five near", 5,
+         {StandJetwayStatus::kStateDocked, StandJetwayStatus::kStateUndocked, StandJetwayStatus::kStateUndocked,
+          StandJetwayStatus::kStateUndocked}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scene s;
+        for (uint32_t i = 1; i <= c.nearby; ++i) {
+            s.active.Add(AtBearing(i, 300, 10.0 * i));
+            RecordOf(*s.active.At(static_cast<int32_t>(i - 1))).JetwayType = kJetwayTypeT;
+            s.active.GetNearbyCandidates().push_back({{static_cast<int32_t>(i - 1)}, -1.0});
+        }
+        if (c.nearby > 0) {
+            RecordOf(*s.active.At(0)).Docked = true;
+            RecordOf(*s.active.At(0)).RootFloorHeight = 4.25;
+        }
+        StandJetwayStatus status;
+        StandJetwayInfo info;
+        s.handler.QueryStandJetways("LSZH", "GATE_Z", 3, kLat, kLon, 0.0, s.active, info, status);
+        EXPECT_EQ(std::vector<int32_t>(status.states, status.states + 4),
+                  std::vector<int32_t>(c.states.begin(), c.states.end()));
+        for (uint32_t i = 0; i < info.Entries(); ++i) EXPECT_EQ(status.types[i], static_cast<uint32_t>(kJetwayTypeT));
+        if (c.nearby > 0) EXPECT_EQ(status.rootFloorHeights[0], 4.25);
+    }
 }
 
 // ---- Pairing doors with the stand's jetways ------------------------------------------------------------

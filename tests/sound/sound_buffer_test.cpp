@@ -273,6 +273,34 @@ TEST_F(SoundBufferTest, DestroyingAPlayingBufferLeavesNoCallbackRunning)
     EXPECT_EQ(atDestruction.volumeChanges, device.Buffer(0).volumeChanges);
 }
 
+// A buffer that outlives its engine (the radio click) gives its device objects back while it plays: no
+// refill runs afterwards, and a later Play makes new device objects.
+TEST_F(SoundBufferTest, ReleasingAPlayingBufferStopsItsRefillAndAPlayMakesItAgain)
+{
+    AddSound("LOOP", Rate1000(), Ramp(700));
+    SoundBuffer sound;
+    Bind(sound, "LOOP", true);
+    sound.Play();
+    PlayFor(700, 1000);
+    sound.Release();
+    EXPECT_FALSE(sound.IsCreated());
+    EXPECT_FALSE(sound.IsPlaying());
+    const auto atRelease = device.Buffer(0);
+    EXPECT_TRUE(atRelease.released);
+    EXPECT_FALSE(atRelease.playing);
+    status.SetPaused(true);
+    PlayFor(3000, 1000);  // a timer left behind would run on released device objects here
+    EXPECT_EQ(atRelease.locks, device.Buffer(0).locks);
+    EXPECT_EQ(atRelease.volumeChanges, device.Buffer(0).volumeChanges);
+
+    status.SetPaused(false);
+    sound.Play();
+    EXPECT_TRUE(sound.IsPlaying());
+    ASSERT_EQ(2u, device.BufferCount());
+    EXPECT_TRUE(device.Buffer(1).playing);
+    sound.Release();
+}
+
 TEST_F(SoundBufferTest, TwoBuffersOfOneSourcePlayIndependently)
 {
     const Bytes source = Ramp(700, 9);
