@@ -563,6 +563,7 @@ struct PlacementReader::SimObjectBatch {
     int32_t added = 0;  // entries added to the object list
     SimObjectNameIndex siblings{parent};
     std::string suffix{};  // the name suffix of the element being read, kept so that its room is reused
+    std::vector<Placement> placements{};  // the usable placements of the element being read, likewise
 };
 
 // One SimObject element while its models are read: the object they go into and what they found.
@@ -571,7 +572,7 @@ struct PlacementReader::SimObjectReading {
     const char* name;  // the element's Name attribute
     int32_t simIndex;
     std::string& suffix;  // the object's name suffix, for messages: the batch's room for it
-    std::vector<Placement> placements{};
+    std::vector<Placement>& placements;  // the batch's room for them
     SimObject object{};
     bool isProbe = false;
     bool noTargetTitle = false;
@@ -613,10 +614,10 @@ int32_t CountModels(const XMLElement* simObject)
     return count;
 }
 
-// The usable Placement children; each unusable one is logged and skipped.
-std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::string& suffix)
+// The usable Placement children into placements (emptied first); each unusable one is logged and skipped.
+void ReadPlacements(const XMLElement* simObject, const std::string& suffix, std::vector<Placement>& placements)
 {
-    std::vector<Placement> placements;
+    placements.clear();
     int32_t placementIndex = 0;
     ForEachChild(simObject, "Placement", [&](const XMLElement* placementElement) {
         Placement placement;
@@ -629,7 +630,6 @@ std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::st
         }
         ++placementIndex;
     });
-    return placements;
 }
 
 // The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator; it points into
@@ -1054,7 +1054,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
                     simIndex);
         return;
     }
-    SimObjectReading reading{batch, name, simIndex, batch.suffix};
+    SimObjectReading reading{batch, name, simIndex, batch.suffix, batch.placements};
     SimObject& object = reading.object;
     if (batch.configurationFlag != 0) object.SetStandMembership(true, batch.configurationNumber);
     std::string fullName;
@@ -1066,7 +1066,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     object.SetName(std::move(fullName));
 
     const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
-    reading.placements = ReadPlacements(element, reading.suffix);
+    ReadPlacements(element, reading.suffix, reading.placements);
     if (reading.placements.empty()) {
         Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
         return;
@@ -1129,18 +1129,47 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
     }
 }
 
+namespace {
+
+// The first child of each kind marker of a Model element, found in one walk over its children.
+struct KindMarkers {
+    const XMLElement* probe = nullptr;
+    const XMLElement* densityAltitudeDisplay = nullptr;
+    const XMLElement* vdgs = nullptr;
+    const XMLElement* jetway = nullptr;
+};
+
+KindMarkers FindKindMarkers(const XMLElement* modelElement)
+{
+    KindMarkers markers;
+    for (const XMLElement* child = modelElement->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        const XMLElement** first = nullptr;
+        if (NameIs(name, "EnvironmentalDataProbe")) first = &markers.probe;
+        else if (NameIs(name, "DensityAltitudeDisplay")) first = &markers.densityAltitudeDisplay;
+        else if (NameIs(name, "VDGS")) first = &markers.vdgs;
+        else if (NameIs(name, "Jetway")) first = &markers.jetway;
+        if (first != nullptr && *first == nullptr) *first = child;
+    }
+    return markers;
+}
+
+}  // namespace
+
 // One Model element: its titles, then the reader of the kind its first feature child names.
 void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* modelElement)
 {
     const char* const title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
     const char* staticTitle = Attr(modelElement, "StaticSimTitle");
-    if (const XMLElement* probeElement = FirstChild(modelElement, "EnvironmentalDataProbe")) {
+    const KindMarkers markers = FindKindMarkers(modelElement);
+    if (const XMLElement* probeElement = markers.probe) {
         ReadProbeModel(reading, probeElement, title);
-    } else if (FirstChild(modelElement, "DensityAltitudeDisplay") != nullptr) {
+    } else if (markers.densityAltitudeDisplay != nullptr) {
         SetFeatures(reading.object, reading.object.AddModel(title), {FeatureDensityAltitudeDisplay});
-    } else if (const XMLElement* vdgsElement = FirstChild(modelElement, "VDGS")) {
+    } else if (const XMLElement* vdgsElement = markers.vdgs) {
         ReadVdgsModel(reading, vdgsElement, title, staticTitle);
-    } else if (const XMLElement* jetwayElement = FirstChild(modelElement, "Jetway")) {
+    } else if (const XMLElement* jetwayElement = markers.jetway) {
         ReadJetwayModel(reading, jetwayElement, title, staticTitle);
     } else {
         ReadPlainModel(reading, modelElement, title);
@@ -1272,9 +1301,11 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
     const std::span<SimObjectModel* const> targets(models, pair ? 2 : 1);
 
     ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
-    if (const std::optional<std::vector<double>> doorPoints =
+    if (std::optional<std::vector<double>> doorPoints =
             ReadJetwayDoorPoints(jetwayElement, [this] { return NextSeed(); }, reading.suffix)) {
-        for (SimObjectModel* target : targets) target->SetJetwayDoorPoints(*doorPoints);
+        // The last model takes the values themselves, any other a copy.
+        if (pair) targets[1]->SetJetwayDoorPoints(*doorPoints);
+        targets[0]->SetJetwayDoorPoints(std::move(*doorPoints));
     }
 }
 
@@ -1406,12 +1437,36 @@ void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const X
         object.SetFeature(feature);
     };
 
-    if (const XMLElement* element = FirstChild(holder, "GroundPolygonShift")) {
+    // The first of each feature element, found in one walk over the holder's children; they are read in
+    // a fixed order whatever their order in the file.
+    const XMLElement* groundShift = nullptr;
+    const XMLElement* firstRotation = nullptr;
+    const XMLElement* conditionalVisibility = nullptr;
+    const XMLElement* controllableAnimation = nullptr;
+    const XMLElement* triggerableAnimation = nullptr;
+    const XMLElement* triggerableVisibility = nullptr;
+    const XMLElement* randomizedVisibility = nullptr;
+    for (const XMLElement* child = holder->FirstChildElement(); child != nullptr; child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        const XMLElement** first = nullptr;
+        if (NameIs(name, "GroundPolygonShift")) first = &groundShift;
+        else if (NameIs(name, "VariableDrivenRotation")) first = &firstRotation;
+        else if (NameIs(name, "ConditionalVisibility")) first = &conditionalVisibility;
+        else if (NameIs(name, "ControllableAnimation")) first = &controllableAnimation;
+        else if (NameIs(name, "TriggerableAnimation")) first = &triggerableAnimation;
+        else if (NameIs(name, "TriggerableVisibility")) first = &triggerableVisibility;
+        else if (NameIs(name, "RandomizedVisibility")) first = &randomizedVisibility;
+        if (first != nullptr && *first == nullptr) *first = child;
+    }
+
+    if (const XMLElement* element = groundShift) {
         set(ReadGroundPolygonShift(element, *model->GetGroundPolygonShift()));
     }
-    ForEachChild(holder, "VariableDrivenRotation",
-                 [&](const XMLElement* element) { set(ReadVariableDrivenRotation(element, *model->GetRotation())); });
-    if (const XMLElement* element = FirstChild(holder, "ConditionalVisibility")) {
+    for (const XMLElement* element = firstRotation; element != nullptr;
+         element = NextSibling(element, "VariableDrivenRotation")) {
+        set(ReadVariableDrivenRotation(element, *model->GetRotation()));
+    }
+    if (const XMLElement* element = conditionalVisibility) {
         ConditionalVisibilityData& data = *model->GetConditionalVisibility();
         if (FirstChild(element, "Condition") == nullptr) {
             set(ReadConditions(element, data));
@@ -1424,17 +1479,17 @@ void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const X
             }
         }
     }
-    if (const XMLElement* element = FirstChild(holder, "ControllableAnimation")) {
+    if (const XMLElement* element = controllableAnimation) {
         set(ReadControllableAnimation(element, *model->GetControllableAnimation(0), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "TriggerableAnimation")) {
+    if (const XMLElement* element = triggerableAnimation) {
         set(ReadTriggerableAnimation(element, siblings, state_.platformId, *model->GetTriggerableAnimation(3), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "TriggerableVisibility")) {
+    if (const XMLElement* element = triggerableVisibility) {
         model->GetTriggVisibility()->SetVisibleOnLoad(false);
         set(ReadTriggerableVisibility(element, *model->GetTriggVisibility(), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "RandomizedVisibility")) {
+    if (const XMLElement* element = randomizedVisibility) {
         set(ReadRandomizedVisibility(element, *model->GetRandomizedVisibility()));
     }
 }
