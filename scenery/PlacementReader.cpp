@@ -279,12 +279,15 @@ bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
     const bool fits = trimmed.size() <= sizeof upper;
     if (fits) {
         for (size_t i = 0; i < trimmed.size(); ++i) {
-            upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(trimmed[i])));
+            // The program runs in the "C" locale, where upper-casing touches a to z only.
+            const char c = trimmed[i];
+            upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
         }
     }
     const std::string_view token = fits ? std::string_view(upper, trimmed.size()) : std::string_view("?");
 
-    static const std::pair<const char*, int32_t> kTypes[] = {
+    // Views, so that each comparison looks at the lengths before any byte (and no name is measured again).
+    static constexpr std::pair<std::string_view, int32_t> kTypes[] = {
         {"B717", 2},  {"B737", 4},  {"B747", 5},  {"B757", 6},  {"B767", 7},  {"B777", 8},  {"B787", 9},
         {"A318", 12}, {"A319", 13}, {"A320", 14}, {"A321", 15}, {"A330", 16}, {"A340", 17}, {"A350", 18},
         {"A380", 19}, {"DC10", 20}, {"MD11", 21}, {"T154", 22}, {"T204", 23}, {"RJ1H", 24}, {"RJ85", 25},
@@ -294,7 +297,7 @@ bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
     };
     codes.clear();
     for (const auto& [name, code] : kTypes) {
-        if (token == name) {
+        if (token.size() == name.size() && token[0] == name[0] && token == name) {
             codes.push_back(code);
             return false;
         }
