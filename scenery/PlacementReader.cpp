@@ -593,11 +593,39 @@ struct ObjectTargetSim {
     std::string ids;
 };
 
-ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const PlacementReaderState& state,
+// The first TargetSim, Placement and Model children of a SimObject element and the models its Model
+// children make (one each, two for one with a static part), found in one walk over its children.
+struct SimObjectChildren {
+    const XMLElement* targetSim = nullptr;
+    const XMLElement* firstPlacement = nullptr;
+    const XMLElement* firstModel = nullptr;
+    int32_t models = 0;
+};
+
+SimObjectChildren FindSimObjectChildren(const XMLElement* simObject)
+{
+    SimObjectChildren children;
+    for (const XMLElement* child = simObject->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        if (NameIs(name, "Placement")) {
+            if (children.firstPlacement == nullptr) children.firstPlacement = child;
+        } else if (NameIs(name, "Model")) {
+            if (children.firstModel == nullptr) children.firstModel = child;
+            children.models += Attr(child, "StaticSimTitle") != nullptr ? 2 : 1;
+        } else if (NameIs(name, "TargetSim")) {
+            if (children.targetSim == nullptr) children.targetSim = child;
+        }
+    }
+    return children;
+}
+
+// targetSim: the element's first TargetSim child, or null.
+ObjectTargetSim ReadObjectTargetSim(const XMLElement* targetSim, const PlacementReaderState& state,
                                     const std::string& suffix)
 {
     ObjectTargetSim result;
-    if (const XMLElement* targetSim = FirstChild(simObject, "TargetSim")) {
+    if (targetSim != nullptr) {
         result.ids = AttrText(targetSim, "ID");
         result.otherSimulator = !NamesPlatform(targetSim, state.platformId);
         if (!result.otherSimulator && state.debugMode) {
@@ -607,22 +635,14 @@ ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const Placement
     return result;
 }
 
-// The models the Model children of a SimObject make: one each, two for one with a static part.
-int32_t CountModels(const XMLElement* simObject)
-{
-    int32_t count = 0;
-    ForEachChild(simObject, "Model", [&count](const XMLElement* model) {
-        count += Attr(model, "StaticSimTitle") != nullptr ? 2 : 1;
-    });
-    return count;
-}
-
-// The usable Placement children into placements (emptied first); each unusable one is logged and skipped.
-void ReadPlacements(const XMLElement* simObject, const std::string& suffix, std::vector<Placement>& placements)
+// The usable Placement children, from the first of them, into placements (emptied first); each unusable
+// one is logged and skipped.
+void ReadPlacements(const XMLElement* firstPlacement, const std::string& suffix, std::vector<Placement>& placements)
 {
     placements.clear();
     int32_t placementIndex = 0;
-    ForEachChild(simObject, "Placement", [&](const XMLElement* placementElement) {
+    for (const XMLElement* placementElement = firstPlacement; placementElement != nullptr;
+         placementElement = NextSibling(placementElement, "Placement")) {
         Placement placement;
         if (ReadPlacement(placementElement, placement)) {
             placements.push_back(placement);
@@ -632,7 +652,7 @@ void ReadPlacements(const XMLElement* simObject, const std::string& suffix, std:
                         suffix.c_str(), placementIndex);
         }
         ++placementIndex;
-    });
+    }
 }
 
 // The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator; it points into
@@ -974,7 +994,7 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
 {
     static constexpr int32_t kRanges[4][2] = {{0, 15}, {40, 75}, {0, 100}, {0, 20}};
     // Seeded at the first draw: most jetways give every value, and a fresh seed costs a clock read.
-    std::optional<std::mt19937> random;
+    std::optional<SeededMt19937> random;
     auto draw = [&random, &seed](size_t position) {
         if (!random) random.emplace(seed());
         std::uniform_int_distribution<int32_t> pick(kRanges[position][0], kRanges[position][1]);
@@ -1068,14 +1088,18 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     reading.suffix.assign(fullName, colon + 1, std::string::npos);
     object.SetName(std::move(fullName));
 
-    const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
-    ReadPlacements(element, reading.suffix, reading.placements);
+    const SimObjectChildren children = FindSimObjectChildren(element);
+    const ObjectTargetSim targetSim = ReadObjectTargetSim(children.targetSim, state_, reading.suffix);
+    ReadPlacements(children.firstPlacement, reading.suffix, reading.placements);
     if (reading.placements.empty()) {
         Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
         return;
     }
-    object.ReserveModels(CountModels(element));
-    ForEachChild(element, "Model", [&](const XMLElement* modelElement) { ReadModel(reading, modelElement); });
+    object.ReserveModels(children.models);
+    for (const XMLElement* modelElement = children.firstModel; modelElement != nullptr;
+         modelElement = NextSibling(modelElement, "Model")) {
+        ReadModel(reading, modelElement);
+    }
 
     // PlanEntries makes the same drops from the element alone, for the links to this object.
     if (reading.isProbe) return;
