@@ -5,12 +5,6 @@
 BBox::BBox(const BBoxPoint& centre, const BBoxPoint& halfSize)
     : centre(centre), halfSize(std::fabs(halfSize.latitude), std::fabs(halfSize.longitude)) {}
 
-bool BBox::Contains(double latitude, double longitude) const {
-    // Written so that every comparison with NaN is false.
-    return centre.latitude - halfSize.latitude <= latitude && latitude <= centre.latitude + halfSize.latitude &&
-           centre.longitude - halfSize.longitude <= longitude &&
-           longitude <= centre.longitude + halfSize.longitude;
-}
 
 bool BBox::Intersects(const BBox& other) const {
     const double aMinLon = centre.longitude - halfSize.longitude;

@@ -18,8 +18,15 @@ public:
     BBox& operator=(const BBox&) = default;
     virtual ~BBox() = default;
 
-    // Bounds included; a NaN coordinate is outside every box.
-    bool Contains(double latitude, double longitude) const;
+    // Bounds included; a NaN coordinate is outside every box. Inline: the quadtree asks it at every level
+    // of every insertion and query.
+    bool Contains(double latitude, double longitude) const
+    {
+        // Written so that every comparison with NaN is false.
+        return centre.latitude - halfSize.latitude <= latitude && latitude <= centre.latitude + halfSize.latitude &&
+               centre.longitude - halfSize.longitude <= longitude &&
+               longitude <= centre.longitude + halfSize.longitude;
+    }
     // Overlap on both axes, touching included.
     bool Intersects(const BBox& other) const;
 

@@ -8,6 +8,9 @@ namespace {
 
 constexpr const char* kWhiteSpace = " \t\n\v\f\r";
 
+// One of kWhiteSpace: the blank and the controls from tab to carriage return.
+bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 }  // namespace
 
 void SplitString(const std::string& text, char separator, std::vector<std::string>& list) {
@@ -75,7 +78,7 @@ bool ParseLeadingInt(std::string_view text, int32_t& value) {
 bool ParseLeadingDouble(std::string_view text, double& value, std::string_view* rest) {
     const char* begin = text.data();
     const char* const end = text.data() + text.size();
-    while (begin != end && std::string_view(kWhiteSpace).find(*begin) != std::string_view::npos) {
+    while (begin != end && IsWhiteSpace(*begin)) {
         ++begin;
     }
     // from_chars takes no '+' sign; atof does.

@@ -37,14 +37,14 @@ void SimObjectModel::SetJetwayMultiIndex(int32_t index)
     }
 }
 
-void SimObjectModel::SetJetwayDoorPoints(const std::vector<double>& values)
+void SimObjectModel::SetJetwayDoorPoints(std::vector<double> values)
 {
     if (Jetway* jetway = jetway_.Find()) {
         jetway->SetDoorPoints(values);
     } else {
         JetwaySettings& settings = jetwaySettings_.Get();
         settings.hasDoorPoints = true;
-        settings.doorPoints = values;
+        settings.doorPoints = std::move(values);
     }
 }
 

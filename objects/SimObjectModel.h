@@ -126,7 +126,7 @@ public:
     const Jetway* GetJetway() const { return jetwaySettings_.Has() ? &BuildJetway() : &jetway_.Read(); }
     // What a placement file sets on the jetway; written into it now when it exists, or when it is built.
     void SetJetwayMultiIndex(int32_t index);
-    void SetJetwayDoorPoints(const std::vector<double>& values);
+    void SetJetwayDoorPoints(std::vector<double> values);
     // Used only when the model carries a VDGS element (feature 4).
     VDGS* GetVDGS() { return &vdgs_.Get(); }
     const VDGS* GetVDGS() const { return &vdgs_.Read(); }

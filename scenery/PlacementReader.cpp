@@ -395,12 +395,15 @@ bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
     const bool fits = trimmed.size() <= sizeof upper;
     if (fits) {
         for (size_t i = 0; i < trimmed.size(); ++i) {
-            upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(trimmed[i])));
+            // The program runs in the "C" locale, where upper-casing touches a to z only.
+            const char c = trimmed[i];
+            upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
         }
     }
     const std::string_view token = fits ? std::string_view(upper, trimmed.size()) : std::string_view("?");
 
-    static const std::pair<const char*, int32_t> kTypes[] = {
+    // Views, so that each comparison looks at the lengths before any byte (and no name is measured again).
+    static constexpr std::pair<std::string_view, int32_t> kTypes[] = {
         {"B717", 2},  {"B737", 4},  {"B747", 5},  {"B757", 6},  {"B767", 7},  {"B777", 8},  {"B787", 9},
         {"A318", 12}, {"A319", 13}, {"A320", 14}, {"A321", 15}, {"A330", 16}, {"A340", 17}, {"A350", 18},
         {"A380", 19}, {"DC10", 20}, {"MD11", 21}, {"T154", 22}, {"T204", 23}, {"RJ1H", 24}, {"RJ85", 25},
@@ -410,7 +413,7 @@ bool VdgsAircraftCodes(std::string_view rawToken, std::vector<int32_t>& codes)
     };
     codes.clear();
     for (const auto& [name, code] : kTypes) {
-        if (token == name) {
+        if (token.size() == name.size() && token[0] == name[0] && token == name) {
             codes.push_back(code);
             return false;
         }
@@ -682,6 +685,7 @@ struct PlacementReader::SimObjectBatch {
     int32_t added = 0;  // entries added to the object list
     SimObjectNameIndex siblings{parent};
     std::string suffix{};  // the name suffix of the element being read, kept so that its room is reused
+    std::vector<Placement> placements{};  // the usable placements of the element being read, likewise
 };
 
 // One SimObject element while its models are read: the object they go into and what they found.
@@ -690,7 +694,7 @@ struct PlacementReader::SimObjectReading {
     const char* name;  // the element's Name attribute
     int32_t simIndex;
     std::string& suffix;  // the object's name suffix, for messages: the batch's room for it
-    std::vector<Placement> placements{};
+    std::vector<Placement>& placements;  // the batch's room for them
     SimObject object{};
     bool isProbe = false;
     bool noTargetTitle = false;
@@ -704,11 +708,39 @@ struct ObjectTargetSim {
     std::string ids;
 };
 
-ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const PlacementReaderState& state,
+// The first TargetSim, Placement and Model children of a SimObject element and the models its Model
+// children make (one each, two for one with a static part), found in one walk over its children.
+struct SimObjectChildren {
+    const XMLElement* targetSim = nullptr;
+    const XMLElement* firstPlacement = nullptr;
+    const XMLElement* firstModel = nullptr;
+    int32_t models = 0;
+};
+
+SimObjectChildren FindSimObjectChildren(const XMLElement* simObject)
+{
+    SimObjectChildren children;
+    for (const XMLElement* child = simObject->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        if (NameIs(name, "Placement")) {
+            if (children.firstPlacement == nullptr) children.firstPlacement = child;
+        } else if (NameIs(name, "Model")) {
+            if (children.firstModel == nullptr) children.firstModel = child;
+            children.models += Attr(child, "StaticSimTitle") != nullptr ? 2 : 1;
+        } else if (NameIs(name, "TargetSim")) {
+            if (children.targetSim == nullptr) children.targetSim = child;
+        }
+    }
+    return children;
+}
+
+// targetSim: the element's first TargetSim child, or null.
+ObjectTargetSim ReadObjectTargetSim(const XMLElement* targetSim, const PlacementReaderState& state,
                                     const std::string& suffix)
 {
     ObjectTargetSim result;
-    if (const XMLElement* targetSim = FirstChild(simObject, "TargetSim")) {
+    if (targetSim != nullptr) {
         result.ids = AttrText(targetSim, "ID");
         result.otherSimulator = !NamesPlatform(targetSim, state.platformId);
         if (!result.otherSimulator && state.debugMode) {
@@ -718,23 +750,16 @@ ObjectTargetSim ReadObjectTargetSim(const XMLElement* simObject, const Placement
     return result;
 }
 
-// The models the Model children of a SimObject make: one each, two for one with a static part.
-int32_t CountModels(const XMLElement* simObject)
+// The usable Placement children, from the first of them, into placements (emptied first); each unusable
+// one is logged and skipped.
+void ReadPlacements(const XMLElement* firstPlacement, const std::string& suffix, const std::string& path,
+                    std::vector<Placement>& placements)
 {
-    int32_t count = 0;
-    ForEachChild(simObject, "Model", [&count](const XMLElement* model) {
-        count += Attr(model, "StaticSimTitle") != nullptr ? 2 : 1;
-    });
-    return count;
-}
-
-// The usable Placement children; each unusable one is logged and skipped.
-std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::string& suffix, const std::string& path)
-{
-    std::vector<Placement> placements;
-    int32_t placementIndex = 0;
+    placements.clear();
     const NumberSource source{path, suffix};
-    ForEachChild(simObject, "Placement", [&](const XMLElement* placementElement) {
+    int32_t placementIndex = 0;
+    for (const XMLElement* placementElement = firstPlacement; placementElement != nullptr;
+         placementElement = NextSibling(placementElement, "Placement")) {
         Placement placement;
         if (ReadPlacement(placementElement, placement, &source)) {
             placements.push_back(placement);
@@ -744,8 +769,7 @@ std::vector<Placement> ReadPlacements(const XMLElement* simObject, const std::st
                         suffix.c_str(), placementIndex);
         }
         ++placementIndex;
-    });
-    return placements;
+    }
 }
 
 // The model's SimTitle, replaced by the SimTitle of a TargetSim naming this simulator; it points into
@@ -1090,7 +1114,7 @@ std::optional<std::vector<double>> ReadJetwayDoorPoints(const XMLElement* jetway
 {
     static constexpr int32_t kRanges[4][2] = {{0, 15}, {40, 75}, {0, 100}, {0, 20}};
     // Seeded at the first draw: most jetways give every value, and a fresh seed costs a clock read.
-    std::optional<std::mt19937> random;
+    std::optional<SeededMt19937> random;
     auto draw = [&random, &seed](size_t position) {
         if (!random) random.emplace(seed());
         std::uniform_int_distribution<int32_t> pick(kRanges[position][0], kRanges[position][1]);
@@ -1173,7 +1197,7 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
                     simIndex);
         return;
     }
-    SimObjectReading reading{batch, name, simIndex, batch.suffix};
+    SimObjectReading reading{batch, name, simIndex, batch.suffix, batch.placements};
     SimObject& object = reading.object;
     if (batch.configurationFlag != 0) object.SetStandMembership(true, batch.configurationNumber);
     std::string fullName;
@@ -1184,14 +1208,18 @@ void PlacementReader::ReadSimObject(SimObjectBatch& batch, const XMLElement* ele
     reading.suffix.assign(fullName, colon + 1, std::string::npos);
     object.SetName(std::move(fullName));
 
-    const ObjectTargetSim targetSim = ReadObjectTargetSim(element, state_, reading.suffix);
-    reading.placements = ReadPlacements(element, reading.suffix, file_.path);
+    const SimObjectChildren children = FindSimObjectChildren(element);
+    const ObjectTargetSim targetSim = ReadObjectTargetSim(children.targetSim, state_, reading.suffix);
+    ReadPlacements(children.firstPlacement, reading.suffix, file_.path, reading.placements);
     if (reading.placements.empty()) {
         Log().error("SimObject '%s': Placement Data [0] missing! SimObject ignored.", reading.suffix.c_str());
         return;
     }
-    object.ReserveModels(CountModels(element));
-    ForEachChild(element, "Model", [&](const XMLElement* modelElement) { ReadModel(reading, modelElement); });
+    object.ReserveModels(children.models);
+    for (const XMLElement* modelElement = children.firstModel; modelElement != nullptr;
+         modelElement = NextSibling(modelElement, "Model")) {
+        ReadModel(reading, modelElement);
+    }
 
     // PlanEntries makes the same drops from the element alone, for the links to this object.
     if (reading.isProbe) return;
@@ -1248,18 +1276,47 @@ void PlacementReader::AddEntries(SimObjectReading& reading)
     }
 }
 
+namespace {
+
+// The first child of each kind marker of a Model element, found in one walk over its children.
+struct KindMarkers {
+    const XMLElement* probe = nullptr;
+    const XMLElement* densityAltitudeDisplay = nullptr;
+    const XMLElement* vdgs = nullptr;
+    const XMLElement* jetway = nullptr;
+};
+
+KindMarkers FindKindMarkers(const XMLElement* modelElement)
+{
+    KindMarkers markers;
+    for (const XMLElement* child = modelElement->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        const XMLElement** first = nullptr;
+        if (NameIs(name, "EnvironmentalDataProbe")) first = &markers.probe;
+        else if (NameIs(name, "DensityAltitudeDisplay")) first = &markers.densityAltitudeDisplay;
+        else if (NameIs(name, "VDGS")) first = &markers.vdgs;
+        else if (NameIs(name, "Jetway")) first = &markers.jetway;
+        if (first != nullptr && *first == nullptr) *first = child;
+    }
+    return markers;
+}
+
+}  // namespace
+
 // One Model element: its titles, then the reader of the kind its first feature child names.
 void PlacementReader::ReadModel(SimObjectReading& reading, const XMLElement* modelElement)
 {
     const char* const title = ReadModelTitle(modelElement, state_, reading.suffix, reading.noTargetTitle);
     const char* staticTitle = Attr(modelElement, "StaticSimTitle");
-    if (const XMLElement* probeElement = FirstChild(modelElement, "EnvironmentalDataProbe")) {
+    const KindMarkers markers = FindKindMarkers(modelElement);
+    if (const XMLElement* probeElement = markers.probe) {
         ReadProbeModel(reading, probeElement, title);
-    } else if (FirstChild(modelElement, "DensityAltitudeDisplay") != nullptr) {
+    } else if (markers.densityAltitudeDisplay != nullptr) {
         SetFeatures(reading.object, reading.object.AddModel(title), {FeatureDensityAltitudeDisplay});
-    } else if (const XMLElement* vdgsElement = FirstChild(modelElement, "VDGS")) {
+    } else if (const XMLElement* vdgsElement = markers.vdgs) {
         ReadVdgsModel(reading, vdgsElement, title, staticTitle);
-    } else if (const XMLElement* jetwayElement = FirstChild(modelElement, "Jetway")) {
+    } else if (const XMLElement* jetwayElement = markers.jetway) {
         ReadJetwayModel(reading, jetwayElement, title, staticTitle);
     } else {
         ReadPlainModel(reading, modelElement, title);
@@ -1391,9 +1448,11 @@ void PlacementReader::ReadJetwayModel(SimObjectReading& reading, const XMLElemen
     const std::span<SimObjectModel* const> targets(models, pair ? 2 : 1);
 
     ReadJetwayMultiIndex(jetwayElement, object, targets, reading.suffix);
-    if (const std::optional<std::vector<double>> doorPoints =
+    if (std::optional<std::vector<double>> doorPoints =
             ReadJetwayDoorPoints(jetwayElement, [this] { return NextSeed(); }, reading.suffix)) {
-        for (SimObjectModel* target : targets) target->SetJetwayDoorPoints(*doorPoints);
+        // The last model takes the values themselves, any other a copy.
+        if (pair) targets[1]->SetJetwayDoorPoints(*doorPoints);
+        targets[0]->SetJetwayDoorPoints(std::move(*doorPoints));
     }
 }
 
@@ -1525,12 +1584,36 @@ void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const X
         object.SetFeature(feature);
     };
 
-    if (const XMLElement* element = FirstChild(holder, "GroundPolygonShift")) {
+    // The first of each feature element, found in one walk over the holder's children; they are read in
+    // a fixed order whatever their order in the file.
+    const XMLElement* groundShift = nullptr;
+    const XMLElement* firstRotation = nullptr;
+    const XMLElement* conditionalVisibility = nullptr;
+    const XMLElement* controllableAnimation = nullptr;
+    const XMLElement* triggerableAnimation = nullptr;
+    const XMLElement* triggerableVisibility = nullptr;
+    const XMLElement* randomizedVisibility = nullptr;
+    for (const XMLElement* child = holder->FirstChildElement(); child != nullptr; child = child->NextSiblingElement()) {
+        const char* const name = child->Name();
+        const XMLElement** first = nullptr;
+        if (NameIs(name, "GroundPolygonShift")) first = &groundShift;
+        else if (NameIs(name, "VariableDrivenRotation")) first = &firstRotation;
+        else if (NameIs(name, "ConditionalVisibility")) first = &conditionalVisibility;
+        else if (NameIs(name, "ControllableAnimation")) first = &controllableAnimation;
+        else if (NameIs(name, "TriggerableAnimation")) first = &triggerableAnimation;
+        else if (NameIs(name, "TriggerableVisibility")) first = &triggerableVisibility;
+        else if (NameIs(name, "RandomizedVisibility")) first = &randomizedVisibility;
+        if (first != nullptr && *first == nullptr) *first = child;
+    }
+
+    if (const XMLElement* element = groundShift) {
         set(ReadGroundPolygonShift(element, *model->GetGroundPolygonShift()));
     }
-    ForEachChild(holder, "VariableDrivenRotation",
-                 [&](const XMLElement* element) { set(ReadVariableDrivenRotation(element, *model->GetRotation())); });
-    if (const XMLElement* element = FirstChild(holder, "ConditionalVisibility")) {
+    for (const XMLElement* element = firstRotation; element != nullptr;
+         element = NextSibling(element, "VariableDrivenRotation")) {
+        set(ReadVariableDrivenRotation(element, *model->GetRotation()));
+    }
+    if (const XMLElement* element = conditionalVisibility) {
         ConditionalVisibilityData& data = *model->GetConditionalVisibility();
         if (FirstChild(element, "Condition") == nullptr) {
             set(ReadConditions(element, data));
@@ -1543,17 +1626,17 @@ void PlacementReader::ReadModelSubElements(SimObjectNameIndex* siblings, const X
             }
         }
     }
-    if (const XMLElement* element = FirstChild(holder, "ControllableAnimation")) {
+    if (const XMLElement* element = controllableAnimation) {
         set(ReadControllableAnimation(element, *model->GetControllableAnimation(0), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "TriggerableAnimation")) {
+    if (const XMLElement* element = triggerableAnimation) {
         set(ReadTriggerableAnimation(element, siblings, state_.platformId, *model->GetTriggerableAnimation(3), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "TriggerableVisibility")) {
+    if (const XMLElement* element = triggerableVisibility) {
         model->GetTriggVisibility()->SetVisibleOnLoad(false);
         set(ReadTriggerableVisibility(element, *model->GetTriggVisibility(), group));
     }
-    if (const XMLElement* element = FirstChild(holder, "RandomizedVisibility")) {
+    if (const XMLElement* element = randomizedVisibility) {
         set(ReadRandomizedVisibility(element, *model->GetRandomizedVisibility()));
     }
 }

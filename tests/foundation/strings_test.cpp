@@ -177,6 +177,8 @@ TEST(StringsTest, ParseLeadingDouble) {
         {"1e3", true, 1000.0},  {"7,5", true, 7.0},          {"", false, 0.0},      {"abc", false, 0.0},
         {"+", false, 0.0},      {"+-1", false, 0.0},         {"nan", false, 0.0},   {"inf", false, 0.0},
         {"1e999", false, 0.0},  {"-", false, 0.0},
+        // Every blank the parse skips, and the controls just outside them, which it does not.
+        {"\t\n\v\f\r 4", true, 4.0}, {"\b4", false, 0.0}, {"\x0e" "4", false, 0.0},
     };
     for (const Case& c : cases) {
         double value = -1.0;

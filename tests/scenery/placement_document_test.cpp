@@ -48,6 +48,24 @@ TEST(PlacementDocument, MixSeedMatchesHandComputedValue)
     EXPECT_NE(MixSeed(1, 2, 3), MixSeed(1, 2, 4));
 }
 
+TEST(PlacementDocument, SeededDrawsAreTheMersenneTwistersOwn)
+{
+    // Past the draws worked out from the seeding's words, on into those of a full generator; and the same
+    // ranged draws the jetway door values make.
+    for (const uint32_t seed : {0u, 1u, 5489u, 0x80000000u, 0xFFFFFFFFu, MixSeed(1, 2, 3)}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 reference(seed);
+        SeededMt19937 seeded(seed);
+        for (int draw = 0; draw < 1500; ++draw) ASSERT_EQ(seeded(), reference()) << "draw " << draw;
+        std::mt19937 referenceRanged(seed);
+        SeededMt19937 seededRanged(seed);
+        for (const auto& [low, high] : {std::pair{0, 15}, {40, 75}, {0, 100}, {0, 20}}) {
+            EXPECT_EQ(std::uniform_int_distribution<int32_t>(low, high)(seededRanged),
+                      std::uniform_int_distribution<int32_t>(low, high)(referenceRanged));
+        }
+    }
+}
+
 TEST(PlacementDocument, NamesPlacementsAndRequestNumbers)
 {
     ReaderRig rig;
