@@ -306,8 +306,8 @@ uint32_t InformStand(const api_wire::StandInformRequest& request, bool markApi)
     switch (request.mode) {
     case api_wire::kStandSelect:
         if (!StandExists(key, request.stand.number)) {
-            LoopLog().warn("[API::STANDINFORM] No stand '%s' #%u: nothing selected", key.c_str(),
-                           static_cast<unsigned>(request.stand.number));
+            PeerLog(Level::WARN, "[API::STANDINFORM] No stand '%s' #%u: nothing selected", key.c_str(),
+                    static_cast<unsigned>(request.stand.number));
             return api_wire::kStandOther;
         }
         menu.OnSelect(key);

@@ -982,7 +982,9 @@ TEST_F(ApiDay, StandInformSelectsOnlyAStandThatExists)
             EXPECT_EQ(selected.GetStandKey(), "XVLK:GATE_B");
             EXPECT_EQ(selected.GetParkingNumber(), 22);
             EXPECT_TRUE(selected.IsSelectedByApi());
-            EXPECT_TRUE(program_.Log().Has("WARN VELK.FSLOOP : [API::STANDINFORM] No stand '" + c.stand.icao + ":" +
+            // Said once: the lite form's same line is a repeat, which the limiter counts instead of writing.
+            if (!lite)
+                EXPECT_TRUE(program_.Log().Has("WARN VELK.FSLOOP : [API::STANDINFORM] No stand '" + c.stand.icao + ":" +
                                            c.stand.name + "' #" + std::to_string(c.stand.number) + ": nothing selected"))
                 << ::testing::PrintToString(program_.Log().Lines());
         }
