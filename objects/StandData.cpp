@@ -76,7 +76,9 @@ std::string StandData::GetStandKey() const { return airportIcao_ + ":" + gateNam
 
 std::string StandData::GetDisplayName() const
 {
-    if (hasCustomDesignator_) return customDesignator_ + " " + customNumber_;
+    // A stand whose custom flag is set while its designator is still "NONE" (the flag can come from the
+    // number alone) has no custom name: it is named by its gate, never "NONE".
+    if (hasCustomDesignator_ && customDesignator_ != kNone) return customDesignator_ + " " + customNumber_;
     return gateName_ + " " + std::to_string(parkingNumber_);
 }
 

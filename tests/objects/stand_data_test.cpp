@@ -154,7 +154,7 @@ TEST(StandData, DerivedTexts)
          "[VELK] You have selected following Stand: E 40."},
         {"custom number 0", Stand("LSZH", "DOCK", 2, "Dock", "0", true), "LSZH:DOCK", "Dock 0",
          "[VELK] You have selected following Stand: DOCK 2."},
-        {"designator NONE", Stand("LSZH", "DOCK", 2, "NONE", "7", true), "LSZH:DOCK", "NONE 7",
+        {"designator NONE with the flag", Stand("LSZH", "DOCK", 2, "NONE", "7", true), "LSZH:DOCK", "DOCK 2",
          "[VELK] You have selected following Stand: DOCK 2."},
         {"lower-case none is a name", Stand("LSZH", "DOCK", 2, "none", "7", false), "LSZH:DOCK", "DOCK 2",
          "[VELK] You have selected following Stand: none 7."},
