@@ -206,18 +206,7 @@ struct NumberSource {
 std::string Shown(std::string_view text)
 {
     constexpr size_t kShownChars = 64;
-    std::string shown;
-    for (const char c : text.substr(0, kShownChars)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 32 && byte <= 126) {
-            shown += c;
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        }
-    }
-    return shown;
+    return EscapedText(text, kShownChars);
 }
 
 // A number read from the start of an attribute's text (numberText, the part of it that holds the number)
